@@ -1,0 +1,10 @@
+#pragma once
+// Text helpers that must not depend on the user's locale.
+#include <string>
+#include <string_view>
+
+// Upper-cases the ASCII letters a to z only; every other byte is kept as it is.
+std::string UpperCaseAscii(std::string_view text);
+
+// True when both texts are equal after upper-casing their ASCII letters.
+bool SameTextAscii(std::string_view a, std::string_view b);

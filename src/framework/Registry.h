@@ -1,0 +1,70 @@
+#pragma once
+// Access to the current user's registry. On Windows this is the registry itself; on Linux a
+// registry-shaped file of the user's own (see LinuxRegistry.cpp). Each TRegistry is one
+// handle: OpenKey, reads and writes, CloseKey (also done by the destructor).
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/Exception.h"
+
+// Value types, numbered as the platform numbers them (REG_SZ = 1 and so on).
+enum TRegValueType : uint32_t {
+    rvNone = 0,
+    rvString = 1,
+    rvExpandString = 2,
+    rvBinary = 3,
+    rvDword = 4,
+    rvMultiString = 7,
+    rvQword = 11,
+};
+
+struct TRegValue {
+    uint32_t Type = rvNone;
+    std::vector<uint8_t> Data;  // as stored: strings with their terminating zero
+};
+
+// Raised when the registry refuses a write; the message names the value.
+class ERegistryException : public Exception {
+public:
+    using Exception::Exception;
+};
+
+class TRegistry {
+public:
+    TRegistry();  // the root key is the current user's
+    ~TRegistry();
+    TRegistry(const TRegistry&) = delete;
+    TRegistry& operator=(const TRegistry&) = delete;
+
+    // Opens a key below the root ("\A\B" or "A\B": both start at the root), creating it
+    // when canCreate is set and it is missing. False when it can be neither opened nor created.
+    bool OpenKey(const std::string& key, bool canCreate);
+    void CloseKey();
+    bool HasOpenKey() const;
+
+    // The value as stored, or nothing when it is absent or cannot be read.
+    std::optional<TRegValue> ReadValue(const std::string& name);
+
+    // Writes replace a value of any type; a refused write raises ERegistryException
+    // with "Failed to set data for '<name>'".
+    void WriteString(const std::string& name, const std::string& text);
+    void WriteExpandString(const std::string& name, const std::string& text);
+    void WriteInteger(const std::string& name, int32_t value);
+    void WriteValue(const std::string& name, const TRegValue& value);
+
+    // Removes a value of the open key; false when it was absent or could not be removed.
+    bool DeleteValue(const std::string& name);
+    // Removes a key below the root with everything under it; false when nothing was removed.
+    bool DeleteKey(const std::string& key);
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> FImpl;
+};
+
+// The bytes of a string value as the registry stores it: the text and a terminating zero.
+TRegValue MakeStringValue(uint32_t type, const std::string& text);
