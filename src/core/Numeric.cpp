@@ -9,7 +9,7 @@ int64_t RoundHalfEven(double value) { return std::llrint(value); }
 
 int64_t RoundHalfEven(long double value) { return std::llrintl(value); }
 
-int32_t MulDiv(int32_t a, int32_t b, int32_t c)
+int32_t Core::MulDiv(int32_t a, int32_t b, int32_t c)
 {
     if (c == 0) return -1;
     int64_t product = static_cast<int64_t>(a) * b;

@@ -32,28 +32,30 @@ public:
     using Exception::Exception;
 };
 
+// The reading and writing methods are virtual so that tests can stand a failing or
+// recording registry in for the real one.
 class TRegistry {
 public:
     TRegistry();  // the root key is the current user's
-    ~TRegistry();
+    virtual ~TRegistry();
     TRegistry(const TRegistry&) = delete;
     TRegistry& operator=(const TRegistry&) = delete;
 
     // Opens a key below the root ("\A\B" or "A\B": both start at the root), creating it
     // when canCreate is set and it is missing. False when it can be neither opened nor created.
-    bool OpenKey(const std::string& key, bool canCreate);
-    void CloseKey();
+    virtual bool OpenKey(const std::string& key, bool canCreate);
+    virtual void CloseKey();
     bool HasOpenKey() const;
 
     // The value as stored, or nothing when it is absent or cannot be read.
-    std::optional<TRegValue> ReadValue(const std::string& name);
+    virtual std::optional<TRegValue> ReadValue(const std::string& name);
 
     // Writes replace a value of any type; a refused write raises ERegistryException
     // with "Failed to set data for '<name>'".
-    void WriteString(const std::string& name, const std::string& text);
-    void WriteExpandString(const std::string& name, const std::string& text);
-    void WriteInteger(const std::string& name, int32_t value);
-    void WriteValue(const std::string& name, const TRegValue& value);
+    virtual void WriteString(const std::string& name, const std::string& text);
+    virtual void WriteExpandString(const std::string& name, const std::string& text);
+    virtual void WriteInteger(const std::string& name, int32_t value);
+    virtual void WriteValue(const std::string& name, const TRegValue& value);
 
     // Removes a value of the open key; false when it was absent or could not be removed.
     bool DeleteValue(const std::string& name);

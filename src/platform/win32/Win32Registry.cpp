@@ -1,0 +1,124 @@
+// Windows side of TRegistry: the registry itself, below HKEY_CURRENT_USER.
+// Implements: opening with or without creation (absolute and relative key paths), typed
+// reads, writes of every type, value and key removal.
+// Does not implement: other root keys, remote registries, access to the 64-bit view.
+#include <windows.h>
+
+#include "framework/Registry.h"
+
+struct TRegistry::Impl {
+    HKEY Key = nullptr;
+    std::string Path;  // of the open key, below the root, without a leading backslash
+};
+
+namespace {
+// The API refuses a path with a leading backslash; in our key paths it only means "from
+// the root", so it is stripped. A path without one is taken relative to the open key.
+std::string ResolveKeyPath(const std::string& key, const std::string& openPath, bool hasOpenKey)
+{
+    if (!key.empty() && key[0] == '\\') return key.substr(1);
+    if (hasOpenKey && !openPath.empty()) return key.empty() ? openPath : openPath + "\\" + key;
+    return key;
+}
+
+[[noreturn]] void RaiseWriteFailure(const std::string& name)
+{
+    throw ERegistryException("Failed to set data for '" + name + "'");
+}
+}  // namespace
+
+TRegistry::TRegistry() : FImpl(std::make_unique<Impl>()) {}
+
+TRegistry::~TRegistry() { CloseKey(); }
+
+bool TRegistry::OpenKey(const std::string& key, bool canCreate)
+{
+    const std::string path = ResolveKeyPath(key, FImpl->Path, FImpl->Key != nullptr);
+    HKEY opened = nullptr;
+    LONG status;
+    if (canCreate)
+        status = RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                 nullptr, &opened, nullptr);
+    else
+        status = RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, &opened);
+    if (status != ERROR_SUCCESS) return false;
+    CloseKey();
+    FImpl->Key = opened;
+    FImpl->Path = path;
+    return true;
+}
+
+void TRegistry::CloseKey()
+{
+    if (FImpl->Key) RegCloseKey(FImpl->Key);
+    FImpl->Key = nullptr;
+    FImpl->Path.clear();
+}
+
+bool TRegistry::HasOpenKey() const { return FImpl->Key != nullptr; }
+
+std::optional<TRegValue> TRegistry::ReadValue(const std::string& name)
+{
+    if (!FImpl->Key) return std::nullopt;
+    TRegValue value;
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExA(FImpl->Key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    // Another writer may grow the value between the two calls; ask again with its new size.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        value.Data.resize(size);
+        DWORD got = size;
+        const LONG status = RegQueryValueExA(FImpl->Key, name.c_str(), nullptr, &type,
+                                             value.Data.empty() ? nullptr : value.Data.data(), &got);
+        if (status == ERROR_SUCCESS) {
+            value.Data.resize(got);
+            value.Type = type;
+            return value;
+        }
+        if (status != ERROR_MORE_DATA) return std::nullopt;
+        size = got;
+    }
+    return std::nullopt;
+}
+
+void TRegistry::WriteValue(const std::string& name, const TRegValue& value)
+{
+    if (!FImpl->Key) RaiseWriteFailure(name);
+    const LONG status = RegSetValueExA(FImpl->Key, name.c_str(), 0, value.Type, value.Data.data(),
+                                       static_cast<DWORD>(value.Data.size()));
+    if (status != ERROR_SUCCESS) RaiseWriteFailure(name);
+}
+
+void TRegistry::WriteString(const std::string& name, const std::string& text)
+{
+    WriteValue(name, MakeStringValue(rvString, text));
+}
+
+void TRegistry::WriteExpandString(const std::string& name, const std::string& text)
+{
+    WriteValue(name, MakeStringValue(rvExpandString, text));
+}
+
+void TRegistry::WriteInteger(const std::string& name, int32_t value)
+{
+    const auto raw = static_cast<uint32_t>(value);
+    WriteValue(name, TRegValue{rvDword,
+                               {static_cast<uint8_t>(raw), static_cast<uint8_t>(raw >> 8),
+                                static_cast<uint8_t>(raw >> 16), static_cast<uint8_t>(raw >> 24)}});
+}
+
+bool TRegistry::DeleteValue(const std::string& name)
+{
+    return FImpl->Key && RegDeleteValueA(FImpl->Key, name.c_str()) == ERROR_SUCCESS;
+}
+
+bool TRegistry::DeleteKey(const std::string& key)
+{
+    const std::string path = ResolveKeyPath(key, FImpl->Path, FImpl->Key != nullptr);
+    if (path.empty()) return false;  // never the whole root
+    if (RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str()) != ERROR_SUCCESS) return false;
+    // Some versions leave the emptied key itself behind.
+    RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
+    return true;
+}

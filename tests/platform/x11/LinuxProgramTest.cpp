@@ -1,0 +1,49 @@
+// The built program itself, started as a host would start it.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "support/TestSupport.h"
+
+namespace {
+struct ProgramRun {
+    int Status = -1;
+    std::string Err;
+};
+
+ProgramRun RunProgram(const std::string& args, const TempDir& home)
+{
+    const std::string command = "env HOME='" + home.Str() + "' XDG_CONFIG_HOME='" + home.Str() +
+                                "/config' DISPLAY= '" VELLUMINE_PROGRAM "' " + args + " 2>&1 >/dev/null";
+    ProgramRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    std::array<char, 256> buffer;
+    while (fgets(buffer.data(), buffer.size(), pipe)) run.Err += buffer.data();
+    const int status = pclose(pipe);
+    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+}  // namespace
+
+TEST(LinuxProgram, ModesNotInThisBuildFailClearlyAndWriteNothing)
+{
+    TempDir home;
+    for (const char* args : {"/s", "-P 1234", "/c:99", ""}) {
+        const ProgramRun run = RunProgram(args, home);
+        EXPECT_EQ(run.Status, 2) << args;
+        EXPECT_NE(run.Err.find("is not available in this build"), std::string::npos) << run.Err;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(home.Path())) << "nothing may be written";
+
+    for (const char* args : {"/a", "-x"}) {
+        const ProgramRun run = RunProgram(args, home);
+        EXPECT_EQ(run.Status, 0) << args;
+        EXPECT_EQ(run.Err, "") << args;
+    }
+}
