@@ -3,7 +3,4 @@
 
 #include "app/ProgramBlock.h"
 
-int main(int argc, char** argv)
-{
-    return RunProgramBlock(argc, argv, BuildModeRunners(), std::cerr);
-}
+int main(int argc, char** argv) { return RunProgramBlock(argc, argv, BuildModeRunners(), std::cerr); }

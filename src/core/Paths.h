@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-extern const char PathDelim;              // inserted between a folder and a name
+extern const char PathDelim;                   // inserted between a folder and a name
 extern const std::string_view PathSeparators;  // every character that ends a folder part
 
 // The text from the last "." that stands after the last separator, dot included;

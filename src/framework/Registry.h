@@ -41,8 +41,9 @@ public:
     TRegistry(const TRegistry&) = delete;
     TRegistry& operator=(const TRegistry&) = delete;
 
-    // Opens a key below the root ("\A\B" or "A\B": both start at the root), creating it
-    // when canCreate is set and it is missing. False when it can be neither opened nor created.
+    // Opens a key: "\A\B" from the root, "A\B" relative to the open key (or to the root when
+    // none is open), creating it when canCreate is set and it is missing. False when it can be
+    // neither opened nor created; the key open before stays open then.
     virtual bool OpenKey(const std::string& key, bool canCreate);
     virtual void CloseKey();
     bool HasOpenKey() const;

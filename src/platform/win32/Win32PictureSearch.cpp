@@ -1,0 +1,98 @@
+// Win32 picture search: FindPictureFiles and DirectoryExists.
+// Implements: the depth-first walk with FindFirstFileA / FindNextFileA in the order the
+//   file system returns each folder, hidden and system entries included; each folder
+//   searched once per call, by volume serial number and file index, so junction and
+//   link loops end; folders that cannot be listed skipped without error.
+// Does not: sort, remove duplicates the caller passes in, or report any error.
+#include "pictures/PictureSearch.h"
+
+#include "core/Paths.h"
+#include "core/Text.h"
+
+#include <windows.h>
+
+#include <set>
+#include <tuple>
+#include <utility>
+
+namespace {
+
+using FolderId = std::tuple<DWORD, DWORD, DWORD>;  // volume serial, index high, index low
+
+class PictureWalker {
+public:
+    PictureWalker(TPictureList& list, const std::vector<std::string>& masks) : FList(list)
+    {
+        FExtensions.reserve(masks.size());
+        for (const std::string& mask : masks) FExtensions.push_back(UpperCaseAscii(ExtractFileExt(mask)));
+    }
+
+    void Search(const std::string& path)
+    {
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) return;
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+            SearchFolder(path);
+        else if (IsPicture(ExtractFileExt(path)))
+            FList.push_back(path);
+    }
+
+private:
+    TPictureList& FList;
+    std::vector<std::string> FExtensions;  // upper-cased, dot included
+    std::set<FolderId> FSearched;
+
+    bool IsPicture(std::string_view extension) const
+    {
+        for (const std::string& wanted : FExtensions)
+            if (SameTextAscii(extension, wanted)) return true;
+        return false;
+    }
+
+    // False when the folder was searched before in this call. A folder whose identity
+    // cannot be read is searched anyway: the length limit of ANSI paths still ends a loop.
+    bool FirstVisit(const std::string& path)
+    {
+        const HANDLE folder = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (folder == INVALID_HANDLE_VALUE) return true;
+        BY_HANDLE_FILE_INFORMATION info;
+        const BOOL known = GetFileInformationByHandle(folder, &info);
+        CloseHandle(folder);
+        if (!known) return true;
+        return FSearched.insert({info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow}).second;
+    }
+
+    void SearchFolder(const std::string& path)
+    {
+        if (!FirstVisit(path)) return;
+        const std::string pattern = path + PathDelim + "*.*";
+        WIN32_FIND_DATAA found;
+        const HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return;
+        do {
+            const char* name = found.cFileName;
+            if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+            std::string entry = path + PathDelim + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                SearchFolder(entry);
+            else if (IsPicture(ExtractFileExt(name)))
+                FList.push_back(std::move(entry));
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+};
+
+}  // namespace
+
+void FindPictureFiles(TPictureList& list, const std::string& path, const std::vector<std::string>& masks)
+{
+    PictureWalker walker(list, masks);
+    walker.Search(path);
+}
+
+bool DirectoryExists(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}

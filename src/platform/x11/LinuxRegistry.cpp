@@ -1,0 +1,159 @@
+// Linux side of TRegistry: HKEY_CURRENT_USER is the settings file of LinuxRegFile.h.
+// Implements: opening with or without creation (absolute and relative key paths, parents
+// present through their sub-keys), typed reads of the file as it is at each call, writes of
+// every type and value and key removal, each one locked atomic rewrite; a damaged file reads
+// as empty and is kept under a backup name by the first write.
+// Does not implement: other root keys (kept in the file, never reached), handles that stay
+// open between calls (nothing is held but the key's name), key security or notifications.
+#include "framework/Registry.h"
+
+#include <optional>
+
+#include "platform/x11/LinuxRegFile.h"
+
+struct TRegistry::Impl {
+    bool Open = false;
+    std::string File;  // the settings file the key was opened in
+    std::string Path;  // of the open key, below the root, without a leading backslash
+};
+
+namespace {
+const std::string RootName = "HKEY_CURRENT_USER";
+
+// A leading backslash starts at the root; otherwise the path is relative to the open key,
+// or to the root when none is. Nothing for a path with an empty key name in it.
+std::optional<std::string> ResolveKeyPath(const std::string& key, bool hasOpenKey, const std::string& openPath)
+{
+    std::string_view rest = key;
+    const bool absolute = !rest.empty() && rest.front() == '\\';
+    if (absolute) rest.remove_prefix(1);
+    if (!rest.empty() && rest.back() == '\\') rest.remove_suffix(1);
+    if (!rest.empty() && (rest.front() == '\\' || rest.find("\\\\") != std::string_view::npos)) return std::nullopt;
+    std::string path = absolute || !hasOpenKey ? std::string() : openPath;
+    if (!rest.empty()) {
+        if (!path.empty()) path += '\\';
+        path += rest;
+    }
+    return path;
+}
+
+std::string FullPath(const std::string& below) { return below.empty() ? RootName : RootName + "\\" + below; }
+
+[[noreturn]] void RaiseWriteFailure(const std::string& name)
+{
+    throw ERegistryException("Failed to set data for '" + name + "'");
+}
+}  // namespace
+
+TRegistry::TRegistry() : FImpl(std::make_unique<Impl>()) {}
+
+TRegistry::~TRegistry() { CloseKey(); }
+
+bool TRegistry::OpenKey(const std::string& key, bool canCreate)
+{
+    const std::optional<std::string> below = ResolveKeyPath(key, FImpl->Open, FImpl->Path);
+    const std::string file = LinuxRegFilePath();
+    if (!below || file.empty()) return false;
+    const std::string full = FullPath(*below);
+
+    const TLinuxRegLoad load = LoadLinuxRegFile(file);
+    bool present = false;
+    switch (load.State) {
+    case TLinuxRegState::Unreadable: return false;
+    case TLinuxRegState::Missing: break;
+    case TLinuxRegState::Damaged:
+        // The handle opens but reads nothing; the first write replaces the file.
+        present = canCreate;
+        break;
+    case TLinuxRegState::Ok: present = below->empty() || load.Parse.Model.KeyExists(full); break;
+    }
+    if (!present) {
+        if (!canCreate) return false;
+        const TLinuxRegUpdate update = UpdateLinuxRegFile(file, [&](TLinuxRegModel& model, bool damaged) {
+            if (damaged || model.KeyExists(full)) return false;
+            model.AddKey(full);
+            return true;
+        });
+        if (update == TLinuxRegUpdate::Failed) return false;
+    }
+    FImpl->Open = true;
+    FImpl->File = file;
+    FImpl->Path = *below;
+    return true;
+}
+
+void TRegistry::CloseKey()
+{
+    FImpl->Open = false;
+    FImpl->File.clear();
+    FImpl->Path.clear();
+}
+
+bool TRegistry::HasOpenKey() const { return FImpl->Open; }
+
+std::optional<TRegValue> TRegistry::ReadValue(const std::string& name)
+{
+    if (!FImpl->Open) return std::nullopt;
+    TLinuxRegLoad load = LoadLinuxRegFile(FImpl->File);
+    if (load.State != TLinuxRegState::Ok) return std::nullopt;
+    const TLinuxRegKey* key = load.Parse.Model.FindKey(FullPath(FImpl->Path));
+    if (!key) return std::nullopt;
+    const TLinuxRegEntry* entry = TLinuxRegModel::FindValue(*key, name);
+    if (!entry) return std::nullopt;
+    return entry->Value;
+}
+
+void TRegistry::WriteValue(const std::string& name, const TRegValue& value)
+{
+    if (!FImpl->Open) RaiseWriteFailure(name);
+    const std::string full = FullPath(FImpl->Path);
+    // Another process may have removed the key since it was opened; the write brings it back.
+    const TLinuxRegUpdate update = UpdateLinuxRegFile(FImpl->File, [&](TLinuxRegModel& model, bool) {
+        TLinuxRegModel::SetValue(model.AddKey(full), name, value);
+        return true;
+    });
+    if (update != TLinuxRegUpdate::Written) RaiseWriteFailure(name);
+}
+
+void TRegistry::WriteString(const std::string& name, const std::string& text)
+{
+    WriteValue(name, MakeStringValue(rvString, text));
+}
+
+void TRegistry::WriteExpandString(const std::string& name, const std::string& text)
+{
+    WriteValue(name, MakeStringValue(rvExpandString, text));
+}
+
+void TRegistry::WriteInteger(const std::string& name, int32_t value)
+{
+    const auto raw = static_cast<uint32_t>(value);
+    WriteValue(name, TRegValue{rvDword,
+                               {static_cast<uint8_t>(raw), static_cast<uint8_t>(raw >> 8),
+                                static_cast<uint8_t>(raw >> 16), static_cast<uint8_t>(raw >> 24)}});
+}
+
+bool TRegistry::DeleteValue(const std::string& name)
+{
+    if (!FImpl->Open) return false;
+    // Nothing to remove from a missing or damaged file; no need to create folder or lock.
+    if (LoadLinuxRegFile(FImpl->File).State != TLinuxRegState::Ok) return false;
+    const std::string full = FullPath(FImpl->Path);
+    return UpdateLinuxRegFile(FImpl->File, [&](TLinuxRegModel& model, bool damaged) {
+               TLinuxRegKey* key = damaged ? nullptr : model.FindKey(full);
+               return key && TLinuxRegModel::RemoveValue(*key, name);
+           }) == TLinuxRegUpdate::Written;
+}
+
+bool TRegistry::DeleteKey(const std::string& key)
+{
+    const std::optional<std::string> below = ResolveKeyPath(key, FImpl->Open, FImpl->Path);
+    const std::string file = LinuxRegFilePath();
+    if (!below || below->empty() || file.empty()) return false;  // never the whole root
+    const std::string full = FullPath(*below);
+    const TLinuxRegLoad load = LoadLinuxRegFile(file);
+    if (load.State != TLinuxRegState::Ok || !load.Parse.Model.KeyExists(full)) return false;
+    return UpdateLinuxRegFile(file, [&](TLinuxRegModel& model, bool damaged) {
+               return !damaged && model.RemoveKey(full);
+           }) == TLinuxRegUpdate::Written;
+}
