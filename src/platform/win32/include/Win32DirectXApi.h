@@ -1,0 +1,18 @@
+#pragma once
+// The system's DirectX 7 declarations, as the MinGW-w64 headers give them.
+#ifndef DIRECTINPUT_VERSION
+#define DIRECTINPUT_VERSION 0x0700
+#endif
+#ifndef DIRECTSOUND_VERSION
+#define DIRECTSOUND_VERSION 0x0700
+#endif
+#ifndef DIRECT3D_VERSION
+#define DIRECT3D_VERSION 0x0700
+#endif
+#include <windows.h>
+
+#include <ddraw.h>
+#include <d3d.h>
+#include <dinput.h>
+#include <dsound.h>
+#include <dxfile.h>
