@@ -1,0 +1,222 @@
+#include "pictures/PictureLoader.h"
+
+#include "core/Paths.h"
+#include "framework/Bitmap.h"
+#include "pictures/Orientation.h"
+
+#include <csetjmp>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace {
+
+// The largest picture accepted: 150 megapixels, a bitmap of at most 450 MB. Camera photographs
+// of 100 megapixels fit; a damaged or hostile header announcing more is refused before
+// anything is allocated for it.
+constexpr uint64_t MaxPixels = 150'000'000;
+// What the decoder may hold besides the bitmap (a progressive picture keeps every coefficient).
+constexpr long MaxDecoderMemory = 1L << 30;
+// A larger file could not hold a picture within the limit above at any sensible quality.
+constexpr long MaxFileBytes = 1L << 30;
+// Rows of a CMYK picture decoded at a time before conversion.
+constexpr int CmykBandRows = 16;
+
+struct TFileBytes {
+    std::unique_ptr<unsigned char[]> Data;
+    size_t Size = 0;
+};
+
+// Reads the whole file: the decoder then works from memory, with no read calls of its own.
+bool ReadWholeFile(const std::string& path, TFileBytes& bytes)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    size_t capacity = 1 << 20;
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        const long end = std::ftell(file);
+        if (end > MaxFileBytes) {
+            std::fclose(file);
+            return false;
+        }
+        // One byte more than the size, so that reaching the end needs no growing.
+        if (end > 0) capacity = static_cast<size_t>(end) + 1;
+        std::rewind(file);
+    }
+    bool ok = true;
+    try {
+        bytes.Data.reset(new unsigned char[capacity]);
+        for (;;) {
+            bytes.Size += std::fread(bytes.Data.get() + bytes.Size, 1, capacity - bytes.Size, file);
+            if (bytes.Size < capacity) break;
+            if (capacity >= static_cast<size_t>(MaxFileBytes)) {
+                ok = false;
+                break;
+            }
+            std::unique_ptr<unsigned char[]> larger(new unsigned char[capacity * 2]);
+            std::memcpy(larger.get(), bytes.Data.get(), bytes.Size);
+            bytes.Data.swap(larger);
+            capacity *= 2;
+        }
+        if (std::ferror(file)) ok = false;
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    std::fclose(file);
+    return ok && bytes.Size > 0;
+}
+
+// libjpeg reports a fatal error by calling error_exit, whose default ends the program. Ours
+// jumps back to the function that called into the library. C++ exceptions must not cross
+// libjpeg's C frames, so every function below that arms the jump holds nothing with a
+// destructor, and returns false when the jump comes back.
+struct TErrorManager {
+    jpeg_error_mgr Public;
+    std::jmp_buf Jump;
+};
+
+extern "C" {
+static void ErrorExit(j_common_ptr info) { std::longjmp(reinterpret_cast<TErrorManager*>(info->err)->Jump, 1); }
+// Warnings (a truncated file, corrupt data the decoder steps over) are not the user's concern.
+static void EmitMessage(j_common_ptr, int) {}
+static void OutputMessage(j_common_ptr) {}
+}
+
+struct TDecoder {
+    jpeg_decompress_struct Info{};
+    TErrorManager Error{};
+
+    TDecoder()
+    {
+        Info.err = jpeg_std_error(&Error.Public);
+        Error.Public.error_exit = ErrorExit;
+        Error.Public.emit_message = EmitMessage;
+        Error.Public.output_message = OutputMessage;
+    }
+    ~TDecoder() { jpeg_destroy_decompress(&Info); }
+    TDecoder(const TDecoder&) = delete;
+    TDecoder& operator=(const TDecoder&) = delete;
+};
+
+bool ReadHeader(TDecoder& decoder, const unsigned char* data, size_t size)
+{
+    jpeg_decompress_struct* info = &decoder.Info;
+    if (setjmp(decoder.Error.Jump)) return false;
+    jpeg_create_decompress(info);
+    info->mem->max_memory_to_use = MaxDecoderMemory;
+    jpeg_mem_src(info, data, static_cast<unsigned long>(size));
+    jpeg_save_markers(info, JPEG_APP0 + 1, 0xFFFF);
+    return jpeg_read_header(info, TRUE) == JPEG_HEADER_OK;
+}
+
+bool StartDecompress(TDecoder& decoder)
+{
+    if (setjmp(decoder.Error.Jump)) return false;
+    return jpeg_start_decompress(&decoder.Info) != FALSE;
+}
+
+// Decodes straight into the bitmap's rows: libjpeg writes blue, green, red itself.
+bool ReadBgrRows(TDecoder& decoder, JSAMPROW* rows)
+{
+    jpeg_decompress_struct* info = &decoder.Info;
+    if (setjmp(decoder.Error.Jump)) return false;
+    while (info->output_scanline < info->output_height) {
+        const JDIMENSION done = info->output_scanline;
+        if (jpeg_read_scanlines(info, rows + done, info->output_height - done) == 0) return false;
+    }
+    jpeg_finish_decompress(info);
+    return true;
+}
+
+// Ink to light. Files written with an Adobe marker store CMYK inverted (255 is no ink), the
+// convention Photoshop set; others store the ink itself.
+void CmykRowToBgr(const JSAMPLE* cmyk, uint8_t* bgr, JDIMENSION width, bool inverted)
+{
+    for (JDIMENSION x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
+        unsigned c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        bgr[0] = static_cast<uint8_t>((y * k + 127) / 255);
+        bgr[1] = static_cast<uint8_t>((m * k + 127) / 255);
+        bgr[2] = static_cast<uint8_t>((c * k + 127) / 255);
+    }
+}
+
+bool ReadCmykRows(TDecoder& decoder, JSAMPROW* rows)
+{
+    jpeg_decompress_struct* info = &decoder.Info;
+    if (setjmp(decoder.Error.Jump)) return false;
+    // The band lives in libjpeg's image pool, released with the decoder whichever way this ends.
+    JSAMPARRAY band = (*info->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(info), JPOOL_IMAGE,
+                                                 info->output_width * 4, CmykBandRows);
+    const bool inverted = info->saw_Adobe_marker != FALSE;
+    while (info->output_scanline < info->output_height) {
+        const JDIMENSION first = info->output_scanline;
+        const JDIMENSION got = jpeg_read_scanlines(info, band, CmykBandRows);
+        if (got == 0) return false;
+        for (JDIMENSION i = 0; i < got; ++i) CmykRowToBgr(band[i], rows[first + i], info->output_width, inverted);
+    }
+    jpeg_finish_decompress(info);
+    return true;
+}
+
+int SavedOrientation(const jpeg_decompress_struct& info)
+{
+    for (jpeg_saved_marker_ptr marker = info.marker_list; marker != nullptr; marker = marker->next) {
+        if (marker->marker != JPEG_APP0 + 1) continue;
+        const int orientation = ExifOrientation(marker->data, marker->data_length);
+        if (orientation != 1) return orientation;
+    }
+    return 1;
+}
+
+bool Decode(TBitmap& bitmap, const TFileBytes& bytes)
+{
+    TDecoder decoder;
+    jpeg_decompress_struct& info = decoder.Info;
+    if (!ReadHeader(decoder, bytes.Data.get(), bytes.Size)) return false;
+    if (info.image_width == 0 || info.image_height == 0 ||
+        static_cast<uint64_t>(info.image_width) * info.image_height > MaxPixels)
+        return false;
+    // Saved markers live in the image pool, which finishing the decompression releases.
+    const int orientation = SavedOrientation(info);
+    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
+    if (!StartDecompress(decoder)) return false;
+
+    bitmap.SetSizeUninitialized(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
+    std::vector<JSAMPROW> rows(info.output_height);
+    for (JDIMENSION y = 0; y < info.output_height; ++y) rows[y] = bitmap.ScanLine(static_cast<int>(y));
+    if (!(cmyk ? ReadCmykRows(decoder, rows.data()) : ReadBgrRows(decoder, rows.data()))) return false;
+
+    OrientBitmap(bitmap, orientation);
+    return true;
+}
+
+}  // namespace
+
+bool LoadJpegIntoBitmap(TBitmap& bitmap, const std::string& folder, const std::string& fileName)
+{
+    if (fileName.empty()) return false;
+    bool loaded = false;
+    try {
+        const std::string path = folder.empty() ? fileName : folder + PathDelim + fileName;
+        TFileBytes bytes;
+        loaded = ReadWholeFile(path, bytes) && Decode(bitmap, bytes);
+    } catch (const std::bad_alloc&) {
+        loaded = false;
+    }
+    // A half-decoded picture is of no use to anyone; give its memory back at once.
+    if (!loaded) bitmap.SetSize(0, 0);
+    return loaded;
+}
