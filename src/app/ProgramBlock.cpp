@@ -1,14 +1,21 @@
 #include "app/ProgramBlock.h"
 
-#include <ostream>
+#include <iostream>
 
 #include "core/Text.h"
 #include "framework/Application.h"
+#include "preview/Preview.h"
 
 std::string FirstParam;
 std::string SecondParam;
 
 namespace {
+// Thrown by a mode that ends the whole program where it stands, before the message loop,
+// with the exit status it carries. Unwinding releases everything on the way out.
+struct TProgramEnd {
+    int Status;
+};
+
 bool SelectsLetter(const std::string& param, char letter)
 {
     if (param.size() >= 2 && (param[0] == '/' || param[0] == '-') && param[1] == letter) return true;
@@ -39,8 +46,11 @@ TRunMode RunModeOf(const std::string& firstParamUpper)
 
 TModeRunners BuildModeRunners()
 {
-    // The show, the preview and the settings dialog arrive with their own units.
-    return {};
+    // The show and the settings dialog arrive with their own units.
+    TModeRunners runners;
+    // The preview never enters the message loop: it ends the program once its window goes.
+    runners.Preview = [] { throw TProgramEnd{PreviewMode(SecondParam, std::cerr)}; };
+    return runners;
 }
 
 int RunProgramBlock(int argc, const char* const* argv, const TModeRunners& runners, std::ostream& err)
@@ -62,8 +72,12 @@ int RunProgramBlock(int argc, const char* const* argv, const TModeRunners& runne
         return 2;
     }
 
-    Application->Initialize();
-    (*runner)();
-    Application->Run();
+    try {
+        Application->Initialize();
+        (*runner)();
+        Application->Run();
+    } catch (const TProgramEnd& end) {
+        return end.Status;
+    }
     return 0;
 }

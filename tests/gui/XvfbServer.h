@@ -1,0 +1,48 @@
+#pragma once
+// A virtual X server of the test's own, on a display number the server picks itself, and
+// the programs a test starts against it.
+#include <sys/types.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+class XvfbServer {
+public:
+    // Starts Xvfb with one 1024 x 768 x 24 screen and waits until it takes connections.
+    // Throws std::runtime_error when it does not start.
+    XvfbServer();
+    ~XvfbServer();
+    XvfbServer(const XvfbServer&) = delete;
+    XvfbServer& operator=(const XvfbServer&) = delete;
+
+    // ":N", for XOpenDisplay and DISPLAY.
+    const std::string& Name() const { return FName; }
+
+private:
+    pid_t FPid = -1;
+    std::string FName;
+};
+
+// A program started with extra environment settings, its standard error kept in a file.
+class ChildProcess {
+public:
+    // env holds "NAME=value" entries that replace or add to the test's own environment; an
+    // entry "NAME=" with nothing after it removes NAME.
+    ChildProcess(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::string& errFile);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // The exit status once the program ended within timeout; empty while it still runs.
+    // -1 for a program killed by a signal.
+    std::optional<int> WaitExit(std::chrono::milliseconds timeout);
+    bool Running() { return !WaitExit(std::chrono::milliseconds(0)).has_value(); }
+    std::string Err() const;
+
+private:
+    pid_t FPid = -1;
+    std::optional<int> FStatus;
+    std::string FErrFile;
+};
