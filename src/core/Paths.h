@@ -10,3 +10,6 @@ extern const std::string_view PathSeparators;  // every character that ends a fo
 // The text from the last "." that stands after the last separator, dot included;
 // empty when there is none.
 std::string ExtractFileExt(std::string_view path);
+
+// The folder of the program file, with its trailing separator.
+std::string ProgramFolder();

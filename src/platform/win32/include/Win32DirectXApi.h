@@ -10,6 +10,8 @@
 #define DIRECT3D_VERSION 0x0700
 #endif
 #include <windows.h>
+// The sound declarations need the wave formats, which the lean Windows header leaves out.
+#include <mmsystem.h>
 
 #include <ddraw.h>
 #include <d3d.h>

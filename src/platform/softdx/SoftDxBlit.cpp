@@ -1,0 +1,219 @@
+// Colour fills, the nearest-neighbour stretching copy and conversion to 32-bit pixels.
+// The 32-bit unkeyed stretch is the show's per-frame work and has its own path: column
+// indices computed once per blit, eight pixels per step, a source row two ahead prefetched
+// while this one is read, streaming stores that do not pull the destination into the
+// cache, and a plain row copy whenever a destination row repeats the one above it.
+#include "SoftDxBlit.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace softdx {
+
+namespace {
+
+inline uint32_t ReadPixel(const uint8_t* p, uint32_t bytes)
+{
+    switch (bytes) {
+    case 1: return *p;
+    case 2: {
+        uint16_t v;
+        std::memcpy(&v, p, 2);
+        return v;
+    }
+    case 3: return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
+    default: {
+        uint32_t v;
+        std::memcpy(&v, p, 4);
+        return v;
+    }
+    }
+}
+
+inline void WritePixel(uint8_t* p, uint32_t bytes, uint32_t v)
+{
+    switch (bytes) {
+    case 1: *p = static_cast<uint8_t>(v); break;
+    case 2: {
+        auto w = static_cast<uint16_t>(v);
+        std::memcpy(p, &w, 2);
+        break;
+    }
+    case 3:
+        p[0] = static_cast<uint8_t>(v);
+        p[1] = static_cast<uint8_t>(v >> 8);
+        p[2] = static_cast<uint8_t>(v >> 16);
+        break;
+    default: std::memcpy(p, &v, 4); break;
+    }
+}
+
+// Source index for each destination index, offsets from the source rectangle's start.
+void SampleTable(std::vector<uint32_t>& table, uint32_t destinationLength, uint32_t sourceLength)
+{
+    table.resize(destinationLength);
+    const uint64_t twice = uint64_t{2} * destinationLength;
+    for (uint32_t i = 0; i < destinationLength; ++i)
+        table[i] = static_cast<uint32_t>((uint64_t{2} * i + 1) * sourceLength / twice);
+}
+
+inline bool Keyed(const KeyRange& key, uint32_t value, uint32_t mask)
+{
+    value &= mask;
+    return value >= (key.Low & mask) && value <= (key.High & mask);
+}
+
+// One destination row of 32-bit pixels gathered from one source row.
+void GatherRow32(uint32_t* out, const uint32_t* in, const uint32_t* columns, uint32_t count, const uint32_t* nextIn)
+{
+    uint32_t i = 0;
+#if defined(__SSE2__)
+    // Streaming stores need 16-byte alignment: single pixels until there.
+    for (; i < count && (reinterpret_cast<uintptr_t>(out + i) & 15) != 0; ++i) out[i] = in[columns[i]];
+    for (; i + 8 <= count; i += 8) {
+        if (nextIn) __builtin_prefetch(nextIn + columns[i]);
+        const uint32_t* c = columns + i;
+        __m128i a = _mm_set_epi32(static_cast<int>(in[c[3]]), static_cast<int>(in[c[2]]), static_cast<int>(in[c[1]]),
+                                  static_cast<int>(in[c[0]]));
+        __m128i b = _mm_set_epi32(static_cast<int>(in[c[7]]), static_cast<int>(in[c[6]]), static_cast<int>(in[c[5]]),
+                                  static_cast<int>(in[c[4]]));
+        _mm_stream_si128(reinterpret_cast<__m128i*>(out + i), a);
+        _mm_stream_si128(reinterpret_cast<__m128i*>(out + i + 4), b);
+    }
+#else
+    for (; i + 8 <= count; i += 8) {
+        if (nextIn) __builtin_prefetch(nextIn + columns[i]);
+        const uint32_t* c = columns + i;
+        uint32_t* o = out + i;
+        o[0] = in[c[0]], o[1] = in[c[1]], o[2] = in[c[2]], o[3] = in[c[3]];
+        o[4] = in[c[4]], o[5] = in[c[5]], o[6] = in[c[6]], o[7] = in[c[7]];
+    }
+#endif
+    for (; i < count; ++i) out[i] = in[columns[i]];
+}
+
+template <uint32_t Bytes>
+void GatherRow(uint8_t* out, const uint8_t* in, const uint32_t* columns, uint32_t count)
+{
+    for (uint32_t i = 0; i < count; ++i) std::memcpy(out + i * Bytes, in + size_t{columns[i]} * Bytes, Bytes);
+}
+
+}  // namespace
+
+void FillRect(const PixelView& d, const RECT& r, uint32_t pixel)
+{
+    const uint32_t width = static_cast<uint32_t>(r.right - r.left);
+    for (int32_t y = r.top; y < r.bottom; ++y) {
+        uint8_t* row = d.At(r.left, y);
+        switch (d.BytesPerPixel) {
+        case 1: std::memset(row, static_cast<int>(pixel & 0xFF), width); break;
+        case 2: std::fill_n(reinterpret_cast<uint16_t*>(row), width, static_cast<uint16_t>(pixel)); break;
+        case 4: std::fill_n(reinterpret_cast<uint32_t*>(row), width, pixel); break;
+        default:
+            for (uint32_t x = 0; x < width; ++x) WritePixel(row + x * 3, 3, pixel);
+            break;
+        }
+    }
+}
+
+void StretchCopy(const PixelView& d, const RECT& dr, const PixelView& s, const RECT& sr, const KeyRange& sourceKey,
+                 const KeyRange& destinationKey, uint32_t valueMask)
+{
+    const auto dw = static_cast<uint32_t>(dr.right - dr.left), dh = static_cast<uint32_t>(dr.bottom - dr.top);
+    const auto sw = static_cast<uint32_t>(sr.right - sr.left), sh = static_cast<uint32_t>(sr.bottom - sr.top);
+    const uint32_t bytes = d.BytesPerPixel;
+    // Kept between blits: the show stretches every frame and should not allocate each time.
+    thread_local std::vector<uint32_t> columns, rows;
+    SampleTable(columns, dw, sw);
+    SampleTable(rows, dh, sh);
+
+    if (sourceKey.Enabled || destinationKey.Enabled) {
+        for (uint32_t y = 0; y < dh; ++y) {
+            const uint8_t* in = s.At(sr.left, sr.top + static_cast<int32_t>(rows[y]));
+            uint8_t* out = d.At(dr.left, dr.top + static_cast<int32_t>(y));
+            for (uint32_t x = 0; x < dw; ++x) {
+                const uint32_t value = ReadPixel(in + size_t{columns[x]} * bytes, bytes);
+                if (sourceKey.Enabled && Keyed(sourceKey, value, valueMask)) continue;
+                if (destinationKey.Enabled && !Keyed(destinationKey, ReadPixel(out + x * bytes, bytes), valueMask))
+                    continue;
+                WritePixel(out + x * bytes, bytes, value);
+            }
+        }
+        return;
+    }
+
+    const size_t rowBytes = size_t{dw} * bytes;
+    for (uint32_t y = 0; y < dh; ++y) {
+        uint8_t* out = d.At(dr.left, dr.top + static_cast<int32_t>(y));
+        if (y > 0 && rows[y] == rows[y - 1]) {
+            std::memcpy(out, out - d.Pitch, rowBytes);
+            continue;
+        }
+        const uint8_t* in = s.At(sr.left, sr.top + static_cast<int32_t>(rows[y]));
+        if (sw == dw) {
+            std::memcpy(out, in, rowBytes);
+            continue;
+        }
+        switch (bytes) {
+        case 4: {
+            // Two rows ahead gives the memory time to answer before the row is needed.
+            const uint8_t* next = y + 2 < dh ? s.At(sr.left, sr.top + static_cast<int32_t>(rows[y + 2])) : nullptr;
+            GatherRow32(reinterpret_cast<uint32_t*>(out), reinterpret_cast<const uint32_t*>(in), columns.data(), dw,
+                        reinterpret_cast<const uint32_t*>(next));
+            break;
+        }
+        case 1: GatherRow<1>(out, in, columns.data(), dw); break;
+        case 2: GatherRow<2>(out, in, columns.data(), dw); break;
+        default: GatherRow<3>(out, in, columns.data(), dw); break;
+        }
+    }
+#if defined(__SSE2__)
+    _mm_sfence();
+#endif
+}
+
+void ConvertToXrgb(const PixelView& s, const PixelFormat& format, const PALETTEENTRY* palette, uint32_t* out,
+                   size_t outPitchBytes)
+{
+    uint32_t lookup[256];
+    if (format.Indexed)
+        for (int i = 0; i < 256; ++i)
+            lookup[i] = palette
+                            ? uint32_t{palette[i].peRed} << 16 | uint32_t{palette[i].peGreen} << 8 | palette[i].peBlue
+                            : uint32_t(i) * 0x010101u;
+    const bool red565 = format.Bits == 16 && format.GreenMask == 0x07E0;
+    const bool blueFirst = format.Bits >= 24 && format.RedMask == 0xFF;
+    for (uint32_t y = 0; y < s.Height; ++y) {
+        const uint8_t* in = s.At(0, static_cast<int32_t>(y));
+        auto row = reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(out) + y * outPitchBytes);
+        for (uint32_t x = 0; x < s.Width; ++x) {
+            const uint32_t v = ReadPixel(in + size_t{x} * s.BytesPerPixel, s.BytesPerPixel);
+            uint32_t r, g, b;
+            if (format.Indexed) {
+                row[x] = lookup[v & 0xFF];
+                continue;
+            } else if (format.Bits == 16) {
+                // Widen each field by repeating its top bits, so full intensity stays full.
+                r = red565 ? (v >> 11) & 31 : (v >> 10) & 31;
+                g = red565 ? (v >> 5) & 63 : (v >> 5) & 31;
+                b = v & 31;
+                r = r << 3 | r >> 2;
+                g = red565 ? (g << 2 | g >> 4) : (g << 3 | g >> 2);
+                b = b << 3 | b >> 2;
+            } else {
+                r = (v >> 16) & 0xFF;
+                g = (v >> 8) & 0xFF;
+                b = v & 0xFF;
+                if (blueFirst) std::swap(r, b);
+            }
+            row[x] = r << 16 | g << 8 | b;
+        }
+    }
+}
+
+}  // namespace softdx

@@ -1,0 +1,43 @@
+#pragma once
+// The pixel work behind Blt and presentation, on raw pixel memory. Callers have checked
+// every rectangle against its surface.
+#include <cstddef>
+#include <cstdint>
+
+#include "SoftDxInternal.h"
+
+namespace softdx {
+
+struct PixelView {
+    uint8_t* Bits = nullptr;  // top-left pixel
+    ptrdiff_t Pitch = 0;      // bytes from one row to the next
+    uint32_t Width = 0;
+    uint32_t Height = 0;
+    uint32_t BytesPerPixel = 4;
+
+    uint8_t* At(int32_t x, int32_t y) const { return Bits + y * Pitch + ptrdiff_t{x} * BytesPerPixel; }
+};
+
+// A colour key: pixel values from Low to High (both included, compared under the format's
+// value mask) are transparent.
+struct KeyRange {
+    bool Enabled = false;
+    uint32_t Low = 0;
+    uint32_t High = 0;
+};
+
+void FillRect(const PixelView& destination, const RECT& rect, uint32_t pixel);
+
+// Copies source onto destination, stretching or shrinking as the rectangles' sizes differ.
+// Each destination pixel takes the source pixel under its centre: destination column x
+// (counted from the rectangle's left) reads source column left + floor((2x + 1) * sw / (2 * dw)),
+// rows likewise. No filtering. With a source key, keyed source pixels leave the
+// destination as it was; with a destination key, only keyed destination pixels are written.
+void StretchCopy(const PixelView& destination, const RECT& destinationRect, const PixelView& source,
+                 const RECT& sourceRect, const KeyRange& sourceKey, const KeyRange& destinationKey, uint32_t valueMask);
+
+// 0x00RRGGBB pixels of a whole view; palette (256 entries) for indexed formats.
+void ConvertToXrgb(const PixelView& source, const PixelFormat& format, const PALETTEENTRY* palette, uint32_t* out,
+                   size_t outPitchBytes);
+
+}  // namespace softdx

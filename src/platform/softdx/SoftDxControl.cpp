@@ -1,0 +1,131 @@
+// The software DirectX's controls: the current presenter (headless unless one is set), the
+// refresh clock Flip waits by, and the table of injected failures.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "SoftDxInternal.h"
+
+namespace {
+
+std::mutex controlLock;
+std::shared_ptr<ISoftDxPresenter> currentPresenter;
+std::shared_ptr<ISoftDxClock> currentClock;
+
+struct Fault {
+    HRESULT Code = DD_OK;
+    int Remaining = 0;  // negative: always
+};
+std::map<std::string, Fault, std::less<>> faults;
+// Lets every method skip the lock while no test has asked for failures.
+std::atomic<bool> anyFaults{false};
+
+class SteadyClock final : public ISoftDxClock {
+public:
+    uint64_t NowNanoseconds() override
+    {
+        auto since = std::chrono::steady_clock::now().time_since_epoch();
+        return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(since).count());
+    }
+    void SleepUntil(uint64_t nanoseconds) override
+    {
+        std::this_thread::sleep_until(std::chrono::steady_clock::time_point(std::chrono::nanoseconds(nanoseconds)));
+    }
+};
+
+std::shared_ptr<ISoftDxClock> Clock()
+{
+    std::lock_guard guard(controlLock);
+    if (!currentClock) currentClock = std::make_shared<SteadyClock>();
+    return currentClock;
+}
+
+}  // namespace
+
+bool SoftDxHeadlessPresenter::Present(HWND window, const uint32_t* pixels, uint32_t width, uint32_t height,
+                                      size_t pitchBytes)
+{
+    FLastWindow = window;
+    FLastSize = {width, height};
+    FLastFrame.resize(size_t{width} * height);
+    for (uint32_t y = 0; y < height; ++y) {
+        auto row = reinterpret_cast<const uint32_t*>(reinterpret_cast<const uint8_t*>(pixels) + y * pitchBytes);
+        std::copy_n(row, width, FLastFrame.data() + size_t{y} * width);
+    }
+    ++FPresentCount;
+    return true;
+}
+
+void SoftDxSetPresenter(std::shared_ptr<ISoftDxPresenter> presenter)
+{
+    std::lock_guard guard(controlLock);
+    currentPresenter = std::move(presenter);
+}
+
+std::shared_ptr<ISoftDxPresenter> SoftDxGetPresenter()
+{
+    std::lock_guard guard(controlLock);
+    if (!currentPresenter) currentPresenter = std::make_shared<SoftDxHeadlessPresenter>();
+    return currentPresenter;
+}
+
+void SoftDxSetClock(std::shared_ptr<ISoftDxClock> clock)
+{
+    std::lock_guard guard(controlLock);
+    currentClock = std::move(clock);
+}
+
+uint64_t SoftDxNextRefresh(uint64_t nanoseconds)
+{
+    // Ticks fall at k / 60 s exactly; 128-bit products keep that true for any uptime.
+    using Wide = unsigned __int128;
+    const Wide second = 1000000000u;
+    Wide tick = Wide(nanoseconds) * softdx::RefreshRate / second + 1;
+    Wide at = (tick * second + softdx::RefreshRate - 1) / softdx::RefreshRate;
+    return static_cast<uint64_t>(at);
+}
+
+void SoftDxFailNext(const char* method, HRESULT code, int count)
+{
+    std::lock_guard guard(controlLock);
+    faults[method] = {code, std::max(count, 0)};
+    anyFaults = true;
+}
+
+void SoftDxFailAlways(const char* method, HRESULT code)
+{
+    std::lock_guard guard(controlLock);
+    faults[method] = {code, -1};
+    anyFaults = true;
+}
+
+void SoftDxClearFaults()
+{
+    std::lock_guard guard(controlLock);
+    faults.clear();
+    anyFaults = false;
+}
+
+namespace softdx {
+
+HRESULT InjectedFault(const char* method)
+{
+    if (!anyFaults) return DD_OK;
+    std::lock_guard guard(controlLock);
+    auto found = faults.find(std::string_view(method));
+    if (found == faults.end() || found->second.Remaining == 0) return DD_OK;
+    if (found->second.Remaining > 0) --found->second.Remaining;
+    return found->second.Code;
+}
+
+uint64_t Now() { return Clock()->NowNanoseconds(); }
+
+void SleepUntil(uint64_t nanoseconds) { Clock()->SleepUntil(nanoseconds); }
+
+}  // namespace softdx

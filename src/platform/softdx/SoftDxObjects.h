@@ -1,0 +1,122 @@
+#pragma once
+// The software DirectDraw's objects. Each counts its references as COM does and ends when
+// the count reaches zero. Surfaces and palettes hold a reference to the DirectDraw object
+// that made them, so it outlives them; the front buffer of a flip chain holds one to each
+// of its back buffers.
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "SoftDxBlit.h"
+#include "SoftDxInternal.h"
+
+namespace softdx {
+
+class SoftDxSurface;
+
+class SoftDxDirectDraw final : public IDirectDraw7 {
+public:
+    SoftDxDirectDraw();
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE Compact() override;
+    HRESULT STDMETHODCALLTYPE CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* clipper, IUnknown* outer) override;
+    HRESULT STDMETHODCALLTYPE CreatePalette(DWORD flags, LPPALETTEENTRY entries, LPDIRECTDRAWPALETTE* palette,
+                                            IUnknown* outer) override;
+    HRESULT STDMETHODCALLTYPE CreateSurface(LPDDSURFACEDESC2 desc, LPDIRECTDRAWSURFACE7* surface,
+                                            IUnknown* outer) override;
+    HRESULT STDMETHODCALLTYPE DuplicateSurface(LPDIRECTDRAWSURFACE7, LPDIRECTDRAWSURFACE7*) override;
+    HRESULT STDMETHODCALLTYPE EnumDisplayModes(DWORD flags, LPDDSURFACEDESC2 filter, LPVOID context,
+                                               LPDDENUMMODESCALLBACK2 callback) override;
+    HRESULT STDMETHODCALLTYPE EnumSurfaces(DWORD, LPDDSURFACEDESC2, LPVOID, LPDDENUMSURFACESCALLBACK7) override;
+    HRESULT STDMETHODCALLTYPE FlipToGDISurface() override;
+    HRESULT STDMETHODCALLTYPE GetCaps(LPDDCAPS driverCaps, LPDDCAPS helCaps) override;
+    HRESULT STDMETHODCALLTYPE GetDisplayMode(LPDDSURFACEDESC2 desc) override;
+    HRESULT STDMETHODCALLTYPE GetFourCCCodes(LPDWORD count, LPDWORD codes) override;
+    HRESULT STDMETHODCALLTYPE GetGDISurface(LPDIRECTDRAWSURFACE7* surface) override;
+    HRESULT STDMETHODCALLTYPE GetMonitorFrequency(LPDWORD frequency) override;
+    HRESULT STDMETHODCALLTYPE GetScanLine(LPDWORD line) override;
+    HRESULT STDMETHODCALLTYPE GetVerticalBlankStatus(BOOL* inBlank) override;
+    HRESULT STDMETHODCALLTYPE Initialize(GUID* guid) override;
+    HRESULT STDMETHODCALLTYPE RestoreDisplayMode() override;
+    HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND window, DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE SetDisplayMode(DWORD width, DWORD height, DWORD bits, DWORD refresh,
+                                             DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE WaitForVerticalBlank(DWORD flags, HANDLE event) override;
+    HRESULT STDMETHODCALLTYPE GetAvailableVidMem(LPDDSCAPS2 caps, LPDWORD total, LPDWORD free) override;
+    HRESULT STDMETHODCALLTYPE GetSurfaceFromDC(HDC dc, LPDIRECTDRAWSURFACE7* surface) override;
+    HRESULT STDMETHODCALLTYPE RestoreAllSurfaces() override;
+    HRESULT STDMETHODCALLTYPE TestCooperativeLevel() override;
+    HRESULT STDMETHODCALLTYPE GetDeviceIdentifier(LPDDDEVICEIDENTIFIER2 identifier, DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE StartModeTest(LPSIZE modes, DWORD count, DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE EvaluateMode(DWORD flags, DWORD* timeout) override;
+
+    // The mode surfaces are made in: the emulated one while set, else the screen's.
+    DisplayMode CurrentMode() const;
+    bool Exclusive() const { return FExclusive; }
+    HWND Window() const { return FWindow; }
+    void Forget(SoftDxSurface* surface);
+
+private:
+    ~SoftDxDirectDraw();
+    std::atomic<ULONG> FReferences{1};
+    bool FLevelSet = false;
+    bool FExclusive = false;
+    HWND FWindow = nullptr;
+    std::optional<DisplayMode> FEmulatedMode;
+    SoftDxSurface* FPrimary = nullptr;
+    std::vector<SoftDxSurface*> FSurfaces;  // alive, not owned
+};
+
+class SoftDxPalette final : public IDirectDrawPalette {
+public:
+    SoftDxPalette(SoftDxDirectDraw* owner, DWORD caps, const PALETTEENTRY* entries);
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE GetCaps(LPDWORD caps) override;
+    HRESULT STDMETHODCALLTYPE GetEntries(DWORD flags, DWORD base, DWORD count, LPPALETTEENTRY entries) override;
+    HRESULT STDMETHODCALLTYPE Initialize(LPDIRECTDRAW, DWORD, LPPALETTEENTRY) override;
+    HRESULT STDMETHODCALLTYPE SetEntries(DWORD flags, DWORD first, DWORD count, LPPALETTEENTRY entries) override;
+
+    const PALETTEENTRY* Entries() const { return FEntries; }
+
+private:
+    ~SoftDxPalette();
+    std::atomic<ULONG> FReferences{1};
+    SoftDxDirectDraw* FOwner;
+    DWORD FCaps;
+    DWORD FSize;
+    PALETTEENTRY FEntries[256] = {};
+};
+
+class SoftDxClipper final : public IDirectDrawClipper {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE GetClipList(LPRECT rect, LPRGNDATA list, LPDWORD size) override;
+    HRESULT STDMETHODCALLTYPE GetHWnd(HWND* window) override;
+    HRESULT STDMETHODCALLTYPE Initialize(LPDIRECTDRAW, DWORD) override;
+    HRESULT STDMETHODCALLTYPE IsClipListChanged(BOOL* changed) override;
+    HRESULT STDMETHODCALLTYPE SetClipList(LPRGNDATA list, DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE SetHWnd(DWORD flags, HWND window) override;
+
+    HWND Window() const { return FWindow; }
+
+private:
+    ~SoftDxClipper() = default;
+    std::atomic<ULONG> FReferences{1};
+    HWND FWindow = nullptr;
+    std::vector<uint8_t> FClipList;  // the region as given, header and rectangles
+};
+
+struct FreeMemory {
+    void operator()(uint8_t* p) const { std::free(p); }
+};
+using PixelMemory = std::unique_ptr<uint8_t, FreeMemory>;
+
+}  // namespace softdx

@@ -1,0 +1,110 @@
+#pragma once
+// A surface of the software DirectDraw: pixels in system memory whatever the caps asked.
+// A flip chain is one front buffer and its back buffers sharing a FlipChain; Flip moves
+// the pixel memory round the chain while the surface objects stay where they are.
+#include <memory>
+#include <vector>
+
+#include "SoftDxObjects.h"
+
+namespace softdx {
+
+struct FlipChain {
+    std::vector<SoftDxSurface*> Members;  // front buffer first
+};
+
+class SoftDxSurface final : public IDirectDrawSurface7 {
+public:
+    SoftDxSurface(SoftDxDirectDraw* owner, DWORD caps, uint32_t width, uint32_t height, const PixelFormat& format,
+                  PixelMemory memory, uint32_t pitch);
+
+    // Makes a surface, or says why not: DDERR_OUTOFMEMORY when the pixels cannot be held.
+    static HRESULT Make(SoftDxDirectDraw* owner, DWORD caps, uint32_t width, uint32_t height, const PixelFormat& format,
+                        SoftDxSurface** made);
+    // Joins surfaces[0] (the front buffer) and its back buffers into one chain.
+    static void Chain(const std::vector<SoftDxSurface*>& surfaces);
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE AddAttachedSurface(LPDIRECTDRAWSURFACE7) override;
+    HRESULT STDMETHODCALLTYPE AddOverlayDirtyRect(LPRECT) override;
+    HRESULT STDMETHODCALLTYPE Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 source, LPRECT sourceRect, DWORD flags,
+                                  LPDDBLTFX fx) override;
+    HRESULT STDMETHODCALLTYPE BltBatch(LPDDBLTBATCH, DWORD, DWORD) override;
+    HRESULT STDMETHODCALLTYPE BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE7 source, LPRECT sourceRect,
+                                      DWORD trans) override;
+    HRESULT STDMETHODCALLTYPE DeleteAttachedSurface(DWORD, LPDIRECTDRAWSURFACE7) override;
+    HRESULT STDMETHODCALLTYPE EnumAttachedSurfaces(LPVOID context, LPDDENUMSURFACESCALLBACK7 callback) override;
+    HRESULT STDMETHODCALLTYPE EnumOverlayZOrders(DWORD, LPVOID, LPDDENUMSURFACESCALLBACK7) override;
+    HRESULT STDMETHODCALLTYPE Flip(LPDIRECTDRAWSURFACE7 target, DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE GetAttachedSurface(LPDDSCAPS2 caps, LPDIRECTDRAWSURFACE7* attached) override;
+    HRESULT STDMETHODCALLTYPE GetBltStatus(DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE GetCaps(LPDDSCAPS2 caps) override;
+    HRESULT STDMETHODCALLTYPE GetClipper(LPDIRECTDRAWCLIPPER* clipper) override;
+    HRESULT STDMETHODCALLTYPE GetColorKey(DWORD flags, LPDDCOLORKEY key) override;
+    HRESULT STDMETHODCALLTYPE GetDC(HDC* dc) override;
+    HRESULT STDMETHODCALLTYPE GetFlipStatus(DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE GetOverlayPosition(LPLONG, LPLONG) override;
+    HRESULT STDMETHODCALLTYPE GetPalette(LPDIRECTDRAWPALETTE* palette) override;
+    HRESULT STDMETHODCALLTYPE GetPixelFormat(LPDDPIXELFORMAT format) override;
+    HRESULT STDMETHODCALLTYPE GetSurfaceDesc(LPDDSURFACEDESC2 desc) override;
+    HRESULT STDMETHODCALLTYPE Initialize(LPDIRECTDRAW, LPDDSURFACEDESC2) override;
+    HRESULT STDMETHODCALLTYPE IsLost() override;
+    HRESULT STDMETHODCALLTYPE Lock(LPRECT rect, LPDDSURFACEDESC2 desc, DWORD flags, HANDLE event) override;
+    HRESULT STDMETHODCALLTYPE ReleaseDC(HDC dc) override;
+    HRESULT STDMETHODCALLTYPE Restore() override;
+    HRESULT STDMETHODCALLTYPE SetClipper(LPDIRECTDRAWCLIPPER clipper) override;
+    HRESULT STDMETHODCALLTYPE SetColorKey(DWORD flags, LPDDCOLORKEY key) override;
+    HRESULT STDMETHODCALLTYPE SetOverlayPosition(LONG, LONG) override;
+    HRESULT STDMETHODCALLTYPE SetPalette(LPDIRECTDRAWPALETTE palette) override;
+    HRESULT STDMETHODCALLTYPE Unlock(LPRECT rect) override;
+    HRESULT STDMETHODCALLTYPE UpdateOverlay(LPRECT, LPDIRECTDRAWSURFACE7, LPRECT, DWORD, LPDDOVERLAYFX) override;
+    HRESULT STDMETHODCALLTYPE UpdateOverlayDisplay(DWORD) override;
+    HRESULT STDMETHODCALLTYPE UpdateOverlayZOrder(DWORD, LPDIRECTDRAWSURFACE7) override;
+    HRESULT STDMETHODCALLTYPE GetDDInterface(LPVOID* directDraw) override;
+    HRESULT STDMETHODCALLTYPE PageLock(DWORD) override;
+    HRESULT STDMETHODCALLTYPE PageUnlock(DWORD) override;
+    HRESULT STDMETHODCALLTYPE SetSurfaceDesc(LPDDSURFACEDESC2, DWORD) override;
+    HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID, LPVOID, DWORD, DWORD) override;
+    HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID, LPVOID, LPDWORD) override;
+    HRESULT STDMETHODCALLTYPE FreePrivateData(REFGUID) override;
+    HRESULT STDMETHODCALLTYPE GetUniquenessValue(LPDWORD value) override;
+    HRESULT STDMETHODCALLTYPE ChangeUniquenessValue() override;
+    HRESULT STDMETHODCALLTYPE SetPriority(DWORD) override;
+    HRESULT STDMETHODCALLTYPE GetPriority(LPDWORD) override;
+    HRESULT STDMETHODCALLTYPE SetLOD(DWORD) override;
+    HRESULT STDMETHODCALLTYPE GetLOD(LPDWORD) override;
+
+    PixelView View() const { return {FMemory.get(), FPitch, FWidth, FHeight, FFormat.BytesPerPixel()}; }
+    const PixelFormat& Format() const { return FFormat; }
+    bool Busy() const { return FLocked || FDcOut; }
+    const SoftDxDeviceContext* DeviceContext() const { return FDcOut ? &FDc : nullptr; }
+
+private:
+    ~SoftDxSurface();
+    bool IsFront() const { return FChain && FChain->Members.front() == this; }
+    bool ChainBusy() const;
+    // Shows this surface's pixels when it is what the user sees without a Flip.
+    void PresentIfVisible();
+    void Present();
+
+    std::atomic<ULONG> FReferences{1};
+    SoftDxDirectDraw* FOwner;
+    DWORD FCaps;
+    uint32_t FWidth, FHeight;
+    PixelFormat FFormat;
+    PixelMemory FMemory;
+    ptrdiff_t FPitch;
+    std::shared_ptr<FlipChain> FChain;
+    bool FLocked = false;
+    bool FDcOut = false;
+    SoftDxDeviceContext FDc;
+    std::optional<DDCOLORKEY> FSourceKey, FDestKey, FSourceOverlayKey, FDestOverlayKey;
+    SoftDxPalette* FPalette = nullptr;
+    SoftDxClipper* FClipper = nullptr;
+    DWORD FUniqueness = 1;
+    std::vector<uint32_t> FXrgb;  // scratch for presenting surfaces that are not 32-bit
+};
+
+}  // namespace softdx

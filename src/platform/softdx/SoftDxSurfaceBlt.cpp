@@ -1,0 +1,188 @@
+// Blt, BltFast and Flip of the software DirectDraw's surfaces, and presentation.
+// A primary surface without back buffers is what the user sees directly (windowed
+// rendering), so it is presented after each change to it: a Blt, an Unlock, a ReleaseDC.
+// Not implemented: raster operations other than SRCCOPY, BLACKNESS and WHITENESS, the
+// DDBLT_DDFX effects (mirroring, rotation), alpha and z blits (DDERR_UNSUPPORTED, or
+// DDERR_NORASTEROPHW for the other raster operations); clip lists (a clipper only names
+// the window a windowed primary is shown in).
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "SoftDxSurface.h"
+
+namespace softdx {
+
+namespace {
+
+constexpr DWORD RopSourceCopy = 0x00CC0020;
+constexpr DWORD RopBlackness = 0x00000042;
+constexpr DWORD RopWhiteness = 0x00FF0062;
+
+constexpr DWORD SupportedBltFlags = DDBLT_ASYNC | DDBLT_COLORFILL | DDBLT_DDFX | DDBLT_KEYDEST | DDBLT_KEYDESTOVERRIDE |
+                                    DDBLT_KEYSRC | DDBLT_KEYSRCOVERRIDE | DDBLT_ROP | DDBLT_WAIT | DDBLT_DONOTWAIT;
+constexpr DWORD FlagsReadingFx =
+    DDBLT_COLORFILL | DDBLT_DDFX | DDBLT_KEYDESTOVERRIDE | DDBLT_KEYSRCOVERRIDE | DDBLT_ROP;
+
+bool InsideSurface(const RECT& r, uint32_t width, uint32_t height)
+{
+    return r.left >= 0 && r.top >= 0 && r.left < r.right && r.top < r.bottom && uint32_t(r.right) <= width &&
+           uint32_t(r.bottom) <= height;
+}
+
+bool Overlap(const RECT& a, const RECT& b)
+{
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+bool SameLayout(const PixelFormat& a, const PixelFormat& b)
+{
+    return a.Bits == b.Bits && a.Indexed == b.Indexed && a.RedMask == b.RedMask && a.GreenMask == b.GreenMask &&
+           a.BlueMask == b.BlueMask;
+}
+
+KeyRange Key(const DDCOLORKEY& key) { return {true, key.dwColorSpaceLowValue, key.dwColorSpaceHighValue}; }
+
+}  // namespace
+
+HRESULT SoftDxSurface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 source, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx)
+{
+    SOFTDX_ENTER("Blt");
+    if (flags & ~SupportedBltFlags) return DDERR_UNSUPPORTED;
+    if ((flags & DDBLT_WAIT) && (flags & DDBLT_DONOTWAIT)) return DDERR_INVALIDPARAMS;
+    if ((flags & FlagsReadingFx) && (!fx || fx->dwSize != sizeof(DDBLTFX))) return DDERR_INVALIDPARAMS;
+    const RECT dr = destRect ? *destRect : RECT{0, 0, LONG(FWidth), LONG(FHeight)};
+    if (!InsideSurface(dr, FWidth, FHeight)) return DDERR_INVALIDRECT;
+    if (Busy()) return DDERR_SURFACEBUSY;
+
+    std::optional<uint32_t> fill;
+    if (flags & DDBLT_COLORFILL) fill = fx->dwFillColor;
+    if (flags & DDBLT_ROP) {
+        if (fx->dwROP == RopBlackness)
+            fill = 0;
+        else if (fx->dwROP == RopWhiteness)
+            fill = FFormat.ValueMask();
+        else if (fx->dwROP != RopSourceCopy)
+            return DDERR_NORASTEROPHW;
+    }
+    if ((flags & DDBLT_DDFX) && fx->dwDDFX != 0) return DDERR_UNSUPPORTED;
+    if (fill) {
+        FillRect(View(), dr, *fill);
+        ++FUniqueness;
+        PresentIfVisible();
+        return DD_OK;
+    }
+
+    if (!source) return DDERR_INVALIDPARAMS;
+    auto* from = static_cast<SoftDxSurface*>(source);
+    const RECT sr = sourceRect ? *sourceRect : RECT{0, 0, LONG(from->FWidth), LONG(from->FHeight)};
+    if (!InsideSurface(sr, from->FWidth, from->FHeight)) return DDERR_INVALIDRECT;
+    if (from->Busy()) return DDERR_SURFACEBUSY;
+    if (!SameLayout(from->FFormat, FFormat)) return DDERR_UNSUPPORTED;
+
+    KeyRange sourceKey, destKey;
+    if (flags & DDBLT_KEYSRCOVERRIDE)
+        sourceKey = Key(fx->ddckSrcColorkey);
+    else if (flags & DDBLT_KEYSRC) {
+        if (!from->FSourceKey) return DDERR_NOCOLORKEY;
+        sourceKey = Key(*from->FSourceKey);
+    }
+    if (flags & DDBLT_KEYDESTOVERRIDE)
+        destKey = Key(fx->ddckDestColorkey);
+    else if (flags & DDBLT_KEYDEST) {
+        if (!FDestKey) return DDERR_NOCOLORKEY;
+        destKey = Key(*FDestKey);
+    }
+
+    PixelView in = from->View();
+    RECT inRect = sr;
+    std::vector<uint8_t> copy;
+    if (from == this && Overlap(sr, dr)) {
+        // Reading and writing the same pixels: read from a copy of the source rectangle.
+        const uint32_t w = uint32_t(sr.right - sr.left), h = uint32_t(sr.bottom - sr.top);
+        const size_t rowBytes = size_t{w} * FFormat.BytesPerPixel();
+        try {
+            copy.resize(rowBytes * h);
+        } catch (const std::bad_alloc&) {
+            return DDERR_OUTOFMEMORY;
+        }
+        for (uint32_t y = 0; y < h; ++y)
+            std::memcpy(copy.data() + y * rowBytes, in.At(sr.left, sr.top + LONG(y)), rowBytes);
+        in = {copy.data(), ptrdiff_t(rowBytes), w, h, FFormat.BytesPerPixel()};
+        inRect = {0, 0, LONG(w), LONG(h)};
+    }
+    StretchCopy(View(), dr, in, inRect, sourceKey, destKey, FFormat.ValueMask());
+    ++FUniqueness;
+    PresentIfVisible();
+    return DD_OK;
+}
+
+HRESULT SoftDxSurface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE7 source, LPRECT sourceRect, DWORD trans)
+{
+    SOFTDX_ENTER("BltFast");
+    if (!source) return DDERR_INVALIDPARAMS;
+    if (FClipper) return DDERR_BLTFASTCANTCLIP;
+    auto* from = static_cast<SoftDxSurface*>(source);
+    const RECT sr = sourceRect ? *sourceRect : RECT{0, 0, LONG(from->FWidth), LONG(from->FHeight)};
+    if (x > FWidth || y > FHeight) return DDERR_INVALIDRECT;
+    RECT dr{LONG(x), LONG(y), LONG(x) + (sr.right - sr.left), LONG(y) + (sr.bottom - sr.top)};
+    DWORD flags = DDBLT_WAIT;
+    if (trans & DDBLTFAST_SRCCOLORKEY) flags |= DDBLT_KEYSRC;
+    if (trans & DDBLTFAST_DESTCOLORKEY) flags |= DDBLT_KEYDEST;
+    RECT srCopy = sr;
+    return Blt(&dr, source, &srCopy, flags, nullptr);
+}
+
+HRESULT SoftDxSurface::Flip(LPDIRECTDRAWSURFACE7 target, DWORD flags)
+{
+    SOFTDX_ENTER("Flip");
+    if (!IsFront()) return DDERR_NOTFLIPPABLE;
+    if (!FOwner->Exclusive()) return DDERR_NOEXCLUSIVEMODE;
+    if (ChainBusy()) return DDERR_SURFACEBUSY;
+    const uint64_t start = Now();
+    auto& members = FChain->Members;
+    if (target) {
+        auto found = std::find(members.begin() + 1, members.end(), static_cast<SoftDxSurface*>(target));
+        if (found == members.end()) return DDERR_INVALIDPARAMS;
+        std::swap(FMemory, (*found)->FMemory);
+    } else {
+        // What was the first back buffer is now seen; what was seen goes to the end.
+        PixelMemory shown = std::move(members.front()->FMemory);
+        for (size_t i = 0; i + 1 < members.size(); ++i) members[i]->FMemory = std::move(members[i + 1]->FMemory);
+        members.back()->FMemory = std::move(shown);
+    }
+    for (SoftDxSurface* s : members) ++s->FUniqueness;
+    Present();
+    if (!(flags & DDFLIP_NOVSYNC)) {
+        // DDFLIP_INTERVAL2..4 wait that many refreshes.
+        const DWORD interval = std::max<DWORD>((flags >> 24) & 0xF, 1);
+        uint64_t until = SoftDxNextRefresh(start);
+        for (DWORD i = 1; i < interval; ++i) until = SoftDxNextRefresh(until);
+        SleepUntil(until);
+    }
+    return DD_OK;
+}
+
+void SoftDxSurface::PresentIfVisible()
+{
+    if ((FCaps & DDSCAPS_PRIMARYSURFACE) && !FChain) Present();
+}
+
+void SoftDxSurface::Present()
+{
+    const auto presenter = SoftDxGetPresenter();
+    const HWND window = FClipper && FClipper->Window() ? FClipper->Window() : FOwner->Window();
+    if (FFormat.Bits == 32 && FFormat.RedMask == 0x00FF0000) {
+        presenter->Present(window, reinterpret_cast<const uint32_t*>(FMemory.get()), FWidth, FHeight, size_t(FPitch));
+        return;
+    }
+    try {
+        FXrgb.resize(size_t{FWidth} * FHeight);
+    } catch (const std::bad_alloc&) {
+        return;  // nothing shown this time; the next frame tries again
+    }
+    ConvertToXrgb(View(), FFormat, FPalette ? FPalette->Entries() : nullptr, FXrgb.data(), size_t{FWidth} * 4);
+    presenter->Present(window, FXrgb.data(), FWidth, FHeight, size_t{FWidth} * 4);
+}
+
+}  // namespace softdx

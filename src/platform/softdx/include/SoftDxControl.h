@@ -1,0 +1,79 @@
+#pragma once
+// The software DirectX's Linux-side controls: where frames go (the presenter), the clock
+// Flip paces itself by, and injected failures for tests. Nothing of DirectX's own.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "SoftDxTypes.h"
+
+struct SoftDxSize {
+    uint32_t Width = 0;
+    uint32_t Height = 0;
+    friend bool operator==(const SoftDxSize&, const SoftDxSize&) = default;
+};
+
+// Shows finished frames and tells what the screen offers. Frames arrive as 32-bit
+// 0x00RRGGBB pixels whatever the surface's own format; the presenter scales them to the
+// window smoothly, keeping proportions, with black bars where the shapes differ.
+class ISoftDxPresenter {
+public:
+    virtual ~ISoftDxPresenter() = default;
+    virtual SoftDxSize ScreenSize() = 0;
+    // The sizes the monitor itself offers (the screen's own size among them).
+    virtual std::vector<SoftDxSize> MonitorModes() = 0;
+    // False when the frame could not be shown (no such window, server gone).
+    virtual bool Present(HWND window, const uint32_t* pixels, uint32_t width, uint32_t height, size_t pitchBytes) = 0;
+};
+
+// A presenter without a screen: a configurable size, and the last frame kept for tests.
+class SoftDxHeadlessPresenter : public ISoftDxPresenter {
+public:
+    explicit SoftDxHeadlessPresenter(SoftDxSize screen = {1920, 1080}) : FScreen(screen) {}
+    SoftDxSize ScreenSize() override { return FScreen; }
+    std::vector<SoftDxSize> MonitorModes() override { return FModes.empty() ? std::vector{FScreen} : FModes; }
+    bool Present(HWND window, const uint32_t* pixels, uint32_t width, uint32_t height, size_t pitchBytes) override;
+
+    void SetScreenSize(SoftDxSize screen) { FScreen = screen; }
+    void SetMonitorModes(std::vector<SoftDxSize> modes) { FModes = std::move(modes); }
+
+    // What the last Present received, rows packed.
+    HWND LastWindow() const { return FLastWindow; }
+    SoftDxSize LastSize() const { return FLastSize; }
+    const std::vector<uint32_t>& LastFrame() const { return FLastFrame; }
+    uint32_t PresentCount() const { return FPresentCount; }
+
+private:
+    SoftDxSize FScreen;
+    std::vector<SoftDxSize> FModes;
+    HWND FLastWindow = nullptr;
+    SoftDxSize FLastSize;
+    std::vector<uint32_t> FLastFrame;
+    uint32_t FPresentCount = 0;
+};
+
+// Null puts back the built-in headless presenter (1920 x 1080). DirectDraw objects ask the
+// current presenter each time, so set it before creating them.
+void SoftDxSetPresenter(std::shared_ptr<ISoftDxPresenter> presenter);
+std::shared_ptr<ISoftDxPresenter> SoftDxGetPresenter();
+
+// The clock Flip waits by: it returns at the first 1/60 s tick after the call began.
+class ISoftDxClock {
+public:
+    virtual ~ISoftDxClock() = default;
+    virtual uint64_t NowNanoseconds() = 0;  // monotonic
+    virtual void SleepUntil(uint64_t nanoseconds) = 0;
+};
+// Null puts back the steady clock.
+void SoftDxSetClock(std::shared_ptr<ISoftDxClock> clock);
+// The moment of the next display refresh strictly after the given one.
+uint64_t SoftDxNextRefresh(uint64_t nanoseconds);
+
+// Injected failures: the named method (its DirectX name, e.g. "CreateSurface", "Blt",
+// "DirectDrawCreateEx") returns the code instead of doing its work, the next count times
+// or always. Consulted on entry, before any argument is looked at.
+void SoftDxFailNext(const char* method, HRESULT code, int count = 1);
+void SoftDxFailAlways(const char* method, HRESULT code);
+void SoftDxClearFaults();

@@ -1,0 +1,223 @@
+// The software DirectX's presenter on an X server.
+// Implements: screen size, XRandR's mode list, presenting 0x00RRGGBB frames into a window
+// by MIT-SHM (XShmPutImage) or, when shared memory is missing or cannot be attached (a
+// remote server), by XPutImage; scaling to the window with black bars.
+// Does not implement: visuals other than TrueColor with 32-bit pixels (depth 24 or 32),
+// which every current server offers; vertical-blank synchronisation (Flip paces itself).
+#include "platform/x11/X11Presenter.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <X11/extensions/Xrandr.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/x11/X11PresenterScale.h"
+
+namespace {
+
+// Xlib reports protocol errors to a process-wide handler whose default ends the program;
+// while the presenter talks to the server, errors are only counted.
+int errorsSeen = 0;
+int CountError(Display*, XErrorEvent*)
+{
+    ++errorsSeen;
+    return 0;
+}
+
+class ErrorTrap {
+public:
+    explicit ErrorTrap(Display* display) : FDisplay(display)
+    {
+        XSync(FDisplay, False);
+        errorsSeen = 0;
+        FPrevious = XSetErrorHandler(CountError);
+    }
+    ~ErrorTrap() { XSetErrorHandler(FPrevious); }
+    // Waits for the server's answer to everything sent so far.
+    bool Failed()
+    {
+        XSync(FDisplay, False);
+        return errorsSeen != 0;
+    }
+
+private:
+    Display* FDisplay;
+    int (*FPrevious)(Display*, XErrorEvent*);
+};
+
+// Whether the visual's pixels are 0x00RRGGBB in 32 bits, as the frames are.
+bool DirectPixels(Display* display, Visual* visual, int depth)
+{
+    if (visual->c_class != TrueColor || visual->red_mask != 0xFF0000 || visual->green_mask != 0xFF00 ||
+        visual->blue_mask != 0xFF)
+        return false;
+    int count = 0;
+    XPixmapFormatValues* formats = XListPixmapFormats(display, &count);
+    bool thirtyTwo = false;
+    for (int i = 0; i < count; ++i)
+        if (formats[i].depth == depth) thirtyTwo = formats[i].bits_per_pixel == 32;
+    XFree(formats);
+    return thirtyTwo;
+}
+
+}  // namespace
+
+std::shared_ptr<X11Presenter> X11Presenter::Open(const char* displayName)
+{
+    Display* display = XOpenDisplay(displayName);
+    if (!display) return nullptr;
+    return std::shared_ptr<X11Presenter>(new X11Presenter(display));
+}
+
+X11Presenter::X11Presenter(Display* display) : FDisplay(display)
+{
+    int major = 0, minor = 0;
+    Bool pixmaps = False;
+    FShmAllowed = XShmQueryVersion(FDisplay, &major, &minor, &pixmaps) == True;
+}
+
+X11Presenter::~X11Presenter()
+{
+    DropImage();
+    if (FGc) XFreeGC(FDisplay, FGc);
+    XCloseDisplay(FDisplay);
+}
+
+void X11Presenter::DisableSharedMemory()
+{
+    FShmAllowed = false;
+    DropImage();
+}
+
+SoftDxSize X11Presenter::ScreenSize()
+{
+    const int screen = DefaultScreen(FDisplay);
+    return {uint32_t(DisplayWidth(FDisplay, screen)), uint32_t(DisplayHeight(FDisplay, screen))};
+}
+
+std::vector<SoftDxSize> X11Presenter::MonitorModes()
+{
+    std::vector<SoftDxSize> sizes{ScreenSize()};
+    int event = 0, error = 0;
+    if (!XRRQueryExtension(FDisplay, &event, &error)) return sizes;
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(FDisplay, DefaultRootWindow(FDisplay));
+    if (!resources) return sizes;
+    for (int i = 0; i < resources->nmode; ++i) sizes.push_back({resources->modes[i].width, resources->modes[i].height});
+    XRRFreeScreenResources(resources);
+    std::sort(sizes.begin(), sizes.end(),
+              [](SoftDxSize a, SoftDxSize b) { return std::pair(a.Width, a.Height) < std::pair(b.Width, b.Height); });
+    sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
+    return sizes;
+}
+
+void X11Presenter::DropImage()
+{
+    if (FShmImage) {
+        auto* info = static_cast<XShmSegmentInfo*>(FShmInfo);
+        XShmDetach(FDisplay, info);
+        XSync(FDisplay, False);
+        XDestroyImage(FShmImage);
+        shmdt(info->shmaddr);
+        delete info;
+        FShmImage = nullptr;
+        FShmInfo = nullptr;
+    }
+    if (FPlainImage) {
+        XDestroyImage(FPlainImage);  // frees its pixels too
+        FPlainImage = nullptr;
+    }
+    FImageWidth = FImageHeight = 0;
+}
+
+bool X11Presenter::PrepareImage(unsigned long window, uint32_t width, uint32_t height)
+{
+    XWindowAttributes attributes;
+    {
+        ErrorTrap trap(FDisplay);
+        if (!XGetWindowAttributes(FDisplay, window, &attributes) || trap.Failed()) return false;
+    }
+    if (!DirectPixels(FDisplay, attributes.visual, attributes.depth)) return false;
+    if (window != FGcWindow) {
+        if (FGc) XFreeGC(FDisplay, FGc);
+        FGc = XCreateGC(FDisplay, window, 0, nullptr);
+        FGcWindow = window;
+    }
+    if ((FShmImage || FPlainImage) && FImageWidth == width && FImageHeight == height &&
+        FImageDepth == attributes.depth && FImageVisual == attributes.visual)
+        return true;
+    DropImage();
+    FImageDepth = attributes.depth;
+    FImageVisual = attributes.visual;
+    if (FShmAllowed) {
+        auto* info = new XShmSegmentInfo{};
+        XImage* image =
+            XShmCreateImage(FDisplay, attributes.visual, attributes.depth, ZPixmap, nullptr, info, width, height);
+        if (image) {
+            info->shmid = shmget(IPC_PRIVATE, size_t(image->bytes_per_line) * height, IPC_CREAT | 0600);
+            info->shmaddr = info->shmid >= 0 ? static_cast<char*>(shmat(info->shmid, nullptr, 0)) : nullptr;
+            if (info->shmaddr == reinterpret_cast<char*>(-1)) info->shmaddr = nullptr;
+            bool attached = false;
+            if (info->shmaddr) {
+                image->data = info->shmaddr;
+                info->readOnly = False;
+                ErrorTrap trap(FDisplay);
+                attached = XShmAttach(FDisplay, info) && !trap.Failed();
+            }
+            // Marked for removal now, so the segment goes when both sides let go of it.
+            if (info->shmid >= 0) shmctl(info->shmid, IPC_RMID, nullptr);
+            if (attached) {
+                FShmImage = image;
+                FShmInfo = info;
+                FImageWidth = width;
+                FImageHeight = height;
+                return true;
+            }
+            if (info->shmaddr) shmdt(info->shmaddr);
+            image->data = nullptr;
+            XDestroyImage(image);
+        }
+        delete info;
+        FShmAllowed = false;  // a remote server: plain images from now on
+    }
+    auto* pixels = static_cast<char*>(std::malloc(size_t{width} * height * 4));
+    if (!pixels) return false;
+    FPlainImage = XCreateImage(FDisplay, attributes.visual, attributes.depth, ZPixmap, 0, pixels, width, height, 32, 0);
+    if (!FPlainImage) {
+        std::free(pixels);
+        return false;
+    }
+    FImageWidth = width;
+    FImageHeight = height;
+    return true;
+}
+
+bool X11Presenter::Present(HWND window, const uint32_t* pixels, uint32_t width, uint32_t height, size_t pitchBytes)
+{
+    const auto id = static_cast<unsigned long>(reinterpret_cast<uintptr_t>(window));
+    if (!id || !pixels || !width || !height) return false;
+    Window root;
+    int x, y;
+    unsigned int windowWidth = 0, windowHeight = 0, border, depth;
+    {
+        ErrorTrap trap(FDisplay);
+        if (!XGetGeometry(FDisplay, id, &root, &x, &y, &windowWidth, &windowHeight, &border, &depth) || trap.Failed())
+            return false;
+    }
+    if (!PrepareImage(id, windowWidth, windowHeight)) return false;
+    XImage* image = FShmImage ? FShmImage : FPlainImage;
+    X11ScaleFrame(pixels, width, height, pitchBytes, reinterpret_cast<uint32_t*>(image->data), windowWidth,
+                  windowHeight, size_t(image->bytes_per_line));
+    ErrorTrap trap(FDisplay);
+    if (FShmImage)
+        XShmPutImage(FDisplay, id, FGc, image, 0, 0, 0, 0, windowWidth, windowHeight, False);
+    else
+        XPutImage(FDisplay, id, FGc, image, 0, 0, 0, 0, windowWidth, windowHeight);
+    // Waiting for the server also keeps the next frame from overwriting shared pixels
+    // the server is still reading.
+    return !trap.Failed();
+}

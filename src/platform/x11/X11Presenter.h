@@ -1,0 +1,50 @@
+#pragma once
+// The software DirectX's presenter on an X server: frames go into the window whose id the
+// window handle carries, scaled smoothly to the window with black bars. The presenter has
+// a connection of its own (XOpenDisplay), used only by the thread that presents, so it
+// never competes with the toolkit's connection for events.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "SoftDxControl.h"
+
+typedef struct _XDisplay Display;
+typedef struct _XGC* GC;
+struct _XImage;
+
+class X11Presenter : public ISoftDxPresenter {
+public:
+    // Null when the display (null: $DISPLAY) cannot be opened.
+    static std::shared_ptr<X11Presenter> Open(const char* displayName = nullptr);
+    ~X11Presenter() override;
+    X11Presenter(const X11Presenter&) = delete;
+    X11Presenter& operator=(const X11Presenter&) = delete;
+
+    SoftDxSize ScreenSize() override;
+    // The sizes XRandR knows, or the screen's own size without XRandR.
+    std::vector<SoftDxSize> MonitorModes() override;
+    bool Present(HWND window, const uint32_t* pixels, uint32_t width, uint32_t height, size_t pitchBytes) override;
+
+    // Shared memory is used when the server offers it and attaching works (a local
+    // server); plain XPutImage otherwise. Tests turn it off to check the other path.
+    void DisableSharedMemory();
+    bool UsesSharedMemory() const { return FShmImage != nullptr; }
+
+private:
+    explicit X11Presenter(Display* display);
+    // An image of the window's size, made anew when the size or visual changes.
+    bool PrepareImage(unsigned long window, uint32_t width, uint32_t height);
+    void DropImage();
+
+    Display* FDisplay;
+    bool FShmAllowed = true;
+    _XImage* FShmImage = nullptr;
+    _XImage* FPlainImage = nullptr;
+    void* FShmInfo = nullptr;  // XShmSegmentInfo, kept out of this header
+    unsigned long FGcWindow = 0;
+    GC FGc = nullptr;
+    uint32_t FImageWidth = 0, FImageHeight = 0;
+    int FImageDepth = 0;
+    void* FImageVisual = nullptr;
+};

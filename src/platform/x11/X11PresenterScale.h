@@ -1,0 +1,18 @@
+#pragma once
+// How the X11 presenter fits a frame into a window: the largest centred rectangle of the
+// frame's proportions, filled by bilinear scaling, black around it. Pure pixel work, kept
+// apart from Xlib so it can be tested alone.
+#include <cstddef>
+#include <cstdint>
+
+struct X11FitRect {
+    uint32_t X = 0, Y = 0, Width = 0, Height = 0;
+};
+
+X11FitRect X11FitKeepingProportions(uint32_t frameWidth, uint32_t frameHeight, uint32_t targetWidth,
+                                    uint32_t targetHeight);
+
+// Writes a whole target of 0x00RRGGBB pixels: the frame scaled into its fitted rectangle,
+// black elsewhere. A frame of the target's own size is copied unchanged.
+void X11ScaleFrame(const uint32_t* pixels, uint32_t width, uint32_t height, size_t pitchBytes, uint32_t* target,
+                   uint32_t targetWidth, uint32_t targetHeight, size_t targetPitchBytes);

@@ -1,0 +1,55 @@
+#pragma once
+// The DirectX entry points the layer calls. On Windows they are looked up by name in the
+// system's DirectX libraries, so the program still starts where a library is missing; on
+// Linux they are the software DirectX's own functions. An entry point that could not be
+// found is null, and the helpers below answer for it as a DirectX without drivers would.
+#include "wdx/DirectXApi.h"
+
+// A function looked up by name whose type the layer does not use yet.
+using TDirectXProc = void (*)();
+
+struct TDirectXBinding {
+    LPDIRECTDRAWENUMERATEEXA DirectDrawEnumerateExA = nullptr;
+    decltype(&::DirectDrawCreateEx) DirectDrawCreateEx = nullptr;
+    TDirectXProc DirectInputCreateEx = nullptr;
+    TDirectXProc DirectSoundCreate = nullptr;
+    TDirectXProc DirectXFileCreate = nullptr;
+
+    // Enumerates the DirectDraw drivers. Without DirectDraw the callback is never called, so
+    // the driver list stays empty, and the result is DDERR_GENERIC (E_FAIL), which the
+    // DirectDraw texts describe as a generic failure.
+    HRESULT EnumerateDrivers(LPDDENUMCALLBACKEXA callback, LPVOID context, DWORD flags) const
+    {
+        if (!DirectDrawEnumerateExA) return E_FAIL;
+        return DirectDrawEnumerateExA(callback, context, flags);
+    }
+
+    // Creates an IDirectDraw7 for the driver (null: the primary display driver). Without
+    // DirectDraw *directDraw is null and the result is DDERR_GENERIC (E_FAIL).
+    HRESULT CreateDirectDraw(GUID* driver, LPDIRECTDRAW7* directDraw) const
+    {
+        *directDraw = nullptr;
+        if (!DirectDrawCreateEx) return E_FAIL;
+        return DirectDrawCreateEx(driver, reinterpret_cast<LPVOID*>(directDraw), IID_IDirectDraw7, nullptr);
+    }
+};
+
+// The entry points currently bound: all null before LoadDirectXLibraries and after
+// FreeDirectXLibraries.
+const TDirectXBinding& DirectXBinding();
+
+// Binds the entry points (on Windows: loads the libraries by name). A second call while
+// bound does nothing. True when DirectDraw's entry points are available.
+bool LoadDirectXLibraries();
+
+// Unbinds the entry points and frees whatever LoadDirectXLibraries loaded.
+void FreeDirectXLibraries();
+
+// Holds the DirectX libraries for its lifetime: one in main() covers the whole program.
+class TDirectXLibraries {
+public:
+    TDirectXLibraries() { LoadDirectXLibraries(); }
+    ~TDirectXLibraries() { FreeDirectXLibraries(); }
+    TDirectXLibraries(const TDirectXLibraries&) = delete;
+    TDirectXLibraries& operator=(const TDirectXLibraries&) = delete;
+};

@@ -1,0 +1,155 @@
+// DirectDraw result texts: one sentence per code, as the display and surface code reports them.
+#include "wdx/results/ResultTable.h"
+#include "wdx/results/ResultTexts.h"
+
+namespace {
+
+using ResultTexts::Row;
+
+// Out of memory reads the same whether the system or DirectDraw ran out.
+constexpr const char* NotEnoughMemory = "DirectDraw does not have enough memory to perform the operation.";
+
+constexpr Row Rows[] = {
+    {0x00000000, "The request completed successfully."},
+    {0x80004001, "Action not supported."},
+    {0x80004005, "Generic failure."},
+    {0x800401F0,
+     "An attempt was made to call a method of a DirectDraw object created by CoCreateInstance before it was "
+     "initialized."},
+    {0x8007000E, NotEnoughMemory},
+    {0x80070057, "One or more of the parameters passed to the function are incorrect."},
+    {0x88760005, "This object is already initialized."},
+    {0x8876000A, "This surface can not be attached to the requested surface."},
+    {0x88760014, "This surface can not be detached from the requested surface."},
+    {0x88760028, "Support is currently not available."},
+    {0x88760037, "An exception was encountered while performing the requested operation."},
+    {0x8876005A, "Height of the rectangle provided is not a multiple of the required alignment."},
+    {0x8876005F, "Unable to match the primary surface creation request with the existing primary surface."},
+    {0x88760064, "One or more of the caps bits passed to the callback are incorrect."},
+    {0x8876006E, "DirectDraw does not support the provided clip list."},
+    {0x88760078, "DirectDraw does not support the requested mode."},
+    {0x88760082, "DirectDraw received a pointer that was an invalid DirectDraw object."},
+    {0x88760091, "The pixel format was invalid as specified."},
+    {0x88760096, "Rectangle provided was invalid."},
+    {0x887600A0, "Operation could not be carried out because one or more surfaces are locked."},
+    {0x887600AA, "There is no 3D hardware present or available."},
+    {0x887600B4,
+     "Operation could not be carried out because there is no alpha blending hardware present or available."},
+    {0x887600CD, "No clip list is available."},
+    {0x887600D2,
+     "Operation could not be carried out because there is no color conversion hardware present or available."},
+    {0x887600D4, "Create function called without DirectDraw object method SetCooperativeLevel being called."},
+    {0x887600D7, "Surface does not currently have a color key"},
+    {0x887600DC,
+     "Operation could not be carried out because there is no hardware support for the destination color key."},
+    {0x887600E1,
+     "Operation requires the application to have exclusive mode but the application does not have exclusive mode."},
+    {0x887600E6, "Flipping visible surfaces is not supported."},
+    {0x887600F0, "There is no GDI present."},
+    {0x887600FA, "Operation could not be carried out because there is no hardware present or available."},
+    {0x887600FF, "The requested item was not found."},
+    {0x88760104, "Operation could not be carried out because there is no overlay hardware present or available."},
+    {0x8876010E,
+     "Operation could not be carried out because the source and destination rectangles are on the same surface and "
+     "overlap each other."},
+    {0x88760118,
+     "Operation could not be carried out because there is no appropriate raster operation hardware present or "
+     "available."},
+    {0x88760122, "Operation could not be carried out because there is no rotation hardware present or available."},
+    {0x88760136, "Operation could not be carried out because there is no hardware support for stretching."},
+    {0x8876013C, "The surface is not in a 4 bit color palette and the requested operation requires one."},
+    {0x8876013D, "The surface is not in a 4 bit color index palette and the requested operation requires one."},
+    {0x88760140, "The surface is not in 8 bit color mode and the requested operation requires 8 bit color."},
+    {0x8876014A,
+     "Operation could not be carried out because there is no texture mapping hardware present or available."},
+    {0x8876014F,
+     "Operation could not be carried out because there is no hardware support for vertical blank synchronized "
+     "operations."},
+    {0x88760154, "Operation could not be carried out because there is no hardware support for Z buffers."},
+    {0x8876015E, "Overlay surfaces could not be layered in Z order because the hardware does not support it."},
+    {0x88760168, "The hardware needed for the requested operation has already been allocated."},
+    {0x8876017C, NotEnoughMemory},
+    {0x8876017E, "The hardware does not support clipped overlays."},
+    {0x88760180, "Only one color key can be active on an overlay at a time."},
+    {0x88760183, "Access to this palette is being refused because the palette is already locked by another thread."},
+    {0x88760190, "No src color key specified for this operation."},
+    {0x8876019A, "This surface is already attached to the surface it is being attached to."},
+    {0x887601A4, "This surface is already a dependency of the surface it is being made a dependency of."},
+    {0x887601AE, "Access to this surface is being refused because the surface is already locked by another thread."},
+    {0x887601B8, "Access to this surface is being refused because the surface is obscured."},
+    {0x887601C2,
+     "Access to this surface is being refused because the surface memory is gone. The DirectDrawSurface object "
+     "representing this surface should have Restore called on it."},
+    {0x887601CC, "The requested surface is not attached."},
+    {0x887601D6, "Height requested by DirectDraw is too large."},
+    {0x887601E0, "Size requested by DirectDraw is too large, although the height and width alone are acceptable."},
+    {0x887601EA, "Width requested by DirectDraw is too large."},
+    {0x887601FE, "The FourCC format requested is not supported by DirectDraw."},
+    {0x88760208, "The bit masks of the requested pixel format are not supported by DirectDraw."},
+    {0x88760209, "The specified stream contains invalid data."},
+    {0x88760219, "A vertical blank is in progress."},
+    {0x8876021C,
+     "Informs DirectDraw that the previous Blt which is transfering information to or from this Surface is "
+     "incomplete."},
+    {0x88760230, "The rectangle provided was not horizontally aligned on a required boundary."},
+    {0x88760231, "The GUID passed to DirectDrawCreate is not a valid DirectDraw driver identifier."},
+    {0x88760232, "A DirectDraw object representing this driver has already been created for this process."},
+    {0x88760233, "A hardware only DirectDraw object was requested but the driver does not support any hardware."},
+    {0x88760234, "This process already has created a primary surface."},
+    {0x88760235, "Software emulation is not available."},
+    {0x88760236, "The region passed to the clipper's GetClipList is too small."},
+    {0x88760237, "An attempt was made to set a clip list for a clipper object that is already monitoring a window."},
+    {0x88760238, "No clipper object is attached to the surface object."},
+    {0x88760239,
+     "Clipper notification requires a window handle, or no window handle was set as the cooperative level window."},
+    {0x8876023A,
+     "The window used by the cooperative level has been subclassed, which prevents DirectDraw from restoring its "
+     "state."},
+    {0x8876023B,
+     "The cooperative level window has already been set and cannot be changed while surfaces or palettes exist."},
+    {0x8876023C, "No palette object is attached to this surface."},
+    {0x8876023D, "There is no hardware support for 16 or 256 color palettes."},
+    {0x8876023E, " if a clipper object is attached to the source surface passed into a BltFast call."},
+    {0x8876023F, "Operation could not be carried out because there is no blitter hardware present or available."},
+    {0x88760240, "There is no hardware for the DirectDraw raster operations requested."},
+    {0x88760241, "The overlay position was requested for an overlay surface that is hidden."},
+    {0x88760242, "The overlay position was requested for an overlay that has no destination surface yet."},
+    {0x88760243, "The position of the overlay on its destination is no longer legal for that destination."},
+    {0x88760244, "An overlay method was called for a surface that is not an overlay surface."},
+    {0x88760245, "An attempt was made to set the cooperative level when it was already set to exclusive."},
+    {0x88760246, "An attempt has been made to flip a surface that is not flippable."},
+    {0x88760247, "Primary and 3D surfaces, or surfaces that are implicitly created, cannot be duplicated."},
+    {0x88760248, "An attempt was made to unlock a surface that was not locked."},
+    {0x88760249,
+     "Windows can not create any more device contexts, or one was requested for a palette-indexed surface that has "
+     "no palette while the display mode is not palette-indexed."},
+    {0x8876024A, "No DC was ever created for this surface."},
+    {0x8876024B, "This surface can not be restored because it was created in a different mode."},
+    {0x8876024C, "This surface can not be restored because it is an implicitly created surface."},
+    {0x8876024D, "The surface being used is not a palette-based surface."},
+    {0x8876024E, "The display is currently in an unsupported mode"},
+    {0x8876024F,
+     "Operation could not be carried out because there is no mip-map texture mapping hardware present or available."},
+    {0x88760250, "The requested action could not be performed because the surface was of the wrong type."},
+    {0x88760258, "The device does not support optimized surfaces."},
+    {0x88760259, "The surface is an optimized surface, but it has not yet been allocated any memory."},
+    {0x8876025A, "An attempt was made to create or set a device window without first setting the focus window."},
+    {0x8876026C, "A DC has already been returned for this surface. Only one DC can be retrieved per surface."},
+    {0x88760276, "An attempt was made to allocate non-local video memory from a device that does not support it."},
+    {0x88760280, "The attempt to page lock a surface failed."},
+    {0x88760294, "The attempt to page unlock a surface failed."},
+    {0x887602A8, "An attempt was made to page unlock a surface that had no outstanding page locks."},
+    {0x887602B2, "There is more data available than the specified buffer size could hold."},
+    {0x887602B3, "The data has expired and is therefore no longer valid."},
+    {0x887602B7, "The video port is not active."},
+    {0x887602BB, "Surfaces created by one DirectDraw device cannot be used directly by another DirectDraw device."},
+};
+static_assert(ResultTexts::StrictlyAscending(Rows));
+
+}  // namespace
+
+std::string DDErrorString(int32_t code)
+{
+    const char* text = ResultTexts::Find(Rows, static_cast<uint32_t>(code));
+    return text ? text : ResultTexts::Unrecognized;
+}

@@ -1,0 +1,167 @@
+// The software DirectX's X11 presenter in an Xvfb of the test's own: frames read back from
+// the window after a Present, through shared memory and through plain XPutImage, and a
+// whole Flip of an emulated display mode.
+// GoogleTest before Xlib, whose macros (None, Bool) would break its declarations.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include "platform/x11/X11Presenter.h"
+
+#include <cstring>
+#include <random>
+
+#include "SoftDxApi.h"
+#include "gui/XvfbServer.h"
+
+namespace {
+
+class X11PresenterTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Server = std::make_unique<XvfbServer>();
+        Display = XOpenDisplay(Server->Name().c_str());
+        ASSERT_NE(Display, nullptr);
+        Presenter = X11Presenter::Open(Server->Name().c_str());
+        ASSERT_NE(Presenter, nullptr);
+    }
+    void TearDown() override
+    {
+        Presenter.reset();
+        if (Display) XCloseDisplay(Display);
+    }
+
+    Window MakeWindow(unsigned width, unsigned height)
+    {
+        // A white background, so a Present that draws nothing cannot pass for black bars.
+        Window w = XCreateSimpleWindow(Display, DefaultRootWindow(Display), 0, 0, width, height, 0, 0, 0xFFFFFF);
+        XMapWindow(Display, w);
+        XSync(Display, False);
+        return w;
+    }
+
+    std::vector<uint32_t> ReadBack(Window w, unsigned width, unsigned height)
+    {
+        XSync(Display, False);
+        XImage* image = XGetImage(Display, w, 0, 0, width, height, AllPlanes, ZPixmap);
+        std::vector<uint32_t> pixels;
+        if (!image) return pixels;
+        for (unsigned y = 0; y < height; ++y)
+            for (unsigned x = 0; x < width; ++x)
+                pixels.push_back(uint32_t(XGetPixel(image, int(x), int(y))) & 0xFFFFFF);
+        XDestroyImage(image);
+        return pixels;
+    }
+
+    static HWND Handle(Window w) { return reinterpret_cast<HWND>(uintptr_t{w}); }
+
+    std::unique_ptr<XvfbServer> Server;
+    ::Display* Display = nullptr;
+    std::shared_ptr<X11Presenter> Presenter;
+};
+
+std::vector<uint32_t> Noise(size_t count, uint32_t seed)
+{
+    std::mt19937 random(seed);
+    std::vector<uint32_t> pixels(count);
+    for (auto& p : pixels) p = random() & 0xFFFFFF;
+    return pixels;
+}
+
+}  // namespace
+
+TEST_F(X11PresenterTest, ScreenAndModes)
+{
+    EXPECT_EQ(Presenter->ScreenSize(), (SoftDxSize{1024, 768}));
+    const auto modes = Presenter->MonitorModes();
+    EXPECT_NE(std::find(modes.begin(), modes.end(), SoftDxSize{1024, 768}), modes.end());
+}
+
+TEST_F(X11PresenterTest, FrameOfTheWindowsSizeArrivesUnchangedByEitherPath)
+{
+    const Window w = MakeWindow(320, 200);
+    // Rows padded beyond the width, as surfaces' are.
+    const size_t pitch = 330 * 4;
+    const auto frame = Noise(330 * 200, 1);
+    for (bool shared : {true, false}) {
+        SCOPED_TRACE(shared ? "shared memory" : "XPutImage");
+        if (!shared) Presenter->DisableSharedMemory();
+        ASSERT_TRUE(Presenter->Present(Handle(w), frame.data(), 320, 200, pitch));
+        EXPECT_EQ(Presenter->UsesSharedMemory(), shared);
+        const auto seen = ReadBack(w, 320, 200);
+        ASSERT_EQ(seen.size(), 320u * 200u);
+        int wrong = 0;
+        for (unsigned y = 0; y < 200; ++y)
+            for (unsigned x = 0; x < 320; ++x) wrong += seen[y * 320 + x] != frame[y * 330 + x];
+        EXPECT_EQ(wrong, 0);
+    }
+}
+
+TEST_F(X11PresenterTest, OtherProportionsGetBlackBars)
+{
+    const Window w = MakeWindow(400, 200);
+    const std::vector<uint32_t> frame(100 * 100, 0x3366CC);
+    ASSERT_TRUE(Presenter->Present(Handle(w), frame.data(), 100, 100, 400));
+    const auto seen = ReadBack(w, 400, 200);
+    ASSERT_EQ(seen.size(), 400u * 200u);
+    for (unsigned y = 0; y < 200; y += 7) {
+        EXPECT_EQ(seen[y * 400 + 0], 0u);
+        EXPECT_EQ(seen[y * 400 + 99], 0u);
+        EXPECT_EQ(seen[y * 400 + 100], 0x3366CCu) << "a uniform frame stays uniform when scaled";
+        EXPECT_EQ(seen[y * 400 + 299], 0x3366CCu);
+        EXPECT_EQ(seen[y * 400 + 300], 0u);
+        EXPECT_EQ(seen[y * 400 + 399], 0u);
+    }
+}
+
+TEST_F(X11PresenterTest, UnknownWindowIsRefusedQuietly)
+{
+    const std::vector<uint32_t> frame(16, 0);
+    EXPECT_FALSE(Presenter->Present(Handle(0x3FFFFF), frame.data(), 4, 4, 16));
+    EXPECT_FALSE(Presenter->Present(nullptr, frame.data(), 4, 4, 16));
+}
+
+TEST_F(X11PresenterTest, FlipOfAnEmulatedModeFillsTheWindowsMiddle)
+{
+    SoftDxSetPresenter(Presenter);
+    const Window w = MakeWindow(1024, 600);
+    void* made = nullptr;
+    ASSERT_EQ(DirectDrawCreateEx(nullptr, &made, IID_IDirectDraw7, nullptr), DD_OK);
+    auto dd = static_cast<IDirectDraw7*>(made);
+    ASSERT_EQ(dd->SetCooperativeLevel(Handle(w), 0x17), DD_OK);
+    ASSERT_EQ(dd->SetDisplayMode(640, 480, 16, 0, 0), DD_OK);
+    DDSURFACEDESC2 d;
+    std::memset(&d, 0, sizeof d);
+    d.dwSize = sizeof d;
+    d.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+    d.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
+    d.dwBackBufferCount = 1;
+    IDirectDrawSurface7* front = nullptr;
+    ASSERT_EQ(dd->CreateSurface(&d, &front, nullptr), DD_OK);
+    DDSCAPS2 caps{};
+    caps.dwCaps = DDSCAPS_BACKBUFFER;
+    IDirectDrawSurface7* back = nullptr;
+    ASSERT_EQ(front->GetAttachedSurface(&caps, &back), DD_OK);
+    DDBLTFX fx;
+    std::memset(&fx, 0, sizeof fx);
+    fx.dwSize = sizeof fx;
+    fx.dwFillColor = 0x07E0;  // full green in 5-6-5
+    ASSERT_EQ(back->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx), DD_OK);
+    ASSERT_EQ(front->Flip(nullptr, DDFLIP_NOVSYNC), DD_OK);
+
+    // 640 x 480 fitted into 1024 x 600 is 800 x 600, with 112 columns of black each side.
+    const auto seen = ReadBack(w, 1024, 600);
+    ASSERT_EQ(seen.size(), 1024u * 600u);
+    for (unsigned y : {0u, 300u, 599u}) {
+        EXPECT_EQ(seen[y * 1024 + 111], 0u);
+        EXPECT_EQ(seen[y * 1024 + 112], 0x00FF00u);
+        EXPECT_EQ(seen[y * 1024 + 911], 0x00FF00u);
+        EXPECT_EQ(seen[y * 1024 + 912], 0u);
+    }
+    back->Release();
+    front->Release();
+    dd->Release();
+    SoftDxSetPresenter(nullptr);
+}
