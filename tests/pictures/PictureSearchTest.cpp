@@ -17,14 +17,6 @@ using ::testing::UnorderedElementsAre;
 
 namespace {
 
-// Built by appending: GCC 12 warns falsely (-Wrestrict) on "text" + std::to_string(n).
-std::string Named(std::string_view prefix, size_t number, std::string_view suffix = {})
-{
-    std::string name(prefix);
-    name += std::to_string(number);
-    name += suffix;
-    return name;
-}
 
 std::string Join(const std::string& folder, const std::string& name) { return folder + PathDelim + name; }
 

@@ -41,3 +41,11 @@ fs::path TempDir::WriteFile(const std::string& relative, const std::string& cont
     out << content;
     return full;
 }
+
+std::string Named(std::string_view prefix, size_t number, std::string_view suffix)
+{
+    std::string name(prefix);
+    name += std::to_string(number);
+    name += suffix;
+    return name;
+}

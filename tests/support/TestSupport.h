@@ -2,6 +2,7 @@
 // Helpers the unit tests share: temporary folders that clean up after themselves.
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 class TempDir {
 public:
@@ -18,3 +19,7 @@ public:
 private:
     std::filesystem::path FPath;
 };
+
+// prefix + number + suffix. Built by appending: GCC 12 warns falsely (-Wrestrict) on
+// "text" + std::to_string(n).
+std::string Named(std::string_view prefix, size_t number, std::string_view suffix = {});

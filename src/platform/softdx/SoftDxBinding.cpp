@@ -3,6 +3,7 @@
 // Implements: DirectXBinding, LoadDirectXLibraries, FreeDirectXLibraries.
 // Does not implement: DirectInput, DirectSound and the X-file reader, whose slots stay null
 // until the software DirectX offers them.
+#include "SoftDxControl.h"
 #include "wdx/DirectXBinding.h"
 
 namespace {
@@ -13,9 +14,17 @@ const TDirectXBinding& DirectXBinding() { return Binding; }
 
 bool LoadDirectXLibraries()
 {
+    if (Binding.DirectDrawCreateEx) return true;
+    // Frames go to the X screen when there is one; without, they go nowhere (headless).
+    SoftDxUseScreenPresenter();
     Binding.DirectDrawEnumerateExA = &::DirectDrawEnumerateExA;
     Binding.DirectDrawCreateEx = &::DirectDrawCreateEx;
     return true;
 }
 
-void FreeDirectXLibraries() { Binding = TDirectXBinding{}; }
+void FreeDirectXLibraries()
+{
+    if (!Binding.DirectDrawCreateEx) return;
+    Binding = TDirectXBinding{};
+    SoftDxSetPresenter(nullptr);  // closes the screen's connection
+}

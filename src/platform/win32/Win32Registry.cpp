@@ -90,24 +90,6 @@ void TRegistry::WriteValue(const std::string& name, const TRegValue& value)
     if (status != ERROR_SUCCESS) RaiseWriteFailure(name);
 }
 
-void TRegistry::WriteString(const std::string& name, const std::string& text)
-{
-    WriteValue(name, MakeStringValue(rvString, text));
-}
-
-void TRegistry::WriteExpandString(const std::string& name, const std::string& text)
-{
-    WriteValue(name, MakeStringValue(rvExpandString, text));
-}
-
-void TRegistry::WriteInteger(const std::string& name, int32_t value)
-{
-    const auto raw = static_cast<uint32_t>(value);
-    WriteValue(name, TRegValue{rvDword,
-                               {static_cast<uint8_t>(raw), static_cast<uint8_t>(raw >> 8),
-                                static_cast<uint8_t>(raw >> 16), static_cast<uint8_t>(raw >> 24)}});
-}
-
 bool TRegistry::DeleteValue(const std::string& name)
 {
     return FImpl->Key && RegDeleteValueA(FImpl->Key, name.c_str()) == ERROR_SUCCESS;

@@ -74,6 +74,14 @@ std::shared_ptr<X11Presenter> X11Presenter::Open(const char* displayName)
     return std::shared_ptr<X11Presenter>(new X11Presenter(display));
 }
 
+bool SoftDxUseScreenPresenter()
+{
+    std::shared_ptr<X11Presenter> screen = X11Presenter::Open();
+    if (!screen) return false;
+    SoftDxSetPresenter(std::move(screen));
+    return true;
+}
+
 X11Presenter::X11Presenter(Display* display) : FDisplay(display)
 {
     int major = 0, minor = 0;

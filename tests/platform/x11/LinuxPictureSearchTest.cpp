@@ -23,14 +23,6 @@ using ::testing::UnorderedElementsAre;
 
 namespace {
 
-// Built by appending: GCC 12 warns falsely (-Wrestrict) on "text" + std::to_string(n).
-std::string Named(std::string_view prefix, size_t number, std::string_view suffix = {})
-{
-    std::string name(prefix);
-    name += std::to_string(number);
-    name += suffix;
-    return name;
-}
 
 TPictureList Find(const std::string& path)
 {

@@ -22,14 +22,6 @@ namespace {
 const std::string SettingsKey = "\\SOFTWARE\\Quillory\\Vellumine";
 const std::string FullKey = "HKEY_CURRENT_USER\\SOFTWARE\\Quillory\\Vellumine";
 
-// Built by appending: GCC 12 warns falsely (-Wrestrict) on "text" + std::to_string(n).
-std::string Named(std::string_view prefix, long number)
-{
-    std::string name(prefix);
-    name += std::to_string(number);
-    return name;
-}
-
 // A value long enough that a torn write would show, and tied to its iteration and slot.
 std::string Payload(long iteration, int slot)
 {

@@ -59,6 +59,10 @@ private:
 void SoftDxSetPresenter(std::shared_ptr<ISoftDxPresenter> presenter);
 std::shared_ptr<ISoftDxPresenter> SoftDxGetPresenter();
 
+// Presents on the machine's own screen (the X server of $DISPLAY) when there is one; false,
+// leaving the presenter as it was, when there is none. The program calls it at start.
+bool SoftDxUseScreenPresenter();
+
 // The clock Flip waits by: it returns at the first 1/60 s tick after the call began.
 class ISoftDxClock {
 public:
