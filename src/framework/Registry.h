@@ -69,5 +69,10 @@ private:
     std::unique_ptr<Impl> FImpl;
 };
 
+// A key path below the root: a leading backslash starts at the root, otherwise the path is
+// relative to the open key (or the root when none is). Nothing for a path with an empty
+// key name in it.
+std::optional<std::string> ResolveRegistryKeyPath(const std::string& key, bool hasOpenKey, const std::string& openPath);
+
 // The bytes of a string value as the registry stores it: the text and a terminating zero.
 TRegValue MakeStringValue(uint32_t type, const std::string& text);

@@ -12,15 +12,6 @@ struct TRegistry::Impl {
 };
 
 namespace {
-// The API refuses a path with a leading backslash; in our key paths it only means "from
-// the root", so it is stripped. A path without one is taken relative to the open key.
-std::string ResolveKeyPath(const std::string& key, const std::string& openPath, bool hasOpenKey)
-{
-    if (!key.empty() && key[0] == '\\') return key.substr(1);
-    if (hasOpenKey && !openPath.empty()) return key.empty() ? openPath : openPath + "\\" + key;
-    return key;
-}
-
 [[noreturn]] void RaiseWriteFailure(const std::string& name)
 {
     throw ERegistryException("Failed to set data for '" + name + "'");
@@ -33,7 +24,10 @@ TRegistry::~TRegistry() { CloseKey(); }
 
 bool TRegistry::OpenKey(const std::string& key, bool canCreate)
 {
-    const std::string path = ResolveKeyPath(key, FImpl->Path, FImpl->Key != nullptr);
+    // The API refuses a leading backslash, which in our key paths only means "from the root".
+    const std::optional<std::string> below = ResolveRegistryKeyPath(key, FImpl->Key != nullptr, FImpl->Path);
+    if (!below) return false;
+    const std::string& path = *below;
     HKEY opened = nullptr;
     LONG status;
     if (canCreate)
@@ -97,8 +91,9 @@ bool TRegistry::DeleteValue(const std::string& name)
 
 bool TRegistry::DeleteKey(const std::string& key)
 {
-    const std::string path = ResolveKeyPath(key, FImpl->Path, FImpl->Key != nullptr);
-    if (path.empty()) return false;  // never the whole root
+    const std::optional<std::string> below = ResolveRegistryKeyPath(key, FImpl->Key != nullptr, FImpl->Path);
+    if (!below || below->empty()) return false;  // never the whole root
+    const std::string& path = *below;
     if (RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str()) != ERROR_SUCCESS) return false;
     // Some versions leave the emptied key itself behind.
     RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());

@@ -20,23 +20,6 @@ struct TRegistry::Impl {
 namespace {
 const std::string RootName = "HKEY_CURRENT_USER";
 
-// A leading backslash starts at the root; otherwise the path is relative to the open key,
-// or to the root when none is. Nothing for a path with an empty key name in it.
-std::optional<std::string> ResolveKeyPath(const std::string& key, bool hasOpenKey, const std::string& openPath)
-{
-    std::string_view rest = key;
-    const bool absolute = !rest.empty() && rest.front() == '\\';
-    if (absolute) rest.remove_prefix(1);
-    if (!rest.empty() && rest.back() == '\\') rest.remove_suffix(1);
-    if (!rest.empty() && (rest.front() == '\\' || rest.find("\\\\") != std::string_view::npos)) return std::nullopt;
-    std::string path = absolute || !hasOpenKey ? std::string() : openPath;
-    if (!rest.empty()) {
-        if (!path.empty()) path += '\\';
-        path += rest;
-    }
-    return path;
-}
-
 std::string FullPath(const std::string& below) { return below.empty() ? RootName : RootName + "\\" + below; }
 
 [[noreturn]] void RaiseWriteFailure(const std::string& name)
@@ -51,7 +34,7 @@ TRegistry::~TRegistry() { CloseKey(); }
 
 bool TRegistry::OpenKey(const std::string& key, bool canCreate)
 {
-    const std::optional<std::string> below = ResolveKeyPath(key, FImpl->Open, FImpl->Path);
+    const std::optional<std::string> below = ResolveRegistryKeyPath(key, FImpl->Open, FImpl->Path);
     const std::string file = LinuxRegFilePath();
     if (!below || file.empty()) return false;
     const std::string full = FullPath(*below);
@@ -129,7 +112,7 @@ bool TRegistry::DeleteValue(const std::string& name)
 
 bool TRegistry::DeleteKey(const std::string& key)
 {
-    const std::optional<std::string> below = ResolveKeyPath(key, FImpl->Open, FImpl->Path);
+    const std::optional<std::string> below = ResolveRegistryKeyPath(key, FImpl->Open, FImpl->Path);
     const std::string file = LinuxRegFilePath();
     if (!below || below->empty() || file.empty()) return false;  // never the whole root
     const std::string full = FullPath(*below);
