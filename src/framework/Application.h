@@ -1,15 +1,79 @@
 #pragma once
-// The application object: its title and, as the forms arrive, its message loop.
+// The application object: the message loop with its one idle slot, the message hook that
+// sees every message before it is dispatched, activation and exception events, the title
+// and the main form, whose closing ends the loop. Messages are Win32 message records on
+// both systems; on Linux the framework makes them from X11 events.
 #include <string>
 
-class TApplication {
+#include "framework/Component.h"
+#include "framework/Events.h"
+#include "framework/WinApi.h"
+
+class TForm;
+
+using TMessageEvent = TEvent<MSG&, bool&>;  // the message, Handled (preset False)
+
+class TApplication : public TComponent, public TObject {
 public:
+    TApplication();
+    ~TApplication() override;
+
     std::string Title;
+
+    // Called with Done preset True whenever the queue has been emptied; called again at
+    // once when the handler leaves Done False, otherwise the loop waits for a message.
+    TIdleEvent OnIdle;
+    // Sees every message taken from the queue before it is dispatched; Handled True drops it.
+    TMessageEvent OnMessage;
+    TNotifyEvent OnActivate;    // the application gained the focus
+    TNotifyEvent OnDeactivate;  // the application lost it
+    // An exception that reached the loop; without a handler it is shown in a message box.
+    TExceptionEvent OnException;
 
     // Prepares the form and message machinery.
     void Initialize();
-    // Runs the message loop until the main form closes; with no form it returns at once.
+    // The first form created becomes the main form; closing it ends Run.
+    TForm* MainForm() const { return FMainForm; }
+    void SetMainForm(TForm* form);
+    // Runs the message loop until the main form closes or Terminate; with no main form it
+    // returns at once.
     void Run();
+    // Takes and dispatches every pending message once, without idling or waiting.
+    void ProcessMessages();
+    // Takes and dispatches one message; with none pending runs the idle slot and, when the
+    // handler leaves Done True, waits for the next message.
+    void HandleMessage();
+    void Terminate() { FTerminated = true; }
+    bool Terminated() const { return FTerminated; }
+    // Whether the application has the focus (one of its forms is active).
+    bool Active() const { return FActive; }
+
+    // Passes an exception to OnException, or shows it in a message box.
+    void HandleException(TObject* sender, const std::exception& error);
+    // The default exception box: the message, caption "Exception", error icon.
+    void ShowException(const std::exception& error);
+
+    // Called by the platform when the focus comes to or leaves the whole application.
+    void SetActive(bool active);
+    // Called by forms that are freed, so the main form never dangles.
+    void FormDestroyed(TForm* form);
+
+private:
+    // Dispatches one message through the hook; false when none was pending.
+    bool ProcessMessage();
+    void Idle();
+
+    TForm* FMainForm = nullptr;
+    bool FTerminated = false;
+    bool FActive = false;
 };
 
 extern TApplication* Application;
+
+// The platform's message queue, under the application.
+namespace MessageQueue {
+bool Peek(MSG& message);       // takes the next pending message, if any
+void Wait();                   // blocks until a message is pending
+void Dispatch(const MSG& message);  // hands it to its window
+void PostQuit();
+}  // namespace MessageQueue

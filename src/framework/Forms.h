@@ -1,0 +1,71 @@
+#pragma once
+// Forms: top-level windows of the program. A form owns its components, is shown and
+// hidden, can be made borderless and stay-on-top and back, maximised, moved and sized,
+// closed with a close action, and freed.
+#include <memory>
+#include <string>
+
+#include "framework/Component.h"
+#include "framework/Events.h"
+#include "framework/Graphics.h"
+#include "framework/WinApi.h"
+
+enum TBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+enum TFormStyle { fsNormal, fsStayOnTop };
+enum TWindowState { wsNormal, wsMinimized, wsMaximized };
+enum TCloseAction { caNone, caHide, caFree, caMinimize };
+
+using TCloseEvent = TEvent<TObject*, TCloseAction&>;
+
+class TForm : public TComponent, public TObject {
+public:
+    explicit TForm(TComponent* owner);
+    ~TForm() override;
+
+    std::string Caption;
+    TColor Color = clBlack;
+    TNotifyEvent OnCreate;   // called by the code that made the form, once its parts exist
+    TCloseEvent OnClose;     // Action preset to caHide (caFree for nothing else)
+    TNotifyEvent OnDestroy;
+
+    // The window; created on first need. On Linux an X11 window id in the handle's value.
+    HWND Handle();
+    bool HandleAllocated() const;
+
+    void Show();
+    void Hide();
+    bool Visible() const;
+    // Asks OnClose; caHide hides, caFree frees the form (later, outside its own handlers),
+    // caNone keeps it open. Closing the main form ends the application's loop.
+    void Close();
+
+    TBorderStyle BorderStyle() const { return FBorderStyle; }
+    void SetBorderStyle(TBorderStyle style);
+    TFormStyle FormStyle() const { return FFormStyle; }
+    void SetFormStyle(TFormStyle style);
+    TWindowState WindowState() const { return FWindowState; }
+    void SetWindowState(TWindowState state);
+
+    int Left() const;
+    int Top() const;
+    int Width() const;
+    int Height() const;
+    void SetBounds(int left, int top, int width, int height);
+    // The inside of the window, in its own coordinates (0, 0, width, height).
+    TRect ClientRect() const;
+    TPoint ClientToScreen(TPoint point) const;
+    // Asks for the whole inside to be drawn again (and erased first when erase is set).
+    void Invalidate(bool erase = true);
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> FImpl;
+    TBorderStyle FBorderStyle = bsSizeable;
+    TFormStyle FFormStyle = fsNormal;
+    TWindowState FWindowState = wsNormal;
+};
+
+// The mouse position on the screen and the cursor's visibility counter, as the show uses them.
+TPoint GetCursorPos();
+int ShowCursor(bool show);

@@ -1,0 +1,3 @@
+#pragma once
+// The system's own Win32 declarations.
+#include <windows.h>
