@@ -72,8 +72,12 @@ extern TApplication* Application;
 
 // The platform's message queue, under the application.
 namespace MessageQueue {
-bool Peek(MSG& message);       // takes the next pending message, if any
-void Wait();                   // blocks until a message is pending
+bool Peek(MSG& message);  // takes the next pending message, if any
+// Looks at the next pending message and takes it only when remove is set.
+bool Peek(MSG& message, bool remove);
+void Wait();                        // blocks until a message is pending
 void Dispatch(const MSG& message);  // hands it to its window
 void PostQuit();
+// Queues a message for a window (or, with no window, for the loop itself).
+void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 }  // namespace MessageQueue

@@ -15,6 +15,9 @@ enum TFormStyle { fsNormal, fsStayOnTop };
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 
+// Posted by Release: the form frees itself when the loop reaches it.
+inline constexpr UINT CM_RELEASE = WM_USER + 0x100;
+
 using TCloseEvent = TEvent<TObject*, TCloseAction&>;
 
 class TForm : public TComponent, public TObject {
@@ -24,11 +27,13 @@ public:
 
     std::string Caption;
     TColor Color = clBlack;
-    TNotifyEvent OnCreate;   // called by the code that made the form, once its parts exist
-    TCloseEvent OnClose;     // Action preset to caHide (caFree for nothing else)
+    TNotifyEvent OnCreate;  // called by the code that made the form, once its parts exist
+    TCloseEvent OnClose;    // Action preset to caHide (caFree for nothing else)
     TNotifyEvent OnDestroy;
 
-    // The window; created on first need. On Linux an X11 window id in the handle's value.
+    // The window; created on first need. On Linux an X11 window id in the handle's value;
+    // FLTK makes the X window only by showing it, so there the first call shows the form,
+    // and hiding keeps the id. With no display, a unique handle that names no window.
     HWND Handle();
     bool HandleAllocated() const;
 
@@ -38,6 +43,15 @@ public:
     // Asks OnClose; caHide hides, caFree frees the form (later, outside its own handlers),
     // caNone keeps it open. Closing the main form ends the application's loop.
     void Close();
+    // Frees the form once the messages queued before this call have been handled.
+    void Release();
+
+    // What the form's window does with the messages the framework handles for it (closing,
+    // application activation, the delayed free); false for the rest. The form may be gone
+    // when it returns true for CM_RELEASE.
+    bool Dispatch(const MSG& message);
+    // The live form whose window the handle names, or null.
+    static TForm* FindForm(HWND handle);
 
     TBorderStyle BorderStyle() const { return FBorderStyle; }
     void SetBorderStyle(TBorderStyle style);

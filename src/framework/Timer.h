@@ -20,12 +20,18 @@ public:
     uint32_t Interval() const { return FInterval; }
     void SetInterval(uint32_t milliseconds);  // 0 stops the ticks
 
+    // The wParam of this timer's WM_TIMER messages, never shared with another live timer.
+    uintptr_t Id() const { return FId; }
+    // The live timer with that id, or null (a tick still queued for a freed timer finds none).
+    static TTimer* FindTimer(uintptr_t id);
+
     struct Impl;
 
 private:
     void Update();
 
     std::unique_ptr<Impl> FImpl;
+    uintptr_t FId = 0;
     bool FEnabled = true;
     uint32_t FInterval = 1000;
 };

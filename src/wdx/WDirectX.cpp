@@ -1,3 +1,6 @@
+// The device's life: creation with the one-instance rule, loading, destruction, its settings,
+// the application hooks, Flip, the clipper and palette factories, and the log and error path.
+// Start and stop are in WDirectXStart.cpp, the lists in WDirectXModes.cpp.
 #include "wdx/WDirectX.h"
 
 #include <cerrno>
@@ -5,14 +8,195 @@
 #include <cstring>
 
 #include "core/Paths.h"
+#include "framework/Application.h"
 #include "framework/DateTime.h"
+#include "framework/Dialogs.h"
 #include "wdx/results/ResultTexts.h"
 
-TWDirectX::TWDirectX(TComponent* owner) : TComponent(owner) {}
+TWDirectX::TWDirectX(TComponent* owner) : TComponent(owner)
+{
+    if (owner) {
+        for (int i = 0; i < owner->ComponentCount(); ++i) {
+            auto* other = dynamic_cast<TWDirectX*>(owner->Components(i));
+            if (!other || other == this) continue;
+            MessageBoxShow("You only need one instance of\r the TWDirectX component...", "Creating TWDirectX", miError);
+            // The older device leaves the form; whoever made it now frees it. The new one
+            // goes on being set up below, so the form keeps a working device.
+            owner->RemoveComponent(other);
+            break;
+        }
+    }
+    std::memset(&FDriverCaps, 0, sizeof(FDriverCaps));
+    std::memset(&FEmulationCaps, 0, sizeof(FEmulationCaps));
+    FPrimary = std::make_unique<TWDirectDrawBasicSurface>();
+    FBack1 = std::make_unique<TWDirectDrawBasicSurface>();
+    FBack2 = std::make_unique<TWDirectDrawBasicSurface>();
+    FBack3 = std::make_unique<TWDirectDrawBasicSurface>();
+    // With two devices in the program the one created last receives these.
+    Application->OnDeactivate = TNotifyEvent::Of<&TWDirectX::AppDeactivate>(this);
+    Application->OnActivate = TNotifyEvent::Of<&TWDirectX::AppActivate>(this);
+    Application->OnException = TExceptionEvent::Of<&TWDirectX::AppException>(this);
+    FOwnerForm = dynamic_cast<TForm*>(owner);
+    if (!OutputControl) OutputControl = FOwnerForm;
+    if (owner) {
+        // A form's hooks are bound to its most derived class, whose address may differ from
+        // the base pointers; all of them are kept while the form still has its full type.
+        FOwnerAddresses = {owner, dynamic_cast<const void*>(owner)};
+        if (FOwnerForm) {
+            FOwnerAddresses.push_back(FOwnerForm);
+            FOwnerAddresses.push_back(static_cast<TObject*>(FOwnerForm));
+        }
+    }
+}
 
-TWDirectX::~TWDirectX() = default;
+TWDirectX::~TWDirectX()
+{
+    // The owner stops the device first; a device freed while started still gives its
+    // surfaces back so that no interface outlives it.
+    if (FActive) {
+        if (FRenderTarget) FRenderTarget->Stop();
+        FPrimary->Stop();
+    }
+    FRenderTarget = nullptr;
+    FPrimary.reset();
+    FBack1.reset();
+    FBack2.reset();
+    FBack3.reset();
+    FDrivers.reset();
+    FVideoModes.reset();
+    FD3DDevices.clear();
+    FZBuffers.clear();
+    ReleaseCOM();
+
+    // Only the hooks that are this device's or its form's are cleared: when a second device
+    // (the show's, over the settings dialog) owns them, they stay with it.
+    if (OwnsEventObject(Application->OnException.Object())) Application->OnException = {};
+    if (OwnsEventObject(Application->OnDeactivate.Object())) Application->OnDeactivate = {};
+    if (OwnsEventObject(Application->OnActivate.Object())) Application->OnActivate = {};
+    if ((OnIdle && Application->OnIdle == OnIdle) || OwnsEventObject(Application->OnIdle.Object()))
+        Application->OnIdle = {};
+    if (OwnsEventObject(Application->OnMessage.Object())) Application->OnMessage = {};
+}
+
+bool TWDirectX::OwnsEventObject(const void* object) const
+{
+    if (!object) return false;
+    if (object == static_cast<const void*>(this) || object == static_cast<const TObject*>(this)) return true;
+    for (const void* address : FOwnerAddresses)
+        if (object == address) return true;
+    return false;
+}
+
+void TWDirectX::Loaded()
+{
+    if (ComboBoxDrivers) ComboBoxDrivers->SetOnChange(TNotifyEvent::Of<&TWDirectX::DriversChange>(this));
+    if (ComboBoxD3DDevices) ComboBoxD3DDevices->SetOnChange(TNotifyEvent::Of<&TWDirectX::D3DDevicesChange>(this));
+    if (ComboBoxVideoModes) ComboBoxVideoModes->SetOnChange(TNotifyEvent::Of<&TWDirectX::VideoModesChange>(this));
+    if (ComboBoxZBuffer) ComboBoxZBuffer->SetOnChange(TNotifyEvent::Of<&TWDirectX::ZBufferChange>(this));
+    GetDrivers();
+}
+
+void TWDirectX::DriversChange(TObject*) { SetDriver(ComboBoxDrivers->ItemIndex()); }
+void TWDirectX::D3DDevicesChange(TObject*) { SetD3DDevice(ComboBoxD3DDevices->ItemIndex()); }
+void TWDirectX::VideoModesChange(TObject*) { SetVideoMode(ComboBoxVideoModes->ItemIndex()); }
+void TWDirectX::ZBufferChange(TObject*) { SetZBuffer(ComboBoxZBuffer->ItemIndex()); }
+
+void TWDirectX::SetIdleEnabled(bool enabled)
+{
+    FIdleEnabled = enabled;
+    ApplyIdleHook();
+}
+
+void TWDirectX::ApplyIdleHook()
+{
+    // The handler goes into the slot as it is, not wrapped, so the application calls it
+    // with itself as Sender.
+    Application->OnIdle = FIdleEnabled && FActive ? OnIdle : TIdleEvent{};
+}
+
+void TWDirectX::SetBacksurfaces(int count)
+{
+    if (count >= 0 && count <= 3) FBacksurfaces = count;
+}
+
+void TWDirectX::SetColorKey(TColor color)
+{
+    FColorKey = color;
+    if (FActive) FPrimary->SetColorKey(color);
+}
+
+void TWDirectX::AppActivate(TObject*)
+{
+    // StartAll's own restyling and mode change move the focus around; those changes are
+    // not the user's.
+    if (FStartStage == 1) {
+        LogAll("TWDirectX.AppActivate - Ignoring");
+        return;
+    }
+    LogAll("TWDirectX.AppActivate");
+    FHasFocus = true;
+    OnActivating(this);
+    if (AutoStart || FWasActive) StartAll();
+}
+
+void TWDirectX::AppDeactivate(TObject*)
+{
+    if (FStartStage == 1) {
+        LogAll("TWDirectX.AppDeactivate - Ignoring");
+        return;
+    }
+    LogAll("TWDirectX.AppDeactivate");
+    FHasFocus = false;
+    FWasActive = FActive;
+    OnDeActivating(this);
+    // A full-screen device loses its surfaces with the focus anyway; it gives everything
+    // back and builds it anew on reactivation.
+    if (!DisableDirectDraw && (IsFullScreen() || AlwaysStopOnDeActivating)) StopAll();
+}
+
+void TWDirectX::AppException(TObject*, const std::exception& error)
+{
+    if (!ExceptionIgnore) RestoreForm();
+    OnException(this);
+    if (ExceptionIgnore) return;
+    StopAll();
+    MessageBoxShow(std::string(error.what()) + "\r" + LastError, "Exception", miError);
+}
+
+void TWDirectX::Flip()
+{
+    if (!FActive) return;
+    IDirectDrawSurface7* surface = FPrimary->Surface();
+    if (!surface) return;
+    // A lost or unflippable surface ends the call; the next frame tries again.
+    while (surface->Flip(nullptr, DDFLIP_WAIT) == DDERR_WASSTILLDRAWING) {
+    }
+}
+
+IDirectDrawClipper* TWDirectX::CreateClipper()
+{
+    IDirectDrawClipper* clipper = nullptr;
+    const HRESULT result = FDirectDraw ? FDirectDraw->CreateClipper(0, &clipper, nullptr) : DDERR_GENERIC;
+    if (result != DD_OK) RaiseError(1, "TWDirectDraw.CreateClipper", result);
+    return clipper;
+}
+
+IDirectDrawPalette* TWDirectX::CreatePalette(PALETTEENTRY* entries)
+{
+    // DDPCAPS_8BIT, DDPCAPS_INITIALIZE and DDPCAPS_ALLOW256: all 256 entries, set from entries.
+    constexpr DWORD flags = 0x4C;
+    IDirectDrawPalette* palette = nullptr;
+    const HRESULT result = FDirectDraw ? FDirectDraw->CreatePalette(flags, entries, &palette, nullptr) : DDERR_GENERIC;
+    if (result != DD_OK) RaiseError(1, "TWDirectDraw.CreatePalette", result);
+    return palette;
+}
 
 std::string TWDirectX::LogPath() const { return ProgramFolder() + LogFile; }
+
+void TWDirectX::LogAll(const char* line)
+{
+    if (LogType == dxlogAll) WriteLog(line);
+}
 
 void TWDirectX::WriteLog(const std::string& text)
 {
@@ -40,12 +224,4 @@ void TWDirectX::RaiseError(int kind, const std::string& message, int32_t result)
     if (!ExceptionIgnore) StopAll();
     LastError = text;
     throw EWDirectXError(text);
-}
-
-void TWDirectX::StopAll()
-{
-    if (LogType == dxlogAll) WriteLog("TWDirectX.StopAll");
-    FActive = false;
-    FStartStage = 0;
-    if (LogType == dxlogAll) WriteLog("TWDirectX.StopAll - Done");
 }

@@ -1,12 +1,22 @@
 #pragma once
-// TWDirectX, the device component a form holds to use DirectX: its settings, its log, and
-// the error path through which the whole layer reports a failed call.
+// TWDirectX, the device component a form holds to use DirectX: it takes the screen, builds
+// the flip chain, starts the other components of its form, keeps the driver and video mode
+// lists, drives the application's idle slot, and is the error path through which the whole
+// layer reports a failed call.
 #include <cstdint>
+#include <exception>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "core/Exception.h"
 #include "framework/Component.h"
+#include "framework/Events.h"
+#include "framework/Forms.h"
+#include "wdx/WDirectDrawBasicSurface.h"
 #include "wdx/WDirectHeader.h"
+#include "wdx/WDirectXTypes.h"
 
 // The exception every failure of the DirectX layer raises; its message is the error text.
 class EWDirectXError : public Exception {
@@ -20,38 +30,175 @@ public:
     using Exception::Exception;
 };
 
-class TWDirectX : public TComponent {
+class TWDirectX : public TComponent, public TObject {
 public:
     explicit TWDirectX(TComponent* owner);
     ~TWDirectX() override;
+    void Loaded() override;
 
-    // Log settings and the last error text.
+    // Published settings.
+    IComboBoxItems* ComboBoxDrivers = nullptr;
+    IComboBoxItems* ComboBoxD3DDevices = nullptr;
+    IComboBoxItems* ComboBoxVideoModes = nullptr;
+    IComboBoxItems* ComboBoxZBuffer = nullptr;
+    bool AutoStart = false;
+    bool DisableDirectDraw = false;
+    bool DisableDirect3D = true;
+    bool DisableDirectSound = true;
+    bool DisableDirectInput = true;
+    bool ExceptionIgnore = false;
     std::string LogFile = "Log.log";  // relative to the program's folder
     TdxLogging LogType = dxlogNone;
-    bool ExceptionIgnore = false;
-    std::string LastError;
+    TIdleEvent OnIdle;
+    TSomeEvent OnActivating, OnDeActivating, OnBeforeStart, OnAfterStart, OnAfterStop, OnException;
+    TAcceptVideoModeEvent OnAcceptVideoMode;
+    TAcceptDriverEvent OnAcceptDriver;
+    TAcceptD3DDeviceEvent OnAcceptD3DDevice;
+    TAcceptZBufferEvent OnAcceptZBuffer;  // never raised
+    TSomeEvent OnUpdateVideoMode, OnUpdateDriver, OnUpdateD3DDevice, OnUpdateZBuffer;
+    bool AlwaysStopOnDeActivating = true;
+    std::string PathImages = "images\\";
+    std::string Path3DxFiles = "xfiles\\";
+    std::string PathWaves = "waves\\";
+    TdxCoopLevel dxCoopLevel = dxclAuto;
+    TdxVideoMode dxVideoMode = dxvmAuto;
+    float vpMinZ = 0.0f;
+    float vpMaxZ = 1.0f;
+    bool UseZBuffer = false;
+    TForm* OutputControl = nullptr;  // its client area is the output in a window
 
+    bool IdleEnabled() const { return FIdleEnabled; }
+    void SetIdleEnabled(bool enabled);
+    int Backsurfaces() const { return FBacksurfaces; }
+    void SetBacksurfaces(int count);  // 0 to 3; other values are ignored
+    TColor ColorKey() const { return FColorKey; }
+    void SetColorKey(TColor color);
+
+    // State.
+    bool HasFocus() const { return FHasFocus; }
     bool Active() const { return FActive; }
     uint8_t StartStage() const { return FStartStage; }
+    bool WasActive() const { return FWasActive; }
+    bool FormRestyled() const { return FFormRestyled; }
+    TFormBounds SavedBounds() const { return FSavedBounds; }
+    TRect OutputRect() const { return FOutputRect; }
+    TRect ClientArea() const { return FClientArea; }
+    int OutputWidth() const { return FOutputRect.Width(); }
+    int OutputHeight() const { return FOutputRect.Height(); }
+    TForm* OwnerForm() const { return FOwnerForm; }
+    std::string LastError;
+
+    IDirectDraw7* DirectDraw() const { return FDirectDraw; }
+    const DDCAPS& DriverCaps() const { return FDriverCaps; }
+    const DDCAPS& EmulationCaps() const { return FEmulationCaps; }
+    TWDirectDrawBasicSurface* Primary() const { return FPrimary.get(); }
+    TWDirectDrawBasicSurface* Back1() const { return FBack1.get(); }
+    TWDirectDrawBasicSurface* Back2() const { return FBack2.get(); }
+    TWDirectDrawBasicSurface* Back3() const { return FBack3.get(); }
+    TWDirectDrawBasicSurface* RenderTarget() const { return FRenderTarget; }
+
+    // Start and stop (StopAll undoes exactly the stages StartAll passed).
+    virtual void StartAll();
+    virtual void StopAll();
+    void AppActivate(TObject* sender);
+    void AppDeactivate(TObject* sender);
+    void AppException(TObject* sender, const std::exception& error);
+    // Shows the back surface; nothing while stopped.
+    void Flip();
+
+    // Drivers, video modes, Direct3D devices and z-buffer formats.
+    void GetDrivers();
+    void SetDriver(int index);
+    int DriverIndex() const { return FDriverIndex; }
+    int DriverCount() const { return FDrivers ? static_cast<int>(FDrivers->size()) : 0; }
+    TDriverInfo GetDriverInfo(int index) const;
+    void GetVideoModes();
+    void SetVideoMode(int index);
+    int VideoModeIndex() const { return FVideoModeIndex; }
+    int VideoModeCount() const;
+    TVideoModeInfo GetVideoModeInfo(int index) const;
+    TVideoModeInfo GetCurrentVideoMode() const;
+    std::string VideoModeText(int index) const;
+    bool IsFullScreen() const;
+    void GetD3DDevices();
+    void SetD3DDevice(int index);
+    int D3DDeviceIndex() const { return FD3DDeviceIndex; }
+    int D3DDeviceCount() const { return static_cast<int>(FD3DDevices.size()); }
+    void GetZBuffers(const GUID* deviceGuid);
+    void SetZBuffer(int index);
+    int ZBufferIndex() const { return FZBufferIndex; }
+    int ZBufferCount() const { return static_cast<int>(FZBuffers.size()); }
+
+    // DirectDraw objects for the palette and clipper components; the caller owns them.
+    IDirectDrawClipper* CreateClipper();
+    IDirectDrawPalette* CreatePalette(PALETTEENTRY* entries);  // 256 entries
 
     // Appends one line, prefixed with the local date and time, to the program's folder +
     // LogFile, opening and closing the file for the line. Raises EInOutError on failure.
-    void WriteLog(const std::string& text);
+    // Every line of the device and its components passes here, so a subclass may watch them.
+    virtual void WriteLog(const std::string& text);
     // Message, a carriage return, then the text of result from the table of kind
     // (0 none, 1 DirectDraw, 2 DirectSound, 3 DirectInput, 4 Direct3D).
     std::string FormatError(int kind, const std::string& message, int32_t result) const;
     // Logs the error text, stops the device unless ExceptionIgnore, keeps the text in
     // LastError and raises EWDirectXError with it. Never returns.
     [[noreturn]] void RaiseError(int kind, const std::string& message, int32_t result);
-
-    // Gives back everything the last start took. The device's start arrives with the
-    // display device; until then there is never anything started to undo.
-    virtual void StopAll();
-
     // The path WriteLog writes to.
     std::string LogPath() const;
 
 private:
+    void LogAll(const char* line);
+    void GetCOM();
+    void ReleaseCOM();
+    void StartSteps(bool exclusive);
+    [[noreturn]] void Fail(int kind, const char* message, HRESULT result);
+    HWND FormWindow() const;
+    void StartDirectDraw(bool exclusive);
+    void StartComponents();
+    void StopComponents();
+    bool PartEnabled(TWDirectXComponentKind kind) const;
+    void RestyleForm();
+    void RestoreForm();
+    void UpdateOutputRect();
+    void ApplyIdleHook();
+    void DriversChange(TObject* sender);
+    void D3DDevicesChange(TObject* sender);
+    void VideoModesChange(TObject* sender);
+    void ZBufferChange(TObject* sender);
+    void OfferVideoMode(TVideoModeInfo mode);
+    static BOOL WINAPI EnumDriver(GUID* guid, LPSTR description, LPSTR name, LPVOID context, HMONITOR monitor);
+    static HRESULT WINAPI EnumVideoMode(LPDDSURFACEDESC2 desc, LPVOID context);
+    bool OwnsEventObject(const void* object) const;
+
     bool FActive = false;
+    bool FHasFocus = true;
+    bool FWasActive = false;
+    bool FIdleEnabled = false;
+    bool FFormRestyled = false;
     uint8_t FStartStage = 0;
+    int FBacksurfaces = 0;
+    TColor FColorKey = clBlack;
+    TFormBounds FSavedBounds;
+    TRect FOutputRect, FClientArea;
+    TForm* FOwnerForm = nullptr;
+    // The owner's addresses, kept to recognise its hooks while it is being destroyed.
+    std::vector<const void*> FOwnerAddresses;
+
+    IDirectDraw7* FDirectDraw = nullptr;
+    // Direct3D, DirectInput and DirectSound come with their own layers; until then their
+    // objects stay empty and a start that asks for them fails on the missing object.
+    IUnknown* FDirect3D = nullptr;
+    IUnknown* FDirectInput = nullptr;
+    IUnknown* FDirectSound = nullptr;
+    DDCAPS FDriverCaps{}, FEmulationCaps{};
+
+    std::unique_ptr<TWDirectDrawBasicSurface> FPrimary, FBack1, FBack2, FBack3;
+    TWDirectDrawBasicSurface* FRenderTarget = nullptr;
+
+    // A list that was never built is absent, which the video mode queries tell from empty.
+    std::optional<std::vector<TDriverInfo>> FDrivers;
+    std::optional<std::vector<TVideoModeInfo>> FVideoModes;
+    std::vector<Td3dDeviceInfo> FD3DDevices;
+    std::vector<TDDPixelFormat_DX6> FZBuffers;
+    int FDriverIndex = -1, FVideoModeIndex = -1, FD3DDeviceIndex = -1, FZBufferIndex = -1;
 };

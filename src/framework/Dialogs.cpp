@@ -1,0 +1,37 @@
+#include "framework/Dialogs.h"
+
+#include <utility>
+
+namespace {
+TMessageBoxHandler& Handler()
+{
+    static TMessageBoxHandler handler;
+    return handler;
+}
+}  // namespace
+
+void MessageBoxShow(const std::string& text, const std::string& caption, TMsgIcon icon)
+{
+    if (Handler())
+        Handler()(text, caption, icon);
+    else
+        SystemMessageBox(text, caption, icon);
+}
+
+void SetMessageBoxHandler(TMessageBoxHandler handler) { Handler() = std::move(handler); }
+
+std::string UnifyLineBreaks(const std::string& text)
+{
+    std::string result;
+    result.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r') {
+            result += text[i];
+            continue;
+        }
+        // The DirectX layer's texts break lines with a bare "\r"; the pair counts once.
+        result += '\n';
+        if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    }
+    return result;
+}

@@ -1,0 +1,28 @@
+// The part of forms both systems share: closing with its actions and the messages the
+// framework handles for every form's window.
+#include "framework/Forms.h"
+
+#include "framework/Application.h"
+
+void TForm::Close()
+{
+    TCloseAction action = caHide;
+    OnClose(this, action);
+    switch (action) {
+    case caNone: return;
+    case caHide: Hide(); break;
+    case caMinimize: SetWindowState(wsMinimized); break;
+    case caFree: Release(); break;
+    }
+    if (Application->MainForm() == this) Application->Terminate();
+}
+
+bool TForm::Dispatch(const MSG& message)
+{
+    switch (message.message) {
+    case WM_CLOSE: Close(); return true;
+    case WM_ACTIVATEAPP: Application->SetActive(message.wParam != 0); return true;
+    case CM_RELEASE: delete this; return true;
+    default: return false;
+    }
+}

@@ -1,0 +1,62 @@
+// Windows half of the application: the message queue is the thread's own; window
+// procedures reach the forms and timers (Win32Forms.cpp, Win32Timer.cpp).
+// Implements: MessageQueue, and carrying exceptions from window procedures back to the loop.
+// Not here: dialog-box messages (IsDialogMessage), accelerators.
+#include <exception>
+#include <utility>
+
+#include "framework/Application.h"
+
+namespace {
+std::exception_ptr& Kept()
+{
+    static std::exception_ptr kept;
+    return kept;
+}
+
+void ThrowKept()
+{
+    if (std::exception_ptr kept = std::exchange(Kept(), nullptr)) std::rethrow_exception(kept);
+}
+}  // namespace
+
+namespace Win32Framework {
+// An exception cannot unwind through the system's frames between DispatchMessage (or
+// PeekMessage, for sent messages) and a window procedure: the procedures keep it here, and
+// the queue throws it again once the system has returned, so it reaches the loop.
+void KeepException() { Kept() = std::current_exception(); }
+}  // namespace Win32Framework
+
+namespace MessageQueue {
+bool Peek(MSG& message) { return Peek(message, true); }
+
+bool Peek(MSG& message, bool remove)
+{
+    const bool found = PeekMessageA(&message, nullptr, 0, 0, remove ? PM_REMOVE : PM_NOREMOVE) != FALSE;
+    ThrowKept();
+    return found;
+}
+
+void Wait()
+{
+    // Unlike WaitMessage, this also returns for a message that an earlier Peek has seen but left.
+    MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
+void Dispatch(const MSG& message)
+{
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+    ThrowKept();
+}
+
+void PostQuit() { PostQuitMessage(0); }
+
+void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (window)
+        PostMessageA(window, message, wParam, lParam);
+    else
+        PostThreadMessageA(GetCurrentThreadId(), message, wParam, lParam);
+}
+}  // namespace MessageQueue
