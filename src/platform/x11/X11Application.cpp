@@ -25,11 +25,7 @@ Display* OpenDisplay();
 }
 
 namespace {
-// Virtual keys LinuxWinApi.h does not name, with Win32's values.
-constexpr UINT VkPause = 0x13, VkCapital = 0x14, VkPrior = 0x21, VkNext = 0x22, VkEnd = 0x23, VkHome = 0x24,
-               VkSnapshot = 0x2C, VkInsert = 0x2D, VkDelete = 0x2E, VkLWin = 0x5B, VkRWin = 0x5C, VkApps = 0x5D,
-               VkNumpad0 = 0x60, VkMultiply = 0x6A, VkAdd = 0x6B, VkSeparator = 0x6C, VkSubtract = 0x6D,
-               VkDecimal = 0x6E, VkDivide = 0x6F, VkNumLock = 0x90, VkScroll = 0x91;
+// One notch of the mouse wheel, as Win32 counts it.
 constexpr UINT WheelDelta = 120;
 
 std::deque<MSG>& Queue()
@@ -65,25 +61,25 @@ UINT VirtualKeyOf(KeySym plain, KeySym typed)
     if (plain >= XK_0 && plain <= XK_9) return static_cast<UINT>(plain);
     if (plain >= XK_F1 && plain <= XK_F24) return static_cast<UINT>(VK_F1 + (plain - XK_F1));
     // The keypad's keys depend on Num Lock, as on Windows, so they come from the typed symbol.
-    if (typed >= XK_KP_0 && typed <= XK_KP_9) return static_cast<UINT>(VkNumpad0 + (typed - XK_KP_0));
+    if (typed >= XK_KP_0 && typed <= XK_KP_9) return static_cast<UINT>(VK_NUMPAD0 + (typed - XK_KP_0));
     switch (typed) {
-    case XK_KP_Multiply: return VkMultiply;
-    case XK_KP_Add: return VkAdd;
-    case XK_KP_Separator: return VkSeparator;
-    case XK_KP_Subtract: return VkSubtract;
-    case XK_KP_Decimal: return VkDecimal;
-    case XK_KP_Divide: return VkDivide;
+    case XK_KP_Multiply: return VK_MULTIPLY;
+    case XK_KP_Add: return VK_ADD;
+    case XK_KP_Separator: return VK_SEPARATOR;
+    case XK_KP_Subtract: return VK_SUBTRACT;
+    case XK_KP_Decimal: return VK_DECIMAL;
+    case XK_KP_Divide: return VK_DIVIDE;
     case XK_KP_Enter: return VK_RETURN;
     case XK_KP_Left: return VK_LEFT;
     case XK_KP_Up: return VK_UP;
     case XK_KP_Right: return VK_RIGHT;
     case XK_KP_Down: return VK_DOWN;
-    case XK_KP_Home: return VkHome;
-    case XK_KP_End: return VkEnd;
-    case XK_KP_Prior: return VkPrior;
-    case XK_KP_Next: return VkNext;
-    case XK_KP_Insert: return VkInsert;
-    case XK_KP_Delete: return VkDelete;
+    case XK_KP_Home: return VK_HOME;
+    case XK_KP_End: return VK_END;
+    case XK_KP_Prior: return VK_PRIOR;
+    case XK_KP_Next: return VK_NEXT;
+    case XK_KP_Insert: return VK_INSERT;
+    case XK_KP_Delete: return VK_DELETE;
     default: break;
     }
     switch (plain) {
@@ -97,17 +93,17 @@ UINT VirtualKeyOf(KeySym plain, KeySym typed)
     case XK_Up: return VK_UP;
     case XK_Right: return VK_RIGHT;
     case XK_Down: return VK_DOWN;
-    case XK_Prior: return VkPrior;
-    case XK_Next: return VkNext;
-    case XK_Home: return VkHome;
-    case XK_End: return VkEnd;
-    case XK_Insert: return VkInsert;
-    case XK_Delete: return VkDelete;
-    case XK_Pause: return VkPause;
-    case XK_Print: return VkSnapshot;
-    case XK_Caps_Lock: return VkCapital;
-    case XK_Num_Lock: return VkNumLock;
-    case XK_Scroll_Lock: return VkScroll;
+    case XK_Prior: return VK_PRIOR;
+    case XK_Next: return VK_NEXT;
+    case XK_Home: return VK_HOME;
+    case XK_End: return VK_END;
+    case XK_Insert: return VK_INSERT;
+    case XK_Delete: return VK_DELETE;
+    case XK_Pause: return VK_PAUSE;
+    case XK_Print: return VK_SNAPSHOT;
+    case XK_Caps_Lock: return VK_CAPITAL;
+    case XK_Num_Lock: return VK_NUMLOCK;
+    case XK_Scroll_Lock: return VK_SCROLL;
     case XK_Shift_L:
     case XK_Shift_R: return VK_SHIFT;
     case XK_Control_L:
@@ -117,9 +113,9 @@ UINT VirtualKeyOf(KeySym plain, KeySym typed)
     case XK_Meta_L:
     case XK_Meta_R:
     case XK_ISO_Level3_Shift: return VK_MENU;
-    case XK_Super_L: return VkLWin;
-    case XK_Super_R: return VkRWin;
-    case XK_Menu: return VkApps;
+    case XK_Super_L: return VK_LWIN;
+    case XK_Super_R: return VK_RWIN;
+    case XK_Menu: return VK_APPS;
     // The punctuation keys of a US keyboard, by Win32's OEM codes.
     case XK_semicolon: return 0xBA;
     case XK_equal: return 0xBB;
