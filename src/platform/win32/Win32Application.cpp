@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "framework/Application.h"
+#include "platform/win32/Win32Framework.h"
 
 namespace {
 std::exception_ptr& Kept()
@@ -21,9 +22,6 @@ void ThrowKept()
 }  // namespace
 
 namespace Win32Framework {
-// An exception cannot unwind through the system's frames between DispatchMessage (or
-// PeekMessage, for sent messages) and a window procedure: the procedures keep it here, and
-// the queue throws it again once the system has returned, so it reaches the loop.
 void KeepException() { Kept() = std::current_exception(); }
 }  // namespace Win32Framework
 

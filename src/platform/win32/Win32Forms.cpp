@@ -6,16 +6,13 @@
 
 #include "framework/Application.h"
 #include "framework/Forms.h"
+#include "platform/win32/Win32Framework.h"
 
 struct TForm::Impl {
     HWND handle = nullptr;
     TRect normalBounds{0, 0, 320, 240};  // the bounds while not maximised or minimised
     bool visible = false;                // before the window exists
 };
-
-namespace Win32Framework {
-void KeepException();  // Win32Application.cpp
-}
 
 namespace {
 const char* const FormClass = "VellumineForm";

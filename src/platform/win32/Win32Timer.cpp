@@ -6,14 +6,11 @@
 
 #include "framework/Timer.h"
 #include "framework/WinApi.h"
+#include "platform/win32/Win32Framework.h"
 
 struct TTimer::Impl {
     bool running = false;
 };
-
-namespace Win32Framework {
-void KeepException();  // Win32Application.cpp
-}
 
 namespace {
 std::map<uintptr_t, TTimer*>& Timers()

@@ -19,10 +19,7 @@
 #include "framework/Application.h"
 #include "framework/Forms.h"
 #include "framework/Timer.h"
-
-namespace X11Framework {
-Display* OpenDisplay();
-}
+#include "platform/x11/X11Framework.h"
 
 namespace {
 // One notch of the mouse wheel, as Win32 counts it.
@@ -289,8 +286,6 @@ void Pump()
 }  // namespace
 
 namespace X11Framework {
-// The X connection the forms, message boxes and cursor share, opened on first need; null
-// when no display can be opened, and then the framework runs without windows.
 Display* OpenDisplay()
 {
     static bool tried = false;

@@ -9,10 +9,7 @@
 #include <cstdio>
 
 #include "framework/Dialogs.h"
-
-namespace X11Framework {
-Display* OpenDisplay();
-}
+#include "platform/x11/X11Framework.h"
 
 void SystemMessageBox(const std::string& text, const std::string& caption, TMsgIcon icon)
 {

@@ -20,10 +20,7 @@
 
 #include "framework/Application.h"
 #include "framework/Forms.h"
-
-namespace X11Framework {
-Display* OpenDisplay();
-}
+#include "platform/x11/X11Framework.h"
 
 namespace {
 // The screen forms fill when there is none.
