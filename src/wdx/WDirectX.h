@@ -30,6 +30,21 @@ public:
     using Exception::Exception;
 };
 
+// One entry of the device's named surface list.
+struct TSurfaceContainer {
+    TSurfaceContainer() = default;
+    TSurfaceContainer(const TSurfaceContainer&) = delete;
+    TSurfaceContainer& operator=(const TSurfaceContainer&) = delete;
+    ~TSurfaceContainer();  // frees an owned Surface, releases AttachTo
+
+    TWDirectDrawBasicSurface* Surface = nullptr;  // owned when Owned
+    std::string Name;
+    bool Alpha = false;                       // made with an alpha format (textures only)
+    bool Owned = true;                        // created, not fetched as an attached level
+    IDirectDrawSurface7* AttachTo = nullptr;  // counted; the parent of an attached level
+    int Index = 0;
+};
+
 class TWDirectX : public TComponent, public TObject {
 public:
     explicit TWDirectX(TComponent* owner);
@@ -129,6 +144,18 @@ public:
     int ZBufferIndex() const { return FZBufferIndex; }
     int ZBufferCount() const { return static_cast<int>(FZBuffers.size()); }
 
+    // The named surface list (WDirectXSurfaces.cpp). Surfaces are shared by name, compared
+    // without regard to case; a destroyed entry leaves an empty slot, so indices never move.
+    int CreateNewSurface(const std::string& name, Td3dTextr flags, int width, int height, int bits, TColor colorKey,
+                         int stage, TdxMemoryType memoryType, TddSurfaceDimension surfaceDimension,
+                         TdxSurfaceType surfaceType, IDirectDrawSurface7* attachTo, int mipMapCount);
+    void DestroySurface(int index);
+    void DestroySurface(const std::string& name);
+    TSurfaceContainer* SurfaceEntry(int index) const;  // null outside the list or for an empty slot
+    int SurfaceIndex(const std::string& name) const;   // the last match, -1 when absent
+    TSurfaceContainer* SurfaceEntryByName(const std::string& name) const;
+    int SurfaceCount() const { return FSurfaces ? static_cast<int>(FSurfaces->size()) : 0; }
+
     // DirectDraw objects for the palette and clipper components; the caller owns them.
     IDirectDrawClipper* CreateClipper();
     IDirectDrawPalette* CreatePalette(PALETTEENTRY* entries);  // 256 entries
@@ -169,6 +196,9 @@ private:
     static BOOL WINAPI EnumDriver(GUID* guid, LPSTR description, LPSTR name, LPVOID context, HMONITOR monitor);
     static HRESULT WINAPI EnumVideoMode(LPDDSURFACEDESC2 desc, LPVOID context);
     bool OwnsEventObject(const void* object) const;
+    void NewSurfaceList();
+    void FreeSurfaceList();
+    bool FindPicture(const std::string& name, std::string& path) const;
 
     bool FActive = false;
     bool FHasFocus = true;
@@ -194,6 +224,8 @@ private:
 
     std::unique_ptr<TWDirectDrawBasicSurface> FPrimary, FBack1, FBack2, FBack3;
     TWDirectDrawBasicSurface* FRenderTarget = nullptr;
+    // Absent until the first start; StopAll destroys every entry and frees it.
+    std::optional<std::vector<std::unique_ptr<TSurfaceContainer>>> FSurfaces;
 
     // A list that was never built is absent, which the video mode queries tell from empty.
     std::optional<std::vector<TDriverInfo>> FDrivers;

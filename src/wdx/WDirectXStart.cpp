@@ -37,6 +37,7 @@ void TWDirectX::StartAll()
     const bool exclusive = IsFullScreen() || dxCoopLevel == dxclAlwaysExclusive;
     FStartStage = 1;
     FWasActive = false;
+    NewSurfaceList();
     try {
         StartSteps(exclusive);
     } catch (const TStartFailure& failure) {
@@ -270,6 +271,7 @@ void TWDirectX::StopAll()
         LogAll("TWDirectX.StopAll - Setting CoopLevel to normal");
         if (FDirectDraw) FDirectDraw->SetCooperativeLevel(FormWindow(), DDSCL_NORMAL);
     }
+    FreeSurfaceList();
     FActive = false;
     FStartStage = 0;
     if (OutputControl) OutputControl->Invalidate(true);

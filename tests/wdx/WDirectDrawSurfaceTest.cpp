@@ -1,0 +1,400 @@
+// The image surface component and the device's named surface list, over the platform's
+// DirectDraw (the software one on Linux, Wine's on Windows): pictures of each format loaded
+// and read back, sizing, naming and lookups, destruction, and the failure texts.
+#include "wdx/WDirectDrawSurface.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/Paths.h"
+#include "framework/Dialogs.h"
+#include "framework/Forms.h"
+#include "support/JpegMaker.h"
+#include "support/TestSupport.h"
+#include "wdx/DirectXBinding.h"
+#include "wdx/WDirectDrawBasicSurface.h"
+#include "wdx/WDirectX.h"
+#include "wdx/results/ResultTexts.h"
+
+namespace {
+void Put32(std::string& s, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>(v >> (8 * i));
+}
+
+// A 24-bit bottom-up BMP of the picture.
+std::string MakeBmp(const TPicture& picture)
+{
+    const size_t rowBytes = (static_cast<size_t>(picture.Width) * 3 + 3) & ~size_t{3};
+    std::string s(54, '\0');
+    s[0] = 'B';
+    s[1] = 'M';
+    Put32(s, 10, 54);
+    Put32(s, 14, 40);
+    Put32(s, 18, static_cast<uint32_t>(picture.Width));
+    Put32(s, 22, static_cast<uint32_t>(picture.Height));
+    s[26] = 1;
+    s[28] = 24;
+    for (int y = picture.Height - 1; y >= 0; --y) {
+        std::string row;
+        for (int x = 0; x < picture.Width; ++x) {
+            const TRgb& c = picture.At(x, y);
+            row += {static_cast<char>(c.B), static_cast<char>(c.G), static_cast<char>(c.R)};
+        }
+        row.resize(rowBytes, '\0');
+        s += row;
+    }
+    return s;
+}
+
+std::string MakeTga(int width, int height)
+{
+    std::string s(18, '\0');
+    s[2] = 2;
+    s[12] = static_cast<char>(width);
+    s[14] = static_cast<char>(height);
+    s[16] = 24;
+    return s + std::string(static_cast<size_t>(width * height * 3), '\x40');
+}
+
+// A device that keeps its log lines in memory.
+class LoggingDevice : public TWDirectX {
+public:
+    using TWDirectX::TWDirectX;
+    void WriteLog(const std::string& text) override { Lines.push_back(text); }
+    std::vector<std::string> Lines;
+};
+
+class SurfaceList : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(LoadDirectXLibraries());
+        SetMessageBoxHandler([](const std::string&, const std::string&, TMsgIcon) {});
+        Form = std::make_unique<TForm>(nullptr);
+        Form->SetBounds(30, 20, 320, 240);
+        WDX = new LoggingDevice(Form.get());
+        WDX->Loaded();
+        ASSERT_TRUE(WDX->GetCurrentVideoMode().Windowed);
+        WDX->StartAll();
+        ASSERT_TRUE(WDX->Active());
+    }
+    void TearDown() override
+    {
+        if (WDX && WDX->Active()) WDX->StopAll();
+        Form.reset();
+        SetMessageBoxHandler(nullptr);
+    }
+
+    TWDirectDrawSurface* NewSurface(const std::string& image, TddSurfaceDimension dimension = sdFromFile)
+    {
+        auto* s = new TWDirectDrawSurface(Form.get());
+        s->Image = image;
+        s->UseFile = !image.empty();
+        s->SurfaceDimension = dimension;
+        return s;
+    }
+
+    // The colour of pixel (x, y), read through a lock and the surface's own masks.
+    static TRgb ReadPixel(TWDirectDrawBasicSurface* surface, int x, int y)
+    {
+        DDSURFACEDESC2 desc;
+        std::memset(&desc, 0, sizeof desc);
+        desc.dwSize = sizeof desc;
+        if (surface->Surface()->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) != DD_OK) return {1, 2, 3};
+        const DWORD bytes = desc.ddpfPixelFormat.dwRGBBitCount / 8;
+        uint32_t v = 0;
+        std::memcpy(&v, static_cast<uint8_t*>(desc.lpSurface) + y * desc.lPitch + x * bytes, bytes);
+        surface->Surface()->Unlock(nullptr);
+        auto channel = [v](DWORD mask) {
+            if (!mask) return uint8_t{0};
+            int shift = 0;
+            while (!((mask >> shift) & 1)) ++shift;
+            const uint32_t max = mask >> shift;
+            return static_cast<uint8_t>(((v & mask) >> shift) * 255 / max);
+        };
+        const DDPIXELFORMAT& f = desc.ddpfPixelFormat;
+        return {channel(f.dwRBitMask), channel(f.dwGBitMask), channel(f.dwBBitMask)};
+    }
+
+    static void ExpectNear(TRgb actual, TRgb expected, int tolerance, const char* where)
+    {
+        EXPECT_NEAR(actual.R, expected.R, tolerance) << where;
+        EXPECT_NEAR(actual.G, expected.G, tolerance) << where;
+        EXPECT_NEAR(actual.B, expected.B, tolerance) << where;
+    }
+
+    std::string FailureText(const std::string& name, const std::string& size, const std::string& reason, int code)
+    {
+        return "TWDirectX.CreateNewSurface " + name + " (" + size + ") " + reason + "\r" + ResultText(1, code);
+    }
+
+    // Starts the component and gives the exception's text, or "" when it started.
+    std::string StartError(TWDirectDrawSurface* s)
+    {
+        try {
+            s->Start(WDX);
+        } catch (const EWDirectXError& e) {
+            return e.what();
+        }
+        return "";
+    }
+
+    TempDir Dir;
+    std::unique_ptr<TForm> Form;
+    LoggingDevice* WDX = nullptr;  // owned by Form
+    const TRgb Red{255, 0, 0}, Green{0, 255, 0}, Blue{0, 0, 255}, White{255, 255, 255};
+};
+}  // namespace
+
+TEST_F(SurfaceList, AJpegLoadsAtItsOwnSizeAndReadsBack)
+{
+    const std::string path =
+        Dir.WriteFile("quad.jpg", MakeJpeg(QuadrantPicture(64, 48, Red, Green, Blue, White))).string();
+    TWDirectDrawSurface* s = NewSurface(path);
+    s->Start(WDX);
+    ASSERT_TRUE(s->Active());
+    ASSERT_NE(s->DDBS(), nullptr);
+    EXPECT_EQ(s->Width, 64);
+    EXPECT_EQ(s->Height, 48);
+    EXPECT_EQ(s->Bits, WDX->Primary()->Bits);
+    ExpectNear(ReadPixel(s->DDBS(), 5, 5), Red, 12, "top left");
+    ExpectNear(ReadPixel(s->DDBS(), 58, 5), Green, 12, "top right");
+    ExpectNear(ReadPixel(s->DDBS(), 5, 42), Blue, 12, "bottom left");
+    ExpectNear(ReadPixel(s->DDBS(), 58, 42), White, 12, "bottom right");
+}
+
+TEST_F(SurfaceList, ABitmapFromTheImagesFolderLoadsExactly)
+{
+    TPicture picture(4, 3, {10, 20, 30});
+    picture.At(3, 0) = {200, 100, 0};
+    picture.At(0, 2) = {0, 0, 250};
+    Dir.WriteFile("pics/p.bmp", MakeBmp(picture));
+    WDX->PathImages = (Dir.Path() / "pics").string() + PathDelim;
+    TWDirectDrawSurface* s = NewSurface("p.bmp");
+    s->Start(WDX);
+    ASSERT_EQ(s->Width, 4);
+    ASSERT_EQ(s->Height, 3);
+    if (WDX->Primary()->Bits < 24) GTEST_SKIP() << "exact colours need a true-colour display";
+    EXPECT_EQ(ReadPixel(s->DDBS(), 1, 1), (TRgb{10, 20, 30}));
+    EXPECT_EQ(ReadPixel(s->DDBS(), 3, 0), (TRgb{200, 100, 0}));
+    EXPECT_EQ(ReadPixel(s->DDBS(), 0, 2), (TRgb{0, 0, 250}));
+}
+
+TEST_F(SurfaceList, ATgaGivesTheSurfaceItsSize)
+{
+    TWDirectDrawSurface* s = NewSurface(Dir.WriteFile("t.TGA", MakeTga(5, 3)).string());
+    s->Start(WDX);
+    EXPECT_EQ(s->Width, 5);
+    EXPECT_EQ(s->Height, 3);
+}
+
+TEST_F(SurfaceList, SizingFollowsTheSurfaceDimension)
+{
+    const std::string path = Dir.WriteFile("q.jpg", MakeSolidJpeg(40, 30, Red)).string();
+    TWDirectDrawSurface* screen = NewSurface(path, sdFromScreen);
+    screen->Start(WDX);
+    EXPECT_EQ(screen->Width, WDX->Primary()->Width);
+    EXPECT_EQ(screen->Height, WDX->Primary()->Height);
+    ExpectNear(ReadPixel(screen->DDBS(), screen->Width - 1, screen->Height - 1), Red, 12, "stretched");
+
+    TWDirectDrawSurface* window = NewSurface("", sdFromWindow);
+    window->Start(WDX);
+    EXPECT_EQ(window->Width, WDX->OutputWidth());
+    EXPECT_EQ(window->Height, WDX->OutputHeight());
+
+    TWDirectDrawSurface* exact = NewSurface("", sdExact);
+    exact->Height = 200;
+    exact->Bits = 16;
+    exact->Start(WDX);
+    EXPECT_EQ(exact->Width, WDX->Primary()->Width) << "width 0 takes the primary's";
+    EXPECT_EQ(exact->Height, 200);
+    EXPECT_EQ(exact->Bits, 16);
+    EXPECT_EQ(exact->DDBS()->RedMask(), 0x7C00u);
+    EXPECT_EQ(exact->DDBS()->GreenMask(), 0x03E0u);
+    EXPECT_EQ(exact->DDBS()->BlueMask(), 0x001Fu);
+}
+
+TEST_F(SurfaceList, AnEmptyImageIsFilledWithTheRawKeyValue)
+{
+    TWDirectDrawSurface* s = NewSurface("", sdExact);
+    s->Width = 8;
+    s->Height = 4;
+    s->Bits = 32;
+    s->SetColorKey(clRed);  // 0x0000FF taken as a raw 32-bit pixel is full blue
+    s->Start(WDX);
+    EXPECT_EQ(ReadPixel(s->DDBS(), 7, 3), Blue);
+    EXPECT_EQ(s->DDBS()->ColorKey(), clRed);
+    s->SetColorKey(clWhite);
+    EXPECT_EQ(s->DDBS()->ColorKey(), clWhite) << "the key follows while active";
+}
+
+TEST_F(SurfaceList, EmptyImagesAreNamedByTheFirstFreeNumber)
+{
+    TWDirectDrawSurface* a = NewSurface("");
+    TWDirectDrawSurface* b = NewSurface("");
+    a->Start(WDX);
+    b->Start(WDX);
+    EXPECT_EQ(WDX->SurfaceEntry(a->Index())->Name, "Empty-0");
+    EXPECT_EQ(WDX->SurfaceEntry(b->Index())->Name, "Empty-1");
+    a->Stop();
+    TWDirectDrawSurface* c = NewSurface("");
+    c->Start(WDX);
+    EXPECT_EQ(WDX->SurfaceEntry(c->Index())->Name, "Empty-0");
+    EXPECT_EQ(c->Index(), 2) << "a new entry is appended; slots never move";
+}
+
+TEST_F(SurfaceList, NamesAreSharedAndFoundWithoutRegardToCase)
+{
+    const std::string path = Dir.WriteFile("same.jpg", MakeSolidJpeg(16, 16, Green)).string();
+    TWDirectDrawSurface* first = NewSurface(path);
+    TWDirectDrawSurface* second = NewSurface(path);
+    first->Start(WDX);
+    second->Start(WDX);
+    EXPECT_EQ(first->Index(), second->Index());
+    EXPECT_EQ(WDX->SurfaceCount(), 1);
+    EXPECT_EQ(WDX->SurfaceIndex(path), first->Index());
+    std::string upper = path;
+    for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    EXPECT_EQ(WDX->SurfaceIndex(upper), first->Index());
+    EXPECT_EQ(WDX->SurfaceEntryByName(upper), WDX->SurfaceEntry(first->Index()));
+    EXPECT_EQ(WDX->SurfaceIndex("other"), -1);
+    EXPECT_EQ(WDX->SurfaceEntryByName("other"), nullptr);
+
+    first->Stop();
+    EXPECT_FALSE(first->Active());
+    EXPECT_TRUE(second->Active());
+    EXPECT_EQ(second->DDBS(), nullptr) << "the shared slot is empty now";
+    second->Stop();  // its index names an empty slot: nothing happens
+    EXPECT_EQ(WDX->SurfaceCount(), 1);
+}
+
+TEST_F(SurfaceList, DestroyByIndexAndByNameEmptiesOnlyThatSlot)
+{
+    TWDirectDrawSurface* a = NewSurface("");
+    TWDirectDrawSurface* b = NewSurface("");
+    TWDirectDrawSurface* c = NewSurface("");
+    a->Start(WDX);
+    b->Start(WDX);
+    c->Start(WDX);
+    WDX->DestroySurface(1);
+    EXPECT_EQ(WDX->SurfaceEntry(1), nullptr);
+    EXPECT_NE(WDX->SurfaceEntry(0), nullptr);
+    WDX->DestroySurface("EMPTY-2");
+    EXPECT_EQ(WDX->SurfaceEntry(2), nullptr);
+    EXPECT_EQ(WDX->SurfaceIndex("Empty-0"), 0);
+    EXPECT_EQ(WDX->SurfaceCount(), 3) << "the list never shrinks";
+    WDX->DestroySurface(-1);
+    WDX->DestroySurface(3);
+    WDX->DestroySurface(1);
+    WDX->DestroySurface("absent");
+    EXPECT_NE(WDX->SurfaceEntry(0), nullptr);
+    EXPECT_EQ(WDX->SurfaceEntry(-1), nullptr);
+    EXPECT_EQ(WDX->SurfaceEntry(7), nullptr);
+}
+
+TEST_F(SurfaceList, TheDeviceStartsAndStopsItsSurfacesAndFreesTheList)
+{
+    WDX->StopAll();
+    const std::string path = Dir.WriteFile("auto.jpeg", MakeSolidJpeg(24, 16, Blue)).string();
+    TWDirectDrawSurface* automatic = NewSurface(path);
+    TWDirectDrawSurface* manual = NewSurface("");
+    manual->AutoStart = false;
+    WDX->StartAll();
+    ASSERT_TRUE(WDX->Active());
+    EXPECT_TRUE(automatic->Active());
+    EXPECT_EQ(automatic->Width, 24);
+    EXPECT_FALSE(manual->Active());
+    manual->Start(WDX);
+    EXPECT_EQ(WDX->SurfaceCount(), 2);
+
+    WDX->StopAll();
+    EXPECT_FALSE(automatic->Active());
+    EXPECT_TRUE(manual->Active()) << "the device does not stop what it did not start";
+    EXPECT_EQ(manual->DDBS(), nullptr) << "but its entry went with the list";
+    EXPECT_EQ(WDX->SurfaceCount(), 0);
+    manual->Stop();
+}
+
+TEST_F(SurfaceList, ChangingThePictureIsStopAndStart)
+{
+    const std::string one = Dir.WriteFile("one.jpg", MakeSolidJpeg(32, 20, Red)).string();
+    const std::string two = Dir.WriteFile("two.jpg", MakeSolidJpeg(20, 32, Green)).string();
+    TWDirectDrawSurface* s = NewSurface(one);
+    s->Start(WDX);
+    s->Image = two;
+    s->Start(WDX);
+    EXPECT_EQ(s->Width, 32) << "Start on an active component does nothing";
+    s->Stop();
+    s->Start(WDX);
+    EXPECT_EQ(s->Width, 20);
+    EXPECT_EQ(s->Height, 32);
+    EXPECT_EQ(s->Index(), 1);
+    ExpectNear(ReadPixel(s->DDBS(), 10, 10), Green, 12, "second picture");
+}
+
+TEST_F(SurfaceList, PicturesThatCannotBeLoadedFailWithTheirText)
+{
+    WDX->ExceptionIgnore = true;  // keeps the device running between the cases
+    const std::string missing = (Dir.Path() / "absent.jpg").string();
+    TWDirectDrawSurface* s = NewSurface(missing);
+    EXPECT_EQ(StartError(s), FailureText(missing, "0x0x0", "File not found", 1));
+    EXPECT_FALSE(s->Active());
+
+    // Unknown kinds, and damaged files of every kind, are refused alike.
+    const std::string files[][2] = {{"p.png", "\x89PNG\r\n\x1a\n....."},
+                                    {"bad.jpg", "\xFF\xD8\xFF\xE0 not a picture"},
+                                    {"bad.bmp", "BM short"},
+                                    {"bad.tga", std::string(18, '\0')}};
+    for (const auto& file : files) {
+        const std::string path = Dir.WriteFile(file[0], file[1]).string();
+        s->Image = path;
+        EXPECT_EQ(StartError(s), FailureText(path, "0x0x0", "File not found", 1)) << file[0];
+        EXPECT_FALSE(s->Active());
+    }
+    EXPECT_EQ(WDX->SurfaceCount(), 0);
+    EXPECT_TRUE(WDX->Active());
+}
+
+TEST_F(SurfaceList, AFailureStopsTheDeviceUnlessIgnored)
+{
+    TWDirectDrawSurface* s = NewSurface((Dir.Path() / "none.bmp").string());
+    EXPECT_NE(StartError(s), "");
+    EXPECT_FALSE(WDX->Active());
+    EXPECT_NE(WDX->LastError.find("File not found"), std::string::npos);
+}
+
+TEST_F(SurfaceList, TexturesAreRefusedForNow)
+{
+    WDX->ExceptionIgnore = true;
+    try {
+        WDX->CreateNewSurface("tex", {}, 16, 16, 0, clBlack, 0, dxmtAuto, sdExact, dxstEmptyTexture, nullptr, 0);
+        FAIL() << "a texture was made";
+    } catch (const EWDirectXError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  FailureText("tex", "16x16x0", ResultText(1, DDERR_UNSUPPORTED), DDERR_UNSUPPORTED));
+    }
+    EXPECT_EQ(WDX->SurfaceCount(), 0);
+}
+
+TEST_F(SurfaceList, CreationAndDestructionAreLogged)
+{
+    WDX->LogType = dxlogAll;
+    WDX->Lines.clear();
+    TWDirectDrawSurface* s = NewSurface("");
+    s->Start(WDX);
+    s->Start(WDX);  // shared by name: no closing line
+    EXPECT_EQ(WDX->CreateNewSurface("empty-0", {}, 0, 0, 0, 0, 0, dxmtAuto, sdExact, dxstEmptyImage, nullptr, 0), 0);
+    s->Stop();
+    const std::vector<std::string> expected = {
+        "TWDirectDrawSurface.Start()",         "TWDirectX.CreateNewSurface: Empty-0",
+        "TWDirectDrawBasicSurface.Start",      "TWDirectX.CreateNewSurface: Empty-0, Result:0",
+        "TWDirectX.CreateNewSurface: empty-0", "TWDirectX.DestroySurface: 0",
+        "TWDirectDrawBasicSurface.Stopped",    "TWDirectX.DestroySurface STOPPED: 0",
+        "TWDirectDrawSurface.Stopped"};
+    EXPECT_EQ(WDX->Lines, expected);
+}
