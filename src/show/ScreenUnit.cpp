@@ -1,0 +1,291 @@
+#include "show/ScreenUnit.h"
+
+#include <cstdlib>
+
+#include "core/Random.h"
+#include "framework/Application.h"
+#include "framework/Bitmap.h"
+#include "pictures/PictureLoader.h"
+#include "wdx/WDirectDrawBasicSurface.h"
+
+std::function<TShowSettings()> DialogShowSettings;
+
+TPictureCheck ShowPictureCheck = [](const std::string& path) {
+    TBitmap bitmap;
+    return LoadJpegIntoBitmap(bitmap, "", path);
+};
+
+TShowSettings ReadShowSettings()
+{
+    if (DialogShowSettings) return DialogShowSettings();
+    const TLoadedSettings loaded = LoadSettings();
+    TShowSettings settings;
+    settings.ImagesPath = loaded.ImagesPath.value_or("");
+    settings.Resolution = loaded.Resolution;
+    settings.Speed = loaded.Speed.value_or(5);
+    return settings;
+}
+
+namespace {
+constexpr int32_t IgnoredMessages = 100;
+constexpr int MouseTolerance = 5;
+
+// Keeps the device running through a failure for the length of one call: a picture that
+// cannot be loaded is skipped, and must not stop the show or open a box nobody sees.
+class TIgnoreDeviceErrors {
+public:
+    explicit TIgnoreDeviceErrors(TWDirectX& device) : FDevice(device), FWas(device.ExceptionIgnore)
+    {
+        FDevice.ExceptionIgnore = true;
+    }
+    ~TIgnoreDeviceErrors() { FDevice.ExceptionIgnore = FWas; }
+    TIgnoreDeviceErrors(const TIgnoreDeviceErrors&) = delete;
+    TIgnoreDeviceErrors& operator=(const TIgnoreDeviceErrors&) = delete;
+
+private:
+    TWDirectX& FDevice;
+    bool FWas;
+};
+}  // namespace
+
+TScrnFrm::TScrnFrm(TComponent* owner) : TForm(owner)
+{
+    Name = "ScrnFrm";
+    Color = clBlack;
+    SetBorderStyle(bsNone);
+    SetFormStyle(fsStayOnTop);
+    // Fills its monitor: on Linux the frame is scaled to the whole screen.
+    SetWindowState(wsMaximized);
+
+    WDirectX = new TWDirectX(this);
+    WDirectX->Name = "WDirectX";
+    WDirectX->AutoStart = false;
+    WDirectX->OnIdle = TIdleEvent::Of<&TScrnFrm::WDirectXIdle>(this);
+    WDirectX->OnAfterStart = TNotifyEvent::Of<&TScrnFrm::WDirectXAfterStart>(this);
+    WDirectX->SetIdleEnabled(true);
+    WDirectX->SetBacksurfaces(1);
+    WDirectX->OutputControl = this;
+    WDirectX->dxCoopLevel = dxclAuto;
+    WDirectX->dxVideoMode = dxvmAuto;
+    WDirectX->DisableDirectDraw = false;
+    WDirectX->DisableDirect3D = true;
+    WDirectX->DisableDirectSound = true;
+    WDirectX->DisableDirectInput = true;
+    WDirectX->LogType = dxlogNone;
+    WDirectX->ExceptionIgnore = false;
+
+    WSurface = new TWDirectDrawSurface(this);
+    WSurface->Name = "WSurface";
+    WSurface->UseFile = true;
+    WSurface->SurfaceDimension = sdFromFile;
+    WSurface->Width = 0;
+    WSurface->Height = 0;
+    WSurface->Bits = 0;
+    WSurface->AutoStart = true;
+    WSurface->SetColorKey(clBlack);
+
+    tmrAnim = new TTimer(this);
+    tmrAnim->Name = "tmrAnim";
+    tmrAnim->SetEnabled(false);
+    tmrAnim->SetInterval(1);
+    tmrAnim->OnTimer = TNotifyEvent::Of<&TScrnFrm::tmrAnimTimer>(this);
+
+    OnCreate = TNotifyEvent::Of<&TScrnFrm::FormCreate>(this);
+    OnClose = TCloseEvent::Of<&TScrnFrm::FormClose>(this);
+
+    WDirectX->Loaded();
+    WSurface->Loaded();
+    tmrAnim->Loaded();
+
+    OnCreate(this);
+    Show();
+}
+
+TScrnFrm::~TScrnFrm()
+{
+    // A form freed without closing must not leave the cursor hidden.
+    if (FCursorHidden) ShowCursor(true);
+}
+
+void TScrnFrm::FormCreate(TObject*)
+{
+    Randomize();
+    FAnimation.SetSpeed(5);
+
+    const TShowSettings settings = ReadShowSettings();
+    FImagesPath = settings.ImagesPath;
+    FAnimation.SetSpeed(settings.Speed);
+
+    // Every match is selected in turn: the full-screen entry of a size beats the windowed
+    // desktop entry, which stands first and may carry the same numbers.
+    for (int i = 0; i < WDirectX->VideoModeCount(); ++i) {
+        const TVideoModeInfo mode = WDirectX->GetVideoModeInfo(i);
+        if (mode.Width == settings.Resolution.Width && mode.Height == settings.Resolution.Height &&
+            mode.Bits == settings.Resolution.Bits)
+            WDirectX->SetVideoMode(i);
+    }
+
+    BuildPictureList();
+    FPictureIndex = -1;
+
+    std::string name;
+    FHavePicture = NextGoodPictureName(name);
+    FCurrentPicture = name;
+    if (FHavePicture)
+        WSurface->Image = name;
+    else
+        WSurface->UseFile = false;
+
+    FAnimation.BeginPicture();
+
+    FIgnoreCount = IgnoredMessages;
+    FStartCursor = GetCursorPos();
+    Application->OnMessage = TMessageEvent::Of<&TScrnFrm::DeactivateScrnSaver>(this);
+
+    if (WDirectX->VideoModeIndex() >= 0) {
+        const TVideoModeInfo mode = WDirectX->GetCurrentVideoMode();
+        FAnimation.SetScreen(mode.Width, mode.Height);
+    }
+
+    ShowCursor(false);
+    FCursorHidden = true;
+}
+
+void TScrnFrm::FormClose(TObject*, TCloseAction& action)
+{
+    FClosing = true;
+    tmrAnim->SetEnabled(false);
+    WDirectX->StopAll();
+    if (FCursorHidden) {
+        ShowCursor(true);
+        FCursorHidden = false;
+    }
+    action = caFree;
+}
+
+void TScrnFrm::WDirectXAfterStart(TObject*)
+{
+    // The first picture's focus point needs its size, known once the device has loaded it.
+    // Later starts (the focus coming back) keep the point already drawn.
+    if (FFirstPlaced || !FHavePicture || !WSurface->Active()) return;
+    FFirstPlaced = true;
+    FAnimation.PlacePicture(WSurface->Width, WSurface->Height);
+}
+
+void TScrnFrm::WDirectXIdle(TObject*, bool&)
+{
+    if (!tmrAnim->Enabled()) tmrAnim->SetEnabled(true);
+    if (!FHavePicture) return;
+    TWDirectDrawBasicSurface* back = WDirectX->Back1();
+    TWDirectDrawBasicSurface* picture = WSurface->DDBS();
+    // Without a flip chain (a windowed mode) or a picture surface there is nothing to draw on or from.
+    if (!back || !back->Active() || !picture) return;
+    const TRect out = WDirectX->OutputRect();
+    const TRect source = FAnimation.SourceRect();
+    back->BltCoords(out.Left, out.Top, out.Right, out.Bottom, picture, source.Left, source.Top, source.Right,
+                    source.Bottom);
+    back->ReleaseHandle();
+    WDirectX->Flip();
+}
+
+void TScrnFrm::tmrAnimTimer(TObject*)
+{
+    if (FAnimation.Tick()) ShowNextPicture();
+}
+
+void TScrnFrm::BuildPictureList()
+{
+    FPictures.clear();
+    FindPictureFiles(FPictures, FImagesPath, PictureMasks());
+    ShufflePictureList(FPictures);
+}
+
+void TScrnFrm::SetPictures(const TPictureList& pictures)
+{
+    FPictures = pictures;
+    FPictureIndex = -1;
+}
+
+bool TScrnFrm::NextPictureName(std::string& name)
+{
+    name.clear();
+    if (FPictures.empty()) return false;
+    ++FPictureIndex;
+    if (FPictureIndex >= static_cast<int32_t>(FPictures.size())) FPictureIndex = 0;
+    name = FPictures[static_cast<size_t>(FPictureIndex)];
+    return true;
+}
+
+bool TScrnFrm::NextGoodPictureName(std::string& name)
+{
+    for (size_t tries = 0; tries < FPictures.size(); ++tries) {
+        if (!NextPictureName(name)) return false;
+        if (!ShowPictureCheck || ShowPictureCheck(name)) return true;
+    }
+    name.clear();
+    return false;
+}
+
+bool TScrnFrm::LoadIntoSurface(const std::string& name)
+{
+    WSurface->Image = name;
+    WSurface->Stop();
+    const TIgnoreDeviceErrors keepRunning(*WDirectX);
+    try {
+        WSurface->Start(WDirectX);
+    } catch (const EWDirectXError&) {
+        return false;
+    }
+    return WSurface->Active();
+}
+
+void TScrnFrm::StopShowingPictures()
+{
+    // As with an empty folder: nothing more is drawn, and a restart of the device gives the
+    // surface an empty image instead of a file that failed.
+    FHavePicture = false;
+    FCurrentPicture.clear();
+    WSurface->Stop();
+    WSurface->UseFile = false;
+}
+
+void TScrnFrm::ShowNextPicture()
+{
+    if (!FHavePicture) return;
+    // A stopped device cannot load; the next tick tries again.
+    if (!WDirectX->Active()) return;
+    for (size_t tries = 0; tries < FPictures.size(); ++tries) {
+        std::string name;
+        if (!NextPictureName(name)) return;
+        if (!LoadIntoSurface(name)) continue;
+        FCurrentPicture = name;
+        FAnimation.StartPicture(WSurface->Width, WSurface->Height);
+        return;
+    }
+    StopShowingPictures();
+}
+
+void TScrnFrm::DeactivateScrnSaver(MSG& msg, bool&)
+{
+    if (FIgnoreCount > 0) {
+        --FIgnoreCount;
+        return;
+    }
+    if (FClosing) return;
+    bool end = false;
+    switch (msg.message) {
+    case WM_MOUSEMOVE: {
+        const auto lParam = static_cast<uint32_t>(msg.lParam);
+        const int x = static_cast<int>(lParam & 0xFFFF);
+        const int y = static_cast<int>(lParam >> 16);
+        end = std::abs(x - FStartCursor.X) > MouseTolerance || std::abs(y - FStartCursor.Y) > MouseTolerance;
+        break;
+    }
+    case WM_KEYDOWN:
+    case WM_ACTIVATE:
+    case WM_ACTIVATEAPP:
+    case WM_NCACTIVATE: end = true; break;
+    default: break;
+    }
+    if (end) Close();
+}

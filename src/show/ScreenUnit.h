@@ -1,0 +1,91 @@
+#pragma once
+// TScrnFrm, the full-screen show: a stay-on-top borderless form with the display device, one
+// picture surface and the animation timer. It walks the shuffled picture list, animates each
+// picture and closes itself on the first real user input.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "framework/Forms.h"
+#include "framework/Timer.h"
+#include "framework/WinApi.h"
+#include "pictures/PictureSearch.h"
+#include "settings/Settings.h"
+#include "show/ShowAnimation.h"
+#include "wdx/WDirectDrawSurface.h"
+#include "wdx/WDirectX.h"
+
+// What a show starts from: the picture folder, the wanted video mode and the speed.
+struct TShowSettings {
+    std::string ImagesPath;
+    TResolution Resolution;
+    int32_t Speed = 5;
+};
+
+// While a settings dialog exists it sets this, so that a show started from its Preview
+// button takes the dialog's unsaved choices; empty otherwise, and the registry is read.
+extern std::function<TShowSettings()> DialogShowSettings;
+
+// The dialog's choices when it exists, else the stored settings (speed 5 when none is read).
+TShowSettings ReadShowSettings();
+
+// Says whether a picture file decodes; the show skips files that do not.
+using TPictureCheck = std::function<bool(const std::string& path)>;
+// The check the show uses unless a test stands another in.
+extern TPictureCheck ShowPictureCheck;
+
+class TScrnFrm : public TForm {
+public:
+    // Builds the components with their stored values, then runs FormCreate.
+    explicit TScrnFrm(TComponent* owner);
+    ~TScrnFrm() override;
+
+    TWDirectX* WDirectX = nullptr;
+    TWDirectDrawSurface* WSurface = nullptr;
+    TTimer* tmrAnim = nullptr;
+
+    void FormCreate(TObject* sender);
+    void FormClose(TObject* sender, TCloseAction& action);
+    void WDirectXIdle(TObject* sender, bool& done);
+    void WDirectXAfterStart(TObject* sender);
+    void tmrAnimTimer(TObject* sender);
+    void DeactivateScrnSaver(MSG& msg, bool& handled);
+
+    void BuildPictureList();
+    bool NextPictureName(std::string& name);
+    void ShowNextPicture();
+
+    // State, for the code that drives or checks the show.
+    bool HavePicture() const { return FHavePicture; }
+    int32_t IgnoreCount() const { return FIgnoreCount; }
+    TPoint StartCursor() const { return FStartCursor; }
+    int32_t PictureIndex() const { return FPictureIndex; }
+    const TPictureList& Pictures() const { return FPictures; }
+    // The file WSurface holds (or is to load at the device's start).
+    const std::string& CurrentPicture() const { return FCurrentPicture; }
+    const std::string& ImagesPath() const { return FImagesPath; }
+    const TShowAnimation& Animation() const { return FAnimation; }
+    // Replaces the list, for a show driven from code; the walk starts again before its first entry.
+    void SetPictures(const TPictureList& pictures);
+
+private:
+    // Takes names from the list until one passes the picture check; false when a whole
+    // round of the list found none.
+    bool NextGoodPictureName(std::string& name);
+    // Loads name into WSurface at its own size; false when the device refuses it.
+    bool LoadIntoSurface(const std::string& name);
+    void StopShowingPictures();
+
+    TPoint FStartCursor;
+    bool FHavePicture = false;
+    int32_t FIgnoreCount = 100;
+    int32_t FPictureIndex = -1;
+    std::string FImagesPath;
+    std::string FCurrentPicture;
+    TPictureList FPictures;
+    // Speed, aspect, type, focus, progress and source rectangle of the current picture.
+    TShowAnimation FAnimation;
+    bool FCursorHidden = false;
+    bool FFirstPlaced = false;
+    bool FClosing = false;
+};
