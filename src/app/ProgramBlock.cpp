@@ -4,7 +4,9 @@
 
 #include "core/Text.h"
 #include "framework/Application.h"
+#include "framework/Forms.h"
 #include "preview/Preview.h"
+#include "show/ScreenUnit.h"
 
 std::string FirstParam;
 std::string SecondParam;
@@ -46,10 +48,19 @@ TRunMode RunModeOf(const std::string& firstParamUpper)
 
 TModeRunners BuildModeRunners()
 {
-    // The show and the settings dialog arrive with their own units.
+    // The settings dialog arrives with its own unit.
     TModeRunners runners;
     // The preview never enters the message loop: it ends the program once its window goes.
     runners.Preview = [] { throw TProgramEnd{PreviewMode(SecondParam, std::cerr)}; };
+    runners.Show = [] {
+        // Without a screen the show could never be seen, nor ended by the user.
+        if (!ScreenAvailable()) {
+            std::cerr << "vellumine: no screen to show the pictures on (no X display: is DISPLAY set?)\n";
+            throw TProgramEnd{1};
+        }
+        auto* form = new TScrnFrm(Application);
+        form->WDirectX->StartAll();
+    };
     return runners;
 }
 

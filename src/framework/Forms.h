@@ -83,3 +83,6 @@ private:
 // The mouse position on the screen and the cursor's visibility counter, as the show uses them.
 TPoint GetCursorPos();
 int ShowCursor(bool show);
+
+// Whether there is a screen to show forms on (on Linux: an X display could be opened).
+bool ScreenAvailable();

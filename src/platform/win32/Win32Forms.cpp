@@ -246,3 +246,5 @@ TPoint GetCursorPos()
 }
 
 int ShowCursor(bool show) { return ::ShowCursor(show ? TRUE : FALSE); }
+
+bool ScreenAvailable() { return true; }

@@ -168,6 +168,17 @@ TForm* TForm::FindForm(HWND handle)
     return nullptr;
 }
 
+namespace {
+// A window over everything takes the keyboard too, window manager or not: the show must hear
+// the first key press. Focus needs the window mapped first.
+void TakeFocus(Fl_Window& window)
+{
+    window.wait_for_expose();
+    XSetInputFocus(fl_display, fl_xid(&window), RevertToParent, CurrentTime);
+    XFlush(fl_display);
+}
+}  // namespace
+
 HWND TForm::Handle()
 {
     if (fl_display && !FImpl->Realized()) Show();
@@ -192,6 +203,7 @@ void TForm::Show()
     window.show();
     // A new X window has none of the states set on the one before it.
     if (created && FFormStyle == fsStayOnTop) SetNetWmState(fl_xid(&window), "_NET_WM_STATE_ABOVE", true);
+    if (FFormStyle == fsStayOnTop) TakeFocus(window);
     ApplyCursor(&window);
     XFlush(fl_display);
 }
@@ -221,7 +233,9 @@ void TForm::SetFormStyle(TFormStyle style)
 {
     if (style == FFormStyle) return;
     FFormStyle = style;
-    if (FImpl->Realized()) SetNetWmState(FImpl->Xid(), "_NET_WM_STATE_ABOVE", style == fsStayOnTop);
+    if (!FImpl->Realized()) return;
+    SetNetWmState(FImpl->Xid(), "_NET_WM_STATE_ABOVE", style == fsStayOnTop);
+    if (style == fsStayOnTop && FImpl->visible && FImpl->window) TakeFocus(*FImpl->window);
 }
 
 void TForm::SetWindowState(TWindowState state)
@@ -288,3 +302,5 @@ int ShowCursor(bool show)
         for (FormWindow* window : Windows()) ApplyCursor(window);
     return cursorCount;
 }
+
+bool ScreenAvailable() { return X11Framework::OpenDisplay() != nullptr; }
