@@ -1,17 +1,23 @@
 #include "app/ProgramBlock.h"
 
+#include <csignal>
 #include <iostream>
+#include <optional>
 
 #include "core/Text.h"
 #include "framework/Application.h"
 #include "framework/Forms.h"
 #include "preview/Preview.h"
 #include "show/ScreenUnit.h"
+#include "show/ShowHost.h"
 
 std::string FirstParam;
 std::string SecondParam;
 
 namespace {
+// The host window the command line named, for the show runner.
+std::optional<TShowHost> RequestedHost;
+
 // Thrown by a mode that ends the whole program where it stands, before the message loop,
 // with the exit status it carries. Unwinding releases everything on the way out.
 struct TProgramEnd {
@@ -23,6 +29,8 @@ bool SelectsLetter(const std::string& param, char letter)
     if (param.size() >= 2 && (param[0] == '/' || param[0] == '-') && param[1] == letter) return true;
     return !param.empty() && param[0] == letter;
 }
+
+extern "C" void RequestShowEnd(int) { ShowEndRequested = 1; }
 
 const char* ModeName(TRunMode mode)
 {
@@ -58,6 +66,13 @@ TModeRunners BuildModeRunners()
             std::cerr << "vellumine: no screen to show the pictures on (no X display: is DISPLAY set?)\n";
             throw TProgramEnd{1};
         }
+        if (RequestedHost) {
+            if (!UseShowHostWindow(*RequestedHost, std::cerr)) throw TProgramEnd{1};
+            ShowInHostWindow = true;
+            // The host ends its show with SIGTERM; the form closes at its next tick and
+            // the program leaves its loop as after a key press.
+            std::signal(SIGTERM, RequestShowEnd);
+        }
         auto* form = new TScrnFrm(Application);
         form->WDirectX->StartAll();
     };
@@ -70,7 +85,13 @@ int RunProgramBlock(int argc, const char* const* argv, const TModeRunners& runne
     SecondParam = UpperCaseAscii(argc > 2 ? argv[2] : "");
     Application->Title = "Vellumine";
 
-    const TRunMode mode = RunModeOf(FirstParam);
+    TRunMode mode = RunModeOf(FirstParam);
+    RequestedHost.reset();
+    // The screen-saver hosts' forms run the show in their window.
+    bool badHost = false;
+    RequestedHost = ShowHostOf(argc > 1 ? argv[1] : "", argc > 2 ? argv[2] : "", err, badHost);
+    if (badHost) return 2;
+    if (RequestedHost) mode = TRunMode::Show;
     const std::function<void()>* runner = nullptr;
     switch (mode) {
     case TRunMode::Preview: runner = &runners.Preview; break;

@@ -9,6 +9,8 @@
 #include "wdx/WDirectDrawBasicSurface.h"
 
 std::function<TShowSettings()> DialogShowSettings;
+bool ShowInHostWindow = false;
+volatile std::sig_atomic_t ShowEndRequested = 0;
 
 TPictureCheck ShowPictureCheck = [](const std::string& path) {
     TBitmap bitmap;
@@ -53,9 +55,11 @@ TScrnFrm::TScrnFrm(TComponent* owner) : TForm(owner)
     Name = "ScrnFrm";
     Color = clBlack;
     SetBorderStyle(bsNone);
-    SetFormStyle(fsStayOnTop);
-    // Fills its monitor: on Linux the frame is scaled to the whole screen.
-    SetWindowState(wsMaximized);
+    if (!ShowInHostWindow) {
+        SetFormStyle(fsStayOnTop);
+        // Fills its monitor: on Linux the frame is scaled to the whole screen.
+        SetWindowState(wsMaximized);
+    }
 
     WDirectX = new TWDirectX(this);
     WDirectX->Name = "WDirectX";
@@ -98,7 +102,9 @@ TScrnFrm::TScrnFrm(TComponent* owner) : TForm(owner)
     tmrAnim->Loaded();
 
     OnCreate(this);
-    Show();
+    // In a host's window the form is only the device's owner: the frames go to the host's
+    // window, and the form is hidden again once the device has started.
+    if (!ShowInHostWindow) Show();
 }
 
 TScrnFrm::~TScrnFrm()
@@ -118,12 +124,15 @@ void TScrnFrm::FormCreate(TObject*)
 
     // Every match is selected in turn: the full-screen entry of a size beats the windowed
     // desktop entry, which stands first and may carry the same numbers.
-    for (int i = 0; i < WDirectX->VideoModeCount(); ++i) {
-        const TVideoModeInfo mode = WDirectX->GetVideoModeInfo(i);
-        if (mode.Width == settings.Resolution.Width && mode.Height == settings.Resolution.Height &&
-            mode.Bits == settings.Resolution.Bits)
-            WDirectX->SetVideoMode(i);
-    }
+    if (ShowInHostWindow)
+        SelectHostWindowMode();
+    else
+        for (int i = 0; i < WDirectX->VideoModeCount(); ++i) {
+            const TVideoModeInfo mode = WDirectX->GetVideoModeInfo(i);
+            if (mode.Width == settings.Resolution.Width && mode.Height == settings.Resolution.Height &&
+                mode.Bits == settings.Resolution.Bits)
+                WDirectX->SetVideoMode(i);
+        }
 
     BuildPictureList();
     FPictureIndex = -1;
@@ -140,15 +149,41 @@ void TScrnFrm::FormCreate(TObject*)
 
     FIgnoreCount = IgnoredMessages;
     FStartCursor = GetCursorPos();
-    Application->OnMessage = TMessageEvent::Of<&TScrnFrm::DeactivateScrnSaver>(this);
+    if (!ShowInHostWindow) Application->OnMessage = TMessageEvent::Of<&TScrnFrm::DeactivateScrnSaver>(this);
 
     if (WDirectX->VideoModeIndex() >= 0) {
         const TVideoModeInfo mode = WDirectX->GetCurrentVideoMode();
         FAnimation.SetScreen(mode.Width, mode.Height);
     }
 
+    // The pointer over a host's window is the host's business.
+    if (ShowInHostWindow) return;
     ShowCursor(false);
     FCursorHidden = true;
+}
+
+void TScrnFrm::SelectHostWindowMode()
+{
+    // The desktop entry stands first; the last full-screen entry of its size with the most
+    // bits wins, as a flip chain needs a full-screen mode.
+    if (WDirectX->VideoModeCount() == 0) return;
+    const TVideoModeInfo desktop = WDirectX->GetVideoModeInfo(0);
+    int chosen = -1, bits = 0;
+    for (int i = 0; i < WDirectX->VideoModeCount(); ++i) {
+        const TVideoModeInfo mode = WDirectX->GetVideoModeInfo(i);
+        if (!mode.Windowed && mode.Width == desktop.Width && mode.Height == desktop.Height && mode.Bits >= bits) {
+            chosen = i;
+            bits = mode.Bits;
+        }
+    }
+    if (chosen >= 0) WDirectX->SetVideoMode(chosen);
+}
+
+bool TScrnFrm::EndWhenRequested()
+{
+    if (!ShowEndRequested || FClosing) return false;
+    Close();
+    return true;
 }
 
 void TScrnFrm::FormClose(TObject*, TCloseAction& action)
@@ -165,6 +200,13 @@ void TScrnFrm::FormClose(TObject*, TCloseAction& action)
 
 void TScrnFrm::WDirectXAfterStart(TObject*)
 {
+    if (ShowInHostWindow) {
+        // Starting maps and maximises the form; in a host's window it must neither cover
+        // the host nor stop the device when it never gets the focus.
+        Hide();
+        Application->OnActivate = {};
+        Application->OnDeactivate = {};
+    }
     // The first picture's focus point needs its size, known once the device has loaded it.
     // Later starts (the focus coming back) keep the point already drawn.
     if (FFirstPlaced || !FHavePicture || !WSurface->Active()) return;
@@ -174,6 +216,7 @@ void TScrnFrm::WDirectXAfterStart(TObject*)
 
 void TScrnFrm::WDirectXIdle(TObject*, bool&)
 {
+    if (EndWhenRequested()) return;
     if (!tmrAnim->Enabled()) tmrAnim->SetEnabled(true);
     if (!FHavePicture) return;
     TWDirectDrawBasicSurface* back = WDirectX->Back1();
@@ -190,6 +233,7 @@ void TScrnFrm::WDirectXIdle(TObject*, bool&)
 
 void TScrnFrm::tmrAnimTimer(TObject*)
 {
+    if (EndWhenRequested()) return;
     if (FAnimation.Tick()) ShowNextPicture();
 }
 

@@ -2,6 +2,7 @@
 // TScrnFrm, the full-screen show: a stay-on-top borderless form with the display device, one
 // picture surface and the animation timer. It walks the shuffled picture list, animates each
 // picture and closes itself on the first real user input.
+#include <csignal>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -33,6 +34,13 @@ TShowSettings ReadShowSettings();
 using TPictureCheck = std::function<bool(const std::string& path)>;
 // The check the show uses unless a test stands another in.
 extern TPictureCheck ShowPictureCheck;
+
+// Set before the form is made when a screen-saver host's window is the screen: the form
+// stays out of sight, takes neither focus nor input, and uses the full-screen mode of the
+// desktop's (the host window's) size. The host ends such a show, not the user.
+extern bool ShowInHostWindow;
+// Set from a signal handler to have the running show close itself at its next tick.
+extern volatile std::sig_atomic_t ShowEndRequested;
 
 class TScrnFrm : public TForm {
 public:
@@ -75,6 +83,10 @@ private:
     // Loads name into WSurface at its own size; false when the device refuses it.
     bool LoadIntoSurface(const std::string& name);
     void StopShowingPictures();
+    // The full-screen mode of the desktop's size, for a show in a host's window.
+    void SelectHostWindowMode();
+    // Closes the form once ShowEndRequested is set; true when it did.
+    bool EndWhenRequested();
 
     TPoint FStartCursor;
     bool FHavePicture = false;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "framework/Application.h"
+#include "show/ShowHost.h"
 
 TEST(RunModeOf, SlashDashAndBareLetterForms)
 {
@@ -76,4 +77,33 @@ TEST(ProgramBlock, ModeMissingFromTheBuildSaysSoInOneLine)
     EXPECT_NE(err.find("not available in this build"), std::string::npos) << err;
     EXPECT_EQ(err.find('\n'), err.size() - 1) << "exactly one line: " << err;
     EXPECT_TRUE(recorder.Started.empty());
+}
+
+TEST(ShowHost, WindowIdsInDecimalOrHexadecimal)
+{
+    EXPECT_EQ(ParseWindowId("4194317"), 4194317ul);
+    EXPECT_EQ(ParseWindowId("0x40000d"), 0x40000Dul);
+    EXPECT_EQ(ParseWindowId("0X40000D"), 0x40000Dul);
+    for (const char* bad : {"", "0x", "0", "0x0", "12ab", "0x12g", "-5", " 12", "12 ", "0x100000000", "99999999999"})
+        EXPECT_FALSE(ParseWindowId(bad).has_value()) << '"' << bad << '"';
+}
+
+TEST(ProgramBlock, ScreenSaverHostFormsRunTheShow)
+{
+    Recorder recorder;
+    for (const std::vector<const char*>& args : std::vector<std::vector<const char*>>{
+             {"-root"}, {"--root"}, {"-ROOT"}, {"-window-id", "0x2a"}, {"--window-id", "42"}}) {
+        std::string err;
+        EXPECT_EQ(RunBlock(args, recorder.Runners(), &err), 0) << args[0];
+        EXPECT_EQ(err, "") << args[0];
+    }
+    EXPECT_EQ(recorder.Started, std::vector<std::string>(5, "show"));
+
+    std::string err;
+    EXPECT_EQ(RunBlock({"-window-id", "window"}, recorder.Runners(), &err), 2);
+    EXPECT_NE(err.find("window id"), std::string::npos) << err;
+    EXPECT_EQ(RunBlock({"--window-id"}, recorder.Runners(), &err), 2) << "the id is needed";
+    EXPECT_EQ(recorder.Started.size(), 5u) << "a bad id starts nothing";
+    EXPECT_EQ(RunBlock({"-rooted"}, recorder.Runners(), &err), 0);
+    EXPECT_EQ(recorder.Started.size(), 5u) << "only the exact words are host forms";
 }

@@ -1,5 +1,6 @@
 // The full-screen show of the built program on an X server of the test's own: the stored
-// picture fills the screen, and a key press ends the program cleanly.
+// picture fills the screen, an empty or partly damaged folder keeps the show going, and a
+// key press or a mouse move beyond the tolerance ends the program cleanly.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -23,8 +24,9 @@ using namespace std::chrono_literals;
 
 int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }
 
-// The share of the root window's pixels within a small distance of colour.
-double ShareOnScreen(Display* display, TRgb colour)
+// The share of the root window's pixels within a small distance of colour, every step-th
+// pixel of every step-th row looked at.
+double ShareOnScreen(Display* display, TRgb colour, int step = 4)
 {
     const Window root = DefaultRootWindow(display);
     XWindowAttributes attributes;
@@ -33,8 +35,8 @@ double ShareOnScreen(Display* display, TRgb colour)
                               static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
     if (!image) return 0.0;
     size_t near = 0, all = 0;
-    for (int y = 0; y < attributes.height; y += 4)
-        for (int x = 0; x < attributes.width; x += 4) {
+    for (int y = 0; y < attributes.height; y += step)
+        for (int x = 0; x < attributes.width; x += step) {
             const unsigned long p = XGetPixel(image, x, y);
             const int d = std::abs(static_cast<int>((p >> 16) & 0xFF) - colour.R) +
                           std::abs(static_cast<int>((p >> 8) & 0xFF) - colour.G) +
@@ -53,6 +55,40 @@ std::string Dword(int value)
     return text;
 }
 
+std::string SettingsFile(const TempDir& home)
+{
+    return "Windows Registry Editor Version 5.00\n\n"
+           "[HKEY_CURRENT_USER\\SOFTWARE\\Quillory\\Vellumine]\n"
+           "\"ImagesPath\"=\"" +
+           home.Str() + "/pictures\"\n\"Res_Width\"=" + Dword(1024) + "\n\"Res_Height\"=" + Dword(768) +
+           "\n\"Res_Bits\"=" + Dword(32) + "\n\"Animate_Speed\"=" + Dword(5) + "\n";
+}
+
+std::unique_ptr<ChildProcess> StartShow(const XvfbServer& server, const TempDir& home)
+{
+    return std::make_unique<ChildProcess>(std::vector<std::string>{VELLUMINE_PROGRAM, "/s"},
+                                          std::vector<std::string>{"DISPLAY=" + server.Name(), "HOME=" + home.Str(),
+                                                                   "XDG_CONFIG_HOME=" + home.Str() + "/config"},
+                                          home.Str() + "/stderr.txt");
+}
+
+int RunXdotool(const XvfbServer& server, const std::string& arguments)
+{
+    return std::system(("DISPLAY=" + server.Name() + " xdotool " + arguments).c_str());
+}
+
+// The show ignores its first 100 messages (about a second and a half of frames), so a key
+// pressed too early is rightly lost: press again until one arrives after them.
+std::optional<int> PressKeysUntilExit(const XvfbServer& server, ChildProcess& program)
+{
+    std::optional<int> status;
+    for (int press = 0; press < 10 && !status; ++press) {
+        if (RunXdotool(server, "key a") != 0) return std::nullopt;
+        status = program.WaitExit(1s);
+    }
+    return status;
+}
+
 TEST(ShowGui, ThePictureFillsTheScreenAndAKeyEndsTheShow)
 {
     XvfbServer server;  // 1024 x 768 x 24
@@ -60,24 +96,16 @@ TEST(ShowGui, ThePictureFillsTheScreenAndAKeyEndsTheShow)
     const TRgb orange{240, 120, 20};
     home.WriteFile("pictures/a.jpg", MakeSolidJpeg(320, 240, orange));
     home.WriteFile("pictures/deeper/b.jpeg", MakeSolidJpeg(200, 300, orange));
-    home.WriteFile("config/vellumine/registry.reg",
-                   "Windows Registry Editor Version 5.00\n\n"
-                   "[HKEY_CURRENT_USER\\SOFTWARE\\Quillory\\Vellumine]\n"
-                   "\"ImagesPath\"=\"" +
-                       home.Str() + "/pictures\"\n\"Res_Width\"=" + Dword(1024) + "\n\"Res_Height\"=" + Dword(768) +
-                       "\n\"Res_Bits\"=" + Dword(32) + "\n\"Animate_Speed\"=" + Dword(5) + "\n");
+    home.WriteFile("config/vellumine/registry.reg", SettingsFile(home));
 
     Display* display = XOpenDisplay(server.Name().c_str());
     ASSERT_NE(display, nullptr);
     XSetErrorHandler(IgnoreXErrors);
     const double before = ShareOnScreen(display, orange);
 
-    ChildProcess program(
-        {VELLUMINE_PROGRAM, "/s"},
-        {"DISPLAY=" + server.Name(), "HOME=" + home.Str(), "XDG_CONFIG_HOME=" + home.Str() + "/config"},
-        home.Str() + "/stderr.txt");
+    auto program = StartShow(server, home);
     std::this_thread::sleep_for(1s);
-    ASSERT_TRUE(program.Running()) << program.Err();
+    ASSERT_TRUE(program->Running()) << program->Err();
     double share = 0.0;
     for (int i = 0; i < 20 && share < 0.9; ++i) {
         share = ShareOnScreen(display, orange);
@@ -86,16 +114,96 @@ TEST(ShowGui, ThePictureFillsTheScreenAndAKeyEndsTheShow)
     EXPECT_LT(before, 0.1) << "the screen was not orange before the show";
     EXPECT_GE(share, 0.9) << "the picture covers the screen";
 
-    // The show ignores its first 100 messages (about a second and a half of frames), so a
-    // key pressed too early is rightly lost: press again until one arrives after them.
-    const std::string key = "DISPLAY=" + server.Name() + " xdotool key a";
-    std::optional<int> status;
-    for (int press = 0; press < 10 && !status; ++press) {
-        ASSERT_EQ(std::system(key.c_str()), 0);
-        status = program.WaitExit(1s);
-    }
+    const std::optional<int> status = PressKeysUntilExit(server, *program);
     ASSERT_TRUE(status.has_value()) << "a key press ends the show";
-    EXPECT_EQ(*status, 0) << program.Err();
+    EXPECT_EQ(*status, 0) << program->Err();
     XCloseDisplay(display);
+}
+
+TEST(ShowGui, AnEmptyFolderShowsABlackScreenAndAKeyStillEndsTheShow)
+{
+    XvfbServer server;
+    TempDir home;
+    home.WriteFile("pictures/notes.txt", "no pictures here");
+    home.WriteFile("config/vellumine/registry.reg", SettingsFile(home));
+    Display* display = XOpenDisplay(server.Name().c_str());
+    ASSERT_NE(display, nullptr);
+    XSetErrorHandler(IgnoreXErrors);
+
+    auto program = StartShow(server, home);
+    std::this_thread::sleep_for(1s);
+    ASSERT_TRUE(program->Running()) << program->Err();
+    // Every pixel is looked at, so a patterned root showing through would count against it.
+    for (int look = 0; look < 5; ++look) {
+        EXPECT_GE(ShareOnScreen(display, {0, 0, 0}, 1), 0.99) << "look " << look << ": the screen stays black";
+        std::this_thread::sleep_for(200ms);
+    }
+    ASSERT_TRUE(program->Running()) << program->Err();
+
+    const std::optional<int> status = PressKeysUntilExit(server, *program);
+    ASSERT_TRUE(status.has_value()) << "a key press ends the show";
+    EXPECT_EQ(*status, 0) << program->Err();
+    XCloseDisplay(display);
+}
+
+TEST(ShowGui, ADamagedPictureAmongGoodOnesLeavesTheShowRunningWithAGoodPicture)
+{
+    XvfbServer server;
+    TempDir home;
+    const TRgb green{30, 200, 60};
+    const std::string good = MakeSolidJpeg(320, 240, green);
+    // A JPEG start followed by rubbish, and a good file cut off before its pixels.
+    home.WriteFile("pictures/broken1.jpg", std::string("\xFF\xD8\xFF\xE0") + std::string(400, '\x5A'));
+    home.WriteFile("pictures/broken2.jpg", good.substr(0, 20));
+    home.WriteFile("pictures/good1.jpg", good);
+    home.WriteFile("pictures/sub/good2.jpg", MakeSolidJpeg(240, 320, green));
+    home.WriteFile("config/vellumine/registry.reg", SettingsFile(home));
+    Display* display = XOpenDisplay(server.Name().c_str());
+    ASSERT_NE(display, nullptr);
+    XSetErrorHandler(IgnoreXErrors);
+
+    auto program = StartShow(server, home);
+    std::this_thread::sleep_for(1s);
+    ASSERT_TRUE(program->Running()) << program->Err();
+    double share = 0.0;
+    for (int i = 0; i < 30 && share < 0.9; ++i) {
+        share = ShareOnScreen(display, green);
+        if (share < 0.9) std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_GE(share, 0.9) << "a good picture covers the screen";
+    std::this_thread::sleep_for(1s);
+    ASSERT_TRUE(program->Running()) << program->Err();
+
+    const std::optional<int> status = PressKeysUntilExit(server, *program);
+    ASSERT_TRUE(status.has_value()) << "a key press ends the show";
+    EXPECT_EQ(*status, 0) << program->Err();
+    XCloseDisplay(display);
+}
+
+TEST(ShowGui, AFivePixelMouseMoveKeepsTheShowAndASixPixelOneEndsIt)
+{
+    XvfbServer server;
+    TempDir home;
+    home.WriteFile("pictures/a.jpg", MakeSolidJpeg(320, 240, {240, 120, 20}));
+    home.WriteFile("config/vellumine/registry.reg", SettingsFile(home));
+    ASSERT_EQ(RunXdotool(server, "mousemove 500 400"), 0);
+
+    auto program = StartShow(server, home);
+    // Well past the first 100 messages, which are ignored whatever they are.
+    std::this_thread::sleep_for(3s);
+    ASSERT_TRUE(program->Running()) << program->Err();
+
+    // Within the tolerance on either axis, and back to the start.
+    ASSERT_EQ(RunXdotool(server, "mousemove_relative 5 0"), 0);
+    EXPECT_FALSE(program->WaitExit(700ms).has_value()) << "5 pixels across keep the show";
+    ASSERT_EQ(RunXdotool(server, "mousemove_relative -- -5 5"), 0);
+    EXPECT_FALSE(program->WaitExit(700ms).has_value()) << "5 pixels down keep the show";
+    ASSERT_EQ(RunXdotool(server, "mousemove_relative -- 0 -5"), 0);
+    EXPECT_FALSE(program->WaitExit(700ms).has_value()) << "back at the start keeps the show";
+
+    ASSERT_EQ(RunXdotool(server, "mousemove_relative 6 0"), 0);
+    const std::optional<int> status = program->WaitExit(2s);
+    ASSERT_TRUE(status.has_value()) << "6 pixels across end the show";
+    EXPECT_EQ(*status, 0) << program->Err();
 }
 }  // namespace

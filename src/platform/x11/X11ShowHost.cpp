@@ -1,0 +1,86 @@
+// X11 side of the show in a screen-saver host's window: the window is looked up once on a
+// connection of its own, and the screen presenter is wrapped so that the device sees the
+// window's size as the whole screen and every frame lands in the window, whatever window
+// the device itself presents to. The show's own form never shows there.
+// Implements: UseShowHostWindow (XSCREENSAVER_WINDOW, else the root window, for the root form).
+// Does not implement: following a host window that changes size (the presenter scales each
+// frame to the window's size of the moment instead).
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <utility>
+#include <vector>
+
+#include "SoftDxControl.h"
+#include "X11Presenter.h"
+#include "show/ShowHost.h"
+
+// Xlib last: its macros (None, Status, Bool) would clash with the names above.
+#include <X11/Xlib.h>
+
+namespace {
+bool badWindow = false;
+
+int NoteXError(Display*, XErrorEvent*)
+{
+    badWindow = true;
+    return 0;
+}
+
+class THostWindowPresenter : public ISoftDxPresenter {
+public:
+    THostWindowPresenter(std::shared_ptr<X11Presenter> screen, unsigned long window, SoftDxSize size)
+        : FScreen(std::move(screen)), FWindow(window), FSize(size)
+    {
+    }
+    SoftDxSize ScreenSize() override { return FSize; }
+    std::vector<SoftDxSize> MonitorModes() override { return {FSize}; }
+    bool Present(HWND, const uint32_t* pixels, uint32_t width, uint32_t height, size_t pitchBytes) override
+    {
+        return FScreen->Present(reinterpret_cast<HWND>(static_cast<uintptr_t>(FWindow)), pixels, width, height,
+                                pitchBytes);
+    }
+
+private:
+    std::shared_ptr<X11Presenter> FScreen;
+    unsigned long FWindow;
+    SoftDxSize FSize;
+};
+}  // namespace
+
+bool UseShowHostWindow(const TShowHost& host, std::ostream& err)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        err << "vellumine: no X display to show the pictures on (is DISPLAY set?)\n";
+        return false;
+    }
+    unsigned long window = host.Window;
+    if (host.Root) {
+        const char* named = std::getenv("XSCREENSAVER_WINDOW");
+        const std::optional<unsigned long> id = named ? ParseWindowId(named) : std::nullopt;
+        window = id ? *id : DefaultRootWindow(display);
+    }
+    badWindow = false;
+    const auto previous = XSetErrorHandler(NoteXError);
+    XWindowAttributes attributes{};
+    const bool found = XGetWindowAttributes(display, window, &attributes) != 0 && !badWindow;
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    XCloseDisplay(display);
+    if (!found || attributes.width <= 0 || attributes.height <= 0) {
+        err << "vellumine: there is no window 0x" << std::hex << window << std::dec << " to show the pictures in\n";
+        return false;
+    }
+    std::shared_ptr<X11Presenter> screen = X11Presenter::Open();
+    if (!screen) {
+        err << "vellumine: the X display could not be opened again\n";
+        return false;
+    }
+    SoftDxSetPresenter(std::make_shared<THostWindowPresenter>(
+        std::move(screen), window,
+        SoftDxSize{static_cast<uint32_t>(attributes.width), static_cast<uint32_t>(attributes.height)}));
+    return true;
+}
