@@ -19,40 +19,17 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include "ScreenPixels.h"
+
 namespace {
 using namespace std::chrono_literals;
 
 int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }
 
-// The share of the root window's pixels within a small distance of colour, every step-th
-// pixel of every step-th row looked at.
+// The share of the root window's pixels near colour.
 double ShareOnScreen(Display* display, TRgb colour, int step = 4)
 {
-    const Window root = DefaultRootWindow(display);
-    XWindowAttributes attributes;
-    XGetWindowAttributes(display, root, &attributes);
-    XImage* image = XGetImage(display, root, 0, 0, static_cast<unsigned>(attributes.width),
-                              static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
-    if (!image) return 0.0;
-    size_t near = 0, all = 0;
-    for (int y = 0; y < attributes.height; y += step)
-        for (int x = 0; x < attributes.width; x += step) {
-            const unsigned long p = XGetPixel(image, x, y);
-            const int d = std::abs(static_cast<int>((p >> 16) & 0xFF) - colour.R) +
-                          std::abs(static_cast<int>((p >> 8) & 0xFF) - colour.G) +
-                          std::abs(static_cast<int>(p & 0xFF) - colour.B);
-            near += d <= 60;
-            ++all;
-        }
-    XDestroyImage(image);
-    return static_cast<double>(near) / static_cast<double>(all);
-}
-
-std::string Dword(int value)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "dword:%08x", static_cast<unsigned>(value));
-    return text;
+    return ColourShare(display, DefaultRootWindow(display), colour, step);
 }
 
 std::string SettingsFile(const TempDir& home)

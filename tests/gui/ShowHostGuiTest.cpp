@@ -24,6 +24,8 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include "ScreenPixels.h"
+
 extern char** environ;
 
 namespace {
@@ -31,34 +33,8 @@ using namespace std::chrono_literals;
 
 int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }
 
-// The share of a window's pixels within a small distance of colour.
-double ShareInWindow(Display* display, Window window, TRgb colour)
-{
-    XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, window, &attributes)) return 0.0;
-    XImage* image = XGetImage(display, window, 0, 0, static_cast<unsigned>(attributes.width),
-                              static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
-    if (!image) return 0.0;
-    size_t near = 0, all = 0;
-    for (int y = 0; y < attributes.height; y += 2)
-        for (int x = 0; x < attributes.width; x += 2) {
-            const unsigned long p = XGetPixel(image, x, y);
-            const int d = std::abs(static_cast<int>((p >> 16) & 0xFF) - colour.R) +
-                          std::abs(static_cast<int>((p >> 8) & 0xFF) - colour.G) +
-                          std::abs(static_cast<int>(p & 0xFF) - colour.B);
-            near += d <= 60;
-            ++all;
-        }
-    XDestroyImage(image);
-    return static_cast<double>(near) / static_cast<double>(all);
-}
-
-std::string Dword(int value)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "dword:%08x", static_cast<unsigned>(value));
-    return text;
-}
+// The share of a window's pixels near colour.
+double ShareInWindow(Display* display, Window window, TRgb colour) { return ColourShare(display, window, colour, 2); }
 
 // The program with its process id at hand, for the host's signal.
 class HostedProgram {
