@@ -22,15 +22,18 @@
 namespace {
 using namespace std::chrono_literals;
 
-// One server for the whole process: the framework keeps its X connection until exit.
+// One server for the whole process: the framework keeps its X connection until exit, so the
+// server is stopped only then, never left running behind the tests.
+XvfbServer* SharedServer = nullptr;
+
 const XvfbServer& Server()
 {
-    static XvfbServer* server = [] {
-        auto* started = new XvfbServer;
-        setenv("DISPLAY", started->Name().c_str(), 1);
-        return started;
-    }();
-    return *server;
+    if (!SharedServer) {
+        SharedServer = new XvfbServer;
+        setenv("DISPLAY", SharedServer->Name().c_str(), 1);
+        std::atexit([] { delete SharedServer; });
+    }
+    return *SharedServer;
 }
 
 Window XidOf(TForm& form) { return static_cast<Window>(reinterpret_cast<uintptr_t>(form.Handle())); }
