@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "core/Text.h"
+#include "dialog/CfgUnit.h"
 #include "framework/Application.h"
 #include "framework/Forms.h"
 #include "preview/Preview.h"
@@ -56,7 +57,6 @@ TRunMode RunModeOf(const std::string& firstParamUpper)
 
 TModeRunners BuildModeRunners()
 {
-    // The settings dialog arrives with its own unit.
     TModeRunners runners;
     // The preview never enters the message loop: it ends the program once its window goes.
     runners.Preview = [] { throw TProgramEnd{PreviewMode(SecondParam, std::cerr)}; };
@@ -75,6 +75,17 @@ TModeRunners BuildModeRunners()
         }
         auto* form = new TScrnFrm(Application);
         form->WDirectX->StartAll();
+    };
+    runners.Settings = [] {
+        // A dialog nobody could see would wait for ever.
+        if (!ScreenAvailable()) {
+            std::cerr << "vellumine: no screen for the settings dialog (no X display: is DISPLAY set?)\n";
+            throw TProgramEnd{1};
+        }
+        // The dialog is the main form: closing it ends the loop and the program.
+        auto* dialog = new TCfgFrm(Application);
+        dialog->Show();
+        dialog->SetEnabled(true);
     };
     return runners;
 }

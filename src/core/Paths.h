@@ -13,3 +13,6 @@ std::string ExtractFileExt(std::string_view path);
 
 // The folder of the program file, with its trailing separator.
 std::string ProgramFolder();
+
+// The user's own pictures folder, without a trailing separator.
+std::string UserPicturesFolder();

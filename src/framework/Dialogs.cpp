@@ -20,6 +20,22 @@ void MessageBoxShow(const std::string& text, const std::string& caption, TMsgIco
 
 void SetMessageBoxHandler(TMessageBoxHandler handler) { Handler() = std::move(handler); }
 
+namespace {
+TOpenPictureHandler& PictureHandler()
+{
+    static TOpenPictureHandler handler;
+    return handler;
+}
+}  // namespace
+
+bool TOpenPictureDialog::Execute(TForm* owner)
+{
+    if (PictureHandler()) return PictureHandler()(*this);
+    return SystemOpenPicture(*this, owner);
+}
+
+void SetOpenPictureHandler(TOpenPictureHandler handler) { PictureHandler() = std::move(handler); }
+
 std::string UnifyLineBreaks(const std::string& text)
 {
     std::string result;

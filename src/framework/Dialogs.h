@@ -3,6 +3,9 @@
 #include <functional>
 #include <string>
 
+class TBitmap;
+class TForm;
+
 enum TMsgIcon { miNone, miError, miWarning, miInformation, miQuestion };
 
 // Shows text in a modal box with an OK button; returns when the user closes it. On Linux
@@ -17,3 +20,29 @@ void SetMessageBoxHandler(TMessageBoxHandler handler);
 void SystemMessageBox(const std::string& text, const std::string& caption, TMsgIcon icon);
 // The text with every line break ("\r\n", a lone "\r" or "\n") made one '\n'.
 std::string UnifyLineBreaks(const std::string& text);
+
+// The file-open box for one picture, with a preview of the picture under the cursor where
+// the platform can show one. Filter: "name|pattern|name|pattern...".
+class TOpenPictureDialog {
+public:
+    std::string Filter;
+    int FilterIndex = 1;     // from 1, as the system counts
+    std::string InitialDir;  // empty: the system's choice
+    std::string Title;       // empty: the system's own
+    std::string FileName;    // the chosen file, full path, after Execute returned true
+    // Decodes a file for the preview; false when it is no picture.
+    bool (*LoadPreview)(const std::string& path, TBitmap& bitmap) = nullptr;
+    // Runs the box; false when the user cancelled it. Without a screen, always false.
+    bool Execute(TForm* owner);
+};
+
+// Tests stand a stand-in for the real box (an empty function puts the real one back); it
+// plays the user, setting FileName and answering as Execute would.
+using TOpenPictureHandler = std::function<bool(TOpenPictureDialog& dialog)>;
+void SetOpenPictureHandler(TOpenPictureHandler handler);
+// The platform half of Execute.
+bool SystemOpenPicture(TOpenPictureDialog& dialog, TForm* owner);
+
+// Opens a document or web address with the desktop's default program. Throws Exception
+// with the system's text when the system cannot open it.
+void ShellOpen(const std::string& address);

@@ -3,6 +3,7 @@
 #include "framework/Forms.h"
 
 #include "framework/Application.h"
+#include "framework/Controls.h"
 
 void TForm::Close()
 {
@@ -23,6 +24,6 @@ bool TForm::Dispatch(const MSG& message)
     case WM_CLOSE: Close(); return true;
     case WM_ACTIVATEAPP: Application->SetActive(message.wParam != 0); return true;
     case CM_RELEASE: delete this; return true;
-    default: return false;
+    default: return DispatchControlMessage(message);
     }
 }

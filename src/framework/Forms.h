@@ -2,6 +2,7 @@
 // Forms: top-level windows of the program. A form owns its components, is shown and
 // hidden, can be made borderless and stay-on-top and back, maximised, moved and sized,
 // closed with a close action, and freed.
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,7 @@ enum TBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSize
 enum TFormStyle { fsNormal, fsStayOnTop };
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
+enum TBorderIcon : uint8_t { biSystemMenu = 1, biMinimize = 2, biMaximize = 4 };
 
 // Posted by Release: the form frees itself when the loop reaches it.
 inline constexpr UINT CM_RELEASE = WM_USER + 0x100;
@@ -30,6 +32,9 @@ public:
     TNotifyEvent OnCreate;  // called by the code that made the form, once its parts exist
     TCloseEvent OnClose;    // Action preset to caHide (caFree for nothing else)
     TNotifyEvent OnDestroy;
+    // TBorderIcon bits; read when the window is made. Without the system menu a bordered
+    // window has no close, minimise or maximise buttons either.
+    uint8_t BorderIcons = biSystemMenu | biMinimize | biMaximize;
 
     // The window; created on first need. On Linux an X11 window id in the handle's value;
     // FLTK makes the X window only by showing it, so there the first call shows the form,
@@ -65,6 +70,11 @@ public:
     int Width() const;
     int Height() const;
     void SetBounds(int left, int top, int width, int height);
+    // Sizes the window so that its inside is width x height, and centres it on the screen.
+    void SetClientSizeCentred(int width, int height);
+    // A disabled form's window takes no input.
+    bool Enabled() const { return FEnabled; }
+    void SetEnabled(bool enabled);
     // The inside of the window, in its own coordinates (0, 0, width, height).
     TRect ClientRect() const;
     TPoint ClientToScreen(TPoint point) const;
@@ -72,12 +82,15 @@ public:
     void Invalidate(bool erase = true);
 
     struct Impl;
+    // For the platform's controls, which live in the form's window.
+    Impl& PlatformImpl() const { return *FImpl; }
 
 private:
     std::unique_ptr<Impl> FImpl;
     TBorderStyle FBorderStyle = bsSizeable;
     TFormStyle FFormStyle = fsNormal;
     TWindowState FWindowState = wsNormal;
+    bool FEnabled = true;
 };
 
 // The mouse position on the screen and the cursor's visibility counter, as the show uses them.

@@ -1,6 +1,7 @@
 // Windows half of forms: one window class whose procedure hands the framework's messages to
 // the form (TForm::Dispatch) and the rest to DefWindowProc; borderless is WS_POPUP,
 // stay-on-top is HWND_TOPMOST, maximised is SW_MAXIMIZE. Also GetCursorPos and ShowCursor.
+// A fixed single border without the system menu has neither a close box nor the others.
 // Not here: menus, icons, scaling for the screen's dots per inch.
 #include <set>
 
@@ -72,7 +73,21 @@ void RegisterFormClass()
     (void)registered;
 }
 
-DWORD StyleFor(TBorderStyle style) { return (style == bsNone ? WS_POPUP : WS_OVERLAPPEDWINDOW) | WS_CLIPCHILDREN; }
+DWORD StyleFor(TBorderStyle style, uint8_t icons)
+{
+    DWORD frame = WS_OVERLAPPEDWINDOW;
+    if (style == bsNone) frame = WS_POPUP;
+    if (style == bsSingle || style == bsDialog) {
+        // A fixed frame: a title and a thin border, and only the buttons asked for.
+        frame = WS_CAPTION;
+        if (icons & biSystemMenu) {
+            frame |= WS_SYSMENU;
+            if (icons & biMinimize) frame |= WS_MINIMIZEBOX;
+            if (icons & biMaximize) frame |= WS_MAXIMIZEBOX;
+        }
+    }
+    return frame | WS_CLIPCHILDREN;
+}
 
 int ShowCommandFor(TWindowState state)
 {
@@ -116,8 +131,9 @@ HWND TForm::Handle()
     RegisterFormClass();
     const TRect& b = FImpl->normalBounds;
     FImpl->handle = CreateWindowExA(FFormStyle == fsStayOnTop ? WS_EX_TOPMOST : 0, FormClass, Caption.c_str(),
-                                    StyleFor(FBorderStyle), b.Left, b.Top, b.Width(), b.Height(), nullptr, nullptr,
-                                    GetModuleHandleA(nullptr), this);
+                                    StyleFor(FBorderStyle, BorderIcons), b.Left, b.Top, b.Width(), b.Height(), nullptr,
+                                    nullptr, GetModuleHandleA(nullptr), this);
+    if (!FEnabled) EnableWindow(FImpl->handle, FALSE);
     if (FImpl->visible) ShowWindow(FImpl->handle, ShowCommandFor(FWindowState));
     return FImpl->handle;
 }
@@ -151,7 +167,7 @@ void TForm::SetBorderStyle(TBorderStyle style)
     if (!FImpl->handle) return;
     // Keep the state bits (visible, maximised), change only the frame.
     const LONG_PTR kept = GetWindowLongPtrA(FImpl->handle, GWL_STYLE) & (WS_VISIBLE | WS_MAXIMIZE | WS_MINIMIZE);
-    SetWindowLongPtrA(FImpl->handle, GWL_STYLE, static_cast<LONG_PTR>(StyleFor(style)) | kept);
+    SetWindowLongPtrA(FImpl->handle, GWL_STYLE, static_cast<LONG_PTR>(StyleFor(style, BorderIcons)) | kept);
     SetWindowPos(FImpl->handle, nullptr, 0, 0, 0, 0,
                  SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -211,6 +227,24 @@ void TForm::SetBounds(int left, int top, int width, int height)
     GetWindowPlacement(FImpl->handle, &placement);
     placement.rcNormalPosition = RECT{left, top, left + width, top + height};
     SetWindowPlacement(FImpl->handle, &placement);
+}
+
+void TForm::SetClientSizeCentred(int width, int height)
+{
+    RECT frame{0, 0, width, height};
+    AdjustWindowRectEx(&frame, StyleFor(FBorderStyle, BorderIcons), FALSE,
+                       FFormStyle == fsStayOnTop ? WS_EX_TOPMOST : 0);
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const int outerWidth = frame.right - frame.left, outerHeight = frame.bottom - frame.top;
+    SetBounds(work.left + (work.right - work.left - outerWidth) / 2,
+              work.top + (work.bottom - work.top - outerHeight) / 2, outerWidth, outerHeight);
+}
+
+void TForm::SetEnabled(bool enabled)
+{
+    FEnabled = enabled;
+    if (FImpl->handle) EnableWindow(FImpl->handle, enabled ? TRUE : FALSE);
 }
 
 TRect TForm::ClientRect() const

@@ -5,6 +5,7 @@ const char PathDelim = '\\';
 const std::string_view PathSeparators = "\\:";
 
 #include <windows.h>
+#include <shlobj.h>
 
 std::string ProgramFolder()
 {
@@ -13,4 +14,11 @@ std::string ProgramFolder()
     if (length == 0 || length >= sizeof(path)) return ".\\";
     const std::string program(path, length);
     return program.substr(0, program.find_last_of("\\:") + 1);
+}
+
+std::string UserPicturesFolder()
+{
+    char path[MAX_PATH];
+    if (SHGetFolderPathA(nullptr, CSIDL_MYPICTURES, nullptr, SHGFP_TYPE_CURRENT, path) == S_OK) return path;
+    return "C:\\My Pictures";
 }

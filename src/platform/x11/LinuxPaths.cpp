@@ -7,6 +7,8 @@ const std::string_view PathSeparators = "/";
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 
 std::string ProgramFolder()
 {
@@ -15,4 +17,21 @@ std::string ProgramFolder()
     if (length <= 0) return "./";
     const std::string program(path, static_cast<size_t>(length));
     return program.substr(0, program.find_last_of('/') + 1);
+}
+
+std::string UserPicturesFolder()
+{
+    const char* homeValue = std::getenv("HOME");
+    const std::string home = homeValue ? homeValue : "";
+    // The desktop's own answer; it names the home folder itself when none is configured.
+    std::string answer;
+    if (FILE* pipe = popen("xdg-user-dir PICTURES 2>/dev/null", "r")) {
+        char buffer[4096];
+        while (fgets(buffer, sizeof buffer, pipe)) answer += buffer;
+        pclose(pipe);
+    }
+    while (!answer.empty() && (answer.back() == '\n' || answer.back() == '\r')) answer.pop_back();
+    while (answer.size() > 1 && answer.back() == '/') answer.pop_back();
+    if (!answer.empty() && answer != home) return answer;
+    return home + "/Pictures";
 }

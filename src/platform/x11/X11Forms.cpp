@@ -6,8 +6,10 @@
 // (the property, plus the request to a running window manager), maximised fills the
 // screen. With no display, forms are objects with the same properties and a unique
 // handle of their own, and their messages still pass through the queue.
+// A form's controls are FLTK widgets inside its window (X11Controls.cpp); a disabled form
+// ignores input without greying them, as on Windows.
 // Implements: TForm's window half, ShowCursor (an invisible cursor on every form).
-// Not here: minimising without a window manager, child windows, per-form icons.
+// Not here: minimising without a window manager, per-form icons.
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
@@ -62,7 +64,25 @@ public:
     {
         const TColor color = FForm.Color;
         fl_rectf(0, 0, w(), h(), RedOf(color), GreenOf(color), BlueOf(color));
+        draw_children();
         MessageQueue::Post(ToHandle(fl_xid(this)), WM_PAINT, 0, 0);
+    }
+
+    int handle(int event) override
+    {
+        if (!FForm.Enabled()) {
+            switch (event) {
+            case FL_PUSH:
+            case FL_RELEASE:
+            case FL_DRAG:
+            case FL_KEYDOWN:
+            case FL_KEYUP:
+            case FL_SHORTCUT:
+            case FL_MOUSEWHEEL: return 1;  // swallowed
+            default: break;
+            }
+        }
+        return Fl_Window::handle(event);
     }
 
 private:
@@ -116,6 +136,24 @@ void SetNetWmState(Window window, const char* stateName, bool on)
     XFlush(fl_display);
 }
 
+// A frame with a title and a border but no menu, minimise, maximise or close buttons, for
+// window managers that read the Motif hints.
+void LimitDecorations(Window window)
+{
+    struct {
+        unsigned long flags, functions, decorations;
+        long inputMode;
+        unsigned long status;
+    } hints{};
+    hints.flags = 1 | 2;        // functions and decorations given
+    hints.functions = 4;        // move only
+    hints.decorations = 2 | 8;  // border and title
+    const Atom motifHints = Intern("_MOTIF_WM_HINTS");
+    XChangeProperty(fl_display, window, motifHints, motifHints, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&hints), 5);
+    XFlush(fl_display);
+}
+
 TRect ScreenAround(const TRect& bounds)
 {
     if (!fl_display) return Rect(0, 0, HeadlessScreenWidth, HeadlessScreenHeight);
@@ -138,10 +176,34 @@ struct TForm::Impl {
     TRect normalBounds{0, 0, 320, 240};  // the bounds to return to from maximised
 
     bool Realized() const { return window && window->shown(); }
+    FormWindow& EnsureWindow(const TForm& form);
     Window Xid() const { return Realized() ? fl_xid(window) : 0; }
     // The handle the form's messages carry now.
     HWND CurrentHandle() const { return Realized() ? ToHandle(fl_xid(window)) : headlessHandle; }
 };
+
+FormWindow& TForm::Impl::EnsureWindow(const TForm& form)
+{
+    if (!window) {
+        window = new FormWindow(const_cast<TForm&>(form), bounds);
+        window->border(form.BorderStyle() != bsNone);
+        // A single border is a fixed size: the window manager offers no resizing.
+        if (form.BorderStyle() == bsSingle || form.BorderStyle() == bsDialog)
+            window->size_range(bounds.Width(), bounds.Height(), bounds.Width(), bounds.Height());
+        // Fl_Window's constructor makes it the group new widgets go into; controls are
+        // added to it by name instead.
+        window->end();
+    }
+    return *window;
+}
+
+namespace X11Framework {
+Fl_Group* FormGroup(TForm& form)
+{
+    if (!fl_display) return nullptr;
+    return &form.PlatformImpl().EnsureWindow(form);
+}
+}  // namespace X11Framework
 
 TForm::TForm(TComponent* owner) : TComponent(owner), FImpl(std::make_unique<Impl>())
 {
@@ -154,6 +216,10 @@ TForm::TForm(TComponent* owner) : TComponent(owner), FImpl(std::make_unique<Impl
 TForm::~TForm()
 {
     OnDestroy(this);
+    if (FImpl->window) {
+        // The controls free their own widgets; the window must not free them first.
+        while (FImpl->window->children() > 0) FImpl->window->remove(FImpl->window->child(0));
+    }
     delete FImpl->window;
     Forms().erase(this);
     Application->FormDestroyed(this);
@@ -191,18 +257,13 @@ void TForm::Show()
 {
     FImpl->visible = true;
     if (!fl_display) return;
-    if (!FImpl->window) {
-        FImpl->window = new FormWindow(*this, FImpl->bounds);
-        FImpl->window->border(FBorderStyle != bsNone);
-        // Fl_Window's constructor makes it the group new widgets go into; forms have none.
-        FImpl->window->end();
-    }
-    FormWindow& window = *FImpl->window;
+    FormWindow& window = FImpl->EnsureWindow(*this);
     window.copy_label(Caption.c_str());
     const bool created = !window.shown();
     window.show();
     // A new X window has none of the states set on the one before it.
     if (created && FFormStyle == fsStayOnTop) SetNetWmState(fl_xid(&window), "_NET_WM_STATE_ABOVE", true);
+    if (created && FBorderStyle != bsNone && !(BorderIcons & biSystemMenu)) LimitDecorations(fl_xid(&window));
     if (FFormStyle == fsStayOnTop) TakeFocus(window);
     ApplyCursor(&window);
     XFlush(fl_display);
@@ -269,6 +330,16 @@ void TForm::SetBounds(int left, int top, int width, int height)
     FImpl->bounds = bounds;
     if (FImpl->window) FImpl->window->resize(left, top, width, height);
 }
+
+void TForm::SetClientSizeCentred(int width, int height)
+{
+    const TRect screen = ScreenAround(Rect(0, 0, width, height));
+    SetBounds(screen.Left + (screen.Width() - width) / 2, screen.Top + (screen.Height() - height) / 2, width, height);
+    if (FImpl->window && (FBorderStyle == bsSingle || FBorderStyle == bsDialog))
+        FImpl->window->size_range(width, height, width, height);
+}
+
+void TForm::SetEnabled(bool enabled) { FEnabled = enabled; }
 
 TRect TForm::ClientRect() const { return Rect(0, 0, Width(), Height()); }
 

@@ -1,0 +1,79 @@
+#pragma once
+// TCfgFrm, the settings dialog: the picture folder, the animation speed and the display
+// resolution, saved on OK or Apply; the version and the maker's address; and Preview, which
+// runs the show with the choices on screen, saved or not.
+#include <memory>
+#include <string>
+
+#include "framework/Controls.h"
+#include "framework/Dialogs.h"
+#include "framework/Forms.h"
+#include "show/ScreenUnit.h"
+#include "wdx/WDirectX.h"
+
+class TComboBoxItems;
+class TCfgFrm;
+
+// The dialog while the configuration mode's one exists; null otherwise.
+extern TCfgFrm* CfgFrm;
+
+class TCfgFrm : public TForm {
+public:
+    // Builds the controls with their stored values, lets the device fill the resolution
+    // list, then runs FormCreate. The form stays hidden and disabled for its creator to show.
+    explicit TCfgFrm(TComponent* owner);
+    ~TCfgFrm() override;
+
+    TPageControl* PageControl = nullptr;
+    TTabSheet* AboutSheet = nullptr;
+    TTabSheet* SettingsSheet = nullptr;
+    TImage* Image2 = nullptr;
+    TLabel* VersionLbl = nullptr;
+    TLabel* URLLabel = nullptr;
+    TImage* Image1 = nullptr;
+    TLabel* Label1 = nullptr;
+    TLabel* Label2 = nullptr;
+    TLabel* Label3 = nullptr;
+    TEdit* ImageDir = nullptr;
+    TButton* BrowseBtn = nullptr;
+    TProgressBar* AnimSpeed = nullptr;
+    TComboBox* vidMode = nullptr;
+    TButton* previewBtn = nullptr;
+    TButton* OKBtn = nullptr;
+    TButton* CancelBtn = nullptr;
+    TButton* ApplyBtn = nullptr;
+    TWDirectX* WDX = nullptr;
+    TOpenPictureDialog OpenPictureDialog1;
+
+    void FormCreate(TObject* sender);
+    void LoadSettings();
+    void SaveSettings();
+    void ImageDirChange(TObject* sender);
+    void BrowseBtnClick(TObject* sender);
+    void OKBtnClick(TObject* sender);
+    void CancelBtnClick(TObject* sender);
+    void ApplyBtnClick(TObject* sender);
+    void previewBtnClick(TObject* sender);
+    void URLLabelClick(TObject* sender);
+    void AnimSpeedMouseDown(TObject* sender, TMouseButton button, int x, int y);
+    void AnimSpeedMouseMove(TObject* sender, int x, int y);
+    void AnimSpeedMouseUp(TObject* sender, TMouseButton button, int x, int y);
+    void WDXAcceptVideoMode(TObject* sender, const TVideoModeInfo& videoMode, bool& accept);
+
+    bool AnimSpeedDragging() const { return FAnimSpeedDragging; }
+    // The unsaved choices, as a show started from Preview takes them.
+    TShowSettings ShowSettings() const;
+    // The address URLLabel opens.
+    const std::string& MakerAddress() const { return FMakerAddress; }
+
+private:
+    std::unique_ptr<TComboBoxItems> FVideoModeItems;
+    bool FAnimSpeedDragging = false;
+    std::string FMakerAddress;
+};
+
+// The maker's address: the README beside the program, as a file address.
+std::string MakerAddressFor(const std::string& programFolder);
+// The address as the link shows it: whole when it fits in maxCharacters, else its scheme,
+// an ellipsis and as much of its end as fits.
+std::string ShortenedAddress(const std::string& address, size_t maxCharacters);

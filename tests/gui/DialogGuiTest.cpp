@@ -1,0 +1,273 @@
+// The settings dialog of the built program on an X server of the test's own, driven with
+// xdotool as a user would: it opens with the stored settings, the speed bar follows a drag,
+// OK stores a chosen resolution, Cancel stores nothing, and Preview runs the show over it.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ScreenPixels.h"
+#include "gui/XvfbServer.h"
+#include "support/JpegMaker.h"
+#include "support/TestSupport.h"
+
+namespace {
+using namespace std::chrono_literals;
+
+int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }
+
+// Where the page's own coordinates start in the dialog's client area (below the tabs).
+constexpr int PageLeft = 4, PageTop = 27;
+
+class DialogGui : public ::testing::Test {
+protected:
+    XvfbServer Server;
+    TempDir Home;
+    Display* X = nullptr;
+    std::unique_ptr<ChildProcess> Program;
+    Window Dialog = 0;
+    int OriginX = 0, OriginY = 0;
+
+    void SetUp() override
+    {
+        X = XOpenDisplay(Server.Name().c_str());
+        ASSERT_NE(X, nullptr);
+        XSetErrorHandler(IgnoreXErrors);
+    }
+    void TearDown() override
+    {
+        Program.reset();
+        if (X) XCloseDisplay(X);
+    }
+
+    std::string SettingsPath() const { return Home.Str() + "/config/vellumine/registry.reg"; }
+    void StoreSettings(int width, int height, int bits, int speed)
+    {
+        Home.WriteFile("config/vellumine/registry.reg",
+                       "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Quillory\\Vellumine]\n"
+                       "\"ImagesPath\"=\"" +
+                           Home.Str() + "/pictures\"\n\"Res_Width\"=" + Dword(width) +
+                           "\n\"Res_Height\"=" + Dword(height) + "\n\"Res_Bits\"=" + Dword(bits) +
+                           "\n\"Animate_Speed\"=" + Dword(speed) + "\n");
+    }
+    std::string SettingsText() const
+    {
+        std::ifstream file(SettingsPath());
+        std::stringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
+    int Xdotool(const std::string& arguments)
+    {
+        return std::system(("DISPLAY=" + Server.Name() + " xdotool " + arguments + " >/dev/null 2>&1").c_str());
+    }
+    // A point of the dialog's client area on the screen.
+    std::string At(int x, int y) const { return std::to_string(OriginX + x) + " " + std::to_string(OriginY + y); }
+    std::string OnPage(int x, int y) const { return At(PageLeft + x, PageTop + y); }
+
+    Window FindNamed(Window window, const std::string& name)
+    {
+        char* title = nullptr;
+        if (XFetchName(X, window, &title) && title) {
+            const bool match = name == title;
+            XFree(title);
+            XWindowAttributes attributes;
+            if (match && XGetWindowAttributes(X, window, &attributes) && attributes.map_state == IsViewable)
+                return window;
+        }
+        Window root, parent, *children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(X, window, &root, &parent, &children, &count)) return 0;
+        Window found = 0;
+        for (unsigned i = 0; i < count && !found; ++i) found = FindNamed(children[i], name);
+        if (children) XFree(children);
+        return found;
+    }
+
+    void StartDialog()
+    {
+        Program =
+            std::make_unique<ChildProcess>(std::vector<std::string>{VELLUMINE_PROGRAM, "/c"},
+                                           std::vector<std::string>{"DISPLAY=" + Server.Name(), "HOME=" + Home.Str(),
+                                                                    "XDG_CONFIG_HOME=" + Home.Str() + "/config"},
+                                           Home.Str() + "/stderr.txt");
+        for (int i = 0; i < 50 && !Dialog; ++i) {
+            Dialog = FindNamed(DefaultRootWindow(X), "Vellumine - Settings");
+            if (!Dialog) std::this_thread::sleep_for(100ms);
+        }
+        ASSERT_NE(Dialog, 0u) << "the dialog opens: " << Program->Err();
+        Window child;
+        XTranslateCoordinates(X, Dialog, DefaultRootWindow(X), 0, 0, &OriginX, &OriginY, &child);
+        std::this_thread::sleep_for(500ms);  // drawn
+    }
+
+    // The colour of a point of the client area.
+    TRgb Pixel(int x, int y)
+    {
+        XImage* image = XGetImage(X, DefaultRootWindow(X), OriginX + x, OriginY + y, 1, 1, AllPlanes, ZPixmap);
+        if (!image) return {};
+        const unsigned long p = XGetPixel(image, 0, 0);
+        XDestroyImage(image);
+        return {static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8), static_cast<uint8_t>(p)};
+    }
+    TRgb PagePixel(int x, int y) { return Pixel(PageLeft + x, PageTop + y); }
+
+    // The speed bar's filled share, read from its pixels along its middle.
+    int FilledPixels()
+    {
+        int filled = 0;
+        for (int x = 2; x < 343; ++x) {
+            const TRgb p = PagePixel(23 + x, 94 + 8);
+            if (p.B > 150 && p.R < 100) ++filled;
+        }
+        return filled;
+    }
+
+    void ShowSettingsPage()
+    {
+        Xdotool("mousemove " + At(90, 13) + " click 1");
+        std::this_thread::sleep_for(400ms);
+    }
+};
+
+bool Dark(TRgb p) { return p.R + p.G + p.B < 200; }
+bool White(TRgb p) { return p.R == 255 && p.G == 255 && p.B == 255; }
+bool Light(TRgb p) { return p.R > 200 && p.G > 190 && p.B > 170; }
+}  // namespace
+
+TEST_F(DialogGui, OpensWithTheStoredSettingsAndBothPagesAreLaidOut)
+{
+    StoreSettings(1024, 768, 32, 20);
+    StartDialog();
+    // About: the dark picture fills the page, its light card under the link.
+    EXPECT_TRUE(Dark(PagePixel(8, 8))) << "the About picture starts at the page's corner";
+    EXPECT_TRUE(Dark(PagePixel(480, 4))) << "dark where the version stands in white";
+    EXPECT_TRUE(Light(PagePixel(300, 150))) << "light under the link";
+    EXPECT_FALSE(Dark(Pixel(1, 120))) << "outside the page is the dialog's face";
+
+    ShowSettingsPage();
+    EXPECT_TRUE(White(PagePixel(24 + 5, 31 + 7))) << "the folder box at 24, 31";
+    EXPECT_TRUE(White(PagePixel(24 + 330, 31 + 7)));
+    EXPECT_FALSE(White(PagePixel(24 + 5, 31 - 6))) << "the page picture above it";
+    EXPECT_FALSE(White(PagePixel(24 + 5, 31 + 18))) << "and below it";
+    EXPECT_FALSE(White(PagePixel(376 + 40, 26 + 11))) << "the Browse button at 376, 26";
+    EXPECT_TRUE(White(PagePixel(23 + 300, 94 + 8))) << "the empty part of the speed bar";
+    // The stored speed 20 of 1..100 fills a fifth of the bar.
+    const int filled = FilledPixels();
+    EXPECT_NEAR(filled, (20 - 1) * 341 / 99, 3);
+    EXPECT_FALSE(Dark(PagePixel(21 + 60, 159 + 10))) << "the resolution list at 21, 159";
+
+    Xdotool("mousemove " + At(256 + 36, 256 + 12) + " click 1");  // OK
+    const std::optional<int> status = Program->WaitExit(5s);
+    ASSERT_TRUE(status.has_value()) << "OK closes the dialog and ends the program";
+    EXPECT_EQ(*status, 0) << Program->Err();
+    // Saved unchanged: the dialog had loaded exactly what was stored.
+    const std::string saved = SettingsText();
+    EXPECT_NE(saved.find("\"Res_Width\"=" + Dword(1024)), std::string::npos) << saved;
+    EXPECT_NE(saved.find("\"Res_Bits\"=" + Dword(32)), std::string::npos) << saved;
+    EXPECT_NE(saved.find("\"Animate_Speed\"=" + Dword(20)), std::string::npos) << saved;
+    EXPECT_NE(saved.find(Home.Str() + "/pictures"), std::string::npos) << saved;
+}
+
+TEST_F(DialogGui, ADragOnTheSpeedBarAndAChosenResolutionAreStoredByOk)
+{
+    StoreSettings(1024, 768, 32, 20);
+    StartDialog();
+    ShowSettingsPage();
+    // Pressed inside the bar, moved to its middle, then far beyond its right end: the
+    // captured moves outside still count.
+    Xdotool("mousemove " + OnPage(23 + 40, 94 + 8) + " mousedown 1");
+    Xdotool("mousemove " + OnPage(23 + 100, 94 + 8));
+    Xdotool("mousemove " + OnPage(23 + 172, 94 + 30));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_NEAR(FilledPixels(), (50 - 1) * 341 / 99, 3) << "x = 172 gives 50";
+    Xdotool("mousemove " + OnPage(23 + 700, 94 + 8));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_NEAR(FilledPixels(), 341, 3) << "far to the right gives 100";
+    Xdotool("mousemove " + OnPage(23 + 172, 94 + 8) + " mouseup 1");
+    std::this_thread::sleep_for(300ms);
+    Xdotool("mousemove " + OnPage(23 + 250, 94 + 8));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_NEAR(FilledPixels(), (50 - 1) * 341 / 99, 3) << "released at 172; a move afterwards changes nothing";
+
+    // The list holds 640 x 480, 800 x 600 and 1024 x 768, each in 16 and 32 bits; the
+    // stored 1024 x 768 x 32 is its last line. One line up is 1024 x 768 x 16.
+    Xdotool("mousemove " + OnPage(21 + 60, 159 + 10) + " click 1");
+    std::this_thread::sleep_for(400ms);
+    Xdotool("key Up");
+    Xdotool("key Return");
+    std::this_thread::sleep_for(300ms);
+    Xdotool("mousemove " + At(256 + 36, 256 + 12) + " click 1");  // OK
+    const std::optional<int> status = Program->WaitExit(5s);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(*status, 0) << Program->Err();
+    const std::string saved = SettingsText();
+    EXPECT_NE(saved.find("\"Res_Width\"=" + Dword(1024)), std::string::npos) << saved;
+    EXPECT_NE(saved.find("\"Res_Bits\"=" + Dword(16)), std::string::npos) << saved;
+    EXPECT_NE(saved.find("\"Animate_Speed\"=" + Dword(50)), std::string::npos) << saved;
+}
+
+TEST_F(DialogGui, CancelStoresNothing)
+{
+    StoreSettings(800, 600, 16, 30);
+    const std::string before = SettingsText();
+    StartDialog();
+    ShowSettingsPage();
+    Xdotool("mousemove " + OnPage(23 + 10, 94 + 8) + " mousedown 1");
+    Xdotool("mousemove " + OnPage(23 + 300, 94 + 8) + " mouseup 1");
+    std::this_thread::sleep_for(300ms);
+    Xdotool("mousemove " + At(336 + 36, 256 + 12) + " click 1");  // Cancel
+    const std::optional<int> status = Program->WaitExit(5s);
+    ASSERT_TRUE(status.has_value()) << "Cancel closes the dialog";
+    EXPECT_EQ(*status, 0) << Program->Err();
+    EXPECT_EQ(SettingsText(), before);
+}
+
+TEST_F(DialogGui, PreviewRunsTheShowFullScreenAndAKeyBringsTheDialogBack)
+{
+    const TRgb orange{240, 120, 20};
+    Home.WriteFile("pictures/a.jpg", MakeSolidJpeg(320, 240, orange));
+    StoreSettings(1024, 768, 32, 5);
+    const std::string before = SettingsText();
+    StartDialog();
+    ShowSettingsPage();
+    // An unsaved speed goes into the preview, and must stay unsaved.
+    Xdotool("mousemove " + OnPage(23 + 10, 94 + 8) + " mousedown 1");
+    Xdotool("mousemove " + OnPage(23 + 200, 94 + 8) + " mouseup 1");
+    Xdotool("mousemove " + At(4 + 44, 256 + 12) + " click 1");  // Preview
+
+    double share = 0.0;
+    for (int i = 0; i < 40 && share < 0.9; ++i) {
+        std::this_thread::sleep_for(100ms);
+        share = ColourShare(X, DefaultRootWindow(X), orange, 4);
+    }
+    EXPECT_GE(share, 0.9) << "the picture fills the screen: " << Program->Err();
+
+    for (int press = 0; press < 10 && share > 0.5; ++press) {
+        Xdotool("key a");
+        std::this_thread::sleep_for(1s);
+        share = ColourShare(X, DefaultRootWindow(X), orange, 4);
+    }
+    EXPECT_LT(share, 0.1) << "a key press ended the show";
+    ASSERT_TRUE(Program->Running()) << "the dialog is still there: " << Program->Err();
+    EXPECT_NE(FindNamed(DefaultRootWindow(X), "Vellumine - Settings"), 0u);
+    EXPECT_TRUE(White(PagePixel(24 + 5, 31 + 7))) << "the dialog is shown again, on its Settings page";
+    EXPECT_EQ(SettingsText(), before) << "a preview writes nothing";
+
+    Xdotool("mousemove " + At(336 + 36, 256 + 12) + " click 1");  // Cancel
+    const std::optional<int> status = Program->WaitExit(5s);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(*status, 0) << Program->Err();
+    EXPECT_EQ(SettingsText(), before);
+}
