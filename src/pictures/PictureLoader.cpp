@@ -203,7 +203,80 @@ bool Decode(TBitmap& bitmap, const TFileBytes& bytes)
     return true;
 }
 
+// As ReadBgrRows, into 32-bit rows, clearing the byte libjpeg fills in each pixel while the
+// rows are still in the cache: the pixels are then exactly those of a 24-bit copy.
+bool ReadBgrxRows(TDecoder& decoder, JSAMPROW* rows)
+{
+    jpeg_decompress_struct* info = &decoder.Info;
+    if (setjmp(decoder.Error.Jump)) return false;
+    const JDIMENSION width = info->output_width;
+    while (info->output_scanline < info->output_height) {
+        const JDIMENSION done = info->output_scanline;
+        const JDIMENSION got = jpeg_read_scanlines(info, rows + done, info->output_height - done);
+        if (got == 0) return false;
+        for (JDIMENSION y = done; y < done + got; ++y) {
+            auto* pixel = reinterpret_cast<uint32_t*>(rows[y]);
+            for (JDIMENSION x = 0; x < width; ++x) pixel[x] &= 0x00FFFFFFu;
+        }
+    }
+    jpeg_finish_decompress(info);
+    return true;
+}
+
 }  // namespace
+
+struct TJpegPicture::Impl {
+    TFileBytes Bytes;
+    TDecoder Decoder;
+    bool HeaderRead = false;
+    bool Straight = false;
+    bool Used = false;
+};
+
+TJpegPicture::TJpegPicture() : FImpl(std::make_unique<Impl>()) {}
+TJpegPicture::~TJpegPicture() = default;
+
+bool TJpegPicture::Open(const std::string& path)
+{
+    if (FImpl->HeaderRead || path.empty()) return false;
+    FPath = path;
+    try {
+        if (!ReadWholeFile(path, FImpl->Bytes)) return false;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    jpeg_decompress_struct& info = FImpl->Decoder.Info;
+    if (!ReadHeader(FImpl->Decoder, FImpl->Bytes.Data.get(), FImpl->Bytes.Size)) return false;
+    if (info.image_width == 0 || info.image_height == 0 ||
+        static_cast<uint64_t>(info.image_width) * info.image_height > MaxPixels)
+        return false;
+    FImpl->HeaderRead = true;
+    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    FImpl->Straight = !cmyk && SavedOrientation(info) == 1;
+    return true;
+}
+
+int TJpegPicture::Width() const { return FImpl->HeaderRead ? static_cast<int>(FImpl->Decoder.Info.image_width) : 0; }
+int TJpegPicture::Height() const { return FImpl->HeaderRead ? static_cast<int>(FImpl->Decoder.Info.image_height) : 0; }
+bool TJpegPicture::DecodesStraight() const { return FImpl->HeaderRead && FImpl->Straight; }
+
+bool TJpegPicture::DecodeInto(uint8_t* pixels, ptrdiff_t pitch)
+{
+    if (!DecodesStraight() || FImpl->Used || pixels == nullptr) return false;
+    FImpl->Used = true;
+    jpeg_decompress_struct& info = FImpl->Decoder.Info;
+    info.out_color_space = JCS_EXT_BGRX;
+    if (!StartDecompress(FImpl->Decoder)) return false;
+    // Without scaling the output is the picture's own size, which the caller's rows are.
+    if (info.output_width != info.image_width || info.output_height != info.image_height) return false;
+    try {
+        std::vector<JSAMPROW> rows(info.output_height);
+        for (JDIMENSION y = 0; y < info.output_height; ++y) rows[y] = pixels + static_cast<ptrdiff_t>(y) * pitch;
+        return ReadBgrxRows(FImpl->Decoder, rows.data());
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
 
 bool LoadJpegIntoBitmap(TBitmap& bitmap, const std::string& folder, const std::string& fileName)
 {

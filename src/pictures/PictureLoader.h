@@ -1,5 +1,8 @@
 #pragma once
 // Turning a picture file into a bitmap, and a bitmap into another size.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 
 class TBitmap;
@@ -12,3 +15,33 @@ bool LoadJpegIntoBitmap(TBitmap& bitmap, const std::string& folder, const std::s
 // Fills destination, at its present size, with the whole source stretched to that size
 // (bilinear, 16.16 fixed point). Both end in the 24-bit format.
 void ResampleBitmap(TBitmap& source, TBitmap& destination);
+
+// A JPEG file read and its header understood, for decoding straight into memory of the
+// caller's (an image surface), which saves a bitmap's worth of memory and a copy of a large
+// photograph. Only pictures that need neither turning upright nor CMYK conversion go this
+// way; for the others, and for files whose header cannot be read, use LoadJpegIntoBitmap.
+class TJpegPicture {
+public:
+    TJpegPicture();
+    ~TJpegPicture();
+    TJpegPicture(const TJpegPicture&) = delete;
+    TJpegPicture& operator=(const TJpegPicture&) = delete;
+
+    // Reads the file and its header; false when either fails or the picture is too large.
+    bool Open(const std::string& path);
+    const std::string& Path() const { return FPath; }
+    int Width() const;
+    int Height() const;
+    // Whether DecodeInto can take the picture as it is.
+    bool DecodesStraight() const;
+    // Decodes into rows of 32-bit pixels 0x00RRGGBB (little-endian), the first at pixels,
+    // each pitch bytes after the one before. False on a fatal error in the data; the rows
+    // are then partly written. Once only.
+    bool DecodeInto(uint8_t* pixels, ptrdiff_t pitch);
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> FImpl;
+    std::string FPath;
+};

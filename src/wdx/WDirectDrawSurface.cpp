@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "pictures/PictureLoader.h"
 #include "wdx/ImageFiles.h"
 #include "wdx/WDirectDrawBasicSurface.h"
 #include "wdx/WDirectX.h"
@@ -114,6 +115,19 @@ void WritePixels(const TBitmap& picture, const DDSURFACEDESC2& locked, const PAL
     const bool indexed = format->Bytes == 1 && (locked.ddpfPixelFormat.dwFlags & DDPF_PALETTEINDEXED8);
     const int width = std::min<int>(picture.Width(), static_cast<int>(locked.dwWidth));
     const int height = std::min<int>(picture.Height(), static_cast<int>(locked.dwHeight));
+    const DDPIXELFORMAT& pf = locked.ddpfPixelFormat;
+    if (format->Bytes == 4 && pf.dwRBitMask == 0xFF0000 && pf.dwGBitMask == 0xFF00 && pf.dwBBitMask == 0xFF) {
+        // The usual display format: a straight repacking, which a picture of many millions
+        // of pixels needs to be fast.
+        for (int y = 0; y < height; ++y) {
+            const uint8_t* source = picture.ScanLine(y);
+            auto* dest = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.lpSurface) +
+                                                     static_cast<ptrdiff_t>(y) * locked.lPitch);
+            for (int x = 0; x < width; ++x, source += 3)
+                dest[x] = static_cast<uint32_t>(source[2]) << 16 | static_cast<uint32_t>(source[1]) << 8 | source[0];
+        }
+        return;
+    }
     uint32_t lastRgb = 0xFFFFFFFF, lastValue = 0;
     for (int y = 0; y < height; ++y) {
         const uint8_t* source = picture.ScanLine(y);
@@ -129,6 +143,19 @@ void WritePixels(const TBitmap& picture, const DDSURFACEDESC2& locked, const PAL
             for (int i = 0; i < format->Bytes; ++i) dest[i] = static_cast<uint8_t>(lastValue >> (8 * i));
         }
     }
+}
+
+// Whether a surface has the display's RGB pixel format (a staging surface would have it).
+bool InDisplayFormat(IDirectDraw7* directDraw, const DDSURFACEDESC2& surface)
+{
+    DDSURFACEDESC2 display;
+    std::memset(&display, 0, sizeof display);
+    display.dwSize = sizeof display;
+    if (directDraw->GetDisplayMode(&display) != DD_OK) return false;
+    const DDPIXELFORMAT &a = display.ddpfPixelFormat, &b = surface.ddpfPixelFormat;
+    return (a.dwFlags & DDPF_RGB) && (b.dwFlags & DDPF_RGB) && !(b.dwFlags & DDPF_PALETTEINDEXED8) &&
+           a.dwRGBBitCount == b.dwRGBBitCount && a.dwRBitMask == b.dwRBitMask && a.dwGBitMask == b.dwGBitMask &&
+           a.dwBBitMask == b.dwBBitMask && b.dwRGBAlphaBitMask == 0;
 }
 
 // Sets the alpha bits of every pixel that is not the transparent colour.
@@ -167,6 +194,22 @@ bool CopyBitmapToSurface(bool texture, IDirectDraw7* directDraw, IDirectDrawSurf
     targetDesc.dwSize = sizeof targetDesc;
     targetDesc.ddpfPixelFormat.dwSize = sizeof targetDesc.ddpfPixelFormat;
     if (target->GetSurfaceDesc(&targetDesc) != DD_OK) return false;
+
+    // A picture of the surface's own size in the display's format gives the same pixels
+    // written straight into the surface, without a staging surface of the same size: a
+    // large photograph costs half the memory and one copy less.
+    if (!texture && targetDesc.dwWidth == static_cast<DWORD>(picture.Width()) &&
+        targetDesc.dwHeight == static_cast<DWORD>(picture.Height()) && InDisplayFormat(directDraw, targetDesc)) {
+        HDC dc = nullptr;
+        if (target->GetDC(&dc) != DD_OK) return true;
+        target->ReleaseDC(dc);
+        DDSURFACEDESC2 locked;
+        if (LockWhole(target, locked) == DD_OK) {
+            WritePixels(picture, locked, nullptr);
+            target->Unlock(nullptr);
+        }
+        return true;
+    }
 
     DDSURFACEDESC2 stagingDesc = targetDesc;
     if (texture) {
@@ -225,4 +268,28 @@ bool CopyBitmapToSurface(bool texture, IDirectDraw7* directDraw, IDirectDrawSurf
     if (format.dwRGBAlphaBitMask != 0 && (flags.Contains(d3dTRANSPARENTBLACK) || flags.Contains(d3dTRANSPARENTWHITE)))
         AlphaPass(target, format, flags);
     return true;
+}
+
+TStraightLoad DecodeJpegIntoSurface(IDirectDraw7* directDraw, IDirectDrawSurface7* target, TJpegPicture& jpeg)
+{
+    if (!directDraw || !target || !jpeg.DecodesStraight()) return TStraightLoad::NotPossible;
+    DDSURFACEDESC2 desc;
+    std::memset(&desc, 0, sizeof desc);
+    desc.dwSize = sizeof desc;
+    desc.ddpfPixelFormat.dwSize = sizeof desc.ddpfPixelFormat;
+    if (target->GetSurfaceDesc(&desc) != DD_OK) return TStraightLoad::NotPossible;
+    const DDPIXELFORMAT& pf = desc.ddpfPixelFormat;
+    if (desc.dwWidth != static_cast<DWORD>(jpeg.Width()) || desc.dwHeight != static_cast<DWORD>(jpeg.Height()) ||
+        pf.dwRGBBitCount != 32 || pf.dwRBitMask != 0xFF0000 || pf.dwGBitMask != 0xFF00 || pf.dwBBitMask != 0xFF ||
+        !InDisplayFormat(directDraw, desc))
+        return TStraightLoad::NotPossible;
+    // As with a copy: the picture goes in only when the surface grants a device context.
+    HDC dc = nullptr;
+    if (target->GetDC(&dc) != DD_OK) return TStraightLoad::Done;
+    target->ReleaseDC(dc);
+    DDSURFACEDESC2 locked;
+    if (LockWhole(target, locked) != DD_OK) return TStraightLoad::Done;
+    const bool decoded = jpeg.DecodeInto(static_cast<uint8_t*>(locked.lpSurface), locked.lPitch);
+    target->Unlock(nullptr);
+    return decoded ? TStraightLoad::Done : TStraightLoad::BadData;
 }

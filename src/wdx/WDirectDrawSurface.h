@@ -62,3 +62,13 @@ private:
 // pixel that is not the transparent colour. False when a step before the blit fails.
 bool CopyBitmapToSurface(bool texture, IDirectDraw7* directDraw, IDirectDrawSurface7* target,
                          const TLoadedBitmap& bitmap, Td3dTextr flags);
+
+class TJpegPicture;
+enum class TStraightLoad {
+    Done,        // the picture is in the surface (or, as with a copy, the surface refused it)
+    NotPossible, // the surface is not in the 32-bit display format of the picture's size
+    BadData,     // the decoder failed part way: the file is damaged
+};
+// Decodes an opened JPEG straight into target, when target has the picture's size and the
+// display's 32-bit format: the same pixels a copy through a bitmap would give.
+TStraightLoad DecodeJpegIntoSurface(IDirectDraw7* directDraw, IDirectDrawSurface7* target, TJpegPicture& jpeg);

@@ -174,6 +174,8 @@ int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int wi
     TLoadedBitmap bitmap;
     TRawPicture raw;
     bool haveBitmap = false;
+    TJpegPicture jpeg;
+    bool straightJpeg = false;
 
     const bool empty = surfaceType == dxstEmptyImage || surfaceType == dxstEmptyTexture;
     if (!empty) {
@@ -184,7 +186,13 @@ int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int wi
             if (ext == "bmp") {
                 loaded = haveBitmap = LoadBmpFile(path, bitmap);
             } else if (ext == "jpg" || ext == "jpeg") {
-                loaded = haveBitmap = LoadJpegIntoBitmap(bitmap.Pixels, "", path);
+                // A picture for an image surface of its own size may be decoded straight
+                // into the surface once it exists; only its header is read here.
+                if (surfaceType == dxstImage && surfaceDimension == sdFromFile && jpeg.Open(path) &&
+                    jpeg.DecodesStraight())
+                    loaded = straightJpeg = true;
+                else
+                    loaded = haveBitmap = LoadJpegIntoBitmap(bitmap.Pixels, "", path);
             } else if (ext == "tga") {
                 loaded = LoadTgaFile(path, raw);
             }
@@ -196,6 +204,9 @@ int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int wi
         } else if (haveBitmap) {
             w = bitmap.Pixels.Width();
             h = bitmap.Pixels.Height();
+        } else if (straightJpeg) {
+            w = jpeg.Width();
+            h = jpeg.Height();
         } else {
             w = raw.Width;
             h = raw.Height;
@@ -233,6 +244,25 @@ int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int wi
             } else if (surfaceType == dxstImage && haveBitmap) {
                 // A failed copy leaves whatever DirectDraw gave the surface; not reported.
                 CopyBitmapToSurface(false, FDirectDraw, surface, bitmap, flags);
+            } else if (straightJpeg) {
+                TStraightLoad load = DecodeJpegIntoSurface(FDirectDraw, surface, jpeg);
+                // Another format (a 16-bit mode): through a bitmap, as other pictures go.
+                if (load == TStraightLoad::NotPossible) {
+                    load = TStraightLoad::BadData;
+                    if (LoadJpegIntoBitmap(bitmap.Pixels, "", jpeg.Path())) {
+                        CopyBitmapToSurface(false, FDirectDraw, surface, bitmap, flags);
+                        load = TStraightLoad::Done;
+                    }
+                }
+                if (load == TStraightLoad::BadData) {
+                    // Damaged data past a sound header: refused as a file that cannot be read
+                    // at all is, before any surface.
+                    surface->Release();
+                    surface = nullptr;
+                    w = h = b = 0;
+                    reason = "File not found";
+                    code = 1;
+                }
             }
             // A TGA picture is read but never copied into an image surface.
         } else {

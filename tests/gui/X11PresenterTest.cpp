@@ -165,3 +165,53 @@ TEST_F(X11PresenterTest, FlipOfAnEmulatedModeFillsTheWindowsMiddle)
     dd->Release();
     SoftDxSetPresenter(nullptr);
 }
+
+TEST_F(X11PresenterTest, AFlipChainOfTheWindowsSizeIsShownFromItsOwnMemory)
+{
+    SoftDxSetPresenter(Presenter);
+    const Window w = MakeWindow(1024, 768);
+    void* made = nullptr;
+    ASSERT_EQ(DirectDrawCreateEx(nullptr, &made, IID_IDirectDraw7, nullptr), DD_OK);
+    auto dd = static_cast<IDirectDraw7*>(made);
+    ASSERT_EQ(dd->SetCooperativeLevel(Handle(w), 0x17), DD_OK);
+    ASSERT_EQ(dd->SetDisplayMode(1024, 768, 32, 0, 0), DD_OK);
+    DDSURFACEDESC2 d;
+    std::memset(&d, 0, sizeof d);
+    d.dwSize = sizeof d;
+    d.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+    d.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
+    d.dwBackBufferCount = 2;
+    IDirectDrawSurface7* front = nullptr;
+    ASSERT_EQ(dd->CreateSurface(&d, &front, nullptr), DD_OK);
+    DDSCAPS2 caps{};
+    caps.dwCaps = DDSCAPS_BACKBUFFER;
+    IDirectDrawSurface7* back = nullptr;
+    ASSERT_EQ(front->GetAttachedSurface(&caps, &back), DD_OK);
+
+    // Each buffer of the chain comes round in turn; every frame must show its own colour,
+    // not one the server read from a buffer already drawn again.
+    const uint32_t colours[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF, 0xFF00FF};
+    for (uint32_t colour : colours) {
+        DDBLTFX fx;
+        std::memset(&fx, 0, sizeof fx);
+        fx.dwSize = sizeof fx;
+        fx.dwFillColor = colour;
+        RECT left{0, 0, 512, 768};
+        ASSERT_EQ(back->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx), DD_OK);
+        fx.dwFillColor = ~colour & 0xFFFFFF;
+        ASSERT_EQ(back->Blt(&left, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx), DD_OK);
+        ASSERT_EQ(front->Flip(nullptr, DDFLIP_NOVSYNC), DD_OK);
+        const auto seen = ReadBack(w, 1024, 768);
+        ASSERT_EQ(seen.size(), 1024u * 768u);
+        EXPECT_EQ(seen[100 * 1024 + 10], ~colour & 0xFFFFFF);
+        EXPECT_EQ(seen[700 * 1024 + 1000], colour);
+    }
+    EXPECT_EQ(Presenter->DirectFrames(), std::size(colours)) << "no frame was copied on its way";
+
+    // The surfaces may outlive the presenter that gave their memory.
+    SoftDxSetPresenter(nullptr);
+    Presenter.reset();
+    back->Release();
+    front->Release();
+    dd->Release();
+}

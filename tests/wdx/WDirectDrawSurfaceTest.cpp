@@ -7,12 +7,15 @@
 
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "core/Paths.h"
+#include "framework/Bitmap.h"
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
+#include "pictures/PictureLoader.h"
 #include "support/JpegMaker.h"
 #include "support/TestSupport.h"
 #include "wdx/DirectXBinding.h"
@@ -166,6 +169,23 @@ TEST_F(SurfaceList, AJpegLoadsAtItsOwnSizeAndReadsBack)
     ExpectNear(ReadPixel(s->DDBS(), 58, 5), Green, 12, "top right");
     ExpectNear(ReadPixel(s->DDBS(), 5, 42), Blue, 12, "bottom left");
     ExpectNear(ReadPixel(s->DDBS(), 58, 42), White, 12, "bottom right");
+
+    // In a 32-bit display format the surface holds exactly the decoder's pixels.
+    if (s->Bits != 32) return;
+    TBitmap bitmap;
+    ASSERT_TRUE(LoadJpegIntoBitmap(bitmap, "", path));
+    DDSURFACEDESC2 desc;
+    std::memset(&desc, 0, sizeof desc);
+    desc.dwSize = sizeof desc;
+    ASSERT_EQ(s->DDBS()->Surface()->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
+    int wrong = 0;
+    for (int y = 0; y < 48; ++y) {
+        const uint8_t* in = bitmap.ScanLine(y);
+        const auto* out = reinterpret_cast<const uint32_t*>(static_cast<uint8_t*>(desc.lpSurface) + y * desc.lPitch);
+        for (int x = 0; x < 64; ++x, in += 3) wrong += out[x] != (uint32_t(in[2]) << 16 | uint32_t(in[1]) << 8 | in[0]);
+    }
+    s->DDBS()->Surface()->Unlock(nullptr);
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(SurfaceList, ABitmapFromTheImagesFolderLoadsExactly)
@@ -357,6 +377,25 @@ TEST_F(SurfaceList, PicturesThatCannotBeLoadedFailWithTheirText)
         EXPECT_FALSE(s->Active());
     }
     EXPECT_EQ(WDX->SurfaceCount(), 0);
+
+    // A sound header over data the decoder gives up on part way.
+    std::mt19937 random(99);
+    const std::string good = MakeJpeg(QuadrantPicture(40, 24, Red, Green, Blue, White));
+    std::string damaged;
+    for (int round = 0; round < 2000 && damaged.empty(); ++round) {
+        std::string bad = good;
+        for (int i = 0; i < 3; ++i) bad[good.size() / 3 + random() % (good.size() * 2 / 3)] = char(random());
+        const std::string path = Dir.WriteFile("try.jpg", bad).string();
+        TJpegPicture header;
+        TBitmap bitmap;
+        if (header.Open(path) && !LoadJpegIntoBitmap(bitmap, "", path)) damaged = bad;
+    }
+    ASSERT_FALSE(damaged.empty());
+    const std::string path = Dir.WriteFile("damaged.jpg", damaged).string();
+    s->Image = path;
+    EXPECT_EQ(StartError(s), FailureText(path, "0x0x0", "File not found", 1));
+    EXPECT_FALSE(s->Active());
+    EXPECT_EQ(WDX->SurfaceCount(), 0) << "the surface made for it is gone";
     EXPECT_TRUE(WDX->Active());
 }
 

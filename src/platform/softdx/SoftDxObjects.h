@@ -114,9 +114,6 @@ private:
     std::vector<uint8_t> FClipList;  // the region as given, header and rectangles
 };
 
-struct FreeMemory {
-    void operator()(uint8_t* p) const { std::free(p); }
-};
-using PixelMemory = std::unique_ptr<uint8_t, FreeMemory>;
+using PixelMemory = SoftDxPixelMemory;
 
 }  // namespace softdx

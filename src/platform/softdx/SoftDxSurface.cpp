@@ -46,9 +46,15 @@ HRESULT SoftDxSurface::Make(SoftDxDirectDraw* owner, DWORD caps, uint32_t width,
                             const PixelFormat& format, SoftDxSurface** made)
 {
     const uint64_t pitch = RowPitch(width, format.Bits);
+    const uint64_t bytes = pitch * height + 16;
+    PixelMemory memory;
+    // The buffers of a flip chain in the presenter's own memory are shown without a copy.
+    if ((caps & (DDSCAPS_PRIMARYSURFACE | DDSCAPS_BACKBUFFER | DDSCAPS_FLIP)) && format.Bits == 32 &&
+        format.RedMask == 0x00FF0000 && format.GreenMask == 0x0000FF00 && format.BlueMask == 0x000000FF)
+        memory = SoftDxGetPresenter()->AllocateFrame(bytes);
     // calloc leaves untouched pages to the kernel's zero pages, so big pictures cost nothing
     // until drawn.
-    PixelMemory memory(static_cast<uint8_t*>(std::calloc(pitch * height + 16, 1)));
+    if (!memory) memory = PixelMemory(static_cast<uint8_t*>(std::calloc(bytes, 1)));
     if (!memory) return DDERR_OUTOFMEMORY;
     try {
         *made = new SoftDxSurface(owner, caps, width, height, format, std::move(memory), uint32_t(pitch));

@@ -77,6 +77,10 @@ public:
     HRESULT STDMETHODCALLTYPE GetLOD(LPDWORD) override;
 
     PixelView View() const { return {FMemory.get(), FPitch, FWidth, FHeight, FFormat.BytesPerPixel()}; }
+    // The pixels averaged down by halves, level times (1 is half the size each way), for
+    // stretches that shrink a lot; kept until the pixels change. Empty (no pixels) when
+    // the memory cannot be had.
+    PixelView Reduced(uint32_t level);
     const PixelFormat& Format() const { return FFormat; }
     bool Busy() const { return FLocked || FDcOut; }
     const SoftDxDeviceContext* DeviceContext() const { return FDcOut ? &FDc : nullptr; }
@@ -105,6 +109,12 @@ private:
     SoftDxClipper* FClipper = nullptr;
     DWORD FUniqueness = 1;
     std::vector<uint32_t> FXrgb;  // scratch for presenting surfaces that are not 32-bit
+    struct Reduction {
+        std::unique_ptr<uint32_t[]> Pixels;
+        uint32_t Width = 0, Height = 0;
+    };
+    std::vector<Reduction> FReductions;  // level 1 first
+    DWORD FReductionsOf = 0;             // the uniqueness value they were made from
 };
 
 }  // namespace softdx

@@ -1,12 +1,18 @@
 // Blt, BltFast and Flip of the software DirectDraw's surfaces, and presentation.
 // A primary surface without back buffers is what the user sees directly (windowed
 // rendering), so it is presented after each change to it: a Blt, an Unlock, a ReleaseDC.
+// Stretches take the source pixel under each destination pixel's centre. One that shrinks
+// by half or more both ways, in a 32-bit format of 8-bit channels and without colour keys,
+// takes it from a copy of the source averaged down by halves, as filtering blitters do:
+// a photograph shrunk a lot stays smooth instead of sparkling as it moves, and far less
+// memory is read for each frame.
 // Not implemented: raster operations other than SRCCOPY, BLACKNESS and WHITENESS, the
 // DDBLT_DDFX effects (mirroring, rotation), alpha and z blits (DDERR_UNSUPPORTED, or
 // DDERR_NORASTEROPHW for the other raster operations); clip lists (a clipper only names
 // the window a windowed primary is shown in).
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "SoftDxSurface.h"
@@ -42,6 +48,36 @@ bool SameLayout(const PixelFormat& a, const PixelFormat& b)
 }
 
 KeyRange Key(const DDCOLORKEY& key) { return {true, key.dwColorSpaceLowValue, key.dwColorSpaceHighValue}; }
+
+// Whether each channel is a whole byte, so that averaging bytes averages colours.
+bool ByteChannels(const PixelFormat& f)
+{
+    auto byteMask = [](uint32_t mask) { return mask == 0 || mask == 0xFF || mask == 0xFF00 || mask == 0xFF0000 || mask == 0xFF000000; };
+    return f.Bits == 32 && !f.Indexed && byteMask(f.RedMask) && byteMask(f.GreenMask) && byteMask(f.BlueMask) &&
+           byteMask(f.AlphaMask);
+}
+
+// The average of four pixels, each byte on its own, rounded half up.
+inline uint32_t Average4(uint32_t a, uint32_t b, uint32_t c, uint32_t d)
+{
+    constexpr uint32_t Even = 0x00FF00FF;
+    const uint32_t low = (a & Even) + (b & Even) + (c & Even) + (d & Even) + 0x00020002;
+    const uint32_t high = ((a >> 8) & Even) + ((b >> 8) & Even) + ((c >> 8) & Even) + ((d >> 8) & Even) + 0x00020002;
+    return ((low >> 2) & Even) | (((high >> 2) & Even) << 8);
+}
+
+// Halves a 32-bit picture: each pixel the average of a 2 x 2 block (an odd last row or
+// column is left out).
+void Halve(const PixelView& in, uint32_t* out, uint32_t width, uint32_t height)
+{
+    for (uint32_t y = 0; y < height; ++y) {
+        const auto* upper = reinterpret_cast<const uint32_t*>(in.At(0, int32_t(2 * y)));
+        const auto* lower = reinterpret_cast<const uint32_t*>(in.At(0, int32_t(2 * y + 1)));
+        uint32_t* row = out + size_t{y} * width;
+        for (uint32_t x = 0; x < width; ++x)
+            row[x] = Average4(upper[2 * x], upper[2 * x + 1], lower[2 * x], lower[2 * x + 1]);
+    }
+}
 
 }  // namespace
 
@@ -111,6 +147,26 @@ HRESULT SoftDxSurface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 source, LPRECT 
         in = {copy.data(), ptrdiff_t(rowBytes), w, h, FFormat.BytesPerPixel()};
         inRect = {0, 0, LONG(w), LONG(h)};
     }
+    if (copy.empty() && !sourceKey.Enabled && !destKey.Enabled && ByteChannels(FFormat)) {
+        const uint32_t sw = uint32_t(sr.right - sr.left), sh = uint32_t(sr.bottom - sr.top);
+        const uint32_t dw = uint32_t(dr.right - dr.left), dh = uint32_t(dr.bottom - dr.top);
+        uint32_t level = 0;
+        while (level < 16 && (sw >> (level + 1)) >= dw && (sh >> (level + 1)) >= dh) ++level;
+        const PixelView reduced = level ? from->Reduced(level) : PixelView{};
+        if (reduced.Bits) {
+            // The same part of the picture at the smaller scale, at least one pixel of it.
+            const auto scale = [&](LONG v, uint32_t limit, bool up) {
+                const int64_t step = int64_t{1} << level;
+                return LONG(std::min<int64_t>((up ? v + step - 1 : v) / step, limit));
+            };
+            RECT r{scale(sr.left, reduced.Width - 1, false), scale(sr.top, reduced.Height - 1, false),
+                   scale(sr.right, reduced.Width, true), scale(sr.bottom, reduced.Height, true)};
+            r.right = std::max(r.right, r.left + 1);
+            r.bottom = std::max(r.bottom, r.top + 1);
+            in = reduced;
+            inRect = r;
+        }
+    }
     StretchCopy(View(), dr, in, inRect, sourceKey, destKey, FFormat.ValueMask());
     ++FUniqueness;
     PresentIfVisible();
@@ -161,6 +217,30 @@ HRESULT SoftDxSurface::Flip(LPDIRECTDRAWSURFACE7 target, DWORD flags)
         SleepUntil(until);
     }
     return DD_OK;
+}
+
+PixelView SoftDxSurface::Reduced(uint32_t level)
+{
+    if (FReductionsOf != FUniqueness) {
+        FReductions.clear();
+        FReductionsOf = FUniqueness;
+    }
+    while (FReductions.size() < level) {
+        const PixelView in = FReductions.empty() ? View()
+                                                 : PixelView{reinterpret_cast<uint8_t*>(FReductions.back().Pixels.get()),
+                                                             ptrdiff_t(FReductions.back().Width) * 4,
+                                                             FReductions.back().Width, FReductions.back().Height, 4};
+        Reduction next;
+        next.Width = in.Width / 2;
+        next.Height = in.Height / 2;
+        if (!next.Width || !next.Height) return {};
+        next.Pixels.reset(new (std::nothrow) uint32_t[size_t{next.Width} * next.Height]);
+        if (!next.Pixels) return {};
+        Halve(in, next.Pixels.get(), next.Width, next.Height);
+        FReductions.push_back(std::move(next));
+    }
+    const Reduction& r = FReductions[level - 1];
+    return {reinterpret_cast<uint8_t*>(r.Pixels.get()), ptrdiff_t(r.Width) * 4, r.Width, r.Height, 4};
 }
 
 void SoftDxSurface::PresentIfVisible()

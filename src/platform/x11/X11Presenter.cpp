@@ -92,6 +92,16 @@ X11Presenter::X11Presenter(Display* display) : FDisplay(display)
 X11Presenter::~X11Presenter()
 {
     DropImage();
+    // Surfaces may outlive the presenter; their memory stays theirs, and closing the
+    // connection lets the server drop its side of each segment.
+    for (auto& [address, segment] : FFrames) {
+        if (segment.Image) {
+            segment.Image->data = nullptr;
+            XDestroyImage(segment.Image);
+        }
+        delete static_cast<XShmSegmentInfo*>(segment.Info);
+    }
+    FFrames.clear();
     if (FGc) XFreeGC(FDisplay, FGc);
     XCloseDisplay(FDisplay);
 }
@@ -142,19 +152,25 @@ void X11Presenter::DropImage()
     FImageWidth = FImageHeight = 0;
 }
 
-bool X11Presenter::PrepareImage(unsigned long window, uint32_t width, uint32_t height)
+bool X11Presenter::WindowTakesFrames(unsigned long window)
 {
+    if (window == FCheckedWindow) return FCheckedWindowTakesFrames;
     XWindowAttributes attributes;
-    {
-        ErrorTrap trap(FDisplay);
-        if (!XGetWindowAttributes(FDisplay, window, &attributes) || trap.Failed()) return false;
-    }
-    if (!DirectPixels(FDisplay, attributes.visual, attributes.depth)) return false;
-    if (window != FGcWindow) {
-        if (FGc) XFreeGC(FDisplay, FGc);
-        FGc = XCreateGC(FDisplay, window, 0, nullptr);
-        FGcWindow = window;
-    }
+    // Fails (zero) for a window that is gone; the caller's trap keeps the error quiet.
+    if (!XGetWindowAttributes(FDisplay, window, &attributes)) return false;
+    FCheckedWindow = window;
+    FCheckedVisual = attributes.visual;
+    FCheckedDepth = attributes.depth;
+    FCheckedWindowTakesFrames = DirectPixels(FDisplay, attributes.visual, attributes.depth);
+    return FCheckedWindowTakesFrames;
+}
+
+bool X11Presenter::PrepareImage(uint32_t width, uint32_t height)
+{
+    // The window's visual, as WindowTakesFrames found it.
+    XWindowAttributes attributes;
+    attributes.visual = static_cast<Visual*>(FCheckedVisual);
+    attributes.depth = FCheckedDepth;
     if ((FShmImage || FPlainImage) && FImageWidth == width && FImageHeight == height &&
         FImageDepth == attributes.depth && FImageVisual == attributes.visual)
         return true;
@@ -204,6 +220,80 @@ bool X11Presenter::PrepareImage(unsigned long window, uint32_t width, uint32_t h
     return true;
 }
 
+SoftDxPixelMemory X11Presenter::AllocateFrame(size_t bytes)
+{
+    if (!FShmAllowed || bytes == 0) return {};
+    auto* info = new XShmSegmentInfo{};
+    info->shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    void* address = info->shmid >= 0 ? shmat(info->shmid, nullptr, 0) : reinterpret_cast<void*>(-1);
+    bool attached = false;
+    if (address != reinterpret_cast<void*>(-1)) {
+        info->shmaddr = static_cast<char*>(address);
+        info->readOnly = True;
+        ErrorTrap trap(FDisplay);
+        attached = XShmAttach(FDisplay, info) && !trap.Failed();
+    }
+    // Marked for removal now, so the segment goes when both sides let go of it.
+    if (info->shmid >= 0) shmctl(info->shmid, IPC_RMID, nullptr);
+    if (!attached) {
+        if (address != reinterpret_cast<void*>(-1)) shmdt(address);
+        delete info;
+        return {};
+    }
+    auto* pixels = static_cast<uint8_t*>(address);
+    FFrames[pixels] = FrameSegment{info, nullptr, bytes};
+    std::weak_ptr<X11Presenter> self = weak_from_this();
+    return SoftDxPixelMemory(pixels, SoftDxMemoryRelease{[self](uint8_t* p) {
+                                 if (const auto presenter = self.lock()) presenter->ForgetFrame(p);
+                                 shmdt(p);
+                             }});
+}
+
+void X11Presenter::ForgetFrame(uint8_t* address)
+{
+    const auto found = FFrames.find(address);
+    if (found == FFrames.end()) return;
+    FrameSegment& segment = found->second;
+    if (segment.Image) {
+        segment.Image->data = nullptr;
+        XDestroyImage(segment.Image);
+    }
+    auto* info = static_cast<XShmSegmentInfo*>(segment.Info);
+    XShmDetach(FDisplay, info);
+    // The server must be done with the segment before the memory goes.
+    XSync(FDisplay, False);
+    delete info;
+    FFrames.erase(found);
+}
+
+bool X11Presenter::PresentDirect(unsigned long window, const uint32_t* pixels, uint32_t width, uint32_t height,
+                                 size_t pitchBytes)
+{
+    if (!FShmAllowed) return false;
+    const auto found = FFrames.find(reinterpret_cast<const uint8_t*>(pixels));
+    if (found == FFrames.end()) return false;
+    FrameSegment& segment = found->second;
+    XImage* image = segment.Image;
+    if (!image || uint32_t(image->width) != width || uint32_t(image->height) != height ||
+        image->depth != FCheckedDepth) {
+        if (image) {
+            image->data = nullptr;
+            XDestroyImage(image);
+            segment.Image = nullptr;
+        }
+        auto* info = static_cast<XShmSegmentInfo*>(segment.Info);
+        image = XShmCreateImage(FDisplay, static_cast<Visual*>(FCheckedVisual), FCheckedDepth, ZPixmap, info->shmaddr,
+                                info, width, height);
+        if (!image) return false;
+        segment.Image = image;
+    }
+    if (size_t(image->bytes_per_line) != pitchBytes || size_t(image->bytes_per_line) * height > segment.Bytes)
+        return false;
+    XShmPutImage(FDisplay, window, FGc, image, 0, 0, 0, 0, width, height, False);
+    ++FDirectFrames;
+    return true;
+}
+
 bool X11Presenter::Present(HWND window, const uint32_t* pixels, uint32_t width, uint32_t height, size_t pitchBytes)
 {
     const auto id = static_cast<unsigned long>(reinterpret_cast<uintptr_t>(window));
@@ -211,20 +301,28 @@ bool X11Presenter::Present(HWND window, const uint32_t* pixels, uint32_t width, 
     Window root;
     int x, y;
     unsigned int windowWidth = 0, windowHeight = 0, border, depth;
-    {
-        ErrorTrap trap(FDisplay);
-        if (!XGetGeometry(FDisplay, id, &root, &x, &y, &windowWidth, &windowHeight, &border, &depth) || trap.Failed())
-            return false;
-    }
-    if (!PrepareImage(id, windowWidth, windowHeight)) return false;
-    XImage* image = FShmImage ? FShmImage : FPlainImage;
-    X11ScaleFrame(pixels, width, height, pitchBytes, reinterpret_cast<uint32_t*>(image->data), windowWidth,
-                  windowHeight, size_t(image->bytes_per_line));
+    // One trap for the whole frame: a window that went away makes the calls fail (zero)
+    // and the error is only counted.
     ErrorTrap trap(FDisplay);
-    if (FShmImage)
-        XShmPutImage(FDisplay, id, FGc, image, 0, 0, 0, 0, windowWidth, windowHeight, False);
-    else
-        XPutImage(FDisplay, id, FGc, image, 0, 0, 0, 0, windowWidth, windowHeight);
+    if (!XGetGeometry(FDisplay, id, &root, &x, &y, &windowWidth, &windowHeight, &border, &depth)) return false;
+    if (!WindowTakesFrames(id)) return false;
+    if (id != FGcWindow) {
+        if (FGc) XFreeGC(FDisplay, FGc);
+        FGc = XCreateGC(FDisplay, id, 0, nullptr);
+        FGcWindow = id;
+    }
+    const bool direct =
+        windowWidth == width && windowHeight == height && PresentDirect(id, pixels, width, height, pitchBytes);
+    if (!direct) {
+        if (!PrepareImage(windowWidth, windowHeight)) return false;
+        XImage* image = FShmImage ? FShmImage : FPlainImage;
+        X11ScaleFrame(pixels, width, height, pitchBytes, reinterpret_cast<uint32_t*>(image->data), windowWidth,
+                      windowHeight, size_t(image->bytes_per_line));
+        if (FShmImage)
+            XShmPutImage(FDisplay, id, FGc, image, 0, 0, 0, 0, windowWidth, windowHeight, False);
+        else
+            XPutImage(FDisplay, id, FGc, image, 0, 0, 0, 0, windowWidth, windowHeight);
+    }
     // Waiting for the server also keeps the next frame from overwriting shared pixels
     // the server is still reading.
     return !trap.Failed();

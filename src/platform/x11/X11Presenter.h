@@ -4,6 +4,7 @@
 // a connection of its own (XOpenDisplay), used only by the thread that presents, so it
 // never competes with the toolkit's connection for events.
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -13,7 +14,7 @@ typedef struct _XDisplay Display;
 typedef struct _XGC* GC;
 struct _XImage;
 
-class X11Presenter : public ISoftDxPresenter {
+class X11Presenter : public ISoftDxPresenter, public std::enable_shared_from_this<X11Presenter> {
 public:
     // Null when the display (null: $DISPLAY) cannot be opened.
     static std::shared_ptr<X11Presenter> Open(const char* displayName = nullptr);
@@ -25,17 +26,40 @@ public:
     // The sizes XRandR knows, or the screen's own size without XRandR.
     std::vector<SoftDxSize> MonitorModes() override;
     bool Present(HWND window, const uint32_t* pixels, uint32_t width, uint32_t height, size_t pitchBytes) override;
+    // A shared-memory segment the server has attached; empty without shared memory.
+    SoftDxPixelMemory AllocateFrame(size_t bytes) override;
 
     // Shared memory is used when the server offers it and attaching works (a local
     // server); plain XPutImage otherwise. Tests turn it off to check the other path.
     void DisableSharedMemory();
     bool UsesSharedMemory() const { return FShmImage != nullptr; }
+    // How many frames went to the server straight from a surface's own memory.
+    uint64_t DirectFrames() const { return FDirectFrames; }
 
 private:
     explicit X11Presenter(Display* display);
     // An image of the window's size, made anew when the size or visual changes.
-    bool PrepareImage(unsigned long window, uint32_t width, uint32_t height);
+    bool PrepareImage(uint32_t width, uint32_t height);
     void DropImage();
+    // Whether the window's pixels are 0x00RRGGBB in 32 bits; asked once per window.
+    bool WindowTakesFrames(unsigned long window);
+    // Shows a frame that lies in one of the frame segments, of the window's size; false
+    // when it does not, and the frame is copied instead.
+    bool PresentDirect(unsigned long window, const uint32_t* pixels, uint32_t width, uint32_t height,
+                       size_t pitchBytes);
+    void ForgetFrame(uint8_t* address);
+
+    struct FrameSegment {
+        void* Info = nullptr;  // XShmSegmentInfo
+        _XImage* Image = nullptr;
+        size_t Bytes = 0;
+    };
+    std::map<const uint8_t*, FrameSegment> FFrames;
+    uint64_t FDirectFrames = 0;
+    unsigned long FCheckedWindow = 0;
+    bool FCheckedWindowTakesFrames = false;
+    void* FCheckedVisual = nullptr;
+    int FCheckedDepth = 0;
 
     Display* FDisplay;
     bool FShmAllowed = true;

@@ -134,7 +134,7 @@ TEST_F(SoftDxBlt, StretchesTakeThePixelUnderEachDestinationCentre)
         {f32, 0xFFFFFFFF, {0, 0, 64, 48}, {0, 0, 64, 48}},        // plain copy
         {f32, 0xFFFFFFFF, {3, 5, 60, 41}, {1, 2, 40, 25}},        // shrink
         {f32, 0xFFFFFFFF, {10, 10, 17, 13}, {0, 0, 70, 50}},      // enlarge
-        {f32, 0xFFFFFFFF, {0, 0, 64, 48}, {5, 4, 6, 5}},          // down to one pixel
+        {RgbFormat(16, 0xF800, 0x7E0, 0x1F), 0xFFFF, {0, 0, 64, 48}, {5, 4, 6, 5}},  // down to one pixel
         {f32, 0xFFFFFFFF, {1, 1, 62, 47}, {0, 0, 37, 61}},        // shrink one way, grow the other
         {IndexedFormat(), 0xFF, {2, 3, 50, 40}, {0, 0, 31, 70}},  // other pixel sizes share the rule
         {RgbFormat(16, 0xF800, 0x7E0, 0x1F), 0xFFFF, {0, 0, 64, 48}, {3, 3, 70, 33}},
@@ -185,6 +185,71 @@ TEST_F(SoftDxBlt, LargeShrinkMatchesTheReferenceAtEveryPixel)
         for (int32_t x = 0; x < 1920; ++x)
             wrong += out[y * 1920 + x] != in[Sample(y, 1080, 1, 1688) * 3001 + Sample(x, 1920, 1, 3000)];
     EXPECT_EQ(wrong, 0);
+    source->Release();
+    destination->Release();
+}
+
+TEST_F(SoftDxBlt, ShrinksByHalfOrMoreSampleThePictureAveragedDownByHalves)
+{
+    Normal();
+    constexpr uint32_t W = 64, H = 48;
+    IDirectDrawSurface7* source = Offscreen(W, H);
+    IDirectDrawSurface7* destination = Offscreen(32, 32);
+    // The averages at each level, worked out independently of the blitter.
+    auto average = [](const std::vector<uint32_t>& in, uint32_t width, uint32_t height) {
+        std::vector<uint32_t> out;
+        for (uint32_t y = 0; y < height / 2; ++y)
+            for (uint32_t x = 0; x < width / 2; ++x) {
+                uint32_t value = 0;
+                for (int shift = 0; shift < 32; shift += 8) {
+                    uint32_t sum = 2;
+                    for (uint32_t dy = 0; dy < 2; ++dy)
+                        for (uint32_t dx = 0; dx < 2; ++dx) sum += (in[(2 * y + dy) * width + 2 * x + dx] >> shift) & 0xFF;
+                    value |= (sum / 4) << shift;
+                }
+                out.push_back(value);
+            }
+        return out;
+    };
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round == 0 ? "first pixels" : "after the pixels changed");
+        Scribble(source, W, H, 11 + round, 0xFFFFFFFF);
+        const auto in = Snapshot(source, W, H);
+        const auto half = average(in, W, H), quarter = average(half, W / 2, H / 2);
+
+        // 64 x 48 to 32 x 24 is exactly the first level.
+        RECT to{0, 0, 32, 24};
+        ASSERT_EQ(destination->Blt(&to, source, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+        auto out = Snapshot(destination, 32, 32);
+        int wrong = 0;
+        for (uint32_t y = 0; y < 24; ++y)
+            for (uint32_t x = 0; x < 32; ++x) wrong += out[y * 32 + x] != half[y * 32 + x];
+        EXPECT_EQ(wrong, 0) << "halved";
+
+        // A part of the picture shrunk about five times: the second level, sampled at the
+        // centres, over the same part of it.
+        RECT from{8, 4, 56, 44}, small{0, 0, 9, 8};
+        ASSERT_EQ(destination->Blt(&small, source, &from, DDBLT_WAIT, nullptr), DD_OK);
+        out = Snapshot(destination, 32, 32);
+        wrong = 0;
+        for (uint32_t y = 0; y < 8; ++y)
+            for (uint32_t x = 0; x < 9; ++x)
+                wrong += out[y * 32 + x] != quarter[Sample(y, 8, 1, 10) * 16 + Sample(x, 9, 2, 12)];
+        EXPECT_EQ(wrong, 0) << "quartered";
+    }
+
+    // With a colour key every pixel is the picture's own: an average could match no key.
+    Scribble(source, W, H, 21, 0x00FFFFFF);
+    const auto in = Snapshot(source, W, H);
+    DDCOLORKEY key{0xFF000000, 0xFF000000};
+    ASSERT_EQ(source->SetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
+    RECT to{0, 0, 16, 12};
+    ASSERT_EQ(destination->Blt(&to, source, nullptr, DDBLT_KEYSRC | DDBLT_WAIT, nullptr), DD_OK);
+    const auto out = Snapshot(destination, 32, 32);
+    int wrong = 0;
+    for (uint32_t y = 0; y < 12; ++y)
+        for (uint32_t x = 0; x < 16; ++x) wrong += out[y * 32 + x] != in[Sample(y, 12, 0, H) * W + Sample(x, 16, 0, W)];
+    EXPECT_EQ(wrong, 0) << "keyed";
     source->Release();
     destination->Release();
 }

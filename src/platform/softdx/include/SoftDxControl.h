@@ -3,6 +3,8 @@
 // Flip paces itself by, and injected failures for tests. Nothing of DirectX's own.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -15,6 +17,20 @@ struct SoftDxSize {
     friend bool operator==(const SoftDxSize&, const SoftDxSize&) = default;
 };
 
+// Pixels of a surface. Memory from malloc unless a presenter gave its own (then its own
+// release, which must work after the presenter is gone).
+struct SoftDxMemoryRelease {
+    std::function<void(uint8_t*)> Release;
+    void operator()(uint8_t* pixels) const
+    {
+        if (Release)
+            Release(pixels);
+        else
+            std::free(pixels);
+    }
+};
+using SoftDxPixelMemory = std::unique_ptr<uint8_t, SoftDxMemoryRelease>;
+
 // Shows finished frames and tells what the screen offers. Frames arrive as 32-bit
 // 0x00RRGGBB pixels whatever the surface's own format; the presenter scales them to the
 // window smoothly, keeping proportions, with black bars where the shapes differ.
@@ -26,6 +42,10 @@ public:
     virtual std::vector<SoftDxSize> MonitorModes() = 0;
     // False when the frame could not be shown (no such window, server gone).
     virtual bool Present(HWND window, const uint32_t* pixels, uint32_t width, uint32_t height, size_t pitchBytes) = 0;
+    // Zeroed memory for the buffers of a flip chain, which Present can then show without a
+    // copy when the frame fits the window exactly (memory the X server shares); empty when
+    // the presenter has no such memory, and the surface takes its own.
+    virtual SoftDxPixelMemory AllocateFrame(size_t /*bytes*/) { return {}; }
 };
 
 // A presenter without a screen: a configurable size, and the last frame kept for tests.

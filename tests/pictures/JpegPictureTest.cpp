@@ -1,0 +1,151 @@
+// Decoding a JPEG straight into 32-bit rows: the same pixels as the bitmap loader gives, the
+// same verdict on damaged files, and the pictures it leaves to the bitmap loader.
+#include "pictures/PictureLoader.h"
+
+#include "framework/Bitmap.h"
+#include "support/JpegMaker.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+TPicture Noisy(int width, int height, uint32_t seed)
+{
+    std::mt19937 random(seed);
+    TPicture picture(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.At(x, y) = {static_cast<uint8_t>(x * 5 + random() % 40), static_cast<uint8_t>(y * 7 + random() % 40),
+                                static_cast<uint8_t>(random())};
+    return picture;
+}
+
+// Decodes the file both ways. Straight: false when Open or DecodeInto fails. The rows of
+// the straight decode are wider than the picture, and their padding must stay untouched.
+struct TBothWays {
+    bool Bitmap = false, Opened = false, Possible = false, Straight = false;
+    int Mismatches = 0;
+    bool PaddingTouched = false;
+};
+
+TBothWays DecodeBothWays(const std::string& path)
+{
+    TBothWays result;
+    TBitmap bitmap;
+    result.Bitmap = LoadJpegIntoBitmap(bitmap, "", path);
+    TJpegPicture jpeg;
+    result.Opened = jpeg.Open(path);
+    result.Possible = result.Opened && jpeg.DecodesStraight();
+    if (!result.Possible) return result;
+    const int width = jpeg.Width(), height = jpeg.Height();
+    const ptrdiff_t pitch = (width + 3) * 4;
+    std::vector<uint8_t> rows(static_cast<size_t>(pitch) * height, 0xA5);
+    result.Straight = jpeg.DecodeInto(rows.data(), pitch);
+    if (!result.Straight || !result.Bitmap) return result;
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* in = bitmap.ScanLine(y);
+        const auto* out = reinterpret_cast<const uint32_t*>(rows.data() + y * pitch);
+        for (int x = 0; x < width; ++x, in += 3)
+            result.Mismatches += out[x] != (uint32_t(in[2]) << 16 | uint32_t(in[1]) << 8 | in[0]);
+        for (int x = width; x < width + 3; ++x) result.PaddingTouched |= out[x] != 0xA5A5A5A5u;
+    }
+    return result;
+}
+
+class JpegPictureTest : public ::testing::Test {
+protected:
+    std::string Write(const std::string& name, const std::string& bytes) { return Folder.WriteFile(name, bytes).string(); }
+    TempDir Folder;
+};
+
+}  // namespace
+
+TEST_F(JpegPictureTest, GivesTheBitmapLoadersPixelsInEveryEncoding)
+{
+    TJpegOptions progressive, arithmetic, restart, subsampled, grey;
+    progressive.Progressive = true;
+    grey.Colour = TJpegColour::Grayscale;
+    arithmetic.Arithmetic = true;
+    restart.RestartRows = 1;
+    subsampled.Subsample420 = true;
+    int round = 0;
+    for (const TJpegOptions& options : {TJpegOptions{}, progressive, arithmetic, restart, subsampled, grey}) {
+        SCOPED_TRACE(round);
+        const std::string path = Write("p" + std::to_string(round) + ".jpg", MakeJpeg(Noisy(37, 29, round), options));
+        ++round;
+        const TBothWays both = DecodeBothWays(path);
+        ASSERT_TRUE(both.Bitmap);
+        ASSERT_TRUE(both.Straight);
+        EXPECT_EQ(both.Mismatches, 0);
+        EXPECT_FALSE(both.PaddingTouched);
+    }
+}
+
+TEST_F(JpegPictureTest, LeavesTurnedAndCmykPicturesToTheBitmapLoader)
+{
+    TJpegOptions turned;
+    turned.Orientation = 6;
+    TJpegPicture jpeg;
+    ASSERT_TRUE(jpeg.Open(Write("turned.jpg", MakeJpeg(Noisy(20, 10, 1), turned))));
+    EXPECT_FALSE(jpeg.DecodesStraight());
+    std::vector<uint8_t> rows(20 * 10 * 4);
+    EXPECT_FALSE(jpeg.DecodeInto(rows.data(), 80));
+
+    TJpegOptions ink;
+    ink.Colour = TJpegColour::AdobeCmyk;
+    TJpegPicture cmyk;
+    ASSERT_TRUE(cmyk.Open(Write("ink.jpg", MakeJpeg(Noisy(20, 10, 1), ink))));
+    EXPECT_FALSE(cmyk.DecodesStraight()) << "CMYK is converted by the bitmap loader";
+
+    TJpegOptions upright;
+    upright.Orientation = 1;
+    TJpegPicture plain;
+    ASSERT_TRUE(plain.Open(Write("upright.jpg", MakeJpeg(Noisy(20, 10, 1), upright))));
+    EXPECT_TRUE(plain.DecodesStraight());
+    EXPECT_EQ(plain.Width(), 20);
+    EXPECT_EQ(plain.Height(), 10);
+    EXPECT_TRUE(plain.DecodeInto(rows.data(), 80));
+    EXPECT_FALSE(plain.DecodeInto(rows.data(), 80)) << "a decoder decodes once";
+}
+
+TEST_F(JpegPictureTest, RefusesWhatTheBitmapLoaderRefuses)
+{
+    TJpegPicture missing;
+    EXPECT_FALSE(missing.Open(Folder.Path().string() + "/none.jpg"));
+    TJpegPicture text;
+    EXPECT_FALSE(text.Open(Write("text.jpg", "not a picture at all")));
+
+    // Cuts and random damage: wherever the straight decoder gets as far as decoding, its
+    // verdict and its pixels are the bitmap loader's.
+    std::mt19937 random(777);
+    TJpegOptions progressive;
+    progressive.Progressive = true;
+    int compared = 0, refusedInData = 0;
+    for (const TJpegOptions& options : {TJpegOptions{}, progressive}) {
+        const std::string good = MakeJpeg(Noisy(40, 24, 5), options);
+        for (int round = 0; round < 200; ++round) {
+            std::string bad = good;
+            if (round % 4 == 0)
+                bad.resize(random() % good.size());
+            else
+                for (int i = 0; i < 1 + int(random() % 5); ++i) bad[random() % bad.size()] = static_cast<char>(random());
+            const TBothWays both = DecodeBothWays(Write("bad.jpg", bad));
+            if (!both.Opened) {
+                EXPECT_FALSE(both.Bitmap) << "round " << round << ": a header only the bitmap loader reads";
+                continue;
+            }
+            if (!both.Possible) continue;  // damage that made a turned or CMYK header
+            EXPECT_EQ(both.Straight, both.Bitmap) << "round " << round;
+            EXPECT_EQ(both.Mismatches, 0) << "round " << round;
+            ++compared;
+            refusedInData += !both.Straight;
+        }
+    }
+    EXPECT_GT(compared, 100);
+    EXPECT_GT(refusedInData, 0) << "some damage must be fatal only past the header";
+}
