@@ -1,5 +1,7 @@
 #include "show/ScreenUnit.h"
 
+#include <chrono>
+#include <cinttypes>
 #include <cstdlib>
 
 #include "core/Random.h"
@@ -31,6 +33,14 @@ TShowSettings ReadShowSettings()
 namespace {
 constexpr int32_t IgnoredMessages = 100;
 constexpr int MouseTolerance = 5;
+
+int64_t TraceClock()
+{
+    // The steady clock is the system's monotonic one, so a test can compare its own
+    // readings with the trace's.
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 // Keeps the device running through a failure for the length of one call: a picture that
 // cannot be loaded is skipped, and must not stop the show or open a box nobody sees.
@@ -111,10 +121,53 @@ TScrnFrm::~TScrnFrm()
 {
     // A form freed without closing must not leave the cursor hidden.
     if (FCursorHidden) ShowCursor(true);
+    CloseTrace();
+}
+
+// A diagnostic for tests and benchmarks, off unless the environment variable
+// VELLUMINE_SHOW_TRACE names a file. The show then appends to it one line per picture it
+// starts:
+//   picture <width>x<height> animation <type> focus <x>,<y> file <path>
+// and one per frame it draws and flips:
+//   frame <n> progress <p> rect <left>,<top>,<right>,<bottom> drawn <start>-<end>
+// where p is printed so that it reads back as the same 32-bit value, and start and end are
+// steady-clock microseconds taken before the blit and once the flip has returned: the frame
+// was handed to the screen between the two. The file is buffered and written out when the
+// show closes, so a reader waits for the program to end.
+void TScrnFrm::OpenTrace()
+{
+    if (FTrace) return;
+    const char* path = std::getenv("VELLUMINE_SHOW_TRACE");
+    if (!path || !*path) return;
+    FTrace = std::fopen(path, "a");
+}
+
+void TScrnFrm::CloseTrace()
+{
+    if (!FTrace) return;
+    std::fclose(FTrace);
+    FTrace = nullptr;
+}
+
+void TScrnFrm::TracePicture()
+{
+    if (!FTrace) return;
+    const TPoint focus = FAnimation.Focus();
+    std::fprintf(FTrace, "picture %dx%d animation %d focus %d,%d file %s\n", FAnimation.PictureWidth(),
+                 FAnimation.PictureHeight(), FAnimation.Animation(), focus.X, focus.Y, FCurrentPicture.c_str());
+}
+
+void TScrnFrm::TraceFrame(int64_t startMicroseconds, TRect source)
+{
+    if (!FTrace) return;
+    std::fprintf(FTrace, "frame %" PRIu64 " progress %.9g rect %d,%d,%d,%d drawn %" PRId64 "-%" PRId64 "\n",
+                 ++FTracedFrames, static_cast<double>(FAnimation.Progress()), source.Left, source.Top, source.Right,
+                 source.Bottom, startMicroseconds, TraceClock());
 }
 
 void TScrnFrm::FormCreate(TObject*)
 {
+    OpenTrace();
     Randomize();
     FAnimation.SetSpeed(5);
 
@@ -195,6 +248,7 @@ void TScrnFrm::FormClose(TObject*, TCloseAction& action)
         ShowCursor(true);
         FCursorHidden = false;
     }
+    CloseTrace();
     action = caFree;
 }
 
@@ -212,6 +266,7 @@ void TScrnFrm::WDirectXAfterStart(TObject*)
     if (FFirstPlaced || !FHavePicture || !WSurface->Active()) return;
     FFirstPlaced = true;
     FAnimation.PlacePicture(WSurface->Width, WSurface->Height);
+    TracePicture();
 }
 
 void TScrnFrm::WDirectXIdle(TObject*, bool&)
@@ -225,10 +280,12 @@ void TScrnFrm::WDirectXIdle(TObject*, bool&)
     if (!back || !back->Active() || !picture) return;
     const TRect out = WDirectX->OutputRect();
     const TRect source = FAnimation.SourceRect();
+    const int64_t started = FTrace ? TraceClock() : 0;
     back->BltCoords(out.Left, out.Top, out.Right, out.Bottom, picture, source.Left, source.Top, source.Right,
                     source.Bottom);
     back->ReleaseHandle();
     WDirectX->Flip();
+    TraceFrame(started, source);
 }
 
 void TScrnFrm::tmrAnimTimer(TObject*)
@@ -304,6 +361,7 @@ void TScrnFrm::ShowNextPicture()
         if (!LoadIntoSurface(name)) continue;
         FCurrentPicture = name;
         FAnimation.StartPicture(WSurface->Width, WSurface->Height);
+        TracePicture();
         return;
     }
     StopShowingPictures();

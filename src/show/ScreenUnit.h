@@ -4,6 +4,7 @@
 // picture and closes itself on the first real user input.
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -87,6 +88,11 @@ private:
     void SelectHostWindowMode();
     // Closes the form once ShowEndRequested is set; true when it did.
     bool EndWhenRequested();
+    // The trace for tests and benchmarks (see ScreenUnit.cpp); all do nothing without it.
+    void OpenTrace();
+    void CloseTrace();
+    void TracePicture();
+    void TraceFrame(int64_t startMicroseconds, TRect source);
 
     TPoint FStartCursor;
     bool FHavePicture = false;
@@ -100,4 +106,6 @@ private:
     bool FCursorHidden = false;
     bool FFirstPlaced = false;
     bool FClosing = false;
+    std::FILE* FTrace = nullptr;
+    uint64_t FTracedFrames = 0;
 };
