@@ -57,9 +57,46 @@ protected:
 
     static HWND Handle(Window w) { return reinterpret_cast<HWND>(uintptr_t{w}); }
 
+    // A full-screen flip chain in the given mode, shown in window w.
+    void MakeFlipChain(Window w, DWORD width, DWORD height, DWORD bits, DWORD backBuffers)
+    {
+        void* made = nullptr;
+        ASSERT_EQ(DirectDrawCreateEx(nullptr, &made, IID_IDirectDraw7, nullptr), DD_OK);
+        DirectDraw = static_cast<IDirectDraw7*>(made);
+        ASSERT_EQ(DirectDraw->SetCooperativeLevel(Handle(w), 0x17), DD_OK);
+        ASSERT_EQ(DirectDraw->SetDisplayMode(width, height, bits, 0, 0), DD_OK);
+        DDSURFACEDESC2 d;
+        std::memset(&d, 0, sizeof d);
+        d.dwSize = sizeof d;
+        d.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+        d.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
+        d.dwBackBufferCount = backBuffers;
+        ASSERT_EQ(DirectDraw->CreateSurface(&d, &Front, nullptr), DD_OK);
+        DDSCAPS2 caps{};
+        caps.dwCaps = DDSCAPS_BACKBUFFER;
+        ASSERT_EQ(Front->GetAttachedSurface(&caps, &Back), DD_OK);
+    }
+    void ReleaseFlipChain()
+    {
+        Back->Release();
+        Front->Release();
+        DirectDraw->Release();
+    }
+    static void Fill(IDirectDrawSurface7* surface, RECT* rect, DWORD colour)
+    {
+        DDBLTFX fx;
+        std::memset(&fx, 0, sizeof fx);
+        fx.dwSize = sizeof fx;
+        fx.dwFillColor = colour;
+        ASSERT_EQ(surface->Blt(rect, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx), DD_OK);
+    }
+
     std::unique_ptr<XvfbServer> Server;
     ::Display* Display = nullptr;
     std::shared_ptr<X11Presenter> Presenter;
+    IDirectDraw7* DirectDraw = nullptr;
+    IDirectDrawSurface7* Front = nullptr;
+    IDirectDrawSurface7* Back = nullptr;
 };
 
 std::vector<uint32_t> Noise(size_t count, uint32_t seed)
@@ -127,29 +164,9 @@ TEST_F(X11PresenterTest, FlipOfAnEmulatedModeFillsTheWindowsMiddle)
 {
     SoftDxSetPresenter(Presenter);
     const Window w = MakeWindow(1024, 600);
-    void* made = nullptr;
-    ASSERT_EQ(DirectDrawCreateEx(nullptr, &made, IID_IDirectDraw7, nullptr), DD_OK);
-    auto dd = static_cast<IDirectDraw7*>(made);
-    ASSERT_EQ(dd->SetCooperativeLevel(Handle(w), 0x17), DD_OK);
-    ASSERT_EQ(dd->SetDisplayMode(640, 480, 16, 0, 0), DD_OK);
-    DDSURFACEDESC2 d;
-    std::memset(&d, 0, sizeof d);
-    d.dwSize = sizeof d;
-    d.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
-    d.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
-    d.dwBackBufferCount = 1;
-    IDirectDrawSurface7* front = nullptr;
-    ASSERT_EQ(dd->CreateSurface(&d, &front, nullptr), DD_OK);
-    DDSCAPS2 caps{};
-    caps.dwCaps = DDSCAPS_BACKBUFFER;
-    IDirectDrawSurface7* back = nullptr;
-    ASSERT_EQ(front->GetAttachedSurface(&caps, &back), DD_OK);
-    DDBLTFX fx;
-    std::memset(&fx, 0, sizeof fx);
-    fx.dwSize = sizeof fx;
-    fx.dwFillColor = 0x07E0;  // full green in 5-6-5
-    ASSERT_EQ(back->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx), DD_OK);
-    ASSERT_EQ(front->Flip(nullptr, DDFLIP_NOVSYNC), DD_OK);
+    ASSERT_NO_FATAL_FAILURE(MakeFlipChain(w, 640, 480, 16, 1));
+    ASSERT_NO_FATAL_FAILURE(Fill(Back, nullptr, 0x07E0));  // full green in 5-6-5
+    ASSERT_EQ(Front->Flip(nullptr, DDFLIP_NOVSYNC), DD_OK);
 
     // 640 x 480 fitted into 1024 x 600 is 800 x 600, with 112 columns of black each side.
     const auto seen = ReadBack(w, 1024, 600);
@@ -160,9 +177,7 @@ TEST_F(X11PresenterTest, FlipOfAnEmulatedModeFillsTheWindowsMiddle)
         EXPECT_EQ(seen[y * 1024 + 911], 0x00FF00u);
         EXPECT_EQ(seen[y * 1024 + 912], 0u);
     }
-    back->Release();
-    front->Release();
-    dd->Release();
+    ReleaseFlipChain();
     SoftDxSetPresenter(nullptr);
 }
 
@@ -170,37 +185,16 @@ TEST_F(X11PresenterTest, AFlipChainOfTheWindowsSizeIsShownFromItsOwnMemory)
 {
     SoftDxSetPresenter(Presenter);
     const Window w = MakeWindow(1024, 768);
-    void* made = nullptr;
-    ASSERT_EQ(DirectDrawCreateEx(nullptr, &made, IID_IDirectDraw7, nullptr), DD_OK);
-    auto dd = static_cast<IDirectDraw7*>(made);
-    ASSERT_EQ(dd->SetCooperativeLevel(Handle(w), 0x17), DD_OK);
-    ASSERT_EQ(dd->SetDisplayMode(1024, 768, 32, 0, 0), DD_OK);
-    DDSURFACEDESC2 d;
-    std::memset(&d, 0, sizeof d);
-    d.dwSize = sizeof d;
-    d.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
-    d.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
-    d.dwBackBufferCount = 2;
-    IDirectDrawSurface7* front = nullptr;
-    ASSERT_EQ(dd->CreateSurface(&d, &front, nullptr), DD_OK);
-    DDSCAPS2 caps{};
-    caps.dwCaps = DDSCAPS_BACKBUFFER;
-    IDirectDrawSurface7* back = nullptr;
-    ASSERT_EQ(front->GetAttachedSurface(&caps, &back), DD_OK);
+    ASSERT_NO_FATAL_FAILURE(MakeFlipChain(w, 1024, 768, 32, 2));
 
     // Each buffer of the chain comes round in turn; every frame must show its own colour,
     // not one the server read from a buffer already drawn again.
     const uint32_t colours[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF, 0xFF00FF};
     for (uint32_t colour : colours) {
-        DDBLTFX fx;
-        std::memset(&fx, 0, sizeof fx);
-        fx.dwSize = sizeof fx;
-        fx.dwFillColor = colour;
         RECT left{0, 0, 512, 768};
-        ASSERT_EQ(back->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx), DD_OK);
-        fx.dwFillColor = ~colour & 0xFFFFFF;
-        ASSERT_EQ(back->Blt(&left, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx), DD_OK);
-        ASSERT_EQ(front->Flip(nullptr, DDFLIP_NOVSYNC), DD_OK);
+        ASSERT_NO_FATAL_FAILURE(Fill(Back, nullptr, colour));
+        ASSERT_NO_FATAL_FAILURE(Fill(Back, &left, ~colour & 0xFFFFFF));
+        ASSERT_EQ(Front->Flip(nullptr, DDFLIP_NOVSYNC), DD_OK);
         const auto seen = ReadBack(w, 1024, 768);
         ASSERT_EQ(seen.size(), 1024u * 768u);
         EXPECT_EQ(seen[100 * 1024 + 10], ~colour & 0xFFFFFF);
@@ -211,7 +205,5 @@ TEST_F(X11PresenterTest, AFlipChainOfTheWindowsSizeIsShownFromItsOwnMemory)
     // The surfaces may outlive the presenter that gave their memory.
     SoftDxSetPresenter(nullptr);
     Presenter.reset();
-    back->Release();
-    front->Release();
-    dd->Release();
+    ReleaseFlipChain();
 }
