@@ -76,7 +76,7 @@ TEST_F(JpegPictureTest, GivesTheBitmapLoadersPixelsInEveryEncoding)
     int round = 0;
     for (const TJpegOptions& options : {TJpegOptions{}, progressive, arithmetic, restart, subsampled, grey}) {
         SCOPED_TRACE(round);
-        const std::string path = Write("p" + std::to_string(round) + ".jpg", MakeJpeg(Noisy(37, 29, round), options));
+        const std::string path = Write(std::to_string(round) + ".jpg", MakeJpeg(Noisy(37, 29, round), options));
         ++round;
         const TBothWays both = DecodeBothWays(path);
         ASSERT_TRUE(both.Bitmap);
