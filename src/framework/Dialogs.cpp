@@ -1,5 +1,7 @@
 #include "framework/Dialogs.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 
 namespace {
@@ -50,4 +52,25 @@ std::string UnifyLineBreaks(const std::string& text)
         if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
     }
     return result;
+}
+
+TRect PreviewPlace(int pictureWidth, int pictureHeight, const TRect& area)
+{
+    if (pictureWidth <= 0 || pictureHeight <= 0 || area.IsEmpty())
+        return Rect(area.Left, area.Top, area.Left, area.Top);
+    int64_t width = pictureWidth, height = pictureHeight;
+    const int64_t areaWidth = area.Width(), areaHeight = area.Height();
+    if (width > areaWidth || height > areaHeight) {
+        // The side that overflows more sets the scale; the other is rounded to the nearest pixel.
+        if (width * areaHeight >= height * areaWidth) {
+            height = std::max<int64_t>(1, (height * areaWidth + width / 2) / width);
+            width = areaWidth;
+        } else {
+            width = std::max<int64_t>(1, (width * areaHeight + height / 2) / height);
+            height = areaHeight;
+        }
+    }
+    const auto left = static_cast<int32_t>(area.Left + (areaWidth - width) / 2);
+    const auto top = static_cast<int32_t>(area.Top + (areaHeight - height) / 2);
+    return Rect(left, top, left + static_cast<int32_t>(width), top + static_cast<int32_t>(height));
 }

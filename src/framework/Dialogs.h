@@ -3,6 +3,8 @@
 #include <functional>
 #include <string>
 
+#include "framework/Graphics.h"
+
 class TBitmap;
 class TForm;
 
@@ -35,6 +37,11 @@ public:
     // Runs the box; false when the user cancelled it. Without a screen, always false.
     bool Execute(TForm* owner);
 };
+
+// Where a picture of that size is drawn in a preview area: shrunk to fit the area with its
+// proportions kept (never enlarged, never thinner than a pixel), centred. Empty when the
+// picture or the area is.
+TRect PreviewPlace(int pictureWidth, int pictureHeight, const TRect& area);
 
 // Tests stand a stand-in for the real box (an empty function puts the real one back); it
 // plays the user, setting FileName and answering as Execute would.

@@ -1,7 +1,10 @@
 // Windows half of the application: the message queue is the thread's own; window
 // procedures reach the forms and timers (Win32Forms.cpp, Win32Timer.cpp).
-// Implements: MessageQueue, and carrying exceptions from window procedures back to the loop.
-// Not here: dialog-box messages (IsDialogMessage), accelerators.
+// Implements: MessageQueue, carrying exceptions from window procedures back to the loop, and
+// the dialog keys: a key for a form that holds controls goes through IsDialogMessage (Tab
+// and Shift+Tab move the focus, space presses a button), after the application's hook has
+// seen it. Forms without controls, the show's, get their keys as they come.
+// Not here: accelerators.
 #include <exception>
 #include <utility>
 
@@ -43,6 +46,15 @@ void Wait()
 
 void Dispatch(const MSG& message)
 {
+    if (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST) {
+        if (HWND form = Win32Framework::DialogKeysWindow(message.hwnd)) {
+            MSG copy = message;
+            // IsDialogMessage translates and dispatches whatever it does not take itself.
+            const bool taken = IsDialogMessageA(form, &copy) != FALSE;
+            ThrowKept();
+            if (taken) return;
+        }
+    }
     TranslateMessage(&message);
     DispatchMessageA(&message);
     ThrowKept();

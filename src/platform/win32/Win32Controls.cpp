@@ -3,8 +3,11 @@
 // itself (they have no window, like graphic controls), answers clicks and the hand cursor
 // over them, and passes its children's notifications on as the form does. The speed bar's
 // window is subclassed to capture the mouse from a press to the release.
+// Keyboard moves: the windows that take the focus are tab stops, pages are control parents,
+// and siblings stand in the z-order in their tab order, a page right after its tab row, so
+// the system's dialog keys (Win32Application.cpp) walk them as the framework orders them.
 // Implements: ControlPlatform, DispatchControlMessage.
-// Not here: Tab and arrow-key moves between controls (the loop calls no IsDialogMessage).
+// Not here: mnemonics (no caption has an ampersand), a default button.
 #include <windows.h>
 // After windows.h, whose declarations they use.
 #include <commctrl.h>
@@ -12,6 +15,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/Controls.h"
@@ -239,6 +243,15 @@ TPoint PositionInParent(TControl& control)
     return control.OriginInForm();
 }
 
+// Where a control comes among its native siblings. A page stands on the form beside its tab
+// row but belongs to it, so it comes right after the row: Tab goes from the tabs into the
+// page shown.
+std::pair<int, int> NativeTabOrder(const TControl& control)
+{
+    if (control.Kind() == ckTabSheet && control.Parent()) return {control.Parent()->TabOrder(), 1};
+    return {control.TabOrder(), 0};
+}
+
 // Siblings in their tab order, first on top of the z-order, which is how the system walks them.
 void SortByTabOrder(HWND parent)
 {
@@ -246,7 +259,7 @@ void SortByTabOrder(HWND parent)
     for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         if (TControl* control = ControlOfWindow(child)) siblings.push_back(control);
     std::stable_sort(siblings.begin(), siblings.end(),
-                     [](TControl* a, TControl* b) { return a->TabOrder() < b->TabOrder(); });
+                     [](TControl* a, TControl* b) { return NativeTabOrder(*a) < NativeTabOrder(*b); });
     HWND after = HWND_TOP;
     for (TControl* control : siblings) {
         SetWindowPos(WindowOf(*control), after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -277,6 +290,7 @@ TControl::Impl* Create(TControl& control)
     if (!parent) return nullptr;
     const char* windowClass = "";
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+    DWORD exStyle = 0;
     switch (control.Kind()) {
     case ckPageControl:
         windowClass = WC_TABCONTROLA;
@@ -285,6 +299,7 @@ TControl::Impl* Create(TControl& control)
     case ckTabSheet:
         windowClass = SheetClass;
         style |= WS_CLIPCHILDREN;
+        exStyle = WS_EX_CONTROLPARENT;  // Tab walks into the page's own controls
         break;
     case ckEdit:
         windowClass = "EDIT";
@@ -296,7 +311,7 @@ TControl::Impl* Create(TControl& control)
         break;
     case ckProgressBar:
         windowClass = PROGRESS_CLASSA;
-        style |= PBS_SMOOTH;
+        style |= PBS_SMOOTH;  // no tab stop: the speed bar takes no keys
         break;
     case ckComboBox:
         windowClass = "COMBOBOX";
@@ -304,7 +319,7 @@ TControl::Impl* Create(TControl& control)
         break;
     default: return nullptr;
     }
-    HWND window = CreateWindowExA(0, windowClass, "", style, 0, 0, 1, 1, parent,
+    HWND window = CreateWindowExA(exStyle, windowClass, "", style, 0, 0, 1, 1, parent,
                                   reinterpret_cast<HMENU>(static_cast<intptr_t>(control.Id())),
                                   GetModuleHandleA(nullptr), nullptr);
     if (!window) return nullptr;
@@ -339,8 +354,13 @@ void Update(TControl& control)
     }
     HWND window = impl->window;
     const TPoint at = PositionInParent(control);
-    // A drop-down list's window is its closed box and its open list together.
-    const int height = control.Kind() == ckComboBox ? control.Height() + 200 : control.Height();
+    // A drop-down list's window is its closed box and its open list together. The tab
+    // control's window is only its row of tabs: the pages stand after it in the z-order (for
+    // Tab), so where they overlapped it the row would be drawn over them.
+    int height = control.Height();
+    if (control.Kind() == ckComboBox) height += 200;
+    if (control.Kind() == ckPageControl)
+        height = std::min(height, TPageControl::PageRect(control.Width(), control.Height()).Top);
     SetWindowPos(window, nullptr, at.X, at.Y, control.Width(), height, SWP_NOZORDER | SWP_NOACTIVATE);
     EnableWindow(window, control.Enabled() ? TRUE : FALSE);
     switch (control.Kind()) {
@@ -361,7 +381,6 @@ void Update(TControl& control)
         TabCtrl_SetCurSel(window, pages.ActivePageIndex());
         break;
     }
-    case ckTabSheet: SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE); break;
     case ckButton: SetWindowTextA(window, static_cast<TButton&>(control).Caption().c_str()); break;
     case ckEdit: SetWindowTextA(window, static_cast<TEdit&>(control).Text().c_str()); break;
     case ckProgressBar: {
@@ -380,7 +399,7 @@ void Update(TControl& control)
     }
     default: break;
     }
-    if (control.Kind() != ckTabSheet) SortByTabOrder(GetParent(window));
+    SortByTabOrder(GetParent(window));
     ShowWindow(window, control.Visible() ? SW_SHOWNA : SW_HIDE);
 }
 }  // namespace ControlPlatform
@@ -404,9 +423,19 @@ bool DispatchControlMessage(const MSG& message)
     if (message.message == WM_NOTIFY) {
         const auto* header = reinterpret_cast<const NMHDR*>(message.lParam);
         auto* pages = dynamic_cast<TPageControl*>(TControl::FindControl(static_cast<int>(header->idFrom)));
-        if (!pages || header->code != static_cast<UINT>(TCN_SELCHANGE)) return false;
-        pages->TabPressed(TabCtrl_GetCurSel(header->hwndFrom));
-        return true;
+        if (!pages) return false;
+        if (header->code == static_cast<UINT>(TCN_SELCHANGE)) {
+            pages->TabPressed(TabCtrl_GetCurSel(header->hwndFrom));
+            return true;
+        }
+        // Tabs drawn as buttons move only a focus mark under the arrow keys; the page follows
+        // it, so the keyboard reaches every page.
+        if (header->code == static_cast<UINT>(TCN_FOCUSCHANGE)) {
+            const int focused = TabCtrl_GetCurFocus(header->hwndFrom);
+            if (focused >= 0) pages->TabPressed(focused);
+            return true;
+        }
+        return false;
     }
     return false;
 }

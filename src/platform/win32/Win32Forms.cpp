@@ -2,10 +2,13 @@
 // the form (TForm::Dispatch) and the rest to DefWindowProc; borderless is WS_POPUP,
 // stay-on-top is HWND_TOPMOST, maximised is SW_MAXIMIZE. Also GetCursorPos and ShowCursor.
 // A fixed single border without the system menu has neither a close box nor the others.
+// Also which window takes the dialog keys: a form's that holds controls, which hands the
+// focus on to a control (the one it had when the form was left, else the first).
 // Not here: menus, icons, scaling for the screen's dots per inch.
 #include <set>
 
 #include "framework/Application.h"
+#include "framework/Controls.h"
 #include "framework/Forms.h"
 #include "platform/win32/Win32Framework.h"
 
@@ -13,6 +16,7 @@ struct TForm::Impl {
     HWND handle = nullptr;
     TRect normalBounds{0, 0, 320, 240};  // the bounds while not maximised or minimised
     bool visible = false;                // before the window exists
+    HWND lastFocus = nullptr;            // the control that had the focus when the form was left
 };
 
 namespace {
@@ -25,6 +29,19 @@ std::set<TForm*>& Forms()
     return *forms;
 }
 
+// For a form that holds controls: gives the focus to the control that had it when the form
+// was left, else the first. False when there is none to give it to.
+bool FocusAControl(HWND window, TForm& form)
+{
+    if (Win32Framework::DialogKeysWindow(window) != window) return false;
+    HWND control = form.PlatformImpl().lastFocus;
+    if (!control || !IsChild(window, control) || !IsWindowVisible(control) || !IsWindowEnabled(control))
+        control = GetNextDlgTabItem(window, nullptr, FALSE);
+    if (!control || control == window) return false;
+    SetFocus(control);
+    return GetFocus() == control;
+}
+
 LRESULT FormMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_NCCREATE) {
@@ -33,6 +50,16 @@ LRESULT FormMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     }
     auto* form = reinterpret_cast<TForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (!form) return DefWindowProcA(window, message, wParam, lParam);
+    // Enter and Escape reach a form with controls as these commands from the dialog keys
+    // (IsDialogMessage). The forms have no default and no cancel button: the keys do nothing.
+    if (message == WM_COMMAND && lParam == 0 && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) return 0;
+    // As a dialog does: the focus goes to a control, the one left last or else the first,
+    // never to the form's own window, where keys would move nothing.
+    if (message == WM_ACTIVATE && LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(window, focus)) form->PlatformImpl().lastFocus = focus;
+    }
+    if (message == WM_SETFOCUS && FocusAControl(window, *form)) return 0;
     if (message == WM_ERASEBKGND) {
         RECT rect;
         GetClientRect(window, &rect);
@@ -244,7 +271,12 @@ void TForm::SetClientSizeCentred(int width, int height)
 void TForm::SetEnabled(bool enabled)
 {
     FEnabled = enabled;
-    if (FImpl->handle) EnableWindow(FImpl->handle, enabled ? TRUE : FALSE);
+    if (!FImpl->handle) return;
+    EnableWindow(FImpl->handle, enabled ? TRUE : FALSE);
+    // A form made active while disabled could not pass the focus to its controls then.
+    HWND focus = GetFocus();
+    if (enabled && GetActiveWindow() == FImpl->handle && (!focus || focus == FImpl->handle))
+        FocusAControl(FImpl->handle, *this);
 }
 
 TRect TForm::ClientRect() const
@@ -271,6 +303,18 @@ void TForm::Invalidate(bool erase)
 {
     if (FImpl->handle) InvalidateRect(FImpl->handle, nullptr, erase ? TRUE : FALSE);
 }
+
+namespace Win32Framework {
+HWND DialogKeysWindow(HWND window)
+{
+    HWND root = window ? GetAncestor(window, GA_ROOT) : nullptr;
+    TForm* form = TForm::FindForm(root);
+    if (!form) return nullptr;
+    for (int i = 0; i < form->ComponentCount(); ++i)
+        if (dynamic_cast<TControl*>(form->Components(i))) return root;
+    return nullptr;
+}
+}  // namespace Win32Framework
 
 TPoint GetCursorPos()
 {

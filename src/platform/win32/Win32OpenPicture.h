@@ -1,0 +1,19 @@
+#pragma once
+// The picture preview of the Windows file-open box: a child dialog, built in memory, that
+// stands the box's own controls where its stc32 placeholder is and a preview area on their
+// right, and the hook that fills the area with the picture under the cursor.
+#include <windows.h>
+
+#include <vector>
+
+namespace Win32OpenPicture {
+inline constexpr int PreviewId = 0x0500;
+
+// The child dialog's template, ready for OFN_ENABLETEMPLATEHANDLE (its words from a
+// DWORD-aligned start).
+std::vector<WORD> PreviewTemplate();
+
+// The box's hook (OFN_ENABLEHOOK). The OPENFILENAMEA that WM_INITDIALOG brings carries the
+// TOpenPictureDialog in lCustData; its LoadPreview decodes the files the user selects.
+UINT_PTR CALLBACK PreviewHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+}  // namespace Win32OpenPicture

@@ -1,0 +1,173 @@
+// The file-open box's preview: its in-memory template made into a real child dialog by the
+// system, and its hook drawing the selected picture, stood in a window that answers the
+// box's path question as the box would.
+#include "platform/win32/Win32OpenPicture.h"
+
+#include <commdlg.h>
+#include <dlgs.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "framework/Bitmap.h"
+#include "framework/Dialogs.h"
+#include "pictures/PictureLoader.h"
+#include "support/JpegMaker.h"
+#include "support/TestSupport.h"
+
+namespace {
+using Win32OpenPicture::PreviewId;
+
+std::string selectedPath;  // what the stand-in box reports as selected
+
+LRESULT CALLBACK BoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == CDM_GETFILEPATH) {
+        if (selectedPath.size() + 1 > wParam) return -1;
+        std::copy(selectedPath.c_str(), selectedPath.c_str() + selectedPath.size() + 1,
+                  reinterpret_cast<char*>(lParam));
+        return static_cast<LRESULT>(selectedPath.size() + 1);
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
+bool LoadJpeg(const std::string& path, TBitmap& bitmap) { return LoadJpegIntoBitmap(bitmap, "", path); }
+
+class Win32OpenPictureBox : public ::testing::Test {
+protected:
+    HWND Box = nullptr;
+
+    void SetUp() override
+    {
+        static const bool registered = [] {
+            WNDCLASSA windowClass{};
+            windowClass.lpfnWndProc = BoxProc;
+            windowClass.hInstance = GetModuleHandleA(nullptr);
+            windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+            windowClass.lpszClassName = "TestOpenBox";
+            return RegisterClassA(&windowClass) != 0;
+        }();
+        ASSERT_TRUE(registered);
+        Box = CreateWindowExA(0, "TestOpenBox", "Open", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 600, 400, nullptr,
+                              nullptr, GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(Box, nullptr);
+    }
+    void TearDown() override
+    {
+        if (Box) DestroyWindow(Box);
+        Pump();
+    }
+
+    static void Pump()
+    {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    }
+
+    HWND MakeChild(DLGPROC procedure, LPARAM parameter)
+    {
+        Template = Win32OpenPicture::PreviewTemplate();
+        return CreateDialogIndirectParamA(GetModuleHandleA(nullptr), reinterpret_cast<LPCDLGTEMPLATEA>(Template.data()),
+                                          Box, procedure, parameter);
+    }
+
+    // The box tells its hook that the selection changed.
+    void Select(HWND child, const std::string& path, OPENFILENAMEA& open)
+    {
+        selectedPath = path;
+        OFNOTIFYA notice{};
+        notice.hdr.hwndFrom = Box;
+        notice.hdr.idFrom = 0;
+        notice.hdr.code = CDN_SELCHANGE;
+        notice.lpOFN = &open;
+        SendMessageA(child, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notice));
+        UpdateWindow(GetDlgItem(child, PreviewId));
+        Pump();
+    }
+
+    static COLORREF PixelAt(HWND window, int x, int y)
+    {
+        HDC dc = GetDC(window);
+        const COLORREF colour = GetPixel(dc, x, y);
+        ReleaseDC(window, dc);
+        return colour;
+    }
+    static bool Reddish(COLORREF c) { return GetRValue(c) > 200 && GetGValue(c) < 60 && GetBValue(c) < 60; }
+
+    std::vector<WORD> Template;
+};
+}  // namespace
+
+TEST_F(Win32OpenPictureBox, TheTemplateMakesAControlChildWithThePlaceholderAndAnOwnerDrawnPreviewRightOfIt)
+{
+    HWND child = MakeChild(PlainDialogProc, 0);
+    ASSERT_NE(child, nullptr) << "the system took the template";
+    const LONG style = GetWindowLongA(child, GWL_STYLE);
+    EXPECT_TRUE(style & WS_CHILD);
+    EXPECT_EQ(GetParent(child), Box);
+    EXPECT_NE(SendMessageA(child, WM_GETFONT, 0, 0), 0) << "the font block was read";
+
+    HWND placeholder = GetDlgItem(child, stc32);
+    HWND preview = GetDlgItem(child, PreviewId);
+    ASSERT_NE(placeholder, nullptr);
+    ASSERT_NE(preview, nullptr);
+    char name[32] = "";
+    GetClassNameA(preview, name, sizeof name);
+    EXPECT_STREQ(CharLowerA(name), "static");
+    EXPECT_EQ(GetWindowLongA(preview, GWL_STYLE) & SS_TYPEMASK, SS_OWNERDRAW);
+    EXPECT_TRUE(IsWindowVisible(preview));
+    EXPECT_FALSE(GetWindowLongA(placeholder, GWL_STYLE) & WS_VISIBLE) << "the placeholder only marks a place";
+    RECT placeholderRect, previewRect;
+    GetWindowRect(placeholder, &placeholderRect);
+    GetWindowRect(preview, &previewRect);
+    EXPECT_GE(previewRect.left, placeholderRect.right) << "the box moves what lies right of stc32 past its controls";
+    EXPECT_GT(previewRect.right - previewRect.left, 100);
+    EXPECT_GT(previewRect.bottom - previewRect.top, 100);
+    DestroyWindow(child);
+}
+
+TEST_F(Win32OpenPictureBox, TheHookDrawsTheSelectedPictureShrunkWithItsProportionsAndNothingForOtherFiles)
+{
+    TempDir folder;
+    const std::string wide = folder.WriteFile("wide.jpg", MakeSolidJpeg(1200, 300, TRgb{255, 0, 0})).string();  // 4 : 1
+    const std::string text = folder.WriteFile("notes.jpg", "not a picture").string();
+
+    TOpenPictureDialog dialog;
+    dialog.LoadPreview = LoadJpeg;
+    OPENFILENAMEA open{};
+    open.lStructSize = sizeof open;
+    open.lCustData = reinterpret_cast<LPARAM>(&dialog);
+    HWND child = MakeChild(reinterpret_cast<DLGPROC>(Win32OpenPicture::PreviewHook), reinterpret_cast<LPARAM>(&open));
+    ASSERT_NE(child, nullptr);
+    HWND preview = GetDlgItem(child, PreviewId);
+    ASSERT_NE(preview, nullptr);
+    RECT client;
+    GetClientRect(preview, &client);
+    const int centreX = client.right / 2, centreY = client.bottom / 2;
+    const COLORREF empty = PixelAt(preview, centreX, centreY);
+    ASSERT_FALSE(Reddish(empty));
+
+    Select(child, wide, open);
+    EXPECT_TRUE(Reddish(PixelAt(preview, centreX, centreY))) << "the picture fills the middle";
+    // Four times as wide as tall, as wide as the area: the band is a quarter of the width
+    // high, so a point a little further from the middle than that stays empty.
+    const int band = (client.right - 8) / 4;
+    EXPECT_TRUE(Reddish(PixelAt(preview, 6, centreY))) << "it spans the width";
+    EXPECT_FALSE(Reddish(PixelAt(preview, centreX, centreY - band / 2 - 3))) << "not stretched to the height";
+    EXPECT_FALSE(Reddish(PixelAt(preview, centreX, centreY + band / 2 + 3)));
+
+    Select(child, text, open);
+    EXPECT_EQ(PixelAt(preview, centreX, centreY), empty) << "a file that does not load leaves the area empty";
+
+    Select(child, wide, open);
+    ASSERT_TRUE(Reddish(PixelAt(preview, centreX, centreY)));
+    Select(child, folder.Str(), open);
+    EXPECT_EQ(PixelAt(preview, centreX, centreY), empty) << "a folder is no picture";
+
+    dialog.LoadPreview = nullptr;
+    Select(child, wide, open);
+    EXPECT_EQ(PixelAt(preview, centreX, centreY), empty) << "without a loader there is nothing to show";
+    DestroyWindow(child);
+}
