@@ -76,6 +76,8 @@ public:
     HRESULT STDMETHODCALLTYPE SetLOD(DWORD) override;
     HRESULT STDMETHODCALLTYPE GetLOD(LPDWORD) override;
 
+    // Zeroed pixel memory of that many bytes; empty when there is none to be had.
+    static PixelMemory ZeroedMemory(uint64_t bytes);
     PixelView View() const { return {FMemory.get(), FPitch, FWidth, FHeight, FFormat.BytesPerPixel()}; }
     // The pixels averaged down by halves, level times (1 is half the size each way), for
     // stretches that shrink a lot; kept until the pixels change. Empty (no pixels) when
