@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "SoftDxApi.h"
 #include "SoftDxControl.h"
 #include "platform/x11/X11Presenter.h"
@@ -28,12 +29,6 @@ namespace {
 constexpr int Rounds = 150;
 constexpr RECT SourceRect{1500, 1156, 4500, 2844};  // 3000 x 1688, in the middle
 constexpr uint32_t FrameWidth = 1920, FrameHeight = 1080;
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 template <typename F>
 double TimeMs(F&& work)

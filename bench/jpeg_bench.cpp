@@ -6,6 +6,7 @@
 // uses each process's processor time (user and system, from wait4): both decode on one
 // thread, and on a shared machine wall-clock time mostly measures the neighbours. The wall
 // time is printed beside it.
+#include "BenchSupport.h"
 #include "framework/Bitmap.h"
 #include "pictures/PictureLoader.h"
 #include "support/JpegMaker.h"
@@ -49,16 +50,6 @@ struct TBenchFile {
 struct TRun {
     double Cpu = -1, Wall = -1;  // negative when the program failed
 };
-
-uint32_t Hash(uint32_t x)
-{
-    x ^= x >> 16;
-    x *= 0x7feb352dU;
-    x ^= x >> 15;
-    x *= 0x846ca68bU;
-    x ^= x >> 16;
-    return x;
-}
 
 // Light falling across the frame, a few larger shapes, a finer texture and sensor grain.
 TPicture PhotoLike(int width, int height)
@@ -106,14 +97,8 @@ TRun TimeRun(std::vector<std::string> arguments)
     const double wall = Seconds(start);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return run;
     run.Wall = wall;
-    run.Cpu = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    run.Cpu = ProcessorSeconds(usage);
     return run;
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // Destination megapixels a second, over enough repetitions to last a moment.

@@ -1,6 +1,7 @@
 // Picture search against find(1) over the same warm tree: 100,000 files in about 5,000
 // folders, mixed extensions and letter cases, some hidden folders. Both are timed in
 // alternation so drift in the machine's load hits them alike; the medians are compared.
+#include "BenchSupport.h"
 #include "pictures/PictureSearch.h"
 
 #include <fcntl.h>
@@ -100,12 +101,6 @@ size_t CountFindLines(const std::string& root)
     for (int c; (c = std::fgetc(output)) != EOF;) lines += c == '\n';
     std::fclose(output);
     return lines;
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 }  // namespace

@@ -32,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "SoftDxControl.h"
 #include "framework/Forms.h"
 #include "wdx/DirectXBinding.h"
@@ -53,16 +54,6 @@ constexpr int ChangeRounds = 5;
 constexpr int ShowSeconds = 20;
 constexpr int PictureCount = 3;
 constexpr int PictureWidth = 6000, PictureHeight = 4000;
-
-uint32_t Hash(uint32_t x)
-{
-    x ^= x >> 16;
-    x *= 0x7feb352dU;
-    x ^= x >> 15;
-    x *= 0x846ca68bU;
-    x ^= x >> 16;
-    return x;
-}
 
 // Light falling across the frame, larger shapes, finer texture and sensor grain, varied by
 // seed so that each picture differs: flat colour would decode unrealistically fast.
@@ -227,14 +218,7 @@ double DjpegSeconds(const fs::path& jpeg)
     int status = 0;
     rusage usage{};
     if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
+    return ProcessorSeconds(usage);
 }
 
 // The show's picture change in this process: a display device in the show's 1920 x 1080 x 32

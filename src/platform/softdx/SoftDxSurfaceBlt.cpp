@@ -225,11 +225,11 @@ PixelView SoftDxSurface::Reduced(uint32_t level)
         FReductions.clear();
         FReductionsOf = FUniqueness;
     }
+    const auto viewOf = [](const Reduction& r) {
+        return PixelView{reinterpret_cast<uint8_t*>(r.Pixels.get()), ptrdiff_t(r.Width) * 4, r.Width, r.Height, 4};
+    };
     while (FReductions.size() < level) {
-        const PixelView in = FReductions.empty() ? View()
-                                                 : PixelView{reinterpret_cast<uint8_t*>(FReductions.back().Pixels.get()),
-                                                             ptrdiff_t(FReductions.back().Width) * 4,
-                                                             FReductions.back().Width, FReductions.back().Height, 4};
+        const PixelView in = FReductions.empty() ? View() : viewOf(FReductions.back());
         Reduction next;
         next.Width = in.Width / 2;
         next.Height = in.Height / 2;
@@ -239,8 +239,7 @@ PixelView SoftDxSurface::Reduced(uint32_t level)
         Halve(in, next.Pixels.get(), next.Width, next.Height);
         FReductions.push_back(std::move(next));
     }
-    const Reduction& r = FReductions[level - 1];
-    return {reinterpret_cast<uint8_t*>(r.Pixels.get()), ptrdiff_t(r.Width) * 4, r.Width, r.Height, 4};
+    return viewOf(FReductions[level - 1]);
 }
 
 void SoftDxSurface::PresentIfVisible()

@@ -168,19 +168,18 @@ bool X11Presenter::WindowTakesFrames(unsigned long window)
 bool X11Presenter::PrepareImage(uint32_t width, uint32_t height)
 {
     // The window's visual, as WindowTakesFrames found it.
-    XWindowAttributes attributes;
-    attributes.visual = static_cast<Visual*>(FCheckedVisual);
-    attributes.depth = FCheckedDepth;
+    auto* const visual = static_cast<Visual*>(FCheckedVisual);
+    const int depth = FCheckedDepth;
     if ((FShmImage || FPlainImage) && FImageWidth == width && FImageHeight == height &&
-        FImageDepth == attributes.depth && FImageVisual == attributes.visual)
+        FImageDepth == depth && FImageVisual == visual)
         return true;
     DropImage();
-    FImageDepth = attributes.depth;
-    FImageVisual = attributes.visual;
+    FImageDepth = depth;
+    FImageVisual = visual;
     if (FShmAllowed) {
         auto* info = new XShmSegmentInfo{};
         XImage* image =
-            XShmCreateImage(FDisplay, attributes.visual, attributes.depth, ZPixmap, nullptr, info, width, height);
+            XShmCreateImage(FDisplay, visual, depth, ZPixmap, nullptr, info, width, height);
         if (image) {
             info->shmid = shmget(IPC_PRIVATE, size_t(image->bytes_per_line) * height, IPC_CREAT | 0600);
             info->shmaddr = info->shmid >= 0 ? static_cast<char*>(shmat(info->shmid, nullptr, 0)) : nullptr;
@@ -210,7 +209,7 @@ bool X11Presenter::PrepareImage(uint32_t width, uint32_t height)
     }
     auto* pixels = static_cast<char*>(std::malloc(size_t{width} * height * 4));
     if (!pixels) return false;
-    FPlainImage = XCreateImage(FDisplay, attributes.visual, attributes.depth, ZPixmap, 0, pixels, width, height, 32, 0);
+    FPlainImage = XCreateImage(FDisplay, visual, depth, ZPixmap, 0, pixels, width, height, 32, 0);
     if (!FPlainImage) {
         std::free(pixels);
         return false;
