@@ -13,9 +13,9 @@
 #include <X11/extensions/Xdamage.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/resource.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -67,9 +67,11 @@ void WritePhotoLikePpm(const fs::path& path, int width, int height, int seed)
         for (int x = 0; x < width; ++x) {
             const double u = x * sx, v = y * sy;
             const double light = 0.55 + 0.3 * std::sin(u * 3.1 + v * 1.7 + phase) * std::cos(v * 2.3 - u * 0.7);
-            const double shapes = 0.12 * std::sin(u * 37.0 + std::sin(v * 23.0 + phase) * 2.0) * std::cos(v * 29.0 - u * 11.0);
+            const double shapes =
+                0.12 * std::sin(u * 37.0 + std::sin(v * 23.0 + phase) * 2.0) * std::cos(v * 29.0 - u * 11.0);
             const double texture = 0.05 * std::sin(x * 0.9 + std::sin(y * 0.37) * 3.0) * std::sin(y * 0.71 + x * 0.13);
-            const uint32_t h = Hash(static_cast<uint32_t>(y) * 0x9E3779B1U + static_cast<uint32_t>(x) + seed * 0x85EBCA6BU);
+            const uint32_t h =
+                Hash(static_cast<uint32_t>(y) * 0x9E3779B1U + static_cast<uint32_t>(x) + seed * 0x85EBCA6BU);
             const double value = light + shapes + texture + ((h & 0xFF) - 127.5) / 127.5 * 0.025;
             const double tints[3] = {1.05, 0.92, 0.75 + 0.2 * v};
             for (int c = 0; c < 3; ++c) {
@@ -255,9 +257,10 @@ double ChangeRatio(const fs::path& jpeg)
             loaded &= theirs.back() > 0;
         }
         if (loaded) {
-            std::printf("picture change (decode and surface load of 6000 x 4000): %.1f ms, djpeg -bmp %.1f ms "
-                        "(processor time, medians of %d)\n",
-                        Median(ours) * 1e3, Median(theirs) * 1e3, ChangeRounds);
+            std::printf(
+                "picture change (decode and surface load of 6000 x 4000): %.1f ms, djpeg -bmp %.1f ms "
+                "(processor time, medians of %d)\n",
+                Median(ours) * 1e3, Median(theirs) * 1e3, ChangeRounds);
             ratio = Median(ours) / Median(theirs);
         }
         device->StopAll();
@@ -323,7 +326,8 @@ int main()
     int displayPipe[2];
     pid_t xvfb = -1, show = -1;
     if (!failed && pipe2(displayPipe, O_CLOEXEC) == 0) {
-        xvfb = Spawn({"Xvfb", "-displayfd", "3", "-screen", "0", "1920x1080x24", "-nolisten", "tcp"}, {}, displayPipe[1]);
+        xvfb =
+            Spawn({"Xvfb", "-displayfd", "3", "-screen", "0", "1920x1080x24", "-nolisten", "tcp"}, {}, displayPipe[1]);
         close(displayPipe[1]);
         std::string number;
         char c;
@@ -357,7 +361,8 @@ int main()
                 const double fps = double(counter.Frames()) / elapsed;
                 const bool counted = counter.Ready();
                 if (counted)
-                    std::printf("show-fps: %.1f (target >= %.0f) %s\n", fps, FpsTarget, fps >= FpsTarget ? "PASS" : "FAIL");
+                    std::printf("show-fps: %.1f (target >= %.0f) %s\n", fps, FpsTarget,
+                                fps >= FpsTarget ? "PASS" : "FAIL");
                 else
                     std::printf("show-fps: the X server offers no damage reports (target >= %.0f) FAIL\n", FpsTarget);
                 counter.Close();
@@ -370,8 +375,8 @@ int main()
                 else
                     std::printf("change-vs-djpeg: the picture did not load (target <= %.1f) FAIL\n", ChangeTarget);
                 fs::remove_all(folder);
-                const bool passed = perSecond <= CpuTarget && counted && fps >= FpsTarget && change >= 0 &&
-                                    change <= ChangeTarget;
+                const bool passed =
+                    perSecond <= CpuTarget && counted && fps >= FpsTarget && change >= 0 && change <= ChangeTarget;
                 return passed ? 0 : 1;
             }
         }

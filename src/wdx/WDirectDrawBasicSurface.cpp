@@ -10,26 +10,24 @@ using TFormat = TWDirectDrawBasicSurface::TFormat;
 // K is a TColor: red in the low byte, then green, then blue.
 const TFormat Palette8{[](uint8_t r, uint8_t, uint8_t) -> uint32_t { return r; },
                        [](TColor k) -> uint32_t { return k & 0xFF; }, 1};
-const TFormat Rgb332{[](uint8_t r, uint8_t g, uint8_t b) -> uint32_t {
-                         return (r & 0xE0u) | ((g & 0xE0u) >> 3) | ((b & 0xC0u) >> 6);
-                     },
-                     [](TColor k) -> uint32_t { return (k & 0xE0) | ((k & 0xE000) >> 11) | ((k & 0xC00000) >> 22); },
-                     1};
-const TFormat Rgb565{[](uint8_t r, uint8_t g, uint8_t b) -> uint32_t {
-                         return ((r & 0xF8u) << 8) | ((g & 0xFCu) << 3) | ((b & 0xF8u) >> 3);
-                     },
-                     [](TColor k) -> uint32_t { return ((k & 0xF8) << 8) | ((k & 0xFC00) >> 5) | ((k & 0xF80000) >> 19); },
-                     2};
-const TFormat Bgr565{[](uint8_t r, uint8_t g, uint8_t b) -> uint32_t {
-                         return ((r & 0xF8u) >> 3) | ((g & 0xFCu) << 3) | ((b & 0xF8u) << 8);
-                     },
-                     [](TColor k) -> uint32_t { return ((k & 0xF8) >> 3) | ((k & 0xFC00) >> 5) | ((k & 0xF80000) >> 8); },
-                     2};
-const TFormat Rgb555{[](uint8_t r, uint8_t g, uint8_t b) -> uint32_t {
-                         return ((r & 0xF8u) << 7) | ((g & 0xF8u) << 2) | ((b & 0xF8u) >> 3);
-                     },
-                     [](TColor k) -> uint32_t { return ((k & 0xF8) << 7) | ((k & 0xF800) >> 6) | ((k & 0xF80000) >> 19); },
-                     2};
+const TFormat Rgb332{
+    [](uint8_t r, uint8_t g, uint8_t b) -> uint32_t { return (r & 0xE0u) | ((g & 0xE0u) >> 3) | ((b & 0xC0u) >> 6); },
+    [](TColor k) -> uint32_t { return (k & 0xE0) | ((k & 0xE000) >> 11) | ((k & 0xC00000) >> 22); }, 1};
+const TFormat Rgb565{
+    [](uint8_t r, uint8_t g, uint8_t b) -> uint32_t {
+        return ((r & 0xF8u) << 8) | ((g & 0xFCu) << 3) | ((b & 0xF8u) >> 3);
+    },
+    [](TColor k) -> uint32_t { return ((k & 0xF8) << 8) | ((k & 0xFC00) >> 5) | ((k & 0xF80000) >> 19); }, 2};
+const TFormat Bgr565{
+    [](uint8_t r, uint8_t g, uint8_t b) -> uint32_t {
+        return ((r & 0xF8u) >> 3) | ((g & 0xFCu) << 3) | ((b & 0xF8u) << 8);
+    },
+    [](TColor k) -> uint32_t { return ((k & 0xF8) >> 3) | ((k & 0xFC00) >> 5) | ((k & 0xF80000) >> 8); }, 2};
+const TFormat Rgb555{
+    [](uint8_t r, uint8_t g, uint8_t b) -> uint32_t {
+        return ((r & 0xF8u) << 7) | ((g & 0xF8u) << 2) | ((b & 0xF8u) >> 3);
+    },
+    [](TColor k) -> uint32_t { return ((k & 0xF8) << 7) | ((k & 0xF800) >> 6) | ((k & 0xF80000) >> 19); }, 2};
 uint32_t PackRgb(uint8_t r, uint8_t g, uint8_t b) { return static_cast<uint32_t>(r) << 16 | g << 8 | b; }
 uint32_t PackBgr(uint8_t r, uint8_t g, uint8_t b) { return r | g << 8 | static_cast<uint32_t>(b) << 16; }
 uint32_t ColorRgb(TColor k) { return ((k & 0xFF) << 16) | (k & 0xFF00) | ((k & 0xFF0000) >> 16); }
@@ -160,8 +158,7 @@ void TWDirectDrawBasicSurface::ColorFillRect(const TRect& rect, uint32_t value)
 
 void TWDirectDrawBasicSurface::ColorFill(uint32_t value) { ColorFillRect(Rect(0, 0, Width, Height), value); }
 
-void TWDirectDrawBasicSurface::BltRect(const TRect& destRect, TWDirectDrawBasicSurface* source,
-                                       const TRect& sourceRect)
+void TWDirectDrawBasicSurface::BltRect(const TRect& destRect, TWDirectDrawBasicSurface* source, const TRect& sourceRect)
 {
     if (!FActive || !FSurface) return;
     RECT dest = ToRect(destRect);

@@ -65,9 +65,9 @@ bool CopyBitmapToSurface(bool texture, IDirectDraw7* directDraw, IDirectDrawSurf
 
 class TJpegPicture;
 enum class TStraightLoad {
-    Done,        // the picture is in the surface (or, as with a copy, the surface refused it)
-    NotPossible, // the surface is not in the 32-bit display format of the picture's size
-    BadData,     // the decoder failed part way: the file is damaged
+    Done,         // the picture is in the surface (or, as with a copy, the surface refused it)
+    NotPossible,  // the surface is not in the 32-bit display format of the picture's size
+    BadData,      // the decoder failed part way: the file is damaged
 };
 // Decodes an opened JPEG straight into target, when target has the picture's size and the
 // display's 32-bit format: the same pixels a copy through a bitmap would give.

@@ -20,8 +20,8 @@ TPicture Noisy(int width, int height, uint32_t seed)
     TPicture picture(width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            picture.At(x, y) = {static_cast<uint8_t>(x * 5 + random() % 40), static_cast<uint8_t>(y * 7 + random() % 40),
-                                static_cast<uint8_t>(random())};
+            picture.At(x, y) = {static_cast<uint8_t>(x * 5 + random() % 40),
+                                static_cast<uint8_t>(y * 7 + random() % 40), static_cast<uint8_t>(random())};
     return picture;
 }
 
@@ -59,7 +59,10 @@ TBothWays DecodeBothWays(const std::string& path)
 
 class JpegPictureTest : public ::testing::Test {
 protected:
-    std::string Write(const std::string& name, const std::string& bytes) { return Folder.WriteFile(name, bytes).string(); }
+    std::string Write(const std::string& name, const std::string& bytes)
+    {
+        return Folder.WriteFile(name, bytes).string();
+    }
     TempDir Folder;
 };
 
@@ -133,7 +136,8 @@ TEST_F(JpegPictureTest, RefusesWhatTheBitmapLoaderRefuses)
             if (round % 4 == 0)
                 bad.resize(random() % good.size());
             else
-                for (int i = 0; i < 1 + int(random() % 5); ++i) bad[random() % bad.size()] = static_cast<char>(random());
+                for (int i = 0; i < 1 + int(random() % 5); ++i)
+                    bad[random() % bad.size()] = static_cast<char>(random());
             const TBothWays both = DecodeBothWays(Write("bad.jpg", bad));
             if (!both.Opened) {
                 EXPECT_FALSE(both.Bitmap) << "round " << round << ": a header only the bitmap loader reads";

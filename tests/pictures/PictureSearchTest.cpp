@@ -17,7 +17,6 @@ using ::testing::UnorderedElementsAre;
 
 namespace {
 
-
 std::string Join(const std::string& folder, const std::string& name) { return folder + PathDelim + name; }
 
 TPictureList Find(const std::string& path, const std::vector<std::string>& masks = PictureMasks())

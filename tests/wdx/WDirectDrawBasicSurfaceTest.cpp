@@ -161,7 +161,7 @@ TEST_F(BasicSurface, BltCoordsStretchesDestinationFirstThenSource)
     TWDirectDrawBasicSurface source, dest;
     source.Start(&FDevice, Make(420, 330, xrgb));
     dest.Start(&FDevice, Make(800, 600, xrgb));
-    source.ColorFill(0x000000FF);                       // blue everywhere
+    source.ColorFill(0x000000FF);                              // blue everywhere
     source.ColorFillRect(Rect(10, 20, 210, 320), 0x00FF0000);  // red: left half of the area
     dest.ColorFill(0);
     dest.BltCoords(0, 0, 800, 600, &source, 10, 20, 410, 320);

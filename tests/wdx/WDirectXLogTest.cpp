@@ -86,7 +86,8 @@ TEST(DeviceLog, RaiseErrorLogsStopsKeepsTheTextAndThrowsInThatOrder)
     EXPECT_EQ(device.Stops, 1);
     EXPECT_EQ(device.LastError, "TWDirectDrawBasicSurface.SetColorKey\rRectangle provided was invalid.");
     const std::string log = device.LogText();
-    EXPECT_NE(log.find(" TWDirectDrawBasicSurface.SetColorKey\rRectangle provided was invalid.\r\n"), std::string::npos);
+    EXPECT_NE(log.find(" TWDirectDrawBasicSurface.SetColorKey\rRectangle provided was invalid.\r\n"),
+              std::string::npos);
     EXPECT_EQ(log.find("TWDirectX.StopAll"), std::string::npos) << "trace lines need dxlogAll";
 
     EXPECT_THROW(device.RaiseError(0, "second", 0), EWDirectXError);

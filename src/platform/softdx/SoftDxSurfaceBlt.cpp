@@ -52,7 +52,9 @@ KeyRange Key(const DDCOLORKEY& key) { return {true, key.dwColorSpaceLowValue, ke
 // Whether each channel is a whole byte, so that averaging bytes averages colours.
 bool ByteChannels(const PixelFormat& f)
 {
-    auto byteMask = [](uint32_t mask) { return mask == 0 || mask == 0xFF || mask == 0xFF00 || mask == 0xFF0000 || mask == 0xFF000000; };
+    auto byteMask = [](uint32_t mask) {
+        return mask == 0 || mask == 0xFF || mask == 0xFF00 || mask == 0xFF0000 || mask == 0xFF000000;
+    };
     return f.Bits == 32 && !f.Indexed && byteMask(f.RedMask) && byteMask(f.GreenMask) && byteMask(f.BlueMask) &&
            byteMask(f.AlphaMask);
 }

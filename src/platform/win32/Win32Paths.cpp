@@ -5,6 +5,7 @@ const char PathDelim = '\\';
 const std::string_view PathSeparators = "\\:";
 
 #include <windows.h>
+
 #include <shlobj.h>
 
 std::string ProgramFolder()

@@ -170,16 +170,15 @@ bool X11Presenter::PrepareImage(uint32_t width, uint32_t height)
     // The window's visual, as WindowTakesFrames found it.
     auto* const visual = static_cast<Visual*>(FCheckedVisual);
     const int depth = FCheckedDepth;
-    if ((FShmImage || FPlainImage) && FImageWidth == width && FImageHeight == height &&
-        FImageDepth == depth && FImageVisual == visual)
+    if ((FShmImage || FPlainImage) && FImageWidth == width && FImageHeight == height && FImageDepth == depth &&
+        FImageVisual == visual)
         return true;
     DropImage();
     FImageDepth = depth;
     FImageVisual = visual;
     if (FShmAllowed) {
         auto* info = new XShmSegmentInfo{};
-        XImage* image =
-            XShmCreateImage(FDisplay, visual, depth, ZPixmap, nullptr, info, width, height);
+        XImage* image = XShmCreateImage(FDisplay, visual, depth, ZPixmap, nullptr, info, width, height);
         if (image) {
             info->shmid = shmget(IPC_PRIVATE, size_t(image->bytes_per_line) * height, IPC_CREAT | 0600);
             info->shmaddr = info->shmid >= 0 ? static_cast<char*>(shmat(info->shmid, nullptr, 0)) : nullptr;

@@ -30,9 +30,10 @@ TEST_F(BasicSurfaceOnSoftDx, RefusedColourKeyStopsTheSurfaceAndRaises)
         surface.SetColorKey(clRed);
         FAIL() << "a refused key must raise";
     } catch (const EWDirectXError& e) {
-        EXPECT_EQ(e.Message(), "TWDirectDrawBasicSurface.SetColorKey\rAccess to this surface is being refused because "
-                               "the surface memory is gone. The DirectDrawSurface object representing this surface "
-                               "should have Restore called on it.");
+        EXPECT_EQ(e.Message(),
+                  "TWDirectDrawBasicSurface.SetColorKey\rAccess to this surface is being refused because "
+                  "the surface memory is gone. The DirectDrawSurface object representing this surface "
+                  "should have Restore called on it.");
     }
     EXPECT_FALSE(surface.Active()) << "the surface stops before the error is raised";
     EXPECT_EQ(device.Stops, 1) << "the device stops too";

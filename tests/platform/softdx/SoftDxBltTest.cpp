@@ -131,12 +131,12 @@ TEST_F(SoftDxBlt, StretchesTakeThePixelUnderEachDestinationCentre)
     };
     const DDPIXELFORMAT f32 = RgbFormat(32, 0xFF0000, 0xFF00, 0xFF);
     const Case cases[] = {
-        {f32, 0xFFFFFFFF, {0, 0, 64, 48}, {0, 0, 64, 48}},        // plain copy
-        {f32, 0xFFFFFFFF, {3, 5, 60, 41}, {1, 2, 40, 25}},        // shrink
-        {f32, 0xFFFFFFFF, {10, 10, 17, 13}, {0, 0, 70, 50}},      // enlarge
+        {f32, 0xFFFFFFFF, {0, 0, 64, 48}, {0, 0, 64, 48}},                           // plain copy
+        {f32, 0xFFFFFFFF, {3, 5, 60, 41}, {1, 2, 40, 25}},                           // shrink
+        {f32, 0xFFFFFFFF, {10, 10, 17, 13}, {0, 0, 70, 50}},                         // enlarge
         {RgbFormat(16, 0xF800, 0x7E0, 0x1F), 0xFFFF, {0, 0, 64, 48}, {5, 4, 6, 5}},  // down to one pixel
-        {f32, 0xFFFFFFFF, {1, 1, 62, 47}, {0, 0, 37, 61}},        // shrink one way, grow the other
-        {IndexedFormat(), 0xFF, {2, 3, 50, 40}, {0, 0, 31, 70}},  // other pixel sizes share the rule
+        {f32, 0xFFFFFFFF, {1, 1, 62, 47}, {0, 0, 37, 61}},                           // shrink one way, grow the other
+        {IndexedFormat(), 0xFF, {2, 3, 50, 40}, {0, 0, 31, 70}},                     // other pixel sizes share the rule
         {RgbFormat(16, 0xF800, 0x7E0, 0x1F), 0xFFFF, {0, 0, 64, 48}, {3, 3, 70, 33}},
         {RgbFormat(24, 0xFF0000, 0xFF00, 0xFF), 0xFFFFFF, {7, 0, 64, 48}, {0, 1, 29, 77}},
     };
@@ -204,7 +204,8 @@ TEST_F(SoftDxBlt, ShrinksByHalfOrMoreSampleThePictureAveragedDownByHalves)
                 for (int shift = 0; shift < 32; shift += 8) {
                     uint32_t sum = 2;
                     for (uint32_t dy = 0; dy < 2; ++dy)
-                        for (uint32_t dx = 0; dx < 2; ++dx) sum += (in[(2 * y + dy) * width + 2 * x + dx] >> shift) & 0xFF;
+                        for (uint32_t dx = 0; dx < 2; ++dx)
+                            sum += (in[(2 * y + dy) * width + 2 * x + dx] >> shift) & 0xFF;
                     value |= (sum / 4) << shift;
                 }
                 out.push_back(value);

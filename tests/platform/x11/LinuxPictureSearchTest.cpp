@@ -23,7 +23,6 @@ using ::testing::UnorderedElementsAre;
 
 namespace {
 
-
 TPictureList Find(const std::string& path)
 {
     TPictureList list;

@@ -13,8 +13,8 @@
 // The sound declarations need the wave formats, which the lean Windows header leaves out.
 #include <mmsystem.h>
 
-#include <ddraw.h>
 #include <d3d.h>
+#include <ddraw.h>
 #include <dinput.h>
 #include <dsound.h>
 #include <dxfile.h>
