@@ -8,7 +8,8 @@
 // time is printed beside it.
 #include "BenchSupport.h"
 #include "framework/Bitmap.h"
-#include "pictures/PictureLoader.h"
+#include "imaging/PictureLoader.h"
+#include "pictures/Resample.h"
 #include "support/JpegMaker.h"
 
 #include <fcntl.h>

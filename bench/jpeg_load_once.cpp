@@ -1,7 +1,7 @@
 // Loads one JPEG file with the program's loader and ends: the process the JPEG benchmark
 // times against djpeg. Exit status 0 when the picture loaded.
 #include "framework/Bitmap.h"
-#include "pictures/PictureLoader.h"
+#include "imaging/PictureLoader.h"
 
 #include <cstdio>
 

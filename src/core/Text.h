@@ -8,3 +8,7 @@ std::string UpperCaseAscii(std::string_view text);
 
 // True when both texts are equal after upper-casing their ASCII letters.
 bool SameTextAscii(std::string_view a, std::string_view b);
+
+// The acute accent (U+00B4) in the platform's narrow text: one byte of Windows-1252 on Windows, two
+// bytes of UTF-8 on Linux. Defined by each platform's text unit.
+std::string_view AcuteAccent();

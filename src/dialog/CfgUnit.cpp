@@ -7,7 +7,7 @@
 #include "dialog/ComboBoxItems.h"
 #include "dialog/PageArtwork.h"
 #include "framework/Application.h"
-#include "pictures/PictureLoader.h"
+#include "imaging/PictureLoader.h"
 #include "settings/Settings.h"
 
 TCfgFrm* CfgFrm = nullptr;

@@ -3,7 +3,6 @@
 #include "pictures/Resample.h"
 #include "core/Numeric.h"
 #include "framework/Bitmap.h"
-#include "pictures/PictureLoader.h"
 
 #include <algorithm>
 #include <cstring>

@@ -7,7 +7,7 @@
 #include "core/Random.h"
 #include "framework/Application.h"
 #include "framework/Bitmap.h"
-#include "pictures/PictureLoader.h"
+#include "imaging/PictureLoader.h"
 #include "wdx/WDirectDrawBasicSurface.h"
 
 std::function<TShowSettings()> DialogShowSettings;

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "pictures/PictureLoader.h"
+#include "imaging/PictureLoader.h"
 #include "wdx/ImageFiles.h"
 #include "wdx/WDirectDrawBasicSurface.h"
 #include "wdx/WDirectX.h"

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "core/Paths.h"
-#include "pictures/PictureLoader.h"
+#include "imaging/PictureLoader.h"
 #include "wdx/ImageFiles.h"
 #include "wdx/WDirectDrawSurface.h"
 #include "wdx/WDirectX.h"

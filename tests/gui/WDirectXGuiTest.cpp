@@ -15,6 +15,7 @@
 #include "framework/Application.h"
 #include "framework/Forms.h"
 #include "gui/XvfbServer.h"
+#include "platform/x11/X11Presenter.h"
 #include "wdx/DirectXBinding.h"
 #include "wdx/WDirectX.h"
 
@@ -38,7 +39,7 @@ TEST(DeviceOnScreen, AFlippedBackSurfaceFillsTheFormsWindow)
     XvfbServer server;  // 1024 x 768 x 24
     setenv("DISPLAY", server.Name().c_str(), 1);
     ASSERT_TRUE(LoadDirectXLibraries());
-    ASSERT_TRUE(SoftDxUseScreenPresenter());
+    ASSERT_TRUE(X11Presenter::UseScreen());
     Display* display = XOpenDisplay(server.Name().c_str());
     ASSERT_NE(display, nullptr);
     XSetErrorHandler(IgnoreXErrors);

@@ -1,6 +1,5 @@
 #include "core/Numeric.h"
 #include "framework/Bitmap.h"
-#include "pictures/PictureLoader.h"
 #include "pictures/Resample.h"
 
 #include <gtest/gtest.h>

@@ -15,7 +15,7 @@
 #include "framework/Bitmap.h"
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
-#include "pictures/PictureLoader.h"
+#include "imaging/PictureLoader.h"
 #include "support/JpegMaker.h"
 #include "support/TestSupport.h"
 #include "wdx/DirectXBinding.h"

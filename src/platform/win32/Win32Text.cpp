@@ -1,5 +1,5 @@
 // The Windows side of the program's narrow text, which is Windows-1252 here.
 // Implements: AcuteAccent. Does not implement: any conversion between code pages.
-#include "wdx/results/ResultTexts.h"
+#include "core/Text.h"
 
 std::string_view AcuteAccent() { return "\xB4"; }

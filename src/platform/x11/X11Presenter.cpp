@@ -74,7 +74,7 @@ std::shared_ptr<X11Presenter> X11Presenter::Open(const char* displayName)
     return std::shared_ptr<X11Presenter>(new X11Presenter(display));
 }
 
-bool SoftDxUseScreenPresenter()
+bool X11Presenter::UseScreen()
 {
     std::shared_ptr<X11Presenter> screen = X11Presenter::Open();
     if (!screen) return false;

@@ -18,6 +18,9 @@ class X11Presenter : public ISoftDxPresenter, public std::enable_shared_from_thi
 public:
     // Null when the display (null: $DISPLAY) cannot be opened.
     static std::shared_ptr<X11Presenter> Open(const char* displayName = nullptr);
+    // Makes the presenter of $DISPLAY the software DirectX's; false, leaving the presenter as
+    // it was, when there is no display.
+    static bool UseScreen();
     ~X11Presenter() override;
     X11Presenter(const X11Presenter&) = delete;
     X11Presenter& operator=(const X11Presenter&) = delete;

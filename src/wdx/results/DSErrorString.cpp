@@ -1,4 +1,5 @@
 // DirectSound result texts.
+#include "core/Text.h"
 #include "wdx/results/ResultTable.h"
 #include "wdx/results/ResultTexts.h"
 

@@ -4,7 +4,6 @@
 // the DirectX declarations so that both targets build the same tables.
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 std::string DDErrorString(int32_t code);   // DirectDraw
 std::string DSErrorString(int32_t code);   // DirectSound
@@ -22,7 +21,3 @@ enum TResultKind : int {
 
 // The family's text for the code; empty for rkNone and for any number outside the families.
 std::string ResultText(int kind, int32_t code);
-
-// The acute accent (U+00B4) in the platform's narrow text: one byte of Windows-1252 on Windows, two
-// bytes of UTF-8 on Linux. Defined by each platform's text unit.
-std::string_view AcuteAccent();

@@ -11,7 +11,7 @@
 
 #include "framework/Bitmap.h"
 #include "framework/Dialogs.h"
-#include "pictures/PictureLoader.h"
+#include "imaging/PictureLoader.h"
 #include "support/JpegMaker.h"
 #include "support/TestSupport.h"
 

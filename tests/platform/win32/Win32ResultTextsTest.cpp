@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Text.h"
 #include "wdx/results/ResultTexts.h"
 
 namespace {

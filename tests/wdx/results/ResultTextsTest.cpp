@@ -1,5 +1,6 @@
 // The result texts are part of the program's messages, so every listed text is checked word for
 // word, and each family's list of codes is checked to be exactly the listed one.
+#include "core/Text.h"
 #include "wdx/results/ResultTexts.h"
 
 #include <gtest/gtest.h>

@@ -75,13 +75,10 @@ private:
 };
 
 // Null puts back the built-in headless presenter (1920 x 1080). DirectDraw objects ask the
-// current presenter each time, so set it before creating them.
+// current presenter each time, so set it before creating them. The program installs the
+// screen's presenter when it binds DirectX; the software DirectX itself knows no screen.
 void SoftDxSetPresenter(std::shared_ptr<ISoftDxPresenter> presenter);
 std::shared_ptr<ISoftDxPresenter> SoftDxGetPresenter();
-
-// Presents on the machine's own screen (the X server of $DISPLAY) when there is one; false,
-// leaving the presenter as it was, when there is none. The program calls it at start.
-bool SoftDxUseScreenPresenter();
 
 // The clock Flip waits by: it returns at the first 1/60 s tick after the call began.
 class ISoftDxClock {

@@ -1,8 +1,8 @@
-#include "pictures/PictureLoader.h"
+#include "imaging/PictureLoader.h"
 
 #include "core/Paths.h"
 #include "framework/Bitmap.h"
-#include "pictures/Orientation.h"
+#include "imaging/Orientation.h"
 
 #include <csetjmp>
 #include <cstddef>

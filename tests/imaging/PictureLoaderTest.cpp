@@ -1,4 +1,4 @@
-#include "pictures/PictureLoader.h"
+#include "imaging/PictureLoader.h"
 
 #include "core/Paths.h"
 #include "framework/Bitmap.h"

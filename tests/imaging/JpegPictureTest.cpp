@@ -1,6 +1,6 @@
 // Decoding a JPEG straight into 32-bit rows: the same pixels as the bitmap loader gives, the
 // same verdict on damaged files, and the pictures it leaves to the bitmap loader.
-#include "pictures/PictureLoader.h"
+#include "imaging/PictureLoader.h"
 
 #include "framework/Bitmap.h"
 #include "support/JpegMaker.h"

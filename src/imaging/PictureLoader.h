@@ -1,5 +1,5 @@
 #pragma once
-// Turning a picture file into a bitmap, and a bitmap into another size.
+// Turning a JPEG picture file into a bitmap, or straight into memory of the caller's.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -11,10 +11,6 @@ class TBitmap;
 // into bitmap, full size, 24 bits, upright as the camera meant it. False on any failure,
 // after which the bitmap must not be used; nothing is reported and nothing leaks.
 bool LoadJpegIntoBitmap(TBitmap& bitmap, const std::string& folder, const std::string& fileName);
-
-// Fills destination, at its present size, with the whole source stretched to that size
-// (bilinear, 16.16 fixed point). Both end in the 24-bit format.
-void ResampleBitmap(TBitmap& source, TBitmap& destination);
 
 // A JPEG file read and its header understood, for decoding straight into memory of the
 // caller's (an image surface), which saves a bitmap's worth of memory and a copy of a large

@@ -1,4 +1,4 @@
-#include "pictures/Orientation.h"
+#include "imaging/Orientation.h"
 
 #include "framework/Bitmap.h"
 #include "support/JpegMaker.h"
