@@ -66,14 +66,15 @@ TModeRunners BuildModeRunners()
             std::cerr << "vellumine: no screen to show the pictures on (no X display: is DISPLAY set?)\n";
             throw TProgramEnd{1};
         }
+        TShowOptions options;
         if (RequestedHost) {
             if (!UseShowHostWindow(*RequestedHost, std::cerr)) throw TProgramEnd{1};
-            ShowInHostWindow = true;
+            options.InHostWindow = true;
             // The host ends its show with SIGTERM; the form closes at its next tick and
             // the program leaves its loop as after a key press.
             std::signal(SIGTERM, RequestShowEnd);
         }
-        auto* form = new TScrnFrm(Application);
+        auto* form = new TScrnFrm(Application, options);
         form->WDirectX->StartAll();
     };
     runners.Settings = [] {
