@@ -63,7 +63,7 @@ TModeRunners BuildModeRunners()
     runners.Show = [] {
         // Without a screen the show could never be seen, nor ended by the user.
         if (!ScreenAvailable()) {
-            std::cerr << "vellumine: no screen to show the pictures on (no X display: is DISPLAY set?)\n";
+            std::cerr << "vellumine: no screen to show the pictures on (" << NoScreenReason() << ")\n";
             throw TProgramEnd{1};
         }
         TShowOptions options;
@@ -80,7 +80,7 @@ TModeRunners BuildModeRunners()
     runners.Settings = [] {
         // A dialog nobody could see would wait for ever.
         if (!ScreenAvailable()) {
-            std::cerr << "vellumine: no screen for the settings dialog (no X display: is DISPLAY set?)\n";
+            std::cerr << "vellumine: no screen for the settings dialog (" << NoScreenReason() << ")\n";
             throw TProgramEnd{1};
         }
         // The dialog is the main form: closing it ends the loop and the program.
