@@ -63,23 +63,24 @@ TModeRunners BuildModeRunners()
     runners.Show = [] {
         // Without a screen the show could never be seen, nor ended by the user.
         if (!ScreenAvailable()) {
-            std::cerr << "vellumine: no screen to show the pictures on (no X display: is DISPLAY set?)\n";
+            std::cerr << "vellumine: no screen to show the pictures on (" << NoScreenReason() << ")\n";
             throw TProgramEnd{1};
         }
+        TShowOptions options;
         if (RequestedHost) {
             if (!UseShowHostWindow(*RequestedHost, std::cerr)) throw TProgramEnd{1};
-            ShowInHostWindow = true;
+            options.InHostWindow = true;
             // The host ends its show with SIGTERM; the form closes at its next tick and
             // the program leaves its loop as after a key press.
             std::signal(SIGTERM, RequestShowEnd);
         }
-        auto* form = new TScrnFrm(Application);
+        auto* form = new TScrnFrm(Application, options);
         form->WDirectX->StartAll();
     };
     runners.Settings = [] {
         // A dialog nobody could see would wait for ever.
         if (!ScreenAvailable()) {
-            std::cerr << "vellumine: no screen for the settings dialog (no X display: is DISPLAY set?)\n";
+            std::cerr << "vellumine: no screen for the settings dialog (" << NoScreenReason() << ")\n";
             throw TProgramEnd{1};
         }
         // The dialog is the main form: closing it ends the loop and the program.

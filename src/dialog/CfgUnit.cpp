@@ -173,8 +173,6 @@ TCfgFrm::TCfgFrm(TComponent* owner) : TForm(owner)
     OnCreate = TNotifyEvent::Of<&TCfgFrm::FormCreate>(this);
 
     CfgFrm = this;
-    // A show started from Preview reads the controls, not the registry.
-    DialogShowSettings = [this] { return ShowSettings(); };
 
     // The device lists the modes it is offered into vidMode as it is loaded.
     WDX->Loaded();
@@ -183,10 +181,7 @@ TCfgFrm::TCfgFrm(TComponent* owner) : TForm(owner)
 
 TCfgFrm::~TCfgFrm()
 {
-    if (CfgFrm == this) {
-        CfgFrm = nullptr;
-        DialogShowSettings = nullptr;
-    }
+    if (CfgFrm == this) CfgFrm = nullptr;
     // The device lets go of the combo box before the box goes.
     WDX->ComboBoxVideoModes = nullptr;
     while (ComponentCount() > 0) delete Components(ComponentCount() - 1);
@@ -237,6 +232,13 @@ TShowSettings TCfgFrm::ShowSettings() const
     return settings;
 }
 
+TShowOptions TCfgFrm::PreviewShowOptions() const
+{
+    TShowOptions options;
+    options.Settings = ShowSettings();
+    return options;
+}
+
 void TCfgFrm::ImageDirChange(TObject*) { ApplyBtn->SetEnabled(true); }
 
 void TCfgFrm::BrowseBtnClick(TObject*)
@@ -262,7 +264,7 @@ void TCfgFrm::ApplyBtnClick(TObject*)
 
 void TCfgFrm::previewBtnClick(TObject*)
 {
-    auto* show = new TScrnFrm(Application);
+    auto* show = new TScrnFrm(Application, PreviewShowOptions());
     try {
         show->WDirectX->StartAll();
     } catch (...) {

@@ -63,6 +63,8 @@ public:
     bool AnimSpeedDragging() const { return FAnimSpeedDragging; }
     // The unsaved choices, as a show started from Preview takes them.
     TShowSettings ShowSettings() const;
+    // What Preview makes its show with: the controls, not the registry.
+    TShowOptions PreviewShowOptions() const;
     // The address URLLabel opens.
     const std::string& MakerAddress() const { return FMakerAddress; }
 

@@ -99,3 +99,5 @@ int ShowCursor(bool show);
 
 // Whether there is a screen to show forms on (on Linux: an X display could be opened).
 bool ScreenAvailable();
+// Why there is none, in a few words for the user; each platform names its own cause.
+std::string NoScreenReason();

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cinttypes>
 #include <cstdlib>
+#include <utility>
 
 #include "core/Random.h"
 #include "framework/Application.h"
@@ -10,18 +11,17 @@
 #include "imaging/PictureLoader.h"
 #include "wdx/WDirectDrawBasicSurface.h"
 
-std::function<TShowSettings()> DialogShowSettings;
-bool ShowInHostWindow = false;
 volatile std::sig_atomic_t ShowEndRequested = 0;
 
-TPictureCheck ShowPictureCheck = [](const std::string& path) {
+bool PictureDecodes(const std::string& path)
+{
     TBitmap bitmap;
     return LoadJpegIntoBitmap(bitmap, "", path);
-};
+}
 
-TShowSettings ReadShowSettings()
+TShowSettings ReadShowSettings(const TShowOptions& options)
 {
-    if (DialogShowSettings) return DialogShowSettings();
+    if (options.Settings) return *options.Settings;
     const TLoadedSettings loaded = LoadSettings();
     TShowSettings settings;
     settings.ImagesPath = loaded.ImagesPath.value_or("");
@@ -60,12 +60,12 @@ private:
 };
 }  // namespace
 
-TScrnFrm::TScrnFrm(TComponent* owner) : TForm(owner)
+TScrnFrm::TScrnFrm(TComponent* owner, TShowOptions options) : TForm(owner), FOptions(std::move(options))
 {
     Name = "ScrnFrm";
     Color = clBlack;
     SetBorderStyle(bsNone);
-    if (!ShowInHostWindow) {
+    if (!FOptions.InHostWindow) {
         SetFormStyle(fsStayOnTop);
         // Fills its monitor: on Linux the frame is scaled to the whole screen.
         SetWindowState(wsMaximized);
@@ -114,7 +114,7 @@ TScrnFrm::TScrnFrm(TComponent* owner) : TForm(owner)
     OnCreate(this);
     // In a host's window the form is only the device's owner: the frames go to the host's
     // window, and the form is hidden again once the device has started.
-    if (!ShowInHostWindow) Show();
+    if (!FOptions.InHostWindow) Show();
 }
 
 TScrnFrm::~TScrnFrm()
@@ -171,13 +171,13 @@ void TScrnFrm::FormCreate(TObject*)
     Randomize();
     FAnimation.SetSpeed(5);
 
-    const TShowSettings settings = ReadShowSettings();
+    const TShowSettings settings = ReadShowSettings(FOptions);
     FImagesPath = settings.ImagesPath;
     FAnimation.SetSpeed(settings.Speed);
 
     // Every match is selected in turn: the full-screen entry of a size beats the windowed
     // desktop entry, which stands first and may carry the same numbers.
-    if (ShowInHostWindow)
+    if (FOptions.InHostWindow)
         SelectHostWindowMode();
     else
         for (int i = 0; i < WDirectX->VideoModeCount(); ++i) {
@@ -202,7 +202,7 @@ void TScrnFrm::FormCreate(TObject*)
 
     FIgnoreCount = IgnoredMessages;
     FStartCursor = GetCursorPos();
-    if (!ShowInHostWindow) Application->OnMessage = TMessageEvent::Of<&TScrnFrm::DeactivateScrnSaver>(this);
+    if (!FOptions.InHostWindow) Application->OnMessage = TMessageEvent::Of<&TScrnFrm::DeactivateScrnSaver>(this);
 
     if (WDirectX->VideoModeIndex() >= 0) {
         const TVideoModeInfo mode = WDirectX->GetCurrentVideoMode();
@@ -210,7 +210,7 @@ void TScrnFrm::FormCreate(TObject*)
     }
 
     // The pointer over a host's window is the host's business.
-    if (ShowInHostWindow) return;
+    if (FOptions.InHostWindow) return;
     ShowCursor(false);
     FCursorHidden = true;
 }
@@ -254,7 +254,7 @@ void TScrnFrm::FormClose(TObject*, TCloseAction& action)
 
 void TScrnFrm::WDirectXAfterStart(TObject*)
 {
-    if (ShowInHostWindow) {
+    if (FOptions.InHostWindow) {
         // Starting maps and maximises the form; in a host's window it must neither cover
         // the host nor stop the device when it never gets the focus.
         Hide();
@@ -321,7 +321,7 @@ bool TScrnFrm::NextGoodPictureName(std::string& name)
 {
     for (size_t tries = 0; tries < FPictures.size(); ++tries) {
         if (!NextPictureName(name)) return false;
-        if (!ShowPictureCheck || ShowPictureCheck(name)) return true;
+        if (!FOptions.PictureCheck || FOptions.PictureCheck(name)) return true;
     }
     name.clear();
     return false;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "framework/Forms.h"
@@ -24,29 +25,35 @@ struct TShowSettings {
     int32_t Speed = 5;
 };
 
-// While a settings dialog exists it sets this, so that a show started from its Preview
-// button takes the dialog's unsaved choices; empty otherwise, and the registry is read.
-extern std::function<TShowSettings()> DialogShowSettings;
-
-// The dialog's choices when it exists, else the stored settings (speed 5 when none is read).
-TShowSettings ReadShowSettings();
-
 // Says whether a picture file decodes; the show skips files that do not.
 using TPictureCheck = std::function<bool(const std::string& path)>;
-// The check the show uses unless a test stands another in.
-extern TPictureCheck ShowPictureCheck;
+// The check a show uses unless its maker stands another in: the file loads as a JPEG.
+bool PictureDecodes(const std::string& path);
 
-// Set before the form is made when a screen-saver host's window is the screen: the form
-// stays out of sight, takes neither focus nor input, and uses the full-screen mode of the
-// desktop's (the host window's) size. The host ends such a show, not the user.
-extern bool ShowInHostWindow;
+// What the code that makes a show tells it, fixed for the form's life.
+struct TShowOptions {
+    // The settings dialog's unsaved choices, for a show started from its Preview button;
+    // without them the stored settings are read as the form is created.
+    std::optional<TShowSettings> Settings;
+    // Empty takes every file in the list.
+    TPictureCheck PictureCheck = PictureDecodes;
+    // A screen-saver host's window is the screen: the form stays out of sight, takes
+    // neither focus nor input, and uses the full-screen mode of the desktop's (the host
+    // window's) size. The host ends such a show, not the user.
+    bool InHostWindow = false;
+};
+
+// The options' settings when they carry some, else the stored settings (speed 5 when none
+// is read).
+TShowSettings ReadShowSettings(const TShowOptions& options);
+
 // Set from a signal handler to have the running show close itself at its next tick.
 extern volatile std::sig_atomic_t ShowEndRequested;
 
 class TScrnFrm : public TForm {
 public:
     // Builds the components with their stored values, then runs FormCreate.
-    explicit TScrnFrm(TComponent* owner);
+    explicit TScrnFrm(TComponent* owner, TShowOptions options = {});
     ~TScrnFrm() override;
 
     TWDirectX* WDirectX = nullptr;
@@ -94,6 +101,7 @@ private:
     void TracePicture();
     void TraceFrame(int64_t startMicroseconds, TRect source);
 
+    const TShowOptions FOptions;
     TPoint FStartCursor;
     bool FHavePicture = false;
     int32_t FIgnoreCount = 100;

@@ -358,15 +358,19 @@ TEST_F(CfgUnit, APreviewShowTakesTheUnsavedChoicesWhileTheDialogExists)
     const TResolution chosen = ChooseAnother();
     Form->AnimSpeedMouseDown(Form->AnimSpeed, mbLeft, 0, 0);
     Form->AnimSpeedMouseMove(Form->AnimSpeed, 344, 0);
-    ASSERT_TRUE(DialogShowSettings);
-    const TShowSettings show = ReadShowSettings();
+    const TShowOptions options = Form->PreviewShowOptions();
+    ASSERT_TRUE(options.Settings);
+    const TShowSettings show = ReadShowSettings(options);
     EXPECT_EQ(show.ImagesPath, "/unsaved");
     EXPECT_EQ(show.Resolution, chosen);
     EXPECT_EQ(show.Speed, 100);
     EXPECT_EQ(StoredFolder(), "/saved") << "nothing is written for a preview";
     EXPECT_EQ(CfgFrm, Form.get());
     Form.reset();
-    EXPECT_FALSE(DialogShowSettings) << "without the dialog the show reads the registry";
+    const TShowSettings stored = ReadShowSettings(TShowOptions{});
+    EXPECT_EQ(stored.ImagesPath, "/saved") << "without the dialog the show reads the registry";
+    EXPECT_EQ(stored.Resolution, (TResolution{800, 600, 16}));
+    EXPECT_EQ(stored.Speed, 20);
     EXPECT_EQ(CfgFrm, nullptr);
 }
 

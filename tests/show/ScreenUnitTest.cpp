@@ -23,6 +23,7 @@ class ScreenUnit : public ::testing::Test {
 protected:
     TempDir Dir;
     std::unique_ptr<TScrnFrm> Form;
+    TShowOptions Options;
     std::vector<std::string> Boxes;
     int Closes = 0;
 
@@ -31,19 +32,18 @@ protected:
         ASSERT_TRUE(LoadDirectXLibraries());
         SetMessageBoxHandler([this](const std::string& text, const std::string&, TMsgIcon) { Boxes.push_back(text); });
         // No mode has this size, so the device keeps its windowed entry and needs no screen.
-        DialogShowSettings = [this] { return TShowSettings{Dir.Str(), {1, 1, 1}, 5}; };
+        Options.Settings = TShowSettings{Dir.Str(), {1, 1, 1}, 5};
     }
     void TearDown() override
     {
         if (Form && Form->WDirectX->Active()) Form->WDirectX->StopAll();
         Form.reset();
-        DialogShowSettings = nullptr;
         SetMessageBoxHandler(nullptr);
     }
 
     void Create()
     {
-        Form = std::make_unique<TScrnFrm>(nullptr);
+        Form = std::make_unique<TScrnFrm>(nullptr, Options);
         // Counts the closes the hook asks for and keeps the form, which the test owns.
         Form->OnClose = TCloseEvent::Of<&ScreenUnit::Closing>(this);
     }
@@ -204,6 +204,29 @@ TEST_F(ScreenUnit, AFolderOfUndecodablePicturesRunsAsAnEmptyOne)
     EXPECT_FALSE(Form->WSurface->UseFile);
     Form->WDirectX->StartAll();
     EXPECT_TRUE(Form->WDirectX->Active());
+}
+
+TEST_F(ScreenUnit, TheCheckTheShowIsMadeWithDecidesWhichFilesAreTaken)
+{
+    // Neither file decodes, so the default check would take none of them.
+    const std::string a = Bad("a.jpg");
+    const std::string b = Bad("b.jpg");
+    const struct {
+        const char* what;
+        TPictureCheck check;
+        std::string first;  // empty: whichever the shuffle put first
+    } cases[] = {
+        {"no check takes the list's first file", nullptr, ""},
+        {"a check of the maker's own", [&](const std::string& path) { return path == b; }, b},
+    };
+    for (const auto& c : cases) {
+        Options.PictureCheck = c.check;
+        Create();
+        ASSERT_TRUE(Form->HavePicture()) << c.what;
+        EXPECT_EQ(Form->WSurface->Image, c.first.empty() ? Form->Pictures()[0] : c.first) << c.what;
+        EXPECT_TRUE(Form->WSurface->UseFile) << c.what;
+        Form.reset();
+    }
 }
 
 TEST_F(ScreenUnit, ALaterPictureThatCannotBeLoadedIsSkippedWithoutABox)

@@ -1,6 +1,7 @@
 // Windows half of forms: one window class whose procedure hands the framework's messages to
 // the form (TForm::Dispatch) and the rest to DefWindowProc; borderless is WS_POPUP,
-// stay-on-top is HWND_TOPMOST, maximised is SW_MAXIMIZE. Also GetCursorPos and ShowCursor.
+// stay-on-top is HWND_TOPMOST, maximised is SW_MAXIMIZE. Also GetCursorPos and ShowCursor,
+// and ScreenAvailable with NoScreenReason: a desktop is taken to be there.
 // A fixed single border without the system menu has neither a close box nor the others.
 // Also which window takes the dialog keys: a form's that holds controls, which hands the
 // focus on to a control (the one it had when the form was left, else the first).
@@ -326,3 +327,5 @@ TPoint GetCursorPos()
 int ShowCursor(bool show) { return ::ShowCursor(show ? TRUE : FALSE); }
 
 bool ScreenAvailable() { return true; }
+
+std::string NoScreenReason() { return "no interactive desktop in this session"; }

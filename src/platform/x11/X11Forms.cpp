@@ -8,7 +8,8 @@
 // handle of their own, and their messages still pass through the queue.
 // A form's controls are FLTK widgets inside its window (X11Controls.cpp); a disabled form
 // ignores input without greying them, as on Windows.
-// Implements: TForm's window half, ShowCursor (an invisible cursor on every form).
+// Implements: TForm's window half, ShowCursor (an invisible cursor on every form),
+// ScreenAvailable and NoScreenReason (whether an X display opens, and what to say if not).
 // Not here: minimising without a window manager, per-form icons.
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
@@ -375,3 +376,5 @@ int ShowCursor(bool show)
 }
 
 bool ScreenAvailable() { return X11Framework::OpenDisplay() != nullptr; }
+
+std::string NoScreenReason() { return "no X display: is DISPLAY set?"; }
