@@ -3,6 +3,8 @@
 // indices computed once per blit, eight pixels per step, a source row two ahead prefetched
 // while this one is read, streaming stores that do not pull the destination into the
 // cache, and a plain row copy whenever a destination row repeats the one above it.
+// Implements: softdx::FillRect, StretchCopy, ConvertToXrgb (SoftDxBlit.h).
+// Not here: checking rectangles against their surfaces, which the callers do.
 #include "SoftDxBlit.h"
 
 #include <algorithm>

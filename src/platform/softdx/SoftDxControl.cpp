@@ -1,5 +1,9 @@
 // The software DirectX's controls: the current presenter (headless unless one is set), the
 // refresh clock Flip waits by, and the table of injected failures.
+// Implements: SoftDxSetPresenter, SoftDxGetPresenter, SoftDxHeadlessPresenter::Present,
+// SoftDxSetClock, SoftDxNextRefresh, SoftDxFailNext, SoftDxFailAlways, SoftDxClearFaults, and
+// for the other files softdx::InjectedFault, Now and SleepUntil.
+// Not here: a presenter on a real screen, which the program installs.
 #include <algorithm>
 #include <atomic>
 #include <chrono>

@@ -1,6 +1,9 @@
 // Pixel formats and display modes of the software DirectDraw. Modes are emulated: every
 // listed mode renders at its own size and the presenter scales it to the screen, so the
 // list is the monitor's own sizes plus the usual smaller ones that fit the screen.
+// Implements: softdx::DisplayFormat, FormatFromDescription, DescribeFormat, RowPitch,
+// DisplayModes, DescribeMode (SoftDxInternal.h).
+// Not here: FourCC, YUV and z-buffer formats (FormatFromDescription refuses them).
 #include <algorithm>
 #include <cstring>
 #include <tuple>

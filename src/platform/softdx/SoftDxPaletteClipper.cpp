@@ -2,6 +2,8 @@
 // (DDPCAPS_1BIT, 2BIT, 4BIT or 8BIT). A clipper remembers the window it is given and a clip
 // list, but blits are not clipped by it: it only names the window a windowed primary is
 // shown in.
+// Implements: IDirectDrawPalette (SoftDxPalette), IDirectDrawClipper (SoftDxClipper).
+// Not here: clipping blits by the clip list.
 #include <algorithm>
 #include <cstring>
 

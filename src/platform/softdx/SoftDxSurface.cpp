@@ -1,5 +1,6 @@
 // Surfaces of the software DirectDraw: making them, references, description, Lock, device
 // contexts, colour keys, palettes, clippers and the flip chain's attachments.
+// Implements: IDirectDrawSurface7 (SoftDxSurface) but for Blt, BltFast and Flip.
 // Not implemented (DDERR_UNSUPPORTED or the overlay codes): attaching surfaces by hand,
 // overlays, private data, BltBatch, SetSurfaceDesc, texture priority and level of detail.
 #include <sys/mman.h>

@@ -6,6 +6,8 @@
 // takes it from a copy of the source averaged down by halves, as filtering blitters do:
 // a photograph shrunk a lot stays smooth instead of sparkling as it moves, and far less
 // memory is read for each frame.
+// Implements: SoftDxSurface::Blt, BltFast and Flip, and presenting a surface through the
+// current presenter.
 // Not implemented: raster operations other than SRCCOPY, BLACKNESS and WHITENESS, the
 // DDBLT_DDFX effects (mirroring, rotation), alpha and z blits (DDERR_UNSUPPORTED, or
 // DDERR_NORASTEROPHW for the other raster operations); clip lists (a clipper only names

@@ -1,4 +1,5 @@
 // Windows side of the date and time text: the user's short date and long time formats.
+// Implements: LocalDateTimeText. Not here: any locale but the user's default one.
 #include <windows.h>
 
 #include "framework/DateTime.h"

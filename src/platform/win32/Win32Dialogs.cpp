@@ -2,6 +2,7 @@
 // owned by the active window, with every line break made the "\r\n" the box expects; the
 // common file-open box, with a preview of the selected picture beside its list (a child
 // dialog built in memory, so no resource file); the shell's "open" verb.
+// Implements: SystemMessageBox, SystemOpenPicture with Win32OpenPicture.h's preview, ShellOpen.
 // Not here: buttons other than OK; moving the preview when the box is made taller.
 #include <windows.h>
 // After windows.h, whose declarations they use.

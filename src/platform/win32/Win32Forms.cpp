@@ -5,6 +5,8 @@
 // A fixed single border without the system menu has neither a close box nor the others.
 // Also which window takes the dialog keys: a form's that holds controls, which hands the
 // focus on to a control (the one it had when the form was left, else the first).
+// Implements: TForm's window half, GetCursorPos, ShowCursor, ScreenAvailable (always true),
+// Win32Framework::DialogKeysWindow.
 // Not here: menus, icons, scaling for the screen's dots per inch.
 #include <set>
 

@@ -1,4 +1,6 @@
 // Windows path conventions: "\" separates folders and ":" ends a drive name.
+// Implements: PathDelim, PathSeparators, ProgramFolder, UserPicturesFolder.
+// Does not implement: names outside the system's code page (the A functions are used).
 #include "core/Paths.h"
 
 const char PathDelim = '\\';

@@ -1,5 +1,6 @@
 // Windows side of the screen-saver host forms: they belong to X11 hosts. Windows hosts
 // start the program with /s and /p instead.
+// Implements: UseShowHostWindow, which always refuses.
 #include <ostream>
 
 #include "show/ShowHost.h"

@@ -1,4 +1,5 @@
 // Linux side of the date and time text: the user's locale (LC_TIME) through strftime.
+// Implements: LocalDateTimeText. Not here: date formats a desktop keeps outside LC_TIME.
 #include <clocale>
 #include <ctime>
 

@@ -1,4 +1,6 @@
 // Linux path conventions: "/" is the only separator.
+// Implements: PathDelim, PathSeparators, ProgramFolder (/proc/self/exe), UserPicturesFolder
+// (xdg-user-dir PICTURES, else ~/Pictures). Does not create the pictures folder.
 #include "core/Paths.h"
 
 const char PathDelim = '/';

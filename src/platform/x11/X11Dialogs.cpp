@@ -2,6 +2,7 @@
 // the window's title (fl_alert's "!" for errors and warnings, fl_message's "i" for the
 // rest); with no display the text goes to standard error as "caption: text". The picture
 // box is FLTK's file chooser with its preview, fed by the caller's own picture decoder.
+// Implements: SystemMessageBox, SystemOpenPicture (ShellOpen is LinuxShell.cpp's).
 // Not here: a question icon of its own (questions show the "i").
 #include <FL/Fl.H>
 #include <FL/Fl_File_Chooser.H>

@@ -1,4 +1,5 @@
 // Fitting and bilinear scaling of frames for the X11 presenter.
+// Implements: X11FitKeepingProportions, X11ScaleFrame. Not here: anything of Xlib's.
 #include "platform/x11/X11PresenterScale.h"
 
 #include <algorithm>

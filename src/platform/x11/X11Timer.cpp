@@ -1,6 +1,7 @@
 // Linux half of timers: a repeating FLTK timeout per enabled timer posts WM_TIMER (hwnd
 // null, wParam the timer's id) to the framework's queue, which keeps at most one pending
 // per timer, so ticks coalesce as on Windows.
+// Implements: TTimer's platform half (Impl, constructor, destructor, Update, FindTimer).
 // Not here: timers on other threads.
 #include <FL/Fl.H>
 
