@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "SoftDxControl.h"
-#include "X11Presenter.h"
+#include "platform/x11/X11Presenter.h"
 #include "show/ShowHost.h"
 
 // Xlib last: its macros (None, Status, Bool) would clash with the names above.
