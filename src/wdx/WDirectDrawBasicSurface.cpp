@@ -140,7 +140,7 @@ void TWDirectDrawBasicSurface::SetColorKey(TColor color)
     const HRESULT result = FSurface->SetColorKey(DDCKEY_SRCBLT, &key);
     if (result != DD_OK) {
         Stop();
-        if (Device) Device->RaiseError(1, "TWDirectDrawBasicSurface.SetColorKey", result);
+        if (Device) Device->RaiseError(rkDirectDraw, "TWDirectDrawBasicSurface.SetColorKey", result);
     }
 }
 

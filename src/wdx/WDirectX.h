@@ -17,6 +17,7 @@
 #include "wdx/WDirectDrawBasicSurface.h"
 #include "wdx/WDirectHeader.h"
 #include "wdx/WDirectXTypes.h"
+#include "wdx/results/ResultTexts.h"
 
 // The exception every failure of the DirectX layer raises; its message is the error text.
 class EWDirectXError : public Exception {
@@ -92,7 +93,7 @@ public:
     // State.
     bool HasFocus() const { return FHasFocus; }
     bool Active() const { return FActive; }
-    uint8_t StartStage() const { return FStartStage; }
+    TStartStage StartStage() const { return FStartStage; }
     bool WasActive() const { return FWasActive; }
     bool FormRestyled() const { return FFormRestyled; }
     TFormBounds SavedBounds() const { return FSavedBounds; }
@@ -164,12 +165,11 @@ public:
     // LogFile, opening and closing the file for the line. Raises EInOutError on failure.
     // Every line of the device and its components passes here, so a subclass may watch them.
     virtual void WriteLog(const std::string& text);
-    // Message, a carriage return, then the text of result from the table of kind
-    // (0 none, 1 DirectDraw, 2 DirectSound, 3 DirectInput, 4 Direct3D).
-    std::string FormatError(int kind, const std::string& message, int32_t result) const;
+    // Message, a carriage return, then the text of result from the table of kind.
+    std::string FormatError(TResultKind kind, const std::string& message, int32_t result) const;
     // Logs the error text, stops the device unless ExceptionIgnore, keeps the text in
     // LastError and raises EWDirectXError with it. Never returns.
-    [[noreturn]] void RaiseError(int kind, const std::string& message, int32_t result);
+    [[noreturn]] void RaiseError(TResultKind kind, const std::string& message, int32_t result);
     // The path WriteLog writes to.
     std::string LogPath() const;
 
@@ -178,7 +178,7 @@ private:
     void GetCOM();
     void ReleaseCOM();
     void StartSteps(bool exclusive);
-    [[noreturn]] void Fail(int kind, const char* message, HRESULT result);
+    [[noreturn]] void Fail(TResultKind kind, const char* message, HRESULT result);
     HWND FormWindow() const;
     void StartDirectDraw(bool exclusive);
     void StartComponents();
@@ -205,7 +205,7 @@ private:
     bool FWasActive = false;
     bool FIdleEnabled = false;
     bool FFormRestyled = false;
-    uint8_t FStartStage = 0;
+    TStartStage FStartStage = TStartStage::Stopped;
     int FBacksurfaces = 0;
     TColor FColorKey = clBlack;
     TFormBounds FSavedBounds;

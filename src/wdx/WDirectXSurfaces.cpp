@@ -239,7 +239,7 @@ int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int wi
         if (surfaceType == dxstEmptyImage || surfaceType == dxstImage) {
             code = CreateImageSurface(FDirectDraw, w, h, b, memoryType, surface);
             if (code != DD_OK) {
-                reason = ResultText(1, code);
+                reason = ResultText(rkDirectDraw, code);
                 surface = nullptr;
             } else if (surfaceType == dxstImage && haveBitmap) {
                 // A failed copy leaves whatever DirectDraw gave the surface; not reported.
@@ -269,7 +269,7 @@ int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int wi
             // Textures (and the list types, which only the flexible surface expands) are
             // not made by this device yet.
             code = DDERR_UNSUPPORTED;
-            reason = ResultText(1, code);
+            reason = ResultText(rkDirectDraw, code);
         }
     }
 
@@ -279,7 +279,7 @@ int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int wi
 
     if (!reason.empty() || code != DD_OK) {
         if (surface) surface->Release();
-        RaiseError(1,
+        RaiseError(rkDirectDraw,
                    "TWDirectX.CreateNewSurface " + name + " (" + std::to_string(w) + "x" + std::to_string(h) + "x" +
                        std::to_string(b) + ") " + reason,
                    code);

@@ -323,7 +323,7 @@ TEST_F(Device, StartsAndStopsInTheDesktopsOwnModeWithAFlipChain)
     WDX->SetVideoMode(index);
     WDX->StartAll();
     ASSERT_TRUE(WDX->Active());
-    EXPECT_EQ(WDX->StartStage(), 22);
+    EXPECT_EQ(static_cast<int>(WDX->StartStage()), 22);
     EXPECT_TRUE(WDX->FormRestyled());
     EXPECT_EQ(Form->BorderStyle(), bsNone);
     EXPECT_EQ(Form->FormStyle(), fsStayOnTop);
@@ -339,7 +339,7 @@ TEST_F(Device, StartsAndStopsInTheDesktopsOwnModeWithAFlipChain)
 
     WDX->StopAll();
     EXPECT_FALSE(WDX->Active());
-    EXPECT_EQ(WDX->StartStage(), 0);
+    EXPECT_EQ(static_cast<int>(WDX->StartStage()), 0);
     EXPECT_FALSE(WDX->Primary()->Active());
     EXPECT_FALSE(WDX->Back1()->Active());
     EXPECT_EQ(Form->BorderStyle(), bsSizeable);
