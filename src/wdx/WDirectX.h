@@ -14,6 +14,7 @@
 #include "framework/Component.h"
 #include "framework/Events.h"
 #include "framework/Forms.h"
+#include "wdx/ComPtr.h"
 #include "wdx/WDirectDrawBasicSurface.h"
 #include "wdx/WDirectHeader.h"
 #include "wdx/WDirectXTypes.h"
@@ -40,9 +41,9 @@ struct TSurfaceContainer {
 
     TWDirectDrawBasicSurface* Surface = nullptr;  // owned when Owned
     std::string Name;
-    bool Alpha = false;                       // made with an alpha format (textures only)
-    bool Owned = true;                        // created, not fetched as an attached level
-    IDirectDrawSurface7* AttachTo = nullptr;  // counted; the parent of an attached level
+    bool Alpha = false;                     // made with an alpha format (textures only)
+    bool Owned = true;                      // created, not fetched as an attached level
+    TComPtr<IDirectDrawSurface7> AttachTo;  // the parent of an attached level
     int Index = 0;
 };
 
@@ -104,7 +105,7 @@ public:
     TForm* OwnerForm() const { return FOwnerForm; }
     std::string LastError;
 
-    IDirectDraw7* DirectDraw() const { return FDirectDraw; }
+    IDirectDraw7* DirectDraw() const { return FDirectDraw.Get(); }
     const DDCAPS& DriverCaps() const { return FDriverCaps; }
     const DDCAPS& EmulationCaps() const { return FEmulationCaps; }
     TWDirectDrawBasicSurface* Primary() const { return FPrimary.get(); }
@@ -214,12 +215,10 @@ private:
     // The owner's addresses, kept to recognise its hooks while it is being destroyed.
     std::vector<const void*> FOwnerAddresses;
 
-    IDirectDraw7* FDirectDraw = nullptr;
+    TComPtr<IDirectDraw7> FDirectDraw;
     // Direct3D, DirectInput and DirectSound come with their own layers; until then their
     // objects stay empty and a start that asks for them fails on the missing object.
-    IUnknown* FDirect3D = nullptr;
-    IUnknown* FDirectInput = nullptr;
-    IUnknown* FDirectSound = nullptr;
+    TComPtr<IUnknown> FDirect3D, FDirectInput, FDirectSound;
     DDCAPS FDriverCaps{}, FEmulationCaps{};
 
     std::unique_ptr<TWDirectDrawBasicSurface> FPrimary, FBack1, FBack2, FBack3;

@@ -132,11 +132,11 @@ void TWDirectX::StartDirectDraw(bool exclusive)
         desc.ddsCaps.dwCaps |= DDSCAPS_COMPLEX | DDSCAPS_FLIP;
         desc.dwBackBufferCount = static_cast<DWORD>(FBacksurfaces);
     }
-    IDirectDrawSurface7* surface = nullptr;
-    result = FDirectDraw->CreateSurface(&desc, &surface, nullptr);
+    TComPtr<IDirectDrawSurface7> surface;
+    result = FDirectDraw->CreateSurface(&desc, surface.Put(), nullptr);
     if (result != DD_OK) Fail(rkDirectDraw, "TWDirectX.StartAll - Creating Primary", result);
-    FPrimary->Start(this, surface);
-    surface->Release();  // Primary holds its own reference
+    FPrimary->Start(this, surface.Get());
+    surface.Reset();  // Primary holds its own reference
     FPrimary->SetColorKey(FColorKey);
 
     // The stage moves on even without back surfaces, so that StopAll stops Primary.

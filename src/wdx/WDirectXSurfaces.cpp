@@ -9,6 +9,7 @@
 
 #include "core/Paths.h"
 #include "pictures/PictureLoader.h"
+#include "wdx/ComPtr.h"
 #include "wdx/ImageFiles.h"
 #include "wdx/WDirectDrawSurface.h"
 #include "wdx/WDirectX.h"
@@ -42,7 +43,7 @@ constexpr DWORD Indexed8Flags = 0x60;
 
 // Creates an image surface of w x h (bits 0: the display's format) in the memory asked for.
 HRESULT CreateImageSurface(IDirectDraw7* directDraw, int w, int h, int bits, TdxMemoryType memoryType,
-                           IDirectDrawSurface7*& surface)
+                           IDirectDrawSurface7** surface)
 {
     DDSURFACEDESC2 desc;
     std::memset(&desc, 0, sizeof desc);
@@ -76,16 +77,15 @@ HRESULT CreateImageSurface(IDirectDraw7* directDraw, int w, int h, int bits, Tdx
     desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
     if (memoryType == dxmtSystemMemory) desc.ddsCaps.dwCaps |= DDSCAPS_SYSTEMMEMORY;
     if (memoryType == dxmtVideoMemory) desc.ddsCaps.dwCaps |= DDSCAPS_VIDEOMEMORY;
-    surface = nullptr;
     if (!directDraw) return DDERR_GENERIC;
-    return directDraw->CreateSurface(&desc, &surface, nullptr);
+    return directDraw->CreateSurface(&desc, surface, nullptr);
 }
 }  // namespace
 
 TSurfaceContainer::~TSurfaceContainer()
 {
+    // AttachTo is released after, with the members.
     if (Owned) delete Surface;
-    if (AttachTo) AttachTo->Release();
 }
 
 void TWDirectX::NewSurfaceList()
@@ -234,31 +234,30 @@ int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int wi
         if (h == 0) h = FPrimary->Height;
     }
 
-    IDirectDrawSurface7* surface = nullptr;
+    TComPtr<IDirectDrawSurface7> surface;
     if (reason.empty()) {
         if (surfaceType == dxstEmptyImage || surfaceType == dxstImage) {
-            code = CreateImageSurface(FDirectDraw, w, h, b, memoryType, surface);
+            code = CreateImageSurface(FDirectDraw.Get(), w, h, b, memoryType, surface.Put());
             if (code != DD_OK) {
                 reason = ResultText(rkDirectDraw, code);
-                surface = nullptr;
+                surface.Reset();
             } else if (surfaceType == dxstImage && haveBitmap) {
                 // A failed copy leaves whatever DirectDraw gave the surface; not reported.
-                CopyBitmapToSurface(false, FDirectDraw, surface, bitmap, flags);
+                CopyBitmapToSurface(false, FDirectDraw.Get(), surface.Get(), bitmap, flags);
             } else if (straightJpeg) {
-                TStraightLoad load = DecodeJpegIntoSurface(FDirectDraw, surface, jpeg);
+                TStraightLoad load = DecodeJpegIntoSurface(FDirectDraw.Get(), surface.Get(), jpeg);
                 // Another format (a 16-bit mode): through a bitmap, as other pictures go.
                 if (load == TStraightLoad::NotPossible) {
                     load = TStraightLoad::BadData;
                     if (LoadJpegIntoBitmap(bitmap.Pixels, "", jpeg.Path())) {
-                        CopyBitmapToSurface(false, FDirectDraw, surface, bitmap, flags);
+                        CopyBitmapToSurface(false, FDirectDraw.Get(), surface.Get(), bitmap, flags);
                         load = TStraightLoad::Done;
                     }
                 }
                 if (load == TStraightLoad::BadData) {
                     // Damaged data past a sound header: refused as a file that cannot be read
                     // at all is, before any surface.
-                    surface->Release();
-                    surface = nullptr;
+                    surface.Reset();
                     w = h = b = 0;
                     reason = "File not found";
                     code = 1;
@@ -278,7 +277,7 @@ int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int wi
     raw = TRawPicture{};
 
     if (!reason.empty() || code != DD_OK) {
-        if (surface) surface->Release();
+        surface.Reset();
         RaiseError(rkDirectDraw,
                    "TWDirectX.CreateNewSurface " + name + " (" + std::to_string(w) + "x" + std::to_string(h) + "x" +
                        std::to_string(b) + ") " + reason,
@@ -288,17 +287,14 @@ int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int wi
     auto entry = std::make_unique<TSurfaceContainer>();
     entry->Surface = new TWDirectDrawBasicSurface();
     entry->Owned = true;  // freed by the entry even if the key below fails
-    entry->Surface->Start(this, surface);
-    surface->Release();  // the basic surface holds its own reference
+    entry->Surface->Start(this, surface.Get());
+    surface.Reset();  // the basic surface holds its own reference
     if (surfaceType == dxstEmptyImage) entry->Surface->ColorFill(colorKey);
     if (surfaceType != dxstMipMaps) entry->Surface->SetColorKey(colorKey);
     entry->Name = name;
     entry->Alpha = false;
     entry->Owned = owned;
-    if (attachTo) {
-        attachTo->AddRef();
-        entry->AttachTo = attachTo;
-    }
+    entry->AttachTo = TComPtr<IDirectDrawSurface7>::Share(attachTo);
     if (!FSurfaces) FSurfaces.emplace();
     const int index = static_cast<int>(FSurfaces->size());
     entry->Index = index;
