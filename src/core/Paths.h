@@ -11,6 +11,11 @@ extern const std::string_view PathSeparators;  // every character that ends a fo
 // empty when there is none.
 std::string ExtractFileExt(std::string_view path);
 
+// True when path names an existing regular file, links followed: not a folder, not a
+// device, and never the empty path. The name is taken in the narrow encoding the program's
+// files are opened with.
+bool IsRegularFile(const std::string& path);
+
 // The folder of the program file, with its trailing separator.
 std::string ProgramFolder();
 

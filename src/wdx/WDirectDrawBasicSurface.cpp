@@ -67,9 +67,8 @@ TWDirectDrawBasicSurface::TWDirectDrawBasicSurface() = default;
 
 TWDirectDrawBasicSurface::~TWDirectDrawBasicSurface()
 {
+    // The owner stops a surface before freeing it; a reference still held goes with FSurface.
     ReleaseHandle();
-    // The owner stops a surface before freeing it; a reference still held here would leak.
-    if (FSurface) FSurface->Release();
 }
 
 void TWDirectDrawBasicSurface::LogAll(const char* line)
@@ -83,8 +82,7 @@ void TWDirectDrawBasicSurface::Start(TWDirectX* device, IDirectDrawSurface7* sur
     LogAll("TWDirectDrawBasicSurface.Start");
     if (FActive) return;
     FActive = true;
-    FSurface = surface;
-    if (FSurface) FSurface->AddRef();
+    FSurface = TComPtr<IDirectDrawSurface7>::Share(surface);
 
     DDSURFACEDESC2 desc;
     std::memset(&desc, 0, sizeof(desc));
@@ -107,8 +105,7 @@ void TWDirectDrawBasicSurface::Stop()
 {
     if (!FActive) return;
     FActive = false;
-    if (FSurface) FSurface->Release();
-    FSurface = nullptr;
+    FSurface.Reset();
     LogAll("TWDirectDrawBasicSurface.Stopped");
 }
 
@@ -140,7 +137,7 @@ void TWDirectDrawBasicSurface::SetColorKey(TColor color)
     const HRESULT result = FSurface->SetColorKey(DDCKEY_SRCBLT, &key);
     if (result != DD_OK) {
         Stop();
-        if (Device) Device->RaiseError(1, "TWDirectDrawBasicSurface.SetColorKey", result);
+        if (Device) Device->RaiseError(rkDirectDraw, "TWDirectDrawBasicSurface.SetColorKey", result);
     }
 }
 
@@ -163,7 +160,7 @@ void TWDirectDrawBasicSurface::BltRect(const TRect& destRect, TWDirectDrawBasicS
     if (!FActive || !FSurface) return;
     RECT dest = ToRect(destRect);
     RECT src = ToRect(sourceRect);
-    IDirectDrawSurface7* sourceSurface = source ? source->FSurface : nullptr;
+    IDirectDrawSurface7* sourceSurface = source ? source->FSurface.Get() : nullptr;
     // No flags: no colour key, no waiting flag; the call is repeated while the blitter is busy.
     while (FSurface->Blt(&dest, sourceSurface, &src, 0, nullptr) == DDERR_WASSTILLDRAWING) {
     }
@@ -181,12 +178,10 @@ HRESULT TWDirectDrawBasicSurface::AttachSurface(IDirectDrawSurface7* surface, DD
 {
     target.Width = Width;
     target.Height = Height;
-    IDirectDrawSurface7* attached = nullptr;
-    const HRESULT result = surface->GetAttachedSurface(&caps, &attached);
-    if (result == DD_OK) {
-        target.Start(Device, attached);
-        attached->Release();  // the target holds its own reference now
-    }
+    TComPtr<IDirectDrawSurface7> attached;
+    const HRESULT result = surface->GetAttachedSurface(&caps, attached.Put());
+    // The target takes a reference of its own; this one goes on return.
+    if (result == DD_OK) target.Start(Device, attached.Get());
     return result;
 }
 

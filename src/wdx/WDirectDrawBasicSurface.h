@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "framework/Canvas.h"
+#include "wdx/ComPtr.h"
 #include "wdx/DirectXApi.h"
 
 class TWDirectX;
@@ -58,7 +59,7 @@ public:
     uint32_t GreenMask() const { return FGreenMask; }
     uint32_t BlueMask() const { return FBlueMask; }
     uint32_t AlphaMask() const { return FAlphaMask; }
-    IDirectDrawSurface7* Surface() const { return FSurface; }
+    IDirectDrawSurface7* Surface() const { return FSurface.Get(); }
     const DDSURFACEDESC2& LockDesc() const { return FLockDesc; }
 
     // One row of the format table: how to pack a colour and how wide a pixel is.
@@ -80,7 +81,7 @@ private:
     bool FHasAlpha = false;
     uint32_t FRedMask = 0, FGreenMask = 0, FBlueMask = 0, FAlphaMask = 0;
     DDSURFACEDESC2 FLockDesc{};
-    IDirectDrawSurface7* FSurface = nullptr;
+    TComPtr<IDirectDrawSurface7> FSurface;
     const TFormat* FFormat = nullptr;
 };
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "imaging/PictureLoader.h"
+#include "wdx/ComPtr.h"
 #include "wdx/ImageFiles.h"
 #include "wdx/WDirectDrawBasicSurface.h"
 #include "wdx/WDirectX.h"
@@ -222,8 +223,8 @@ bool CopyBitmapToSurface(bool texture, IDirectDraw7* directDraw, IDirectDrawSurf
     }
     stagingDesc.dwWidth = static_cast<DWORD>(picture.Width());
     stagingDesc.dwHeight = static_cast<DWORD>(picture.Height());
-    IDirectDrawSurface7* staging = nullptr;
-    if (directDraw->CreateSurface(&stagingDesc, &staging, nullptr) != DD_OK || !staging) return false;
+    TComPtr<IDirectDrawSurface7> staging;
+    if (directDraw->CreateSurface(&stagingDesc, staging.Put(), nullptr) != DD_OK || !staging) return false;
 
     PALETTEENTRY palette[256];
     std::memset(palette, 0, sizeof palette);
@@ -240,11 +241,10 @@ bool CopyBitmapToSurface(bool texture, IDirectDraw7* directDraw, IDirectDrawSurf
             if (transparentBlack ? rgb != 0 : transparentWhite && rgb != 0xFFFFFF) palette[i].peFlags = 0xFF;
         }
         const DWORD caps = PaletteCaps | (transparentBlack || transparentWhite ? PaletteAlpha : 0);
-        IDirectDrawPalette* ddPalette = nullptr;
-        if (directDraw->CreatePalette(caps, palette, &ddPalette, nullptr) == DD_OK && ddPalette) {
-            staging->SetPalette(ddPalette);
-            target->SetPalette(ddPalette);
-            ddPalette->Release();
+        TComPtr<IDirectDrawPalette> ddPalette;
+        if (directDraw->CreatePalette(caps, palette, ddPalette.Put(), nullptr) == DD_OK && ddPalette) {
+            staging->SetPalette(ddPalette.Get());
+            target->SetPalette(ddPalette.Get());
         }
     }
 
@@ -255,14 +255,14 @@ bool CopyBitmapToSurface(bool texture, IDirectDraw7* directDraw, IDirectDrawSurf
     if (staging->GetDC(&dc) == DD_OK) {
         staging->ReleaseDC(dc);
         DDSURFACEDESC2 locked;
-        if (LockWhole(staging, locked) == DD_OK) {
+        if (LockWhole(staging.Get(), locked) == DD_OK) {
             WritePixels(picture, locked, palette);
             staging->Unlock(nullptr);
         }
     }
 
-    target->Blt(nullptr, staging, nullptr, DDBLT_WAIT, nullptr);
-    staging->Release();
+    target->Blt(nullptr, staging.Get(), nullptr, DDBLT_WAIT, nullptr);
+    staging.Reset();  // a photograph's size of memory: it goes as soon as it is copied
 
     const DDPIXELFORMAT& format = targetDesc.ddpfPixelFormat;
     if (format.dwRGBAlphaBitMask != 0 && (flags.Contains(d3dTRANSPARENTBLACK) || flags.Contains(d3dTRANSPARENTWHITE)))

@@ -129,7 +129,7 @@ void TWDirectX::AppActivate(TObject*)
 {
     // StartAll's own restyling and mode change move the focus around; those changes are
     // not the user's.
-    if (FStartStage == 1) {
+    if (FStartStage == TStartStage::Starting) {
         LogAll("TWDirectX.AppActivate - Ignoring");
         return;
     }
@@ -141,7 +141,7 @@ void TWDirectX::AppActivate(TObject*)
 
 void TWDirectX::AppDeactivate(TObject*)
 {
-    if (FStartStage == 1) {
+    if (FStartStage == TStartStage::Starting) {
         LogAll("TWDirectX.AppDeactivate - Ignoring");
         return;
     }
@@ -177,7 +177,7 @@ IDirectDrawClipper* TWDirectX::CreateClipper()
 {
     IDirectDrawClipper* clipper = nullptr;
     const HRESULT result = FDirectDraw ? FDirectDraw->CreateClipper(0, &clipper, nullptr) : DDERR_GENERIC;
-    if (result != DD_OK) RaiseError(1, "TWDirectDraw.CreateClipper", result);
+    if (result != DD_OK) RaiseError(rkDirectDraw, "TWDirectDraw.CreateClipper", result);
     return clipper;
 }
 
@@ -187,7 +187,7 @@ IDirectDrawPalette* TWDirectX::CreatePalette(PALETTEENTRY* entries)
     constexpr DWORD flags = 0x4C;
     IDirectDrawPalette* palette = nullptr;
     const HRESULT result = FDirectDraw ? FDirectDraw->CreatePalette(flags, entries, &palette, nullptr) : DDERR_GENERIC;
-    if (result != DD_OK) RaiseError(1, "TWDirectDraw.CreatePalette", result);
+    if (result != DD_OK) RaiseError(rkDirectDraw, "TWDirectDraw.CreatePalette", result);
     return palette;
 }
 
@@ -212,12 +212,12 @@ void TWDirectX::WriteLog(const std::string& text)
         throw EInOutError("Cannot write the log file " + path + ": " + std::strerror(written ? errno : savedErrno));
 }
 
-std::string TWDirectX::FormatError(int kind, const std::string& message, int32_t result) const
+std::string TWDirectX::FormatError(TResultKind kind, const std::string& message, int32_t result) const
 {
     return message + "\r" + ResultText(kind, result);
 }
 
-void TWDirectX::RaiseError(int kind, const std::string& message, int32_t result)
+void TWDirectX::RaiseError(TResultKind kind, const std::string& message, int32_t result)
 {
     const std::string text = FormatError(kind, message, result);
     if (LogType != dxlogNone) WriteLog(text);

@@ -14,9 +14,11 @@
 #include "framework/Component.h"
 #include "framework/Events.h"
 #include "framework/Forms.h"
+#include "wdx/ComPtr.h"
 #include "wdx/WDirectDrawBasicSurface.h"
 #include "wdx/WDirectHeader.h"
 #include "wdx/WDirectXTypes.h"
+#include "wdx/results/ResultTexts.h"
 
 // The exception every failure of the DirectX layer raises; its message is the error text.
 class EWDirectXError : public Exception {
@@ -39,9 +41,9 @@ struct TSurfaceContainer {
 
     TWDirectDrawBasicSurface* Surface = nullptr;  // owned when Owned
     std::string Name;
-    bool Alpha = false;                       // made with an alpha format (textures only)
-    bool Owned = true;                        // created, not fetched as an attached level
-    IDirectDrawSurface7* AttachTo = nullptr;  // counted; the parent of an attached level
+    bool Alpha = false;                     // made with an alpha format (textures only)
+    bool Owned = true;                      // created, not fetched as an attached level
+    TComPtr<IDirectDrawSurface7> AttachTo;  // the parent of an attached level
     int Index = 0;
 };
 
@@ -92,7 +94,7 @@ public:
     // State.
     bool HasFocus() const { return FHasFocus; }
     bool Active() const { return FActive; }
-    uint8_t StartStage() const { return FStartStage; }
+    TStartStage StartStage() const { return FStartStage; }
     bool WasActive() const { return FWasActive; }
     bool FormRestyled() const { return FFormRestyled; }
     TFormBounds SavedBounds() const { return FSavedBounds; }
@@ -103,7 +105,7 @@ public:
     TForm* OwnerForm() const { return FOwnerForm; }
     std::string LastError;
 
-    IDirectDraw7* DirectDraw() const { return FDirectDraw; }
+    IDirectDraw7* DirectDraw() const { return FDirectDraw.Get(); }
     const DDCAPS& DriverCaps() const { return FDriverCaps; }
     const DDCAPS& EmulationCaps() const { return FEmulationCaps; }
     TWDirectDrawBasicSurface* Primary() const { return FPrimary.get(); }
@@ -164,12 +166,11 @@ public:
     // LogFile, opening and closing the file for the line. Raises EInOutError on failure.
     // Every line of the device and its components passes here, so a subclass may watch them.
     virtual void WriteLog(const std::string& text);
-    // Message, a carriage return, then the text of result from the table of kind
-    // (0 none, 1 DirectDraw, 2 DirectSound, 3 DirectInput, 4 Direct3D).
-    std::string FormatError(int kind, const std::string& message, int32_t result) const;
+    // Message, a carriage return, then the text of result from the table of kind.
+    std::string FormatError(TResultKind kind, const std::string& message, int32_t result) const;
     // Logs the error text, stops the device unless ExceptionIgnore, keeps the text in
     // LastError and raises EWDirectXError with it. Never returns.
-    [[noreturn]] void RaiseError(int kind, const std::string& message, int32_t result);
+    [[noreturn]] void RaiseError(TResultKind kind, const std::string& message, int32_t result);
     // The path WriteLog writes to.
     std::string LogPath() const;
 
@@ -178,7 +179,7 @@ private:
     void GetCOM();
     void ReleaseCOM();
     void StartSteps(bool exclusive);
-    [[noreturn]] void Fail(int kind, const char* message, HRESULT result);
+    [[noreturn]] void Fail(TResultKind kind, const char* message, HRESULT result);
     HWND FormWindow() const;
     void StartDirectDraw(bool exclusive);
     void StartComponents();
@@ -205,7 +206,7 @@ private:
     bool FWasActive = false;
     bool FIdleEnabled = false;
     bool FFormRestyled = false;
-    uint8_t FStartStage = 0;
+    TStartStage FStartStage = TStartStage::Stopped;
     int FBacksurfaces = 0;
     TColor FColorKey = clBlack;
     TFormBounds FSavedBounds;
@@ -214,12 +215,10 @@ private:
     // The owner's addresses, kept to recognise its hooks while it is being destroyed.
     std::vector<const void*> FOwnerAddresses;
 
-    IDirectDraw7* FDirectDraw = nullptr;
+    TComPtr<IDirectDraw7> FDirectDraw;
     // Direct3D, DirectInput and DirectSound come with their own layers; until then their
     // objects stay empty and a start that asks for them fails on the missing object.
-    IUnknown* FDirect3D = nullptr;
-    IUnknown* FDirectInput = nullptr;
-    IUnknown* FDirectSound = nullptr;
+    TComPtr<IUnknown> FDirect3D, FDirectInput, FDirectSound;
     DDCAPS FDriverCaps{}, FEmulationCaps{};
 
     std::unique_ptr<TWDirectDrawBasicSurface> FPrimary, FBack1, FBack2, FBack3;

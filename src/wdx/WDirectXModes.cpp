@@ -18,7 +18,7 @@ void TWDirectX::GetCOM()
     if (!FDirectDraw) {
         GUID* driver = nullptr;
         if (FDrivers && FDriverIndex >= 0 && FDriverIndex < DriverCount()) driver = (*FDrivers)[FDriverIndex].GuidPtr;
-        if (DirectXBinding().CreateDirectDraw(driver, &FDirectDraw) == DD_OK && FDirectDraw) {
+        if (DirectXBinding().CreateDirectDraw(driver, FDirectDraw.Put()) == DD_OK && FDirectDraw) {
             // Neither result is looked at: a driver that refuses them still enumerates.
             FDirectDraw->SetCooperativeLevel(FormWindow(), DDSCL_NORMAL);
             std::memset(&FDriverCaps, 0, sizeof(FDriverCaps));
@@ -26,8 +26,6 @@ void TWDirectX::GetCOM()
             FDriverCaps.dwSize = sizeof(FDriverCaps);
             FEmulationCaps.dwSize = sizeof(FEmulationCaps);
             FDirectDraw->GetCaps(&FDriverCaps, &FEmulationCaps);
-        } else {
-            FDirectDraw = nullptr;
         }
     }
     // Direct3D, DirectInput and DirectSound objects are made by their own layers; their
@@ -41,12 +39,11 @@ void TWDirectX::GetCOM()
 
 void TWDirectX::ReleaseCOM()
 {
-    for (IUnknown** object : {&FDirectSound, &FDirectInput, &FDirect3D}) {
-        if (*object) (*object)->Release();
-        *object = nullptr;
-    }
-    if (FDirectDraw) FDirectDraw->Release();
-    FDirectDraw = nullptr;
+    // In the reverse of the order GetCOM makes them.
+    FDirectSound.Reset();
+    FDirectInput.Reset();
+    FDirect3D.Reset();
+    FDirectDraw.Reset();
 }
 
 BOOL WINAPI TWDirectX::EnumDriver(GUID* guid, LPSTR description, LPSTR name, LPVOID context, HMONITOR monitor)

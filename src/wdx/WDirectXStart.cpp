@@ -17,7 +17,7 @@ constexpr DWORD ExclusiveLevel = 0x17;
 
 HWND TWDirectX::FormWindow() const { return FOwnerForm ? FOwnerForm->Handle() : nullptr; }
 
-void TWDirectX::Fail(int kind, const char* message, HRESULT result)
+void TWDirectX::Fail(TResultKind kind, const char* message, HRESULT result)
 {
     throw TStartFailure{FormatError(kind, message, result)};
 }
@@ -35,7 +35,7 @@ void TWDirectX::StartAll()
     }
     LogAll("TWDirectX.StartAll");
     const bool exclusive = IsFullScreen() || dxCoopLevel == dxclAlwaysExclusive;
-    FStartStage = 1;
+    FStartStage = TStartStage::Starting;
     FWasActive = false;
     NewSurfaceList();
     try {
@@ -47,7 +47,7 @@ void TWDirectX::StartAll()
     } catch (const std::exception& error) {
         // An error of a surface's own (a refused colour key) or of the log: its RaiseError
         // has stopped the device unless ExceptionIgnore kept it; what it left is undone here.
-        if (FStartStage != 0) {
+        if (FStartStage != TStartStage::Stopped) {
             if (LogType == dxlogAll) {
                 try {
                     WriteLog(std::string("TWDirectX.StartAll - Error:") + error.what());
@@ -60,7 +60,7 @@ void TWDirectX::StartAll()
         throw;
     }
     FActive = true;
-    FStartStage = 22;
+    FStartStage = TStartStage::Started;
     LogAll("TWDirectX.StartAll - All ok");
     OnAfterStart(this);
     SetIdleEnabled(FIdleEnabled);
@@ -76,51 +76,51 @@ void TWDirectX::StartSteps(bool exclusive)
     LogAll("TWDirectX.StartAll - Start Direct3D");
     if (!DisableDirect3D) {
         // Direct3D's set-up comes with its layer; until then there is never an object.
-        FStartStage = 9;
-        if (!FDirect3D) Fail(0, "TWDirectX.StartAll - No COM for Direct3D", DD_OK);
+        FStartStage = TStartStage::Direct3DObject;
+        if (!FDirect3D) Fail(rkNone, "TWDirectX.StartAll - No COM for Direct3D", DD_OK);
     }
 
     LogAll("TWDirectX.StartAll - Start DirectSound");
-    FStartStage = 19;
-    if (!DisableDirectSound && !FDirectSound) Fail(0, "TWDirectX.StartAll - No COM for DirectSound", DD_OK);
-    FStartStage = 20;
-    if (!DisableDirectInput && !FDirectInput) Fail(0, "TWDirectX.StartAll - No COM for DirectInput", DD_OK);
+    FStartStage = TStartStage::DirectSoundObject;
+    if (!DisableDirectSound && !FDirectSound) Fail(rkNone, "TWDirectX.StartAll - No COM for DirectSound", DD_OK);
+    FStartStage = TStartStage::DirectInputObject;
+    if (!DisableDirectInput && !FDirectInput) Fail(rkNone, "TWDirectX.StartAll - No COM for DirectInput", DD_OK);
 
     LogAll("TWDirectX.StartAll - Finding other components");
-    FStartStage = 21;
+    FStartStage = TStartStage::OtherComponents;
     try {
         StartComponents();
     } catch (...) {
         // A component's own RaiseError may have stopped the device already; the failure is
         // still this stage's, so the stop that follows undoes everything once more.
-        FStartStage = 21;
+        FStartStage = TStartStage::OtherComponents;
         throw TStartFailure{"TWDirectX.StartAll - Failed to start other component"};
     }
 }
 
 void TWDirectX::StartDirectDraw(bool exclusive)
 {
-    FStartStage = 2;
-    if (!FDirectDraw) Fail(0, "TWDirectX.StartAll - No COM for DirectDraw", DD_OK);
+    FStartStage = TStartStage::DirectDrawObject;
+    if (!FDirectDraw) Fail(rkNone, "TWDirectX.StartAll - No COM for DirectDraw", DD_OK);
 
     LogAll("TWDirectX.StartAll - DirectDraw: Coop Level");
-    FStartStage = 3;
+    FStartStage = TStartStage::CooperativeLevel;
     HRESULT result = FDirectDraw->SetCooperativeLevel(FormWindow(), exclusive ? ExclusiveLevel : DDSCL_NORMAL);
-    if (result != DD_OK) Fail(1, "TWDirectX.StartAll - Setting DirectDraw coop level", result);
+    if (result != DD_OK) Fail(rkDirectDraw, "TWDirectX.StartAll - Setting DirectDraw coop level", result);
 
     LogAll("TWDirectX.StartAll - DirectDraw: Resolution");
-    FStartStage = 4;
+    FStartStage = TStartStage::DisplayMode;
     const TVideoModeInfo mode = GetCurrentVideoMode();
     if (!mode.Windowed) {
         result = FDirectDraw->SetDisplayMode(static_cast<DWORD>(mode.Width), static_cast<DWORD>(mode.Height),
                                              static_cast<DWORD>(mode.Bits), 0, 0);
-        if (result != DD_OK) Fail(1, "TWDirectX.StartAll - Setting display mode", result);
+        if (result != DD_OK) Fail(rkDirectDraw, "TWDirectX.StartAll - Setting display mode", result);
         if (IsFullScreen() && FOwnerForm) FOwnerForm->SetWindowState(wsMaximized);
     }
     UpdateOutputRect();
 
     LogAll("TWDirectX.StartAll - DirectDraw: Primary");
-    FStartStage = 5;
+    FStartStage = TStartStage::PrimarySurface;
     DDSURFACEDESC2 desc;
     std::memset(&desc, 0, sizeof(desc));
     desc.dwSize = sizeof(desc);
@@ -132,32 +132,33 @@ void TWDirectX::StartDirectDraw(bool exclusive)
         desc.ddsCaps.dwCaps |= DDSCAPS_COMPLEX | DDSCAPS_FLIP;
         desc.dwBackBufferCount = static_cast<DWORD>(FBacksurfaces);
     }
-    IDirectDrawSurface7* surface = nullptr;
-    result = FDirectDraw->CreateSurface(&desc, &surface, nullptr);
-    if (result != DD_OK) Fail(1, "TWDirectX.StartAll - Creating Primary", result);
-    FPrimary->Start(this, surface);
-    surface->Release();  // Primary holds its own reference
+    TComPtr<IDirectDrawSurface7> surface;
+    result = FDirectDraw->CreateSurface(&desc, surface.Put(), nullptr);
+    if (result != DD_OK) Fail(rkDirectDraw, "TWDirectX.StartAll - Creating Primary", result);
+    FPrimary->Start(this, surface.Get());
+    surface.Reset();  // Primary holds its own reference
     FPrimary->SetColorKey(FColorKey);
 
     // The stage moves on even without back surfaces, so that StopAll stops Primary.
-    FStartStage = 6;
+    FStartStage = TStartStage::BackSurface1;
     if (!exclusive) return;
     DDSCAPS2 caps;
     std::memset(&caps, 0, sizeof(caps));
     caps.dwCaps = DDSCAPS_BACKBUFFER;
     if (FBacksurfaces >= 1) {
         result = FPrimary->AttachSurface(FPrimary->Surface(), caps, *FBack1);
-        if (result != DD_OK) Fail(1, "TWDirectX.StartAll - Creating Back1", result);
+        if (result != DD_OK) Fail(rkDirectDraw, "TWDirectX.StartAll - Creating Back1", result);
     }
-    FStartStage = 7;
+    FStartStage = TStartStage::BackSurface2;
     if (FBacksurfaces >= 2) {
         result = FPrimary->AttachSurface(FPrimary->Surface(), caps, *FBack2);
-        if (result != DD_OK) Fail(1, "TTWDirectX.StartAll - Creating Back2", result);
+        // The doubled T is the text users' logs and the tools that read them already carry.
+        if (result != DD_OK) Fail(rkDirectDraw, "TTWDirectX.StartAll - Creating Back2", result);
     }
-    FStartStage = 8;
+    FStartStage = TStartStage::BackSurface3;
     if (FBacksurfaces >= 3) {
         result = FPrimary->AttachSurface(FPrimary->Surface(), caps, *FBack3);
-        if (result != DD_OK) Fail(1, "TWDirectX.StartAll - Creating Back3", result);
+        if (result != DD_OK) Fail(rkDirectDraw, "TWDirectX.StartAll - Creating Back3", result);
     }
 }
 
@@ -251,29 +252,30 @@ void TWDirectX::StopAll()
 {
     LogAll("TWDirectX.StopAll");
     Application->OnIdle = {};
-    const uint8_t stage = FStartStage;
-    if (stage == 22) StopComponents();
+    using enum TStartStage;
+    const TStartStage stage = FStartStage;
+    if (stage == Started) StopComponents();
 
     if (!DisableDirect3D) {
-        // The Direct3D device (stage > 14) and the z-buffer (stage > 12) come with the
-        // Direct3D layer; without them only the render target is left to stop.
-        if (stage > 11 && FRenderTarget) FRenderTarget->Stop();
+        // The Direct3D device (past Direct3DDevice) and the z-buffer (past ZBufferFormat)
+        // come with the Direct3D layer; without them only the render target is left to stop.
+        if (stage > RenderSurface && FRenderTarget) FRenderTarget->Stop();
     }
     if (!DisableDirectDraw) {
-        if (stage > 8) FBack3->Stop();
-        if (stage > 7) FBack2->Stop();
-        if (stage > 6) FBack1->Stop();
-        if (stage > 5) FPrimary->Stop();
-        if (stage > 4 && FDirectDraw) FDirectDraw->RestoreDisplayMode();
+        if (stage > BackSurface3) FBack3->Stop();
+        if (stage > BackSurface2) FBack2->Stop();
+        if (stage > BackSurface1) FBack1->Stop();
+        if (stage > PrimarySurface) FPrimary->Stop();
+        if (stage > DisplayMode && FDirectDraw) FDirectDraw->RestoreDisplayMode();
     }
     RestoreForm();
-    if (!DisableDirectDraw && stage > 3) {
+    if (!DisableDirectDraw && stage > CooperativeLevel) {
         LogAll("TWDirectX.StopAll - Setting CoopLevel to normal");
         if (FDirectDraw) FDirectDraw->SetCooperativeLevel(FormWindow(), DDSCL_NORMAL);
     }
     FreeSurfaceList();
     FActive = false;
-    FStartStage = 0;
+    FStartStage = TStartStage::Stopped;
     if (OutputControl) OutputControl->Invalidate(true);
     LogAll("TWDirectX.StopAll - Done");
     OnAfterStop(this);

@@ -1,40 +1,23 @@
 // The device's named surface list: CreateNewSurface finds and loads a picture, sizes,
 // describes and creates the surface, copies the picture in and registers it by name;
 // DestroySurface empties a slot. Texture surfaces are not made here yet.
-#include <sys/stat.h>
-
-#include <algorithm>
-#include <cctype>
 #include <cstring>
 
 #include "core/Paths.h"
+#include "core/Text.h"
 #include "imaging/PictureLoader.h"
+#include "wdx/ComPtr.h"
 #include "wdx/ImageFiles.h"
 #include "wdx/WDirectDrawSurface.h"
 #include "wdx/WDirectX.h"
 #include "wdx/results/ResultTexts.h"
 
 namespace {
-std::string Upper(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
-
-std::string LowerExtension(const std::string& name)
+// The name's extension (after its last dot), upper-cased: it picks the reader.
+std::string UpperExtension(const std::string& name)
 {
     const size_t dot = name.rfind('.');
-    std::string ext = dot == std::string::npos ? std::string() : name.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext;
-}
-
-bool IsFile(const std::string& path)
-{
-    struct stat info;
-    return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    return dot == std::string::npos ? std::string() : UpperCaseAscii(std::string_view(name).substr(dot + 1));
 }
 
 // DDPF_RGB and DDPF_PALETTEINDEXED8.
@@ -42,7 +25,7 @@ constexpr DWORD Indexed8Flags = 0x60;
 
 // Creates an image surface of w x h (bits 0: the display's format) in the memory asked for.
 HRESULT CreateImageSurface(IDirectDraw7* directDraw, int w, int h, int bits, TdxMemoryType memoryType,
-                           IDirectDrawSurface7*& surface)
+                           IDirectDrawSurface7** surface)
 {
     DDSURFACEDESC2 desc;
     std::memset(&desc, 0, sizeof desc);
@@ -76,16 +59,139 @@ HRESULT CreateImageSurface(IDirectDraw7* directDraw, int w, int h, int bits, Tdx
     desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
     if (memoryType == dxmtSystemMemory) desc.ddsCaps.dwCaps |= DDSCAPS_SYSTEMMEMORY;
     if (memoryType == dxmtVideoMemory) desc.ddsCaps.dwCaps |= DDSCAPS_VIDEOMEMORY;
-    surface = nullptr;
     if (!directDraw) return DDERR_GENERIC;
-    return directDraw->CreateSurface(&desc, &surface, nullptr);
+    return directDraw->CreateSurface(&desc, surface, nullptr);
+}
+
+// A picture read for a new surface: a bitmap (a BMP, or a JPEG decoded into one), a TGA
+// picture, or a JPEG of which only the header was read, to be decoded straight into the
+// surface once that exists.
+struct TSurfacePicture {
+    TLoadedBitmap Bitmap;
+    bool HaveBitmap = false;
+    TRawPicture Raw;
+    TJpegPicture Jpeg;
+    bool StraightJpeg = false;
+
+    int Width() const { return HaveBitmap ? Bitmap.Pixels.Width() : StraightJpeg ? Jpeg.Width() : Raw.Width; }
+    int Height() const { return HaveBitmap ? Bitmap.Pixels.Height() : StraightJpeg ? Jpeg.Height() : Raw.Height; }
+    // The pixels go once the surface has them, before it is registered or refused.
+    void Free()
+    {
+        Bitmap.Pixels.SetSize(0, 0);
+        Bitmap.ColorTable.clear();
+        Raw = TRawPicture{};
+    }
+};
+
+// What the steps of a new surface settle: its size, and why it was refused, if it was.
+struct TNewSurface {
+    int Width = 0, Height = 0, Bits = 0;
+    std::string Reason;
+    HRESULT Code = DD_OK;
+
+    bool Refused() const { return !Reason.empty() || Code != DD_OK; }
+    void Refuse(std::string reason, HRESULT code)
+    {
+        Reason = std::move(reason);
+        Code = code;
+    }
+};
+
+// Reads the picture at path, of the kind its name's extension says; false when it cannot
+// be read. A JPEG for an image surface of its own size is only opened here.
+bool LoadPicture(const std::string& path, const std::string& name, TdxSurfaceType surfaceType,
+                 TddSurfaceDimension surfaceDimension, TSurfacePicture& picture)
+{
+    const std::string ext = UpperExtension(name);
+    if (ext == "BMP") {
+        picture.HaveBitmap = LoadBmpFile(path, picture.Bitmap);
+        return picture.HaveBitmap;
+    }
+    if (ext == "JPG" || ext == "JPEG") {
+        if (surfaceType == dxstImage && surfaceDimension == sdFromFile && picture.Jpeg.Open(path) &&
+            picture.Jpeg.DecodesStraight()) {
+            picture.StraightJpeg = true;
+            return true;
+        }
+        picture.HaveBitmap = LoadJpegIntoBitmap(picture.Bitmap.Pixels, "", path);
+        return picture.HaveBitmap;
+    }
+    if (ext == "TGA") return LoadTgaFile(path, picture.Raw);
+    return false;
+}
+
+// The surface's size: the picture's, the screen's, the window's or the one asked for; a side
+// still 0 takes the primary surface's.
+void SizeSurface(const TWDirectX& device, TddSurfaceDimension dimension, int width, int height, int bits,
+                 TNewSurface& made)
+{
+    switch (dimension) {
+    case sdFromFile: break;
+    case sdFromScreen:
+        made.Width = device.Primary()->Width;
+        made.Height = device.Primary()->Height;
+        break;
+    case sdExact:
+        if (width != 0) made.Width = width;
+        if (height != 0) made.Height = height;
+        if (bits != 0) made.Bits = bits;
+        break;
+    case sdFromWindow:
+        made.Width = device.OutputWidth();
+        made.Height = device.OutputHeight();
+        break;
+    }
+    if (made.Width == 0) made.Width = device.Primary()->Width;
+    if (made.Height == 0) made.Height = device.Primary()->Height;
+}
+
+// Creates an image surface of the settled size and copies the picture in; empty when refused.
+TComPtr<IDirectDrawSurface7> CreateFilledSurface(IDirectDraw7* directDraw, TSurfacePicture& picture, Td3dTextr flags,
+                                                 TdxMemoryType memoryType, TdxSurfaceType surfaceType,
+                                                 TNewSurface& made)
+{
+    TComPtr<IDirectDrawSurface7> surface;
+    if (surfaceType != dxstEmptyImage && surfaceType != dxstImage) {
+        // Textures (and the list types, which only the flexible surface expands) are not
+        // made by this device yet.
+        made.Refuse(ResultText(rkDirectDraw, DDERR_UNSUPPORTED), DDERR_UNSUPPORTED);
+        return surface;
+    }
+    made.Code = CreateImageSurface(directDraw, made.Width, made.Height, made.Bits, memoryType, surface.Put());
+    if (made.Code != DD_OK) {
+        made.Reason = ResultText(rkDirectDraw, made.Code);
+        surface.Reset();
+    } else if (surfaceType == dxstImage && picture.HaveBitmap) {
+        // A failed copy leaves whatever DirectDraw gave the surface; not reported.
+        CopyBitmapToSurface(false, directDraw, surface.Get(), picture.Bitmap, flags);
+    } else if (picture.StraightJpeg) {
+        TStraightLoad load = DecodeJpegIntoSurface(directDraw, surface.Get(), picture.Jpeg);
+        // Another format (a 16-bit mode): through a bitmap, as other pictures go.
+        if (load == TStraightLoad::NotPossible) {
+            load = TStraightLoad::BadData;
+            if (LoadJpegIntoBitmap(picture.Bitmap.Pixels, "", picture.Jpeg.Path())) {
+                CopyBitmapToSurface(false, directDraw, surface.Get(), picture.Bitmap, flags);
+                load = TStraightLoad::Done;
+            }
+        }
+        if (load == TStraightLoad::BadData) {
+            // Damaged data past a sound header: refused as a file that cannot be read at
+            // all is, before any surface.
+            surface.Reset();
+            made = TNewSurface{};
+            made.Refuse("File not found", 1);
+        }
+    }
+    // A TGA picture is read but never copied into an image surface.
+    return surface;
 }
 }  // namespace
 
 TSurfaceContainer::~TSurfaceContainer()
 {
+    // AttachTo is released after, with the members.
     if (Owned) delete Surface;
-    if (AttachTo) AttachTo->Release();
 }
 
 void TWDirectX::NewSurfaceList()
@@ -110,11 +216,10 @@ TSurfaceContainer* TWDirectX::SurfaceEntry(int index) const
 
 int TWDirectX::SurfaceIndex(const std::string& name) const
 {
-    const std::string wanted = Upper(name);
     int found = -1;
     for (int i = 0; i < SurfaceCount(); ++i) {
         const TSurfaceContainer* entry = SurfaceEntry(i);
-        if (entry && Upper(entry->Name) == wanted) found = i;
+        if (entry && SameTextAscii(entry->Name, name)) found = i;
     }
     return found;
 }
@@ -150,7 +255,7 @@ bool TWDirectX::FindPicture(const std::string& name, std::string& path) const
     // nor the Windows build carries any, so the search starts with the files.
     const std::string candidates[] = {name, PathImages + name, ProgramFolder() + PathDelim + PathImages + name};
     for (const std::string& candidate : candidates) {
-        if (IsFile(candidate)) {
+        if (IsRegularFile(candidate)) {
             path = candidate;
             return true;
         }
@@ -167,138 +272,42 @@ int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int wi
     const int existing = SurfaceIndex(name);
     if (existing >= 0) return existing;  // shared by name; nothing of the request applies
 
-    const bool owned = attachTo == nullptr;
-    std::string reason;
-    HRESULT code = DD_OK;
-    int w = 0, h = 0, b = 0;
-    TLoadedBitmap bitmap;
-    TRawPicture raw;
-    bool haveBitmap = false;
-    TJpegPicture jpeg;
-    bool straightJpeg = false;
-
-    const bool empty = surfaceType == dxstEmptyImage || surfaceType == dxstEmptyTexture;
-    if (!empty) {
+    TNewSurface made;
+    TSurfacePicture picture;
+    if (surfaceType != dxstEmptyImage && surfaceType != dxstEmptyTexture) {
         std::string path;
-        bool loaded = false;
-        if (FindPicture(name, path)) {
-            const std::string ext = LowerExtension(name);
-            if (ext == "bmp") {
-                loaded = haveBitmap = LoadBmpFile(path, bitmap);
-            } else if (ext == "jpg" || ext == "jpeg") {
-                // A picture for an image surface of its own size may be decoded straight
-                // into the surface once it exists; only its header is read here.
-                if (surfaceType == dxstImage && surfaceDimension == sdFromFile && jpeg.Open(path) &&
-                    jpeg.DecodesStraight())
-                    loaded = straightJpeg = true;
-                else
-                    loaded = haveBitmap = LoadJpegIntoBitmap(bitmap.Pixels, "", path);
-            } else if (ext == "tga") {
-                loaded = LoadTgaFile(path, raw);
-            }
-        }
         // A damaged BMP or JPEG is refused as a damaged TGA is: there is no picture to show.
-        if (!loaded) {
-            reason = "File not found";
-            code = 1;
-        } else if (haveBitmap) {
-            w = bitmap.Pixels.Width();
-            h = bitmap.Pixels.Height();
-        } else if (straightJpeg) {
-            w = jpeg.Width();
-            h = jpeg.Height();
+        if (FindPicture(name, path) && LoadPicture(path, name, surfaceType, surfaceDimension, picture)) {
+            made.Width = picture.Width();
+            made.Height = picture.Height();
         } else {
-            w = raw.Width;
-            h = raw.Height;
+            made.Refuse("File not found", 1);
         }
     }
+    if (made.Reason.empty()) SizeSurface(*this, surfaceDimension, width, height, bits, made);
+    TComPtr<IDirectDrawSurface7> surface;
+    if (made.Reason.empty()) surface = CreateFilledSurface(DirectDraw(), picture, flags, memoryType, surfaceType, made);
+    picture.Free();
 
-    if (reason.empty()) {
-        switch (surfaceDimension) {
-        case sdFromFile: break;
-        case sdFromScreen:
-            w = FPrimary->Width;
-            h = FPrimary->Height;
-            break;
-        case sdExact:
-            if (width != 0) w = width;
-            if (height != 0) h = height;
-            if (bits != 0) b = bits;
-            break;
-        case sdFromWindow:
-            w = OutputWidth();
-            h = OutputHeight();
-            break;
-        }
-        if (w == 0) w = FPrimary->Width;
-        if (h == 0) h = FPrimary->Height;
-    }
-
-    IDirectDrawSurface7* surface = nullptr;
-    if (reason.empty()) {
-        if (surfaceType == dxstEmptyImage || surfaceType == dxstImage) {
-            code = CreateImageSurface(FDirectDraw, w, h, b, memoryType, surface);
-            if (code != DD_OK) {
-                reason = ResultText(1, code);
-                surface = nullptr;
-            } else if (surfaceType == dxstImage && haveBitmap) {
-                // A failed copy leaves whatever DirectDraw gave the surface; not reported.
-                CopyBitmapToSurface(false, FDirectDraw, surface, bitmap, flags);
-            } else if (straightJpeg) {
-                TStraightLoad load = DecodeJpegIntoSurface(FDirectDraw, surface, jpeg);
-                // Another format (a 16-bit mode): through a bitmap, as other pictures go.
-                if (load == TStraightLoad::NotPossible) {
-                    load = TStraightLoad::BadData;
-                    if (LoadJpegIntoBitmap(bitmap.Pixels, "", jpeg.Path())) {
-                        CopyBitmapToSurface(false, FDirectDraw, surface, bitmap, flags);
-                        load = TStraightLoad::Done;
-                    }
-                }
-                if (load == TStraightLoad::BadData) {
-                    // Damaged data past a sound header: refused as a file that cannot be read
-                    // at all is, before any surface.
-                    surface->Release();
-                    surface = nullptr;
-                    w = h = b = 0;
-                    reason = "File not found";
-                    code = 1;
-                }
-            }
-            // A TGA picture is read but never copied into an image surface.
-        } else {
-            // Textures (and the list types, which only the flexible surface expands) are
-            // not made by this device yet.
-            code = DDERR_UNSUPPORTED;
-            reason = ResultText(1, code);
-        }
-    }
-
-    bitmap.Pixels.SetSize(0, 0);
-    bitmap.ColorTable.clear();
-    raw = TRawPicture{};
-
-    if (!reason.empty() || code != DD_OK) {
-        if (surface) surface->Release();
-        RaiseError(1,
-                   "TWDirectX.CreateNewSurface " + name + " (" + std::to_string(w) + "x" + std::to_string(h) + "x" +
-                       std::to_string(b) + ") " + reason,
-                   code);
+    if (made.Refused()) {
+        surface.Reset();
+        RaiseError(rkDirectDraw,
+                   "TWDirectX.CreateNewSurface " + name + " (" + std::to_string(made.Width) + "x" +
+                       std::to_string(made.Height) + "x" + std::to_string(made.Bits) + ") " + made.Reason,
+                   made.Code);
     }
 
     auto entry = std::make_unique<TSurfaceContainer>();
     entry->Surface = new TWDirectDrawBasicSurface();
     entry->Owned = true;  // freed by the entry even if the key below fails
-    entry->Surface->Start(this, surface);
-    surface->Release();  // the basic surface holds its own reference
+    entry->Surface->Start(this, surface.Get());
+    surface.Reset();  // the basic surface holds its own reference
     if (surfaceType == dxstEmptyImage) entry->Surface->ColorFill(colorKey);
     if (surfaceType != dxstMipMaps) entry->Surface->SetColorKey(colorKey);
     entry->Name = name;
     entry->Alpha = false;
-    entry->Owned = owned;
-    if (attachTo) {
-        attachTo->AddRef();
-        entry->AttachTo = attachTo;
-    }
+    entry->Owned = attachTo == nullptr;
+    entry->AttachTo = TComPtr<IDirectDrawSurface7>::Share(attachTo);
     if (!FSurfaces) FSurfaces.emplace();
     const int index = static_cast<int>(FSurfaces->size());
     entry->Index = index;

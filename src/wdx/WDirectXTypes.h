@@ -2,6 +2,7 @@
 // What the device shares with the code around it: its event types, the records of its
 // Direct3D lists, the item list of a combo box it fills, and the interface of the
 // components it starts and stops.
+#include <cstdint>
 #include <string>
 
 #include "core/Exception.h"
@@ -32,6 +33,32 @@ using TAcceptZBufferEvent = TEvent<TObject*, const TDDPixelFormat_DX6&>;
 struct TFormBounds {
     int Left = 0, Top = 0, Width = 0, Height = 0;
     bool operator==(const TFormBounds&) const = default;
+};
+
+// How far the device's start got: the stage a step sets before it runs, so a failed start
+// stops at its step, and StopAll undoes exactly the steps that were passed. The numbers are
+// the device's published state and never move; the gaps and the unused values belong to the
+// Direct3D steps, which come with that layer.
+enum class TStartStage : uint8_t {
+    Stopped = 0,
+    Starting = 1,  // the focus changes StartAll itself causes are ignored
+    DirectDrawObject = 2,
+    CooperativeLevel = 3,
+    DisplayMode = 4,
+    PrimarySurface = 5,
+    BackSurface1 = 6,
+    BackSurface2 = 7,
+    BackSurface3 = 8,
+    Direct3DObject = 9,
+    RenderSurface = 11,  // Direct3D's off-screen surface in a window
+    ZBufferFormat = 12,
+    ZBufferAttached = 13,
+    Direct3DDevice = 14,
+    Viewport = 17,
+    DirectSoundObject = 19,
+    DirectInputObject = 20,
+    OtherComponents = 21,
+    Started = 22,
 };
 
 // Raised when a list is read outside its entries.

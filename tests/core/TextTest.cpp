@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
 #include "core/Paths.h"
+#include "support/TestSupport.h"
 
 TEST(UpperCaseAscii, ChangesOnlyTheLettersAToZ)
 {
@@ -26,4 +31,21 @@ TEST(ExtractFileExt, TakesTheLastDotOfTheLastName)
     EXPECT_EQ(ExtractFileExt("noext"), "");
     EXPECT_EQ(ExtractFileExt("trailing."), ".");
     EXPECT_EQ(ExtractFileExt("*.jpeg"), ".jpeg");
+}
+
+TEST(IsRegularFile, OnlyFilesCountAndTheirNamesAreTakenAsFopenTakesThem)
+{
+    TempDir dir;
+    const std::string base = dir.Str() + PathDelim;
+    // Made through fopen, so the names are in the narrow encoding the program opens files
+    // with (on Windows the ANSI code page, where \x80 is the euro sign).
+    for (const std::string name : {"plain.jpg", "caf\xE9.jpg", "\x80 sign.jpg"}) {
+        std::FILE* file = std::fopen((base + name).c_str(), "wb");
+        ASSERT_NE(file, nullptr) << name;
+        std::fclose(file);
+        EXPECT_TRUE(IsRegularFile(base + name)) << name;
+    }
+    std::filesystem::create_directory(dir.Path() / "folder.jpg");
+    for (const std::string& path : {base + "folder.jpg", base + "absent.jpg", base, std::string()})
+        EXPECT_FALSE(IsRegularFile(path)) << "'" << path << "'";
 }

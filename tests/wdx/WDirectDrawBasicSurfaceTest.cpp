@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
+#include "wdx/ComPtr.h"
 #include "wdx/DirectXBinding.h"
 #include "wdx/WDirectX.h"
 
@@ -29,13 +32,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(LoadDirectXLibraries());
-        ASSERT_EQ(DirectXBinding().CreateDirectDraw(nullptr, &FDirectDraw), DD_OK);
+        ASSERT_EQ(DirectXBinding().CreateDirectDraw(nullptr, FDirectDraw.Put()), DD_OK);
         ASSERT_EQ(FDirectDraw->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
-    }
-    void TearDown() override
-    {
-        for (IDirectDrawSurface7* s : FSurfaces) s->Release();
-        if (FDirectDraw) FDirectDraw->Release();
     }
 
     IDirectDrawSurface7* Make(int w, int h, const DDPIXELFORMAT& format)
@@ -48,10 +46,11 @@ protected:
         desc.dwHeight = static_cast<DWORD>(h);
         desc.ddpfPixelFormat = format;
         desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
-        IDirectDrawSurface7* surface = nullptr;
-        EXPECT_EQ(FDirectDraw->CreateSurface(&desc, &surface, nullptr), DD_OK);
-        if (surface) FSurfaces.push_back(surface);
-        return surface;
+        TComPtr<IDirectDrawSurface7> surface;
+        EXPECT_EQ(FDirectDraw->CreateSurface(&desc, surface.Put(), nullptr), DD_OK);
+        IDirectDrawSurface7* made = surface.Get();
+        if (made) FSurfaces.push_back(std::move(surface));
+        return made;
     }
 
     // The raw pixel at (x, y), read through a lock of the interface itself.
@@ -70,8 +69,9 @@ protected:
     }
 
     TWDirectX FDevice{nullptr};
-    IDirectDraw7* FDirectDraw = nullptr;
-    std::vector<IDirectDrawSurface7*> FSurfaces;
+    // Declared in this order, the surfaces are released before the DirectDraw object.
+    TComPtr<IDirectDraw7> FDirectDraw;
+    std::vector<TComPtr<IDirectDrawSurface7>> FSurfaces;
 };
 }  // namespace
 

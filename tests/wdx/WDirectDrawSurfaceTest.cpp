@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <string>
@@ -203,6 +204,22 @@ TEST_F(SurfaceList, ABitmapFromTheImagesFolderLoadsExactly)
     EXPECT_EQ(ReadPixel(s->DDBS(), 1, 1), (TRgb{10, 20, 30}));
     EXPECT_EQ(ReadPixel(s->DDBS(), 3, 0), (TRgb{200, 100, 0}));
     EXPECT_EQ(ReadPixel(s->DDBS(), 0, 2), (TRgb{0, 0, 250}));
+}
+
+TEST_F(SurfaceList, AFolderWithThePicturesNameIsPassedOverForTheImagesFolder)
+{
+    // The name is looked for as it is, from the working folder, before the images folder.
+    Dir.WriteFile("pics/p.bmp", MakeBmp(TPicture(4, 3, {10, 20, 30})));
+    std::filesystem::create_directory(Dir.Path() / "p.bmp");
+    WDX->PathImages = std::string("pics") + PathDelim;
+    TWDirectDrawSurface* s = NewSurface("p.bmp");
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(Dir.Path());
+    const std::string error = StartError(s);
+    std::filesystem::current_path(before);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(s->Width, 4);
+    EXPECT_EQ(s->Height, 3);
 }
 
 TEST_F(SurfaceList, ATgaGivesTheSurfaceItsSize)

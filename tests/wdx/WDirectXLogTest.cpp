@@ -40,12 +40,12 @@ constexpr int32_t kInvalidRect = static_cast<int32_t>(0x88760096);
 TEST(DeviceLog, FormatErrorJoinsMessageAndResultTextWithACarriageReturn)
 {
     CountingDevice device;
-    EXPECT_EQ(device.FormatError(1, "TWDirectX.StartAll - Creating Primary", kInvalidRect),
+    EXPECT_EQ(device.FormatError(rkDirectDraw, "TWDirectX.StartAll - Creating Primary", kInvalidRect),
               "TWDirectX.StartAll - Creating Primary\rRectangle provided was invalid.");
-    EXPECT_EQ(device.FormatError(0, "TWDirectX.StartAll - No COM for DirectDraw", kInvalidRect),
+    EXPECT_EQ(device.FormatError(rkNone, "TWDirectX.StartAll - No COM for DirectDraw", kInvalidRect),
               "TWDirectX.StartAll - No COM for DirectDraw\r")
-        << "kind 0 has no result text";
-    EXPECT_EQ(device.FormatError(4, "x", 0), "x\rNo error");
+        << "no result text for rkNone";
+    EXPECT_EQ(device.FormatError(rkDirect3D, "x", 0), "x\rNo error");
 }
 
 TEST(DeviceLog, EachLineIsAppendedWithDateTimeAndCrLf)
@@ -78,7 +78,7 @@ TEST(DeviceLog, RaiseErrorLogsStopsKeepsTheTextAndThrowsInThatOrder)
     CountingDevice device;
     device.LogType = dxlogError;
     try {
-        device.RaiseError(1, "TWDirectDrawBasicSurface.SetColorKey", kInvalidRect);
+        device.RaiseError(rkDirectDraw, "TWDirectDrawBasicSurface.SetColorKey", kInvalidRect);
         FAIL() << "RaiseError never returns";
     } catch (const EWDirectXError& e) {
         EXPECT_EQ(e.Message(), "TWDirectDrawBasicSurface.SetColorKey\rRectangle provided was invalid.");
@@ -90,7 +90,7 @@ TEST(DeviceLog, RaiseErrorLogsStopsKeepsTheTextAndThrowsInThatOrder)
               std::string::npos);
     EXPECT_EQ(log.find("TWDirectX.StopAll"), std::string::npos) << "trace lines need dxlogAll";
 
-    EXPECT_THROW(device.RaiseError(0, "second", 0), EWDirectXError);
+    EXPECT_THROW(device.RaiseError(rkNone, "second", 0), EWDirectXError);
     EXPECT_EQ(device.LastError, "second\r") << "LastError holds the latest text";
 }
 
@@ -98,7 +98,7 @@ TEST(DeviceLog, ExceptionIgnoreLeavesTheDeviceRunningAndNoneWritesNothing)
 {
     CountingDevice device;
     device.ExceptionIgnore = true;
-    EXPECT_THROW(device.RaiseError(2, "TWDirectSoundBuffer.Start", 0), EWDirectXError);
+    EXPECT_THROW(device.RaiseError(rkDirectSound, "TWDirectSoundBuffer.Start", 0), EWDirectXError);
     EXPECT_EQ(device.Stops, 0);
     EXPECT_EQ(device.LastError, "TWDirectSoundBuffer.Start\rThe request completed successfully.");
     EXPECT_FALSE(std::filesystem::exists(device.LogPath())) << "dxlogNone writes no log";

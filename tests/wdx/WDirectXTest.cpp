@@ -12,6 +12,7 @@
 #include "framework/Application.h"
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
+#include "wdx/ComPtr.h"
 #include "wdx/DirectXBinding.h"
 
 namespace {
@@ -323,7 +324,7 @@ TEST_F(Device, StartsAndStopsInTheDesktopsOwnModeWithAFlipChain)
     WDX->SetVideoMode(index);
     WDX->StartAll();
     ASSERT_TRUE(WDX->Active());
-    EXPECT_EQ(WDX->StartStage(), 22);
+    EXPECT_EQ(static_cast<int>(WDX->StartStage()), 22);
     EXPECT_TRUE(WDX->FormRestyled());
     EXPECT_EQ(Form->BorderStyle(), bsNone);
     EXPECT_EQ(Form->FormStyle(), fsStayOnTop);
@@ -339,7 +340,7 @@ TEST_F(Device, StartsAndStopsInTheDesktopsOwnModeWithAFlipChain)
 
     WDX->StopAll();
     EXPECT_FALSE(WDX->Active());
-    EXPECT_EQ(WDX->StartStage(), 0);
+    EXPECT_EQ(static_cast<int>(WDX->StartStage()), 0);
     EXPECT_FALSE(WDX->Primary()->Active());
     EXPECT_FALSE(WDX->Back1()->Active());
     EXPECT_EQ(Form->BorderStyle(), bsSizeable);
@@ -377,15 +378,13 @@ TEST_F(Device, WindowedStartKeepsTheFormAndBuildsNoFlipChain)
 TEST_F(Device, ClipperAndPaletteComeFromTheDirectDrawObject)
 {
     WDX->Loaded();
-    IDirectDrawClipper* clipper = WDX->CreateClipper();
-    ASSERT_NE(clipper, nullptr);
-    clipper->Release();
+    const auto clipper = TComPtr<IDirectDrawClipper>::Adopt(WDX->CreateClipper());
+    ASSERT_NE(clipper.Get(), nullptr);
     PALETTEENTRY entries[256] = {};
-    IDirectDrawPalette* palette = WDX->CreatePalette(entries);
-    ASSERT_NE(palette, nullptr);
+    const auto palette = TComPtr<IDirectDrawPalette>::Adopt(WDX->CreatePalette(entries));
+    ASSERT_NE(palette.Get(), nullptr);
     DWORD caps = 0;
     EXPECT_EQ(palette->GetCaps(&caps), DD_OK);
     EXPECT_TRUE(caps & DDPCAPS_8BIT);
     EXPECT_TRUE(caps & DDPCAPS_ALLOW256);
-    palette->Release();
 }

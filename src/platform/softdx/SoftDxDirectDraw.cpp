@@ -57,14 +57,6 @@ bool ModeMatches(const DisplayMode& mode, const DDSURFACEDESC2& filter)
     return true;
 }
 
-template <typename T>
-HRESULT Hand(T* object, void** out)
-{
-    object->AddRef();
-    *out = object;
-    return S_OK;
-}
-
 }  // namespace
 
 SoftDxDirectDraw::SoftDxDirectDraw() = default;
@@ -72,23 +64,6 @@ SoftDxDirectDraw::SoftDxDirectDraw() = default;
 SoftDxDirectDraw::~SoftDxDirectDraw()
 {
     if (exclusiveOwner == this) exclusiveOwner = nullptr;
-}
-
-HRESULT SoftDxDirectDraw::QueryInterface(REFIID riid, void** object)
-{
-    if (!object) return DDERR_INVALIDPARAMS;
-    *object = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IDirectDraw7) return Hand(this, object);
-    return E_NOINTERFACE;
-}
-
-ULONG SoftDxDirectDraw::AddRef() { return ++FReferences; }
-
-ULONG SoftDxDirectDraw::Release()
-{
-    const ULONG left = --FReferences;
-    if (left == 0) delete this;
-    return left;
 }
 
 void SoftDxDirectDraw::Forget(SoftDxSurface* surface)

@@ -3,7 +3,6 @@
 // the count reaches zero. Surfaces and palettes hold a reference to the DirectDraw object
 // that made them, so it outlives them; the front buffer of a flip chain holds one to each
 // of its back buffers.
-#include <atomic>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -11,17 +10,15 @@
 
 #include "SoftDxBlit.h"
 #include "SoftDxInternal.h"
+#include "SoftDxUnknown.h"
 
 namespace softdx {
 
 class SoftDxSurface;
 
-class SoftDxDirectDraw final : public IDirectDraw7 {
+class SoftDxDirectDraw final : public SoftDxUnknown<SoftDxDirectDraw, IDirectDraw7, IID_IDirectDraw7> {
 public:
     SoftDxDirectDraw();
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE Compact() override;
     HRESULT STDMETHODCALLTYPE CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* clipper, IUnknown* outer) override;
     HRESULT STDMETHODCALLTYPE CreatePalette(DWORD flags, LPPALETTEENTRY entries, LPDIRECTDRAWPALETTE* palette,
@@ -61,8 +58,8 @@ public:
     void Forget(SoftDxSurface* surface);
 
 private:
+    friend SoftDxUnknown;
     ~SoftDxDirectDraw();
-    std::atomic<ULONG> FReferences{1};
     bool FLevelSet = false;
     bool FExclusive = false;
     HWND FWindow = nullptr;
@@ -71,12 +68,9 @@ private:
     std::vector<SoftDxSurface*> FSurfaces;  // alive, not owned
 };
 
-class SoftDxPalette final : public IDirectDrawPalette {
+class SoftDxPalette final : public SoftDxUnknown<SoftDxPalette, IDirectDrawPalette, IID_IDirectDrawPalette> {
 public:
     SoftDxPalette(SoftDxDirectDraw* owner, DWORD caps, const PALETTEENTRY* entries);
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE GetCaps(LPDWORD caps) override;
     HRESULT STDMETHODCALLTYPE GetEntries(DWORD flags, DWORD base, DWORD count, LPPALETTEENTRY entries) override;
     HRESULT STDMETHODCALLTYPE Initialize(LPDIRECTDRAW, DWORD, LPPALETTEENTRY) override;
@@ -85,19 +79,16 @@ public:
     const PALETTEENTRY* Entries() const { return FEntries; }
 
 private:
+    friend SoftDxUnknown;
     ~SoftDxPalette();
-    std::atomic<ULONG> FReferences{1};
     SoftDxDirectDraw* FOwner;
     DWORD FCaps;
     DWORD FSize;
     PALETTEENTRY FEntries[256] = {};
 };
 
-class SoftDxClipper final : public IDirectDrawClipper {
+class SoftDxClipper final : public SoftDxUnknown<SoftDxClipper, IDirectDrawClipper, IID_IDirectDrawClipper> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE GetClipList(LPRECT rect, LPRGNDATA list, LPDWORD size) override;
     HRESULT STDMETHODCALLTYPE GetHWnd(HWND* window) override;
     HRESULT STDMETHODCALLTYPE Initialize(LPDIRECTDRAW, DWORD) override;
@@ -108,8 +99,8 @@ public:
     HWND Window() const { return FWindow; }
 
 private:
+    friend SoftDxUnknown;
     ~SoftDxClipper() = default;
-    std::atomic<ULONG> FReferences{1};
     HWND FWindow = nullptr;
     std::vector<uint8_t> FClipList;  // the region as given, header and rectangles
 };

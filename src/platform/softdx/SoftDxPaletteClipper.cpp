@@ -32,25 +32,6 @@ SoftDxPalette::SoftDxPalette(SoftDxDirectDraw* owner, DWORD caps, const PALETTEE
 
 SoftDxPalette::~SoftDxPalette() { FOwner->Release(); }
 
-HRESULT SoftDxPalette::QueryInterface(REFIID riid, void** object)
-{
-    if (!object) return DDERR_INVALIDPARAMS;
-    *object = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IDirectDrawPalette) return E_NOINTERFACE;
-    AddRef();
-    *object = static_cast<IDirectDrawPalette*>(this);
-    return S_OK;
-}
-
-ULONG SoftDxPalette::AddRef() { return ++FReferences; }
-
-ULONG SoftDxPalette::Release()
-{
-    const ULONG left = --FReferences;
-    if (left == 0) delete this;
-    return left;
-}
-
 HRESULT SoftDxPalette::GetCaps(LPDWORD caps)
 {
     SOFTDX_ENTER("GetCaps");
@@ -79,25 +60,6 @@ HRESULT SoftDxPalette::SetEntries(DWORD flags, DWORD first, DWORD count, LPPALET
     if (flags != 0 || !entries || first >= FSize || count > FSize - first) return DDERR_INVALIDPARAMS;
     std::copy_n(entries, count, FEntries + first);
     return DD_OK;
-}
-
-HRESULT SoftDxClipper::QueryInterface(REFIID riid, void** object)
-{
-    if (!object) return DDERR_INVALIDPARAMS;
-    *object = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IDirectDrawClipper) return E_NOINTERFACE;
-    AddRef();
-    *object = static_cast<IDirectDrawClipper*>(this);
-    return S_OK;
-}
-
-ULONG SoftDxClipper::AddRef() { return ++FReferences; }
-
-ULONG SoftDxClipper::Release()
-{
-    const ULONG left = --FReferences;
-    if (left == 0) delete this;
-    return left;
 }
 
 HRESULT SoftDxClipper::GetClipList(LPRECT, LPRGNDATA list, LPDWORD size)

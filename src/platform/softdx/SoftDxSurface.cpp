@@ -108,27 +108,6 @@ SoftDxSurface::~SoftDxSurface()
     FOwner->Release();
 }
 
-HRESULT SoftDxSurface::QueryInterface(REFIID riid, void** object)
-{
-    if (!object) return DDERR_INVALIDPARAMS;
-    *object = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IDirectDrawSurface7) {
-        AddRef();
-        *object = static_cast<IDirectDrawSurface7*>(this);
-        return S_OK;
-    }
-    return E_NOINTERFACE;
-}
-
-ULONG SoftDxSurface::AddRef() { return ++FReferences; }
-
-ULONG SoftDxSurface::Release()
-{
-    const ULONG left = --FReferences;
-    if (left == 0) delete this;
-    return left;
-}
-
 bool SoftDxSurface::ChainBusy() const
 {
     if (!FChain) return Busy();

@@ -13,7 +13,7 @@ struct FlipChain {
     std::vector<SoftDxSurface*> Members;  // front buffer first
 };
 
-class SoftDxSurface final : public IDirectDrawSurface7 {
+class SoftDxSurface final : public SoftDxUnknown<SoftDxSurface, IDirectDrawSurface7, IID_IDirectDrawSurface7> {
 public:
     SoftDxSurface(SoftDxDirectDraw* owner, DWORD caps, uint32_t width, uint32_t height, const PixelFormat& format,
                   PixelMemory memory, uint32_t pitch);
@@ -24,9 +24,6 @@ public:
     // Joins surfaces[0] (the front buffer) and its back buffers into one chain.
     static void Chain(const std::vector<SoftDxSurface*>& surfaces);
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE AddAttachedSurface(LPDIRECTDRAWSURFACE7) override;
     HRESULT STDMETHODCALLTYPE AddOverlayDirtyRect(LPRECT) override;
     HRESULT STDMETHODCALLTYPE Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 source, LPRECT sourceRect, DWORD flags,
@@ -88,6 +85,7 @@ public:
     const SoftDxDeviceContext* DeviceContext() const { return FDcOut ? &FDc : nullptr; }
 
 private:
+    friend SoftDxUnknown;
     ~SoftDxSurface();
     bool IsFront() const { return FChain && FChain->Members.front() == this; }
     bool ChainBusy() const;
@@ -95,7 +93,6 @@ private:
     void PresentIfVisible();
     void Present();
 
-    std::atomic<ULONG> FReferences{1};
     SoftDxDirectDraw* FOwner;
     DWORD FCaps;
     uint32_t FWidth, FHeight;

@@ -6,9 +6,18 @@
 const char PathDelim = '\\';
 const std::string_view PathSeparators = "\\:";
 
+#include <sys/stat.h>
 #include <windows.h>
 
 #include <shlobj.h>
+
+bool IsRegularFile(const std::string& path)
+{
+    // The C runtime reads the name in the ANSI code page, as fopen does; the standard
+    // library's paths would take its bytes for another encoding.
+    struct _stat info;
+    return !path.empty() && _stat(path.c_str(), &info) == 0 && (info.st_mode & _S_IFMT) == _S_IFREG;
+}
 
 std::string ProgramFolder()
 {

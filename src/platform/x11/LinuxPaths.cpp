@@ -11,6 +11,15 @@ const std::string_view PathSeparators = "/";
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+bool IsRegularFile(const std::string& path)
+{
+    // File names are bytes here, so the path takes the text as it is.
+    std::error_code error;
+    return !path.empty() && std::filesystem::is_regular_file(path, error);
+}
 
 std::string ProgramFolder()
 {

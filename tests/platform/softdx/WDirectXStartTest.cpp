@@ -46,8 +46,8 @@ public:
     void StopAll() override
     {
         TForm* form = OwnerForm();
-        Stops.push_back({StartStage(), Primary()->Active(), Back1()->Active(), Back2()->Active(), Back3()->Active(),
-                         form->BorderStyle(), form->FormStyle(), form->WindowState()});
+        Stops.push_back({static_cast<int>(StartStage()), Primary()->Active(), Back1()->Active(), Back2()->Active(),
+                         Back3()->Active(), form->BorderStyle(), form->FormStyle(), form->WindowState()});
         TWDirectX::StopAll();
     }
     void WriteLog(const std::string& text) override
@@ -227,7 +227,7 @@ TEST_F(DeviceOnSoftDx, WithoutADirectDrawObjectTheStartFailsAtStageTwo)
     EXPECT_EQ(Device->Stops[0].Stage, 2);
     EXPECT_EQ(Device->Stops[0].Border, bsSizeable) << "an empty list is no full-screen mode";
     EXPECT_FALSE(Device->Active());
-    EXPECT_EQ(Device->StartStage(), 0);
+    EXPECT_EQ(static_cast<int>(Device->StartStage()), 0);
     EXPECT_EQ(Device->LastError, "");
     EXPECT_EQ(Device->LogLines(), (std::vector<std::string>{
                                       "TWDirectX.StartAll",
@@ -290,7 +290,7 @@ TEST_F(DeviceOnSoftDx, EachDirectDrawStageFailureIsUndoneExactly)
         EXPECT_FALSE(Device->Back1()->Active());
         EXPECT_FALSE(Device->Back2()->Active());
         EXPECT_FALSE(Device->Active());
-        EXPECT_EQ(Device->StartStage(), 0);
+        EXPECT_EQ(static_cast<int>(Device->StartStage()), 0);
         ExpectFormRestored();
         EXPECT_FALSE(Application->OnIdle) << "a failed start leaves the idle slot empty";
         EXPECT_EQ(Device->DirectDraw()->RestoreDisplayMode(), c.Stage > 4 ? DD_OK : DDERR_INVALIDOBJECT)
@@ -377,7 +377,7 @@ TEST_F(DeviceOnSoftDx, AStartedDeviceHoldsTheScreenUntilStopped)
     Device->SetIdleEnabled(true);
     Device->StartAll();
     ASSERT_TRUE(Device->Active());
-    EXPECT_EQ(Device->StartStage(), 22);
+    EXPECT_EQ(static_cast<int>(Device->StartStage()), 22);
     EXPECT_EQ(Ev.BeforeStart, 1);
     EXPECT_EQ(Ev.AfterStart, 1);
     EXPECT_TRUE(DeviceIsExclusive());
@@ -526,7 +526,7 @@ public:
     void Start(TWDirectX* device) override
     {
         FJournal->push_back("start " + Name);
-        if (Fails) device->RaiseError(1, "TWDirectDrawPalette.Start", DDERR_GENERIC);
+        if (Fails) device->RaiseError(rkDirectDraw, "TWDirectDrawPalette.Start", DDERR_GENERIC);
     }
     void Stop() override { FJournal->push_back("stop " + Name); }
     bool AutoStart = true;
@@ -636,7 +636,7 @@ TEST_F(DeviceOnSoftDx, ActivationChangesDuringAStartAreIgnored)
     LoadFullScreen();
     Device->OnLine = [this](const std::string& line) {
         if (line != "TWDirectX.StartAll - Start DirectDraw") return;
-        EXPECT_EQ(Device->StartStage(), 1);
+        EXPECT_EQ(static_cast<int>(Device->StartStage()), 1);
         Device->AppDeactivate(nullptr);
         Device->AppActivate(nullptr);
     };
@@ -656,7 +656,7 @@ TEST_F(DeviceOnSoftDx, AnExceptionStopsTheDeviceAndShowsItWithTheLastError)
     LoadFullScreen();
     Device->StartAll();
     Device->ExceptionIgnore = true;
-    EXPECT_THROW(Device->RaiseError(1, "TWDirectDrawSurface.Start", DDERR_INVALIDMODE), EWDirectXError);
+    EXPECT_THROW(Device->RaiseError(rkDirectDraw, "TWDirectDrawSurface.Start", DDERR_INVALIDMODE), EWDirectXError);
     ASSERT_TRUE(Device->Active()) << "ExceptionIgnore keeps the device running";
 
     // With ExceptionIgnore the application's exception only reaches OnException.
