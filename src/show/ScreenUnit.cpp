@@ -7,6 +7,7 @@
 #include "core/Random.h"
 #include "framework/Application.h"
 #include "framework/Bitmap.h"
+#include "framework/WinApi.h"
 #include "pictures/PictureLoader.h"
 #include "wdx/WDirectDrawBasicSurface.h"
 
@@ -367,7 +368,7 @@ void TScrnFrm::ShowNextPicture()
     StopShowingPictures();
 }
 
-void TScrnFrm::DeactivateScrnSaver(MSG& msg, bool&)
+void TScrnFrm::DeactivateScrnSaver(TMsg& msg, bool&)
 {
     if (FIgnoreCount > 0) {
         --FIgnoreCount;

@@ -10,7 +10,7 @@
 
 #include "framework/Forms.h"
 #include "framework/Timer.h"
-#include "framework/WinApi.h"
+#include "framework/WindowTypes.h"
 #include "pictures/PictureSearch.h"
 #include "settings/Settings.h"
 #include "show/ShowAnimation.h"
@@ -58,7 +58,7 @@ public:
     void WDirectXIdle(TObject* sender, bool& done);
     void WDirectXAfterStart(TObject* sender);
     void tmrAnimTimer(TObject* sender);
-    void DeactivateScrnSaver(MSG& msg, bool& handled);
+    void DeactivateScrnSaver(TMsg& msg, bool& handled);
 
     void BuildPictureList();
     bool NextPictureName(std::string& name);

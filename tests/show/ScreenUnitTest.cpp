@@ -11,6 +11,7 @@
 
 #include "framework/Application.h"
 #include "framework/Dialogs.h"
+#include "framework/WinApi.h"
 #include "support/JpegMaker.h"
 #include "support/TestSupport.h"
 #include "wdx/DirectXBinding.h"
