@@ -10,6 +10,8 @@
 #include "framework/WinApi.h"
 #include "pictures/PictureLoader.h"
 #include "wdx/WDirectDrawBasicSurface.h"
+#include "wdx/WDirectDrawSurface.h"
+#include "wdx/WDirectX.h"
 
 std::function<TShowSettings()> DialogShowSettings;
 bool ShowInHostWindow = false;

@@ -14,8 +14,9 @@
 #include "pictures/PictureSearch.h"
 #include "settings/Settings.h"
 #include "show/ShowAnimation.h"
-#include "wdx/WDirectDrawSurface.h"
-#include "wdx/WDirectX.h"
+
+class TWDirectX;
+class TWDirectDrawSurface;
 
 // What a show starts from: the picture folder, the wanted video mode and the speed.
 struct TShowSettings {

@@ -15,6 +15,8 @@
 #include "support/JpegMaker.h"
 #include "support/TestSupport.h"
 #include "wdx/DirectXBinding.h"
+#include "wdx/WDirectDrawSurface.h"
+#include "wdx/WDirectX.h"
 
 namespace {
 const TRgb Red{255, 0, 0};
