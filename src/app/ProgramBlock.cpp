@@ -11,6 +11,7 @@
 #include "preview/Preview.h"
 #include "show/ScreenUnit.h"
 #include "show/ShowHost.h"
+#include "wdx/WDirectX.h"
 
 std::string FirstParam;
 std::string SecondParam;

@@ -4,6 +4,7 @@
 
 #include "core/Numeric.h"
 #include "core/Paths.h"
+#include "wdx/WDirectHeader.h"
 
 std::optional<int32_t> SpeedPositionFromX(int32_t x, int32_t width)
 {

@@ -7,7 +7,8 @@
 #include <string>
 
 #include "settings/Settings.h"
-#include "wdx/WDirectHeader.h"
+
+struct TVideoModeInfo;
 
 // The bar position for the mouse at x on a bar width pixels wide: x times 100 in 32-bit
 // integers, divided by the width in floating point, rounded half to even. Not yet limited

@@ -9,6 +9,7 @@
 #include "framework/Application.h"
 #include "imaging/PictureLoader.h"
 #include "settings/Settings.h"
+#include "wdx/WDirectX.h"
 
 TCfgFrm* CfgFrm = nullptr;
 

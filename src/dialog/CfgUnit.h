@@ -9,10 +9,11 @@
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
 #include "show/ScreenUnit.h"
-#include "wdx/WDirectX.h"
 
 class TComboBoxItems;
 class TCfgFrm;
+class TWDirectX;
+struct TVideoModeInfo;
 
 // The dialog while the configuration mode's one exists; null otherwise.
 extern TCfgFrm* CfgFrm;

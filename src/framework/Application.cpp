@@ -5,6 +5,7 @@
 
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
+#include "framework/WinApi.h"
 
 namespace {
 TApplication theApplication;

@@ -3,15 +3,16 @@
 // sees every message before it is dispatched, activation and exception events, the title
 // and the main form, whose closing ends the loop. Messages are Win32 message records on
 // both systems; on Linux the framework makes them from X11 events.
+#include <cstdint>
 #include <string>
 
 #include "framework/Component.h"
 #include "framework/Events.h"
-#include "framework/WinApi.h"
+#include "framework/WindowTypes.h"
 
 class TForm;
 
-using TMessageEvent = TEvent<MSG&, bool&>;  // the message, Handled (preset False)
+using TMessageEvent = TEvent<TMsg&, bool&>;  // the message, Handled (preset False)
 
 class TApplication : public TComponent, public TObject {
 public:
@@ -72,12 +73,12 @@ extern TApplication* Application;
 
 // The platform's message queue, under the application.
 namespace MessageQueue {
-bool Peek(MSG& message);  // takes the next pending message, if any
+bool Peek(TMsg& message);  // takes the next pending message, if any
 // Looks at the next pending message and takes it only when remove is set.
-bool Peek(MSG& message, bool remove);
-void Wait();                        // blocks until a message is pending
-void Dispatch(const MSG& message);  // hands it to its window
+bool Peek(TMsg& message, bool remove);
+void Wait();                         // blocks until a message is pending
+void Dispatch(const TMsg& message);  // hands it to its window
 void PostQuit();
 // Queues a message for a window (or, with no window, for the loop itself).
-void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void Post(TWindowHandle window, unsigned int message, std::uintptr_t wParam, std::intptr_t lParam);
 }  // namespace MessageQueue

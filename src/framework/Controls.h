@@ -11,7 +11,7 @@
 #include "framework/Component.h"
 #include "framework/Events.h"
 #include "framework/Graphics.h"
-#include "framework/WinApi.h"
+#include "framework/WindowTypes.h"
 
 class TForm;
 
@@ -214,7 +214,7 @@ private:
 
 // For the forms' windows: hands a message that reports a control's event to the control.
 // False when the message is not one of them.
-bool DispatchControlMessage(const MSG& message);
+bool DispatchControlMessage(const TMsg& message);
 
 // The platform half of the controls.
 namespace ControlPlatform {

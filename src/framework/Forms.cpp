@@ -4,6 +4,9 @@
 
 #include "framework/Application.h"
 #include "framework/Controls.h"
+#include "framework/WinApi.h"
+
+static_assert(CM_RELEASE == WM_USER + 0x100, "the delayed free is a private message of the form's window");
 
 void TForm::Close()
 {
@@ -18,7 +21,7 @@ void TForm::Close()
     if (Application->MainForm() == this) Application->Terminate();
 }
 
-bool TForm::Dispatch(const MSG& message)
+bool TForm::Dispatch(const TMsg& message)
 {
     switch (message.message) {
     case WM_CLOSE: Close(); return true;

@@ -9,7 +9,7 @@
 #include "framework/Component.h"
 #include "framework/Events.h"
 #include "framework/Graphics.h"
-#include "framework/WinApi.h"
+#include "framework/WindowTypes.h"
 
 enum TBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 enum TFormStyle { fsNormal, fsStayOnTop };
@@ -18,7 +18,7 @@ enum TCloseAction { caNone, caHide, caFree, caMinimize };
 enum TBorderIcon : uint8_t { biSystemMenu = 1, biMinimize = 2, biMaximize = 4 };
 
 // Posted by Release: the form frees itself when the loop reaches it.
-inline constexpr UINT CM_RELEASE = WM_USER + 0x100;
+inline constexpr unsigned int CM_RELEASE = 0x0400 + 0x100;  // WM_USER + 0x100
 
 using TCloseEvent = TEvent<TObject*, TCloseAction&>;
 
@@ -39,7 +39,7 @@ public:
     // The window; created on first need. On Linux an X11 window id in the handle's value;
     // FLTK makes the X window only by showing it, so there the first call shows the form,
     // and hiding keeps the id. With no display, a unique handle that names no window.
-    HWND Handle();
+    TWindowHandle Handle();
     bool HandleAllocated() const;
 
     void Show();
@@ -54,9 +54,9 @@ public:
     // What the form's window does with the messages the framework handles for it (closing,
     // application activation, the delayed free); false for the rest. The form may be gone
     // when it returns true for CM_RELEASE.
-    bool Dispatch(const MSG& message);
+    bool Dispatch(const TMsg& message);
     // The live form whose window the handle names, or null.
-    static TForm* FindForm(HWND handle);
+    static TForm* FindForm(TWindowHandle handle);
 
     TBorderStyle BorderStyle() const { return FBorderStyle; }
     void SetBorderStyle(TBorderStyle style);

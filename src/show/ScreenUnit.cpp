@@ -8,8 +8,11 @@
 #include "core/Random.h"
 #include "framework/Application.h"
 #include "framework/Bitmap.h"
+#include "framework/WinApi.h"
 #include "imaging/PictureLoader.h"
 #include "wdx/WDirectDrawBasicSurface.h"
+#include "wdx/WDirectDrawSurface.h"
+#include "wdx/WDirectX.h"
 
 volatile std::sig_atomic_t ShowEndRequested = 0;
 
@@ -367,7 +370,7 @@ void TScrnFrm::ShowNextPicture()
     StopShowingPictures();
 }
 
-void TScrnFrm::DeactivateScrnSaver(MSG& msg, bool&)
+void TScrnFrm::DeactivateScrnSaver(TMsg& msg, bool&)
 {
     if (FIgnoreCount > 0) {
         --FIgnoreCount;

@@ -11,12 +11,13 @@
 
 #include "framework/Forms.h"
 #include "framework/Timer.h"
-#include "framework/WinApi.h"
+#include "framework/WindowTypes.h"
 #include "pictures/PictureSearch.h"
 #include "settings/Settings.h"
 #include "show/ShowAnimation.h"
-#include "wdx/WDirectDrawSurface.h"
-#include "wdx/WDirectX.h"
+
+class TWDirectX;
+class TWDirectDrawSurface;
 
 // What a show starts from: the picture folder, the wanted video mode and the speed.
 struct TShowSettings {
@@ -65,7 +66,7 @@ public:
     void WDirectXIdle(TObject* sender, bool& done);
     void WDirectXAfterStart(TObject* sender);
     void tmrAnimTimer(TObject* sender);
-    void DeactivateScrnSaver(MSG& msg, bool& handled);
+    void DeactivateScrnSaver(TMsg& msg, bool& handled);
 
     void BuildPictureList();
     bool NextPictureName(std::string& name);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/Paths.h"
+#include "wdx/WDirectHeader.h"
 
 namespace {
 TVideoModeInfo Mode(int32_t w, int32_t h, int32_t bits, bool windowed = false)

@@ -15,6 +15,7 @@
 #include "settings/Settings.h"
 #include "support/RegistrySandbox.h"
 #include "wdx/DirectXBinding.h"
+#include "wdx/WDirectX.h"
 
 namespace {
 TRegValue DwordValue(uint32_t v)

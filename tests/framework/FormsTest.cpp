@@ -7,6 +7,7 @@
 
 #include "framework/FrameworkTestSupport.h"
 #include "framework/Timer.h"
+#include "framework/WinApi.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "framework/Application.h"
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
+#include "framework/WinApi.h"
 
 // Events are bound to methods; these forward to whatever the test wants.
 struct TestHandlers : TObject {

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "framework/FrameworkTestSupport.h"
+#include "framework/WinApi.h"
 
 namespace {
 

@@ -11,9 +11,12 @@
 
 #include "framework/Application.h"
 #include "framework/Dialogs.h"
+#include "framework/WinApi.h"
 #include "support/JpegMaker.h"
 #include "support/TestSupport.h"
 #include "wdx/DirectXBinding.h"
+#include "wdx/WDirectDrawSurface.h"
+#include "wdx/WDirectX.h"
 
 namespace {
 const TRgb Red{255, 0, 0};

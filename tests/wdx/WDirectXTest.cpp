@@ -12,6 +12,7 @@
 #include "framework/Application.h"
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
+#include "framework/WinApi.h"
 #include "wdx/ComPtr.h"
 #include "wdx/DirectXBinding.h"
 

@@ -62,7 +62,7 @@ void Dispatch(const MSG& message)
 
 void PostQuit() { PostQuitMessage(0); }
 
-void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+void Post(TWindowHandle window, unsigned int message, std::uintptr_t wParam, std::intptr_t lParam)
 {
     if (window)
         PostMessageA(window, message, wParam, lParam);

@@ -19,6 +19,7 @@
 #include "framework/Application.h"
 #include "framework/Forms.h"
 #include "framework/Timer.h"
+#include "framework/WinApi.h"
 #include "platform/x11/X11Framework.h"
 
 namespace {
@@ -337,7 +338,7 @@ void Dispatch(const MSG& message)
 
 void PostQuit() { Post(nullptr, WM_QUIT, 0, 0); }
 
-void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+void Post(TWindowHandle window, unsigned int message, std::uintptr_t wParam, std::intptr_t lParam)
 {
     auto& queue = Queue();
     // As on Windows, a timer or paint already waiting stands for the new one, so a slow

@@ -21,6 +21,7 @@
 #include "framework/Application.h"
 #include "framework/Controls.h"
 #include "framework/Forms.h"
+#include "framework/WinApi.h"
 #include "platform/x11/X11Framework.h"
 
 namespace {

@@ -23,6 +23,7 @@
 
 #include "framework/Application.h"
 #include "framework/Forms.h"
+#include "framework/WinApi.h"
 #include "platform/x11/X11Framework.h"
 
 namespace {

@@ -9,6 +9,7 @@
 
 #include "framework/Application.h"
 #include "framework/Timer.h"
+#include "framework/WinApi.h"
 
 struct TTimer::Impl {
     uintptr_t id = 0;
