@@ -49,11 +49,6 @@ std::unique_ptr<ChildProcess> StartShow(const XvfbServer& server, const TempDir&
                                           home.Str() + "/stderr.txt");
 }
 
-int RunXdotool(const XvfbServer& server, const std::string& arguments)
-{
-    return std::system(("DISPLAY=" + server.Name() + " xdotool " + arguments).c_str());
-}
-
 // The show ignores its first 100 messages (about a second and a half of frames), so a key
 // pressed too early is rightly lost: press again until one arrives after them.
 std::optional<int> PressKeysUntilExit(const XvfbServer& server, ChildProcess& program)
