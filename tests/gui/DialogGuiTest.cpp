@@ -13,10 +13,10 @@
 #include <optional>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "ScreenPixels.h"
+#include "gui/XConnection.h"
 #include "gui/XvfbServer.h"
 #include "support/JpegMaker.h"
 #include "support/TestSupport.h"
@@ -29,25 +29,23 @@ int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }
 // Where the page's own coordinates start in the dialog's client area (below the tabs).
 constexpr int PageLeft = 4, PageTop = 27;
 
+bool Dark(TRgb p) { return p.R + p.G + p.B < 200; }
+bool White(TRgb p) { return p.R == 255 && p.G == 255 && p.B == 255; }
+bool Light(TRgb p) { return p.R > 200 && p.G > 190 && p.B > 170; }
+
 class DialogGui : public ::testing::Test {
 protected:
     XvfbServer Server;
     TempDir Home;
-    Display* X = nullptr;
+    XConnection X{Server.Name()};
     std::unique_ptr<ChildProcess> Program;
     Window Dialog = 0;
     int OriginX = 0, OriginY = 0;
 
     void SetUp() override
     {
-        X = XOpenDisplay(Server.Name().c_str());
-        ASSERT_NE(X, nullptr);
+        ASSERT_NE(X.Get(), nullptr);
         XSetErrorHandler(IgnoreXErrors);
-    }
-    void TearDown() override
-    {
-        Program.reset();
-        if (X) XCloseDisplay(X);
     }
 
     std::string SettingsPath() const { return Home.Str() + "/config/vellumine/registry.reg"; }
@@ -68,10 +66,7 @@ protected:
         return text.str();
     }
 
-    int Xdotool(const std::string& arguments)
-    {
-        return std::system(("DISPLAY=" + Server.Name() + " xdotool " + arguments + " >/dev/null 2>&1").c_str());
-    }
+    int Xdotool(const std::string& arguments) { return RunXdotool(Server, arguments); }
     // A point of the dialog's client area on the screen.
     std::string At(int x, int y) const { return std::to_string(OriginX + x) + " " + std::to_string(OriginY + y); }
     std::string OnPage(int x, int y) const { return At(PageLeft + x, PageTop + y); }
@@ -102,20 +97,20 @@ protected:
                                            std::vector<std::string>{"DISPLAY=" + Server.Name(), "HOME=" + Home.Str(),
                                                                     "XDG_CONFIG_HOME=" + Home.Str() + "/config"},
                                            Home.Str() + "/stderr.txt");
-        for (int i = 0; i < 50 && !Dialog; ++i) {
-            Dialog = FindNamed(DefaultRootWindow(X), "Vellumine - Settings");
-            if (!Dialog) std::this_thread::sleep_for(100ms);
-        }
+        Dialog = ReadUntil([&] { return FindNamed(DefaultRootWindow(X.Get()), "Vellumine - Settings"); },
+                           [](Window found) { return found != 0; }, 10s, 20ms);
         ASSERT_NE(Dialog, 0u) << "the dialog opens: " << Program->Err();
         Window child;
-        XTranslateCoordinates(X, Dialog, DefaultRootWindow(X), 0, 0, &OriginX, &OriginY, &child);
-        std::this_thread::sleep_for(500ms);  // drawn
+        XTranslateCoordinates(X, Dialog, DefaultRootWindow(X.Get()), 0, 0, &OriginX, &OriginY, &child);
+        // Until the dialog draws, its page shows the same plain face as the rest of it.
+        ASSERT_TRUE(WaitUntil([&] { return PagePixel(8, 8) != Pixel(1, 120); }, 5s))
+            << "the dialog draws its first page: " << Program->Err();
     }
 
     // The colour of a point of the client area.
     TRgb Pixel(int x, int y)
     {
-        XImage* image = XGetImage(X, DefaultRootWindow(X), OriginX + x, OriginY + y, 1, 1, AllPlanes, ZPixmap);
+        XImage* image = XGetImage(X, DefaultRootWindow(X.Get()), OriginX + x, OriginY + y, 1, 1, AllPlanes, ZPixmap);
         if (!image) return {};
         const unsigned long p = XGetPixel(image, 0, 0);
         XDestroyImage(image);
@@ -134,30 +129,51 @@ protected:
         return filled;
     }
 
-    void ShowSettingsPage()
+    // The bar's filled pixels once they are within 3 of expected, or the last reading when
+    // they do not get there within a few seconds.
+    int FilledPixelsNear(int expected)
+    {
+        return ReadUntil([&] { return FilledPixels(); }, [&](int filled) { return std::abs(filled - expected) <= 3; },
+                         5s, 20ms);
+    }
+
+    // Clicks the Settings tab; true once its page is drawn, its folder box white.
+    bool ShowSettingsPage()
     {
         Xdotool("mousemove " + At(90, 13) + " click 1");
-        std::this_thread::sleep_for(400ms);
+        return WaitUntil([&] { return White(PagePixel(24 + 5, 31 + 7)); }, 5s, 20ms);
+    }
+
+    // A menu of the program's is open: a shown window straight under the root that no
+    // window manager would handle (override-redirect), as a drop-down list is.
+    bool MenuOpen()
+    {
+        Window root, parent, *children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(X, DefaultRootWindow(X.Get()), &root, &parent, &children, &count)) return false;
+        bool open = false;
+        for (unsigned i = 0; i < count; ++i) {
+            XWindowAttributes attributes;
+            open = open || (XGetWindowAttributes(X, children[i], &attributes) && attributes.map_state == IsViewable &&
+                            attributes.override_redirect);
+        }
+        if (children) XFree(children);
+        return open;
     }
 };
-
-bool Dark(TRgb p) { return p.R + p.G + p.B < 200; }
-bool White(TRgb p) { return p.R == 255 && p.G == 255 && p.B == 255; }
-bool Light(TRgb p) { return p.R > 200 && p.G > 190 && p.B > 170; }
 }  // namespace
 
 TEST_F(DialogGui, OpensWithTheStoredSettingsAndBothPagesAreLaidOut)
 {
     StoreSettings(1024, 768, 32, 20);
-    StartDialog();
+    ASSERT_NO_FATAL_FAILURE(StartDialog());
     // About: the dark picture fills the page, its light card under the link.
     EXPECT_TRUE(Dark(PagePixel(8, 8))) << "the About picture starts at the page's corner";
     EXPECT_TRUE(Dark(PagePixel(480, 4))) << "dark where the version stands in white";
     EXPECT_TRUE(Light(PagePixel(300, 150))) << "light under the link";
     EXPECT_FALSE(Dark(Pixel(1, 120))) << "outside the page is the dialog's face";
 
-    ShowSettingsPage();
-    EXPECT_TRUE(White(PagePixel(24 + 5, 31 + 7))) << "the folder box at 24, 31";
+    EXPECT_TRUE(ShowSettingsPage()) << "the folder box at 24, 31";
     EXPECT_TRUE(White(PagePixel(24 + 330, 31 + 7)));
     EXPECT_FALSE(White(PagePixel(24 + 5, 31 - 6))) << "the page picture above it";
     EXPECT_FALSE(White(PagePixel(24 + 5, 31 + 18))) << "and below it";
@@ -183,31 +199,37 @@ TEST_F(DialogGui, OpensWithTheStoredSettingsAndBothPagesAreLaidOut)
 TEST_F(DialogGui, ADragOnTheSpeedBarAndAChosenResolutionAreStoredByOk)
 {
     StoreSettings(1024, 768, 32, 20);
-    StartDialog();
-    ShowSettingsPage();
+    ASSERT_NO_FATAL_FAILURE(StartDialog());
+    ASSERT_TRUE(ShowSettingsPage()) << "the Settings page opens";
     // Pressed inside the bar, moved to its middle, then far beyond its right end: the
     // captured moves outside still count.
     Xdotool("mousemove " + OnPage(23 + 40, 94 + 8) + " mousedown 1");
     Xdotool("mousemove " + OnPage(23 + 100, 94 + 8));
     Xdotool("mousemove " + OnPage(23 + 172, 94 + 30));
-    std::this_thread::sleep_for(300ms);
-    EXPECT_NEAR(FilledPixels(), (50 - 1) * 341 / 99, 3) << "x = 172 gives 50";
+    const int half = (50 - 1) * 341 / 99;
+    EXPECT_NEAR(FilledPixelsNear(half), half, 3) << "x = 172 gives 50";
     Xdotool("mousemove " + OnPage(23 + 700, 94 + 8));
-    std::this_thread::sleep_for(300ms);
-    EXPECT_NEAR(FilledPixels(), 341, 3) << "far to the right gives 100";
+    EXPECT_NEAR(FilledPixelsNear(341), 341, 3) << "far to the right gives 100";
     Xdotool("mousemove " + OnPage(23 + 172, 94 + 8) + " mouseup 1");
-    std::this_thread::sleep_for(300ms);
+    ASSERT_NEAR(FilledPixelsNear(half), half, 3) << "back at 172, where the button comes up";
     Xdotool("mousemove " + OnPage(23 + 250, 94 + 8));
-    std::this_thread::sleep_for(300ms);
-    EXPECT_NEAR(FilledPixels(), (50 - 1) * 341 / 99, 3) << "released at 172; a move afterwards changes nothing";
+    // A fixed time: nothing would mark the bar's not moving.
+    int filled = half;
+    EXPECT_TRUE(HoldsFor(
+        [&] {
+            filled = FilledPixels();
+            return std::abs(filled - half) <= 3;
+        },
+        300ms, 20ms))
+        << "released at 172; a move afterwards changes nothing, but " << filled << " pixels are filled";
 
     // The list holds 640 x 480, 800 x 600 and 1024 x 768, each in 16 and 32 bits; the
     // stored 1024 x 768 x 32 is its last line. One line up is 1024 x 768 x 16.
     Xdotool("mousemove " + OnPage(21 + 60, 159 + 10) + " click 1");
-    std::this_thread::sleep_for(400ms);
+    ASSERT_TRUE(WaitUntil([&] { return MenuOpen(); }, 5s)) << "the resolution list drops down";
     Xdotool("key Up");
     Xdotool("key Return");
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(WaitUntil([&] { return !MenuOpen(); }, 5s)) << "Return closes the list";
     Xdotool("mousemove " + At(256 + 36, 256 + 12) + " click 1");  // OK
     const std::optional<int> status = Program->WaitExit(5s);
     ASSERT_TRUE(status.has_value());
@@ -222,11 +244,13 @@ TEST_F(DialogGui, CancelStoresNothing)
 {
     StoreSettings(800, 600, 16, 30);
     const std::string before = SettingsText();
-    StartDialog();
-    ShowSettingsPage();
+    ASSERT_NO_FATAL_FAILURE(StartDialog());
+    ASSERT_TRUE(ShowSettingsPage()) << "the Settings page opens";
     Xdotool("mousemove " + OnPage(23 + 10, 94 + 8) + " mousedown 1");
     Xdotool("mousemove " + OnPage(23 + 300, 94 + 8) + " mouseup 1");
-    std::this_thread::sleep_for(300ms);
+    const int storedFill = (30 - 1) * 341 / 99;
+    ASSERT_TRUE(WaitUntil([&] { return std::abs(FilledPixels() - storedFill) > 3; }, 5s, 20ms))
+        << "the bar follows the drag";
     Xdotool("mousemove " + At(336 + 36, 256 + 12) + " click 1");  // Cancel
     const std::optional<int> status = Program->WaitExit(5s);
     ASSERT_TRUE(status.has_value()) << "Cancel closes the dialog";
@@ -240,29 +264,30 @@ TEST_F(DialogGui, PreviewRunsTheShowFullScreenAndAKeyBringsTheDialogBack)
     Home.WriteFile("pictures/a.jpg", MakeSolidJpeg(320, 240, orange));
     StoreSettings(1024, 768, 32, 5);
     const std::string before = SettingsText();
-    StartDialog();
-    ShowSettingsPage();
+    ASSERT_NO_FATAL_FAILURE(StartDialog());
+    ASSERT_TRUE(ShowSettingsPage()) << "the Settings page opens";
     // An unsaved speed goes into the preview, and must stay unsaved.
     Xdotool("mousemove " + OnPage(23 + 10, 94 + 8) + " mousedown 1");
     Xdotool("mousemove " + OnPage(23 + 200, 94 + 8) + " mouseup 1");
     Xdotool("mousemove " + At(4 + 44, 256 + 12) + " click 1");  // Preview
 
-    double share = 0.0;
-    for (int i = 0; i < 40 && share < 0.9; ++i) {
-        std::this_thread::sleep_for(100ms);
-        share = ColourShare(X, DefaultRootWindow(X), orange, 4);
-    }
+    const auto orangeShare = [&] { return ColourShare(X, DefaultRootWindow(X.Get()), orange, 4); };
+    double share = ReadUntil(
+        orangeShare, [](double seen) { return seen >= 0.9; }, 10s, 20ms);
     EXPECT_GE(share, 0.9) << "the picture fills the screen: " << Program->Err();
 
-    for (int press = 0; press < 10 && share > 0.5; ++press) {
+    // The show ignores its first 100 messages, so a key pressed too early is rightly lost:
+    // press again until one ends the show.
+    const auto ended = [](double seen) { return seen < 0.1; };
+    for (int press = 0; press < 10 && !ended(share); ++press) {
         Xdotool("key a");
-        std::this_thread::sleep_for(1s);
-        share = ColourShare(X, DefaultRootWindow(X), orange, 4);
+        share = ReadUntil(orangeShare, ended, 1s, 20ms);
     }
     EXPECT_LT(share, 0.1) << "a key press ended the show";
     ASSERT_TRUE(Program->Running()) << "the dialog is still there: " << Program->Err();
-    EXPECT_NE(FindNamed(DefaultRootWindow(X), "Vellumine - Settings"), 0u);
-    EXPECT_TRUE(White(PagePixel(24 + 5, 31 + 7))) << "the dialog is shown again, on its Settings page";
+    EXPECT_TRUE(WaitUntil([&] { return FindNamed(DefaultRootWindow(X.Get()), "Vellumine - Settings") != 0; }, 5s));
+    EXPECT_TRUE(WaitUntil([&] { return White(PagePixel(24 + 5, 31 + 7)); }, 5s, 20ms))
+        << "the dialog is shown again, on its Settings page";
     EXPECT_EQ(SettingsText(), before) << "a preview writes nothing";
 
     Xdotool("mousemove " + At(336 + 36, 256 + 12) + " click 1");  // Cancel

@@ -8,13 +8,14 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "framework/Application.h"
 #include "framework/Forms.h"
 #include "framework/FrameworkTestSupport.h"
+#include "gui/XConnection.h"
 #include "gui/XvfbServer.h"
+#include "support/TestSupport.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -52,31 +53,22 @@ class FrameworkGuiTest : public FrameworkTest {
 protected:
     void SetUp() override
     {
-        Server();
         FrameworkTest::SetUp();
-        FDisplay = XOpenDisplay(Server().Name().c_str());
-        ASSERT_NE(FDisplay, nullptr);
+        ASSERT_NE(FDisplay.Get(), nullptr);
         handlers.message = [this](MSG& msg, bool&) { seen.push_back(msg); };
         Application->OnMessage = TMessageEvent::Of<&TestHandlers::Message>(&handlers);
-    }
-
-    void TearDown() override
-    {
-        FrameworkTest::TearDown();
-        if (FDisplay) XCloseDisplay(FDisplay);
     }
 
     // Lets the framework work until the condition holds; false after a few seconds.
     bool PumpUntil(const std::function<bool()>& condition)
     {
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
-        while (std::chrono::steady_clock::now() < deadline) {
-            Application->ProcessMessages();
-            XSync(FDisplay, False);
-            if (condition()) return true;
-            std::this_thread::sleep_for(5ms);
-        }
-        return false;
+        return WaitUntil(
+            [&] {
+                Application->ProcessMessages();
+                XSync(FDisplay, False);
+                return condition();
+            },
+            5s);
     }
 
     XWindowAttributes Attributes(Window window)
@@ -128,14 +120,7 @@ protected:
         XSync(FDisplay, False);
     }
 
-    void Xdotool(const std::vector<std::string>& args)
-    {
-        std::vector<std::string> command{"/usr/bin/xdotool"};
-        command.insert(command.end(), args.begin(), args.end());
-        ChildProcess tool(command, {"DISPLAY=" + Server().Name()}, ::testing::TempDir() + "xdotool.err");
-        const auto status = tool.WaitExit(10s);
-        ASSERT_TRUE(status.has_value() && *status == 0) << tool.Err();
-    }
+    void Xdotool(const std::string& arguments) { ASSERT_EQ(RunXdotool(Server(), arguments), 0) << arguments; }
 
     const MSG* Find(const std::function<bool(const MSG&)>& match)
     {
@@ -148,7 +133,8 @@ protected:
         return Find([&](const MSG& m) { return m.hwnd == window && m.message == message && m.wParam == wParam; });
     }
 
-    Display* FDisplay = nullptr;
+    // Made before SetUp runs; it starts the shared server, which sets DISPLAY for the framework.
+    XConnection FDisplay{Server().Name()};
     TestHandlers handlers;
     std::vector<MSG> seen;
 };
@@ -202,7 +188,7 @@ TEST_F(FrameworkGuiTest, PointerAndKeysArriveAsMessagesInClientTerms)
     ASSERT_TRUE(PumpUntil([&] { return Viewable(xid); }));
     Focus(xid);
 
-    Xdotool({"mousemove", "130", "150"});
+    Xdotool("mousemove 130 150");
     EXPECT_TRUE(PumpUntil([&] {
         return Find([&](const MSG& m) {
             return m.hwnd == window && m.message == WM_MOUSEMOVE && m.lParam == MAKELPARAM(30, 50);
@@ -211,7 +197,7 @@ TEST_F(FrameworkGuiTest, PointerAndKeysArriveAsMessagesInClientTerms)
     EXPECT_EQ(GetCursorPos(), (TPoint{130, 150}));
 
     seen.clear();
-    Xdotool({"click", "1"});
+    Xdotool("click 1");
     ASSERT_TRUE(PumpUntil([&] { return Find([&](const MSG& m) { return m.message == WM_LBUTTONUP; }); }));
     const MSG* down = Find([&](const MSG& m) { return m.message == WM_LBUTTONDOWN; });
     ASSERT_NE(down, nullptr);
@@ -220,7 +206,7 @@ TEST_F(FrameworkGuiTest, PointerAndKeysArriveAsMessagesInClientTerms)
     EXPECT_EQ(down->lParam, MAKELPARAM(30, 50));
 
     seen.clear();
-    Xdotool({"key", "a", "Escape", "F5", "Return", "Left", "shift+b", "7"});
+    Xdotool("key a Escape F5 Return Left shift+b 7");
     const std::vector<WPARAM> expected{'A', VK_ESCAPE, VK_F1 + 4, VK_RETURN, VK_LEFT, VK_SHIFT, 'B', '7'};
     ASSERT_TRUE(PumpUntil([&] { return Saw(window, WM_KEYUP, '7'); }));
     std::vector<WPARAM> downs;
@@ -245,7 +231,7 @@ TEST_F(FrameworkGuiTest, FocusMovingBetweenFormsAndAwayActivatesTheApplicationOn
     TForm second(nullptr);
     second.SetBounds(300, 10, 200, 150);
     second.Show();
-    const Window other = XCreateSimpleWindow(FDisplay, DefaultRootWindow(FDisplay), 600, 10, 100, 100, 0, 0, 0);
+    const Window other = XCreateSimpleWindow(FDisplay, DefaultRootWindow(FDisplay.Get()), 600, 10, 100, 100, 0, 0, 0);
     XMapWindow(FDisplay, other);
     const Window firstXid = XidOf(first), secondXid = XidOf(second);
     ASSERT_TRUE(PumpUntil([&] { return Viewable(firstXid) && Viewable(secondXid) && Viewable(other); }));

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "gui/XConnection.h"
 #include "gui/XvfbServer.h"
 #include "support/JpegMaker.h"
 #include "support/TestSupport.h"
@@ -43,21 +44,11 @@ class PreviewGui : public ::testing::Test {
 protected:
     XvfbServer Server;
     TempDir Home;
-    Display* Dpy = nullptr;
+    XConnection Dpy{Server.Name()};
     Window Host = 0;
     std::unique_ptr<ChildProcess> Program;
 
-    void SetUp() override
-    {
-        Dpy = XOpenDisplay(Server.Name().c_str());
-        ASSERT_NE(Dpy, nullptr) << Server.Name();
-    }
-
-    void TearDown() override
-    {
-        Program.reset();
-        if (Dpy) XCloseDisplay(Dpy);
-    }
+    void SetUp() override { ASSERT_NE(Dpy.Get(), nullptr) << Server.Name(); }
 
     Window MakeWindow(Window parent, int x, int y, int width, int height, bool map)
     {
@@ -71,7 +62,7 @@ protected:
     // The preview box: a mapped 152 x 112 child of the root.
     void MakeHostWindow(bool map = true)
     {
-        Host = MakeWindow(DefaultRootWindow(Dpy), 30, 40, BoxWidth, BoxHeight, map);
+        Host = MakeWindow(DefaultRootWindow(Dpy.Get()), 30, 40, BoxWidth, BoxHeight, map);
     }
 
     // The settings file naming folder as the picture folder, written as a user would.
@@ -134,13 +125,28 @@ protected:
     std::optional<Grab> WaitForFrame(Window window)
     {
         const TRgb background{0x40, 0x40, 0x40};
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
-        while (std::chrono::steady_clock::now() < deadline) {
-            Grab grab = GrabWindow(window);
-            if (!grab.Pixels.empty() && grab.Share(background, 0) == 0.0) return grab;
-            std::this_thread::sleep_for(20ms);
-        }
-        return std::nullopt;
+        std::optional<Grab> frame;
+        const bool drawn = WaitUntil(
+            [&] {
+                frame = GrabWindow(window);
+                return !frame->Pixels.empty() && frame->Share(background, 0) == 0.0;
+            },
+            5s, 20ms);
+        if (!drawn) frame.reset();
+        return frame;
+    }
+
+    // True once the preview has the window open: it listens for the window's structure
+    // events before its first look at the window.
+    bool WaitUntilWatched(Window window)
+    {
+        return WaitUntil(
+            [&] {
+                XWindowAttributes attributes{};
+                return XGetWindowAttributes(Dpy, window, &attributes) &&
+                       (attributes.all_event_masks & ~attributes.your_event_mask & StructureNotifyMask);
+            },
+            5s);
     }
 
     void ExpectOneLineError(const std::string& needle)
@@ -190,7 +196,9 @@ TEST_F(PreviewGui, OneColourPictureFillsTheWholeWindow)
     MakeHostWindow();
     StartPreview(Host);
     ASSERT_TRUE(WaitForFrame(Host).has_value()) << Program->Err();
-    std::this_thread::sleep_for(200ms);  // some frames later, well into the zoom
+    // Some frames later, well into the zoom. A fixed time: the preview shows no count of
+    // its frames, and on a picture of one colour they all look alike.
+    std::this_thread::sleep_for(200ms);
     const Grab frame = GrabWindow(Host);
     EXPECT_GE(frame.Share(teal, 12), 1.0) << "the last row and column too";
 }
@@ -223,11 +231,13 @@ TEST_F(PreviewGui, HiddenWindowIsAwaitedThenDrawnWhenItsParentAppears)
 {
     // Mapped itself, but inside a parent that is not: not visible, so no frame yet.
     UsePicture(MakeSolidJpeg(64, 48, Blue));
-    const Window frame = MakeWindow(DefaultRootWindow(Dpy), 10, 10, 300, 200, false);
+    const Window frame = MakeWindow(DefaultRootWindow(Dpy.Get()), 10, 10, 300, 200, false);
     Host = MakeWindow(frame, 20, 20, BoxWidth, BoxHeight, true);
     StartPreview(Host);
-    std::this_thread::sleep_for(500ms);
-    ASSERT_TRUE(Program->Running()) << Program->Err();
+    ASSERT_TRUE(WaitUntilWatched(Host)) << "the preview opens the window: " << Program->Err();
+    // Waiting for the window to become visible, it keeps running: a fixed time in which it
+    // must not end.
+    ASSERT_FALSE(Program->WaitExit(500ms).has_value()) << Program->Err();
 
     XMapWindow(Dpy, frame);
     XSync(Dpy, False);
@@ -244,8 +254,10 @@ TEST_F(PreviewGui, WindowDestroyedBeforeItWasShownFailsPromptly)
     UsePicture(MakeSolidJpeg(64, 48, Blue));
     MakeHostWindow(false);
     StartPreview(Host);
-    std::this_thread::sleep_for(300ms);
-    ASSERT_TRUE(Program->Running()) << Program->Err();
+    // Destroyed only once the preview has it open and waits for it to be shown, a while in
+    // which it must not end.
+    ASSERT_TRUE(WaitUntilWatched(Host)) << "the preview opens the window: " << Program->Err();
+    ASSERT_FALSE(Program->WaitExit(300ms).has_value()) << Program->Err();
     XDestroyWindow(Dpy, Host);
     XSync(Dpy, False);
     const std::optional<int> status = Program->WaitExit(1s);
@@ -258,7 +270,7 @@ TEST_F(PreviewGui, WindowIdNamingNoWindowFailsPromptly)
 {
     UsePicture(MakeSolidJpeg(64, 48, Blue));
     MakeHostWindow();
-    const Window gone = MakeWindow(DefaultRootWindow(Dpy), 0, 0, 10, 10, true);
+    const Window gone = MakeWindow(DefaultRootWindow(Dpy.Get()), 0, 0, 10, 10, true);
     XDestroyWindow(Dpy, gone);
     XSync(Dpy, False);
     for (const std::string& id : {std::to_string(gone), std::string("0"), std::string("4294967295")}) {

@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "gui/XConnection.h"
 #include "gui/XvfbServer.h"
 #include "show/ShowAnimation.h"
 #include "support/JpegMaker.h"
@@ -338,7 +339,7 @@ std::optional<int> PressKeysUntilExit(const XvfbServer& server, ChildProcess& pr
 {
     std::optional<int> status;
     for (int press = 0; press < 20 && !status; ++press) {
-        if (std::system(("DISPLAY=" + server.Name() + " xdotool key a").c_str()) != 0) return std::nullopt;
+        if (RunXdotool(server, "key a") != 0) return std::nullopt;
         status = program.WaitExit(1s);
     }
     return status;
@@ -356,33 +357,29 @@ protected:
             grid.Path = Home.WriteFile(grid.File, GridJpeg(grid)).string();
         }
         Home.WriteFile("config/vellumine/registry.reg", SettingsFile(Home, speed));
-        Screen = XOpenDisplay(Server.Name().c_str());
-        ASSERT_NE(Screen, nullptr);
+        ASSERT_NE(Screen.Get(), nullptr);
         XSetErrorHandler(IgnoreXErrors);
         Program = StartTracedShow(Server, Home);
     }
-    void TearDown() override
-    {
-        if (Screen) XCloseDisplay(Screen);
-    }
 
-    // The next screenshot on which a whole grid can be read, within the time allowed.
+    // The next screenshot on which a whole grid can be read, within the time allowed. Looks
+    // at most every 100 ms: each look takes a whole screen, which would starve the show.
     bool NextReadable(std::chrono::seconds allowed, TScreenshot& shot, TReadBack& seen)
     {
-        const auto deadline = std::chrono::steady_clock::now() + allowed;
-        while (std::chrono::steady_clock::now() < deadline && Program->Running()) {
-            std::optional<TScreenshot> taken = TakeScreenshot(Screen);
-            if (taken) {
+        bool readable = false;
+        WaitUntil(
+            [&] {
+                if (!Program->Running()) return true;
+                std::optional<TScreenshot> taken = TakeScreenshot(Screen);
+                if (!taken) return false;
                 seen = ReadBack(*taken, Grids);
                 LastProblem = seen.Problem;
-                if (seen.Problem.empty()) {
-                    shot = std::move(*taken);
-                    return true;
-                }
-            }
-            std::this_thread::sleep_for(100ms);
-        }
-        return false;
+                if (!seen.Problem.empty()) return false;
+                shot = std::move(*taken);
+                return readable = true;
+            },
+            allowed, 100ms);
+        return readable;
     }
 
     // Ends the show the way a user does, which also has it write out its trace.
@@ -399,7 +396,7 @@ protected:
     XvfbServer Server;
     TempDir Home;
     std::vector<TGrid> Grids;
-    Display* Screen = nullptr;
+    XConnection Screen{Server.Name()};
     std::unique_ptr<ChildProcess> Program;
     std::string LastProblem;
 };
@@ -417,6 +414,7 @@ TEST_F(ShowGridGui, TheScreenShowsThePartOfThePictureTheAnimationComputesAtTheFr
         if (!NextReadable(30s, shot, back)) break;
         shots.push_back(std::move(shot));
         seen.push_back(back);
+        // A fixed spacing, so that the screenshots catch frames far apart in the animation.
         std::this_thread::sleep_for(700ms);
     }
     ASSERT_TRUE(Program->Running()) << Program->Err();
@@ -453,6 +451,8 @@ TEST_F(ShowGridGui, EachPictureEndsInTheOtherOneAndEveryFrameIsTheAnimationsPart
         if (!seen.empty() && back.Grid != seen.back().Grid) ++changes;
         shots.push_back(std::move(shot));
         seen.push_back(back);
+        // A fixed spacing: a few screenshots of each picture, not one after another at the
+        // show's expense.
         std::this_thread::sleep_for(150ms);
     }
     ASSERT_TRUE(Program->Running()) << Program->Err();

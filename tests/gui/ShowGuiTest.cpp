@@ -9,9 +9,9 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "gui/XConnection.h"
 #include "gui/XvfbServer.h"
 #include "support/JpegMaker.h"
 #include "support/TestSupport.h"
@@ -49,11 +49,6 @@ std::unique_ptr<ChildProcess> StartShow(const XvfbServer& server, const TempDir&
                                           home.Str() + "/stderr.txt");
 }
 
-int RunXdotool(const XvfbServer& server, const std::string& arguments)
-{
-    return std::system(("DISPLAY=" + server.Name() + " xdotool " + arguments).c_str());
-}
-
 // The show ignores its first 100 messages (about a second and a half of frames), so a key
 // pressed too early is rightly lost: press again until one arrives after them.
 std::optional<int> PressKeysUntilExit(const XvfbServer& server, ChildProcess& program)
@@ -75,26 +70,21 @@ TEST(ShowGui, ThePictureFillsTheScreenAndAKeyEndsTheShow)
     home.WriteFile("pictures/deeper/b.jpeg", MakeSolidJpeg(200, 300, orange));
     home.WriteFile("config/vellumine/registry.reg", SettingsFile(home));
 
-    Display* display = XOpenDisplay(server.Name().c_str());
-    ASSERT_NE(display, nullptr);
+    XConnection display(server.Name());
+    ASSERT_NE(display.Get(), nullptr);
     XSetErrorHandler(IgnoreXErrors);
     const double before = ShareOnScreen(display, orange);
 
     auto program = StartShow(server, home);
-    std::this_thread::sleep_for(1s);
+    const double share = ReadUntil([&] { return ShareOnScreen(display, orange); },
+                                   [&](double seen) { return seen >= 0.9 || !program->Running(); }, 10s, 20ms);
     ASSERT_TRUE(program->Running()) << program->Err();
-    double share = 0.0;
-    for (int i = 0; i < 20 && share < 0.9; ++i) {
-        share = ShareOnScreen(display, orange);
-        if (share < 0.9) std::this_thread::sleep_for(100ms);
-    }
     EXPECT_LT(before, 0.1) << "the screen was not orange before the show";
     EXPECT_GE(share, 0.9) << "the picture covers the screen";
 
     const std::optional<int> status = PressKeysUntilExit(server, *program);
     ASSERT_TRUE(status.has_value()) << "a key press ends the show";
     EXPECT_EQ(*status, 0) << program->Err();
-    XCloseDisplay(display);
 }
 
 TEST(ShowGui, AnEmptyFolderShowsABlackScreenAndAKeyStillEndsTheShow)
@@ -103,24 +93,30 @@ TEST(ShowGui, AnEmptyFolderShowsABlackScreenAndAKeyStillEndsTheShow)
     TempDir home;
     home.WriteFile("pictures/notes.txt", "no pictures here");
     home.WriteFile("config/vellumine/registry.reg", SettingsFile(home));
-    Display* display = XOpenDisplay(server.Name().c_str());
-    ASSERT_NE(display, nullptr);
+    XConnection display(server.Name());
+    ASSERT_NE(display.Get(), nullptr);
     XSetErrorHandler(IgnoreXErrors);
 
     auto program = StartShow(server, home);
-    std::this_thread::sleep_for(1s);
-    ASSERT_TRUE(program->Running()) << program->Err();
     // Every pixel is looked at, so a patterned root showing through would count against it.
-    for (int look = 0; look < 5; ++look) {
-        EXPECT_GE(ShareOnScreen(display, {0, 0, 0}, 1), 0.99) << "look " << look << ": the screen stays black";
-        std::this_thread::sleep_for(200ms);
-    }
+    const auto blackShare = [&] { return ShareOnScreen(display, {0, 0, 0}, 1); };
+    double share = ReadUntil(
+        blackShare, [&](double seen) { return seen >= 0.99 || !program->Running(); }, 10s, 50ms);
+    ASSERT_TRUE(program->Running()) << program->Err();
+    EXPECT_GE(share, 0.99) << "the screen turns black";
+    // Then stays black: a fixed time, as nothing would mark a change that never comes.
+    EXPECT_TRUE(HoldsFor(
+        [&] {
+            share = blackShare();
+            return share >= 0.99;
+        },
+        1s, 200ms))
+        << "the screen stays black, but " << share << " of it is";
     ASSERT_TRUE(program->Running()) << program->Err();
 
     const std::optional<int> status = PressKeysUntilExit(server, *program);
     ASSERT_TRUE(status.has_value()) << "a key press ends the show";
     EXPECT_EQ(*status, 0) << program->Err();
-    XCloseDisplay(display);
 }
 
 TEST(ShowGui, ADamagedPictureAmongGoodOnesLeavesTheShowRunningWithAGoodPicture)
@@ -135,26 +131,21 @@ TEST(ShowGui, ADamagedPictureAmongGoodOnesLeavesTheShowRunningWithAGoodPicture)
     home.WriteFile("pictures/good1.jpg", good);
     home.WriteFile("pictures/sub/good2.jpg", MakeSolidJpeg(240, 320, green));
     home.WriteFile("config/vellumine/registry.reg", SettingsFile(home));
-    Display* display = XOpenDisplay(server.Name().c_str());
-    ASSERT_NE(display, nullptr);
+    XConnection display(server.Name());
+    ASSERT_NE(display.Get(), nullptr);
     XSetErrorHandler(IgnoreXErrors);
 
     auto program = StartShow(server, home);
-    std::this_thread::sleep_for(1s);
+    const double share = ReadUntil([&] { return ShareOnScreen(display, green); },
+                                   [&](double seen) { return seen >= 0.9 || !program->Running(); }, 10s, 20ms);
     ASSERT_TRUE(program->Running()) << program->Err();
-    double share = 0.0;
-    for (int i = 0; i < 30 && share < 0.9; ++i) {
-        share = ShareOnScreen(display, green);
-        if (share < 0.9) std::this_thread::sleep_for(100ms);
-    }
     EXPECT_GE(share, 0.9) << "a good picture covers the screen";
-    std::this_thread::sleep_for(1s);
-    ASSERT_TRUE(program->Running()) << program->Err();
+    // And goes on showing: a fixed second in which the program must not end.
+    ASSERT_FALSE(program->WaitExit(1s).has_value()) << program->Err();
 
     const std::optional<int> status = PressKeysUntilExit(server, *program);
     ASSERT_TRUE(status.has_value()) << "a key press ends the show";
     EXPECT_EQ(*status, 0) << program->Err();
-    XCloseDisplay(display);
 }
 
 TEST(ShowGui, AFivePixelMouseMoveKeepsTheShowAndASixPixelOneEndsIt)
@@ -166,9 +157,10 @@ TEST(ShowGui, AFivePixelMouseMoveKeepsTheShowAndASixPixelOneEndsIt)
     ASSERT_EQ(RunXdotool(server, "mousemove 500 400"), 0);
 
     auto program = StartShow(server, home);
-    // Well past the first 100 messages, which are ignored whatever they are.
-    std::this_thread::sleep_for(3s);
-    ASSERT_TRUE(program->Running()) << program->Err();
+    // Well past the first 100 messages, which are ignored whatever they are. A fixed time:
+    // nothing outside the program marks their end, and a move that ends the show cannot
+    // probe for it.
+    ASSERT_FALSE(program->WaitExit(3s).has_value()) << program->Err();
 
     // Within the tolerance on either axis, and back to the start.
     ASSERT_EQ(RunXdotool(server, "mousemove_relative 5 0"), 0);

@@ -9,13 +9,14 @@
 #include <chrono>
 #include <cstdlib>
 #include <optional>
-#include <thread>
 
 #include "SoftDxControl.h"
 #include "framework/Application.h"
 #include "framework/Forms.h"
+#include "gui/XConnection.h"
 #include "gui/XvfbServer.h"
 #include "platform/x11/X11Presenter.h"
+#include "support/TestSupport.h"
 #include "wdx/DirectXBinding.h"
 #include "wdx/WDirectX.h"
 
@@ -32,16 +33,27 @@ std::optional<uint32_t> PixelAt(Display* display, Window window, int x, int y)
     XDestroyImage(image);
     return pixel;
 }
+
+// Gives up the DirectX entry points and the screen presenter on every way out of the test,
+// so that the presenter's own connection is closed before the server goes.
+struct ScreenDirectX {
+    ~ScreenDirectX()
+    {
+        SoftDxSetPresenter(nullptr);
+        FreeDirectXLibraries();
+    }
+};
 }  // namespace
 
 TEST(DeviceOnScreen, AFlippedBackSurfaceFillsTheFormsWindow)
 {
     XvfbServer server;  // 1024 x 768 x 24
     setenv("DISPLAY", server.Name().c_str(), 1);
+    ScreenDirectX directX;
     ASSERT_TRUE(LoadDirectXLibraries());
     ASSERT_TRUE(X11Presenter::UseScreen());
-    Display* display = XOpenDisplay(server.Name().c_str());
-    ASSERT_NE(display, nullptr);
+    XConnection display(server.Name());
+    ASSERT_NE(display.Get(), nullptr);
     XSetErrorHandler(IgnoreXErrors);
 
     {
@@ -68,17 +80,15 @@ TEST(DeviceOnScreen, AFlippedBackSurfaceFillsTheFormsWindow)
         // Without a window manager the window is mapped when the loop runs; frames that go to
         // a window not shown yet are lost, so each colour is flipped until it is seen.
         auto flipUntilSeen = [&](uint32_t value, int x, int y) {
-            std::optional<uint32_t> seen;
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-            while (std::chrono::steady_clock::now() < deadline) {
-                Application->ProcessMessages();
-                device->Back1()->ColorFill(value);  // the mode's 32-bit RGB is 0x00RRGGBB
-                device->Flip();
-                seen = PixelAt(display, window, x, y);
-                if (seen == value) break;
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
-            return seen;
+            return ReadUntil(
+                [&] {
+                    Application->ProcessMessages();
+                    device->Back1()->ColorFill(value);  // the mode's 32-bit RGB is 0x00RRGGBB
+                    device->Flip();
+                    return PixelAt(display, window, x, y);
+                },
+                [&](const std::optional<uint32_t>& seen) { return seen == value; }, std::chrono::seconds(5),
+                std::chrono::milliseconds(20));
         };
         EXPECT_EQ(flipUntilSeen(0x00FF00u, 512, 384), 0x00FF00u) << "green in the middle of the screen";
         EXPECT_EQ(flipUntilSeen(0xFF0000u, 100, 700), 0xFF0000u) << "then red, near a corner";
@@ -88,6 +98,4 @@ TEST(DeviceOnScreen, AFlippedBackSurfaceFillsTheFormsWindow)
         EXPECT_EQ(form.BorderStyle(), bsSizeable);
         EXPECT_EQ(form.WindowState(), wsNormal);
     }
-    XCloseDisplay(display);
-    FreeDirectXLibraries();
 }

@@ -13,6 +13,7 @@
 #include <random>
 
 #include "SoftDxApi.h"
+#include "gui/XConnection.h"
 #include "gui/XvfbServer.h"
 
 namespace {
@@ -22,30 +23,34 @@ protected:
     void SetUp() override
     {
         Server = std::make_unique<XvfbServer>();
-        Display = XOpenDisplay(Server->Name().c_str());
-        ASSERT_NE(Display, nullptr);
+        Display = std::make_unique<XConnection>(Server->Name());
+        ASSERT_NE(Display->Get(), nullptr);
         Presenter = X11Presenter::Open(Server->Name().c_str());
         ASSERT_NE(Presenter, nullptr);
     }
+    // Also after a failed assertion: a flip chain left behind, or the presenter still
+    // installed, would hold the presenter's connection open past the test.
     void TearDown() override
     {
+        ReleaseFlipChain();
+        SoftDxSetPresenter(nullptr);
         Presenter.reset();
-        if (Display) XCloseDisplay(Display);
     }
 
     Window MakeWindow(unsigned width, unsigned height)
     {
         // A white background, so a Present that draws nothing cannot pass for black bars.
-        Window w = XCreateSimpleWindow(Display, DefaultRootWindow(Display), 0, 0, width, height, 0, 0, 0xFFFFFF);
-        XMapWindow(Display, w);
-        XSync(Display, False);
+        ::Display* display = Display->Get();
+        Window w = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, width, height, 0, 0, 0xFFFFFF);
+        XMapWindow(display, w);
+        XSync(display, False);
         return w;
     }
 
     std::vector<uint32_t> ReadBack(Window w, unsigned width, unsigned height)
     {
-        XSync(Display, False);
-        XImage* image = XGetImage(Display, w, 0, 0, width, height, AllPlanes, ZPixmap);
+        XSync(Display->Get(), False);
+        XImage* image = XGetImage(Display->Get(), w, 0, 0, width, height, AllPlanes, ZPixmap);
         std::vector<uint32_t> pixels;
         if (!image) return pixels;
         for (unsigned y = 0; y < height; ++y)
@@ -78,9 +83,11 @@ protected:
     }
     void ReleaseFlipChain()
     {
-        Back->Release();
-        Front->Release();
-        DirectDraw->Release();
+        if (Back) Back->Release();
+        if (Front) Front->Release();
+        if (DirectDraw) DirectDraw->Release();
+        Back = Front = nullptr;
+        DirectDraw = nullptr;
     }
     static void Fill(IDirectDrawSurface7* surface, RECT* rect, DWORD colour)
     {
@@ -92,7 +99,7 @@ protected:
     }
 
     std::unique_ptr<XvfbServer> Server;
-    ::Display* Display = nullptr;
+    std::unique_ptr<XConnection> Display;
     std::shared_ptr<X11Presenter> Presenter;
     IDirectDraw7* DirectDraw = nullptr;
     IDirectDrawSurface7* Front = nullptr;

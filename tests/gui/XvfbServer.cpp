@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,17 +11,37 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
+
+#include "support/TestSupport.h"
 
 extern char** environ;
+
+namespace {
+using namespace std::chrono_literals;
+
+// In a child just forked: the signal it gets when the test program ends, also by a crash or
+// a kill at its time limit, so that nothing outlives it. Gives up when that already happened.
+void EndWithParent(pid_t parent, int signal)
+{
+    prctl(PR_SET_PDEATHSIG, signal);
+    if (getppid() != parent) _exit(127);
+}
+}  // namespace
 
 XvfbServer::XvfbServer()
 {
     int pipeFds[2];
     if (pipe(pipeFds) != 0) throw std::runtime_error("pipe failed");
+    const pid_t parent = getpid();
     FPid = fork();
-    if (FPid < 0) throw std::runtime_error("fork failed");
+    if (FPid < 0) {
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        throw std::runtime_error("fork failed");
+    }
     if (FPid == 0) {
+        // SIGTERM lets the server remove its lock file and socket.
+        EndWithParent(parent, SIGTERM);
         close(pipeFds[0]);
         const int devNull = open("/dev/null", O_RDWR);
         dup2(devNull, 1);
@@ -44,7 +65,7 @@ XvfbServer::XvfbServer()
     }
     close(pipeFds[0]);
     if (number.empty()) {
-        kill(FPid, SIGTERM);
+        kill(FPid, SIGKILL);
         waitpid(FPid, nullptr, 0);
         throw std::runtime_error("Xvfb did not start (is it installed?)");
     }
@@ -55,7 +76,11 @@ XvfbServer::~XvfbServer()
 {
     if (FPid <= 0) return;
     kill(FPid, SIGTERM);
-    waitpid(FPid, nullptr, 0);
+    const bool gone = WaitUntil([&] { return waitpid(FPid, nullptr, WNOHANG) == FPid; }, 5s);
+    if (!gone) {
+        kill(FPid, SIGKILL);
+        waitpid(FPid, nullptr, 0);
+    }
 }
 
 ChildProcess::ChildProcess(const std::vector<std::string>& args, const std::vector<std::string>& env,
@@ -80,14 +105,15 @@ ChildProcess::ChildProcess(const std::vector<std::string>& args, const std::vect
     for (const std::string& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
 
+    const pid_t parent = getpid();
     FPid = fork();
     if (FPid < 0) throw std::runtime_error("fork failed");
     if (FPid == 0) {
-        const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        EndWithParent(parent, SIGKILL);
         const int devNull = open("/dev/null", O_RDWR);
         dup2(devNull, 0);
         dup2(devNull, 1);
-        dup2(err, 2);
+        if (!errFile.empty()) dup2(open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
@@ -103,24 +129,36 @@ ChildProcess::~ChildProcess()
 
 std::optional<int> ChildProcess::WaitExit(std::chrono::milliseconds timeout)
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!FStatus) {
-        int status = 0;
-        const pid_t done = waitpid(FPid, &status, WNOHANG);
-        if (done == FPid) {
-            FStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            break;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    WaitUntil(
+        [&] {
+            int status = 0;
+            if (!FStatus && waitpid(FPid, &status, WNOHANG) == FPid)
+                FStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return FStatus.has_value();
+        },
+        timeout);
     return FStatus;
+}
+
+void ChildProcess::Terminate()
+{
+    if (!FStatus) kill(FPid, SIGTERM);
 }
 
 std::string ChildProcess::Err() const
 {
+    if (FErrFile.empty()) return {};
     std::ifstream in(FErrFile);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+int RunXdotool(const XvfbServer& server, const std::string& arguments)
+{
+    std::vector<std::string> command{"/usr/bin/xdotool"};
+    std::istringstream words(arguments);
+    for (std::string word; words >> word;) command.push_back(word);
+    ChildProcess tool(command, {"DISPLAY=" + server.Name()}, "");
+    return tool.WaitExit(10s).value_or(-1);
 }

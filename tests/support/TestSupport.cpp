@@ -3,6 +3,7 @@
 #include <fstream>
 #include <random>
 #include <stdexcept>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -48,4 +49,26 @@ std::string Named(std::string_view prefix, size_t number, std::string_view suffi
     name += std::to_string(number);
     name += suffix;
     return name;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds deadline,
+               std::chrono::milliseconds interval)
+{
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    for (;;) {
+        if (condition()) return true;
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(interval);
+    }
+}
+
+bool HoldsFor(const std::function<bool()>& condition, std::chrono::milliseconds duration,
+              std::chrono::milliseconds interval)
+{
+    const auto end = std::chrono::steady_clock::now() + duration;
+    for (;;) {
+        if (!condition()) return false;
+        if (std::chrono::steady_clock::now() >= end) return true;
+        std::this_thread::sleep_for(interval);
+    }
 }
