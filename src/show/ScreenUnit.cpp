@@ -4,12 +4,14 @@
 #include <cinttypes>
 #include <cstdlib>
 #include <utility>
+#include <vector>
 
 #include "core/Random.h"
 #include "framework/Application.h"
 #include "framework/Bitmap.h"
 #include "framework/WinApi.h"
 #include "imaging/PictureLoader.h"
+#include "show/ShowMode.h"
 #include "wdx/WDirectDrawBasicSurface.h"
 #include "wdx/WDirectDrawSurface.h"
 #include "wdx/WDirectX.h"
@@ -178,17 +180,10 @@ void TScrnFrm::FormCreate(TObject*)
     FImagesPath = settings.ImagesPath;
     FAnimation.SetSpeed(settings.Speed);
 
-    // Every match is selected in turn: the full-screen entry of a size beats the windowed
-    // desktop entry, which stands first and may carry the same numbers.
     if (FOptions.InHostWindow)
         SelectHostWindowMode();
     else
-        for (int i = 0; i < WDirectX->VideoModeCount(); ++i) {
-            const TVideoModeInfo mode = WDirectX->GetVideoModeInfo(i);
-            if (mode.Width == settings.Resolution.Width && mode.Height == settings.Resolution.Height &&
-                mode.Bits == settings.Resolution.Bits)
-                WDirectX->SetVideoMode(i);
-        }
+        SelectStoredMode(settings.Resolution);
 
     BuildPictureList();
     FPictureIndex = -1;
@@ -216,6 +211,16 @@ void TScrnFrm::FormCreate(TObject*)
     if (FOptions.InHostWindow) return;
     ShowCursor(false);
     FCursorHidden = true;
+}
+
+void TScrnFrm::SelectStoredMode(const TResolution& stored)
+{
+    std::vector<TShowModeEntry> modes;
+    for (int i = 0; i < WDirectX->VideoModeCount(); ++i) {
+        const TVideoModeInfo mode = WDirectX->GetVideoModeInfo(i);
+        modes.push_back({mode.Windowed, {mode.Width, mode.Height, mode.Bits}});
+    }
+    if (const int chosen = ChooseShowMode(modes, stored); chosen >= 0) WDirectX->SetVideoMode(chosen);
 }
 
 void TScrnFrm::SelectHostWindowMode()
@@ -276,11 +281,16 @@ void TScrnFrm::WDirectXIdle(TObject*, bool&)
 {
     if (EndWhenRequested()) return;
     if (!tmrAnim->Enabled()) tmrAnim->SetEnabled(true);
-    if (!FHavePicture) return;
     TWDirectDrawBasicSurface* back = WDirectX->Back1();
     TWDirectDrawBasicSurface* picture = WSurface->DDBS();
-    // Without a flip chain (a windowed mode) or a picture surface there is nothing to draw on or from.
-    if (!back || !back->Active() || !picture) return;
+    // Without a picture, a flip chain (a windowed mode) or a picture surface there is nothing
+    // to draw on or from. The frame still takes a refresh: the timer's ticks, which wake this
+    // handler, would otherwise come as fast as the timer allows, hurrying the animation and
+    // decoding picture after picture for a screen that shows none of them.
+    if (!FHavePicture || !back || !back->Active() || !picture) {
+        WDirectX->WaitForRefresh();
+        return;
+    }
     const TRect out = WDirectX->OutputRect();
     const TRect source = FAnimation.SourceRect();
     const int64_t started = FTrace ? TraceClock() : 0;

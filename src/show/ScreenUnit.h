@@ -92,6 +92,8 @@ private:
     // Loads name into WSurface at its own size; false when the device refuses it.
     bool LoadIntoSurface(const std::string& name);
     void StopShowingPictures();
+    // The full-screen mode for the stored resolution (ShowMode.h), when the list has one.
+    void SelectStoredMode(const TResolution& stored);
     // The full-screen mode of the desktop's size, for a show in a host's window.
     void SelectHostWindowMode();
     // Closes the form once ShowEndRequested is set; true when it did.

@@ -167,10 +167,21 @@ void TWDirectX::Flip()
 {
     if (!FActive) return;
     IDirectDrawSurface7* surface = FPrimary->Surface();
-    if (!surface) return;
-    // A lost or unflippable surface ends the call; the next frame tries again.
-    while (surface->Flip(nullptr, DDFLIP_WAIT) == DDERR_WASSTILLDRAWING) {
-    }
+    HRESULT result = DDERR_NOTFLIPPABLE;
+    if (surface)
+        while ((result = surface->Flip(nullptr, DDFLIP_WAIT)) == DDERR_WASSTILLDRAWING) {
+        }
+    // A lost or unflippable surface ends the call; the next frame tries again. The call still
+    // takes a refresh, as a flip would, so a caller that flips once a frame keeps the
+    // display's pace while nothing reaches the screen.
+    if (result != DD_OK) WaitForRefresh();
+}
+
+void TWDirectX::WaitForRefresh()
+{
+    if (!FActive || !FDirectDraw) return;
+    // Its result does not matter: a display that cannot wait leaves the pace to the caller.
+    FDirectDraw->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
 }
 
 IDirectDrawClipper* TWDirectX::CreateClipper()

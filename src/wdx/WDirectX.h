@@ -120,8 +120,12 @@ public:
     void AppActivate(TObject* sender);
     void AppDeactivate(TObject* sender);
     void AppException(TObject* sender, const std::exception& error);
-    // Shows the back surface; nothing while stopped.
+    // Shows the back surface; nothing while stopped. A flip that shows nothing (no flip chain,
+    // a lost surface) waits for the refresh instead.
     void Flip();
+    // Waits for the display's next refresh, as a flip does: a frame with nothing to show keeps
+    // the pace of shown ones. Nothing while stopped.
+    void WaitForRefresh();
 
     // Drivers, video modes, Direct3D devices and z-buffer formats.
     void GetDrivers();

@@ -37,6 +37,7 @@
 #include "show/ScreenUnit.h"
 #include "show/ShowAnimation.h"
 #include "show/ShowHost.h"
+#include "show/ShowMode.h"
 
 #if defined(WM_KEYDOWN) || defined(VK_ESCAPE) || defined(_WINDOWS_)
 #error "a portable header brings in the Win32 names"

@@ -223,8 +223,8 @@ TEST_F(DialogGui, ADragOnTheSpeedBarAndAChosenResolutionAreStoredByOk)
         300ms, 20ms))
         << "released at 172; a move afterwards changes nothing, but " << filled << " pixels are filled";
 
-    // The list holds 640 x 480, 800 x 600 and 1024 x 768, each in 16 and 32 bits; the
-    // stored 1024 x 768 x 32 is its last line. One line up is 1024 x 768 x 16.
+    // The list holds the usual sizes in order, each in 16 and 32 bits: one line up from the
+    // stored 1024 x 768 x 32 is 1024 x 768 x 16.
     Xdotool("mousemove " + OnPage(21 + 60, 159 + 10) + " click 1");
     ASSERT_TRUE(WaitUntil([&] { return MenuOpen(); }, 5s)) << "the resolution list drops down";
     Xdotool("key Up");

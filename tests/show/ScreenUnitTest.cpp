@@ -34,7 +34,7 @@ protected:
     {
         ASSERT_TRUE(LoadDirectXLibraries());
         SetMessageBoxHandler([this](const std::string& text, const std::string&, TMsgIcon) { Boxes.push_back(text); });
-        // No mode has this size, so the device keeps its windowed entry and needs no screen.
+        // No mode has this size, so the show takes the desktop's own full-screen mode.
         Options.Settings = TShowSettings{Dir.Str(), {1, 1, 1}, 5};
     }
     void TearDown() override

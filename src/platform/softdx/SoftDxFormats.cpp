@@ -1,11 +1,13 @@
 // Pixel formats and display modes of the software DirectDraw. Modes are emulated: every
 // listed mode renders at its own size and the presenter scales it to the screen, so the
-// list is the monitor's own sizes plus the usual smaller ones that fit the screen.
+// list is the monitor's own sizes plus the usual ones, larger than the screen too (scaled
+// down, keeping proportions): settings stored on a bigger display work as stored.
 // Implements: softdx::DisplayFormat, FormatFromDescription, DescribeFormat, RowPitch,
 // DisplayModes, DescribeMode (SoftDxInternal.h).
 // Not here: FourCC, YUV and z-buffer formats (FormatFromDescription refuses them).
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <tuple>
 
 #include "SoftDxInternal.h"
@@ -14,8 +16,8 @@ namespace softdx {
 
 namespace {
 
-constexpr SoftDxSize CommonSizes[] = {{640, 480},   {800, 600},  {1024, 768}, {1280, 720},
-                                      {1280, 1024}, {1600, 900}, {1920, 1080}};
+constexpr SoftDxSize CommonSizes[] = {{640, 480},  {800, 600},   {1024, 768},  {1280, 720},  {1280, 1024},
+                                      {1600, 900}, {1920, 1080}, {1920, 1200}, {2560, 1440}, {3840, 2160}};
 constexpr uint32_t ModeBits[] = {8, 16, 32};
 
 bool Masks(const DDPIXELFORMAT& d, uint32_t r, uint32_t g, uint32_t b)
@@ -94,8 +96,7 @@ std::vector<DisplayMode> DisplayModes(ISoftDxPresenter& presenter)
     const SoftDxSize screen = presenter.ScreenSize();
     std::vector<SoftDxSize> sizes = presenter.MonitorModes();
     sizes.push_back(screen);
-    for (SoftDxSize size : CommonSizes)
-        if (size.Width <= screen.Width && size.Height <= screen.Height) sizes.push_back(size);
+    sizes.insert(sizes.end(), std::begin(CommonSizes), std::end(CommonSizes));
 
     std::vector<DisplayMode> modes;
     for (SoftDxSize size : sizes) {

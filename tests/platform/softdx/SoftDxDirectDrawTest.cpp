@@ -192,12 +192,15 @@ TEST_F(SoftDxDirectDraw, DisplayModeIsTheScreensUntilAModeIsSet)
     EXPECT_EQ(DD->GetDisplayMode(&d), DDERR_INVALIDPARAMS);
 }
 
-TEST_F(SoftDxDirectDraw, ModesAreTheMonitorsAndTheCommonOnesThatFitInOrder)
+TEST_F(SoftDxDirectDraw, ModesAreTheMonitorsAndTheCommonOnesInOrder)
 {
     Presenter->SetScreenSize({1280, 1024});
     Presenter->SetMonitorModes({{1280, 1024}, {1152, 864}, {1024, 768}});
     const auto modes = Modes(DD);
-    const std::vector<Size> expected = {{640, 480}, {800, 600}, {1024, 768}, {1152, 864}, {1280, 720}, {1280, 1024}};
+    // The common sizes larger than the screen too: they are scaled down to it.
+    const std::vector<Size> expected = {{640, 480},   {800, 600},   {1024, 768}, {1152, 864},
+                                        {1280, 720},  {1280, 1024}, {1600, 900}, {1920, 1080},
+                                        {1920, 1200}, {2560, 1440}, {3840, 2160}};
     EXPECT_EQ(Sizes(modes), expected);
     ASSERT_EQ(modes.size(), expected.size() * 3);
     constexpr DWORD bitsInOrder[] = {8, 16, 32};
@@ -248,7 +251,8 @@ TEST_F(SoftDxDirectDraw, SetDisplayModeNeedsExclusiveLevelAndAListedMode)
     Exclusive();
     EXPECT_EQ(DD->SetDisplayMode(641, 480, 32, 0, 0), DDERR_INVALIDMODE);
     EXPECT_EQ(DD->SetDisplayMode(640, 480, 24, 0, 0), DDERR_INVALIDMODE);
-    EXPECT_EQ(DD->SetDisplayMode(2560, 1440, 32, 0, 0), DDERR_INVALIDMODE) << "larger than the screen";
+    EXPECT_EQ(DD->SetDisplayMode(2000, 1000, 32, 0, 0), DDERR_INVALIDMODE) << "larger than the screen, not listed";
+    EXPECT_EQ(DD->SetDisplayMode(2560, 1440, 32, 0, 0), DD_OK) << "larger than the screen, listed";
     EXPECT_EQ(DD->SetDisplayMode(640, 480, 32, 60, 0), DD_OK);
     EXPECT_EQ(DD->SetDisplayMode(1920, 1080, 8, 0, 0), DD_OK);
 }

@@ -722,6 +722,42 @@ TEST_F(DeviceOnSoftDx, FlipShowsTheBackSurfaceAndWaitsOutABusyBlitter)
     Device->StopAll();
 }
 
+TEST_F(DeviceOnSoftDx, EveryFlipTakesOneRefreshAlsoWhenItShowsNothing)
+{
+    const struct {
+        const char* what;
+        bool start, fullScreen;
+        HRESULT flipFault;  // DD_OK: none
+        size_t waits;
+    } cases[] = {
+        {"a stopped device does nothing", false, true, DD_OK, 0},
+        {"a flip chain shows the frame and waits", true, true, DD_OK, 1},
+        {"a lost surface shows nothing and waits", true, true, DDERR_SURFACELOST, 1},
+        {"a window has no flip chain and waits", true, false, DD_OK, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MakeDevice();
+        if (c.fullScreen)
+            LoadFullScreen(640, 480, 32);
+        else
+            Device->Loaded();
+        if (c.start) Device->StartAll();
+        for (const bool flip : {true, false}) {
+            Clock->Sleeps.clear();
+            if (flip) {
+                if (c.flipFault != DD_OK) SoftDxFailNext("Flip", c.flipFault);
+                Device->Flip();
+            } else {
+                Device->WaitForRefresh();
+            }
+            ASSERT_EQ(Clock->Sleeps.size(), c.waits) << (flip ? "Flip" : "WaitForRefresh");
+            for (const FakeClock::Sleep& sleep : Clock->Sleeps) EXPECT_EQ(sleep.Until, SoftDxNextRefresh(sleep.From));
+        }
+        if (Device->Active()) Device->StopAll();
+    }
+}
+
 TEST_F(DeviceOnSoftDx, LoadingTracesTheObjectsAndListsAndNamesTheDriver)
 {
     Device->Loaded();

@@ -1,0 +1,104 @@
+// The show's pace over the software DirectDraw, whose refresh clock the test owns: every
+// frame takes one refresh, also when nothing reaches the screen, so the animation never runs
+// faster than frames could be shown.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "SoftDxFixture.h"
+#include "framework/Application.h"
+#include "show/ScreenUnit.h"
+#include "support/JpegMaker.h"
+#include "support/TestSupport.h"
+#include "wdx/DirectXBinding.h"
+#include "wdx/WDirectX.h"
+
+namespace {
+constexpr uint64_t Second = 1'000'000'000;
+
+// A screen that takes no frame, as a host window that is not mapped.
+class RefusingPresenter : public SoftDxHeadlessPresenter {
+public:
+    bool Present(HWND, const uint32_t*, uint32_t, uint32_t, size_t) override
+    {
+        ++Refused;
+        return false;
+    }
+    int Refused = 0;
+};
+
+class ScreenUnitOnSoftDx : public SoftDxTest {
+protected:
+    void SetUp() override
+    {
+        LoadDirectXLibraries();
+        SoftDxTest::SetUp();  // its presenter and clock replace whatever the binding chose
+    }
+    void TearDown() override
+    {
+        if (Form && Form->WDirectX->Active()) Form->WDirectX->StopAll();
+        Form.reset();
+        Application->OnIdle = {};
+        SoftDxTest::TearDown();
+    }
+
+    std::unique_ptr<TScrnFrm> Form;
+};
+
+TEST_F(ScreenUnitOnSoftDx, EveryFrameTakesARefreshWhetherOrNotItIsShown)
+{
+    const struct {
+        const char* what;
+        bool picture;
+        bool fullScreenModes;  // false: the display lists none, so the device stays in a window
+        bool screenTakesFrames;
+        bool framesShown;
+    } cases[] = {
+        {"full screen with a picture", true, true, true, true},
+        {"full screen without pictures", false, true, true, false},
+        {"in a window, the display offering no full-screen mode", true, false, true, false},
+        {"full screen on a screen that takes no frame", true, true, false, false},
+    };
+    constexpr int Ticks = 600;  // two pictures at speed 100
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        if (c.picture) dir.WriteFile("a.jpg", MakeSolidJpeg(40, 30, {200, 40, 40}));
+        auto refusing = std::make_shared<RefusingPresenter>();
+        if (!c.screenTakesFrames) SoftDxSetPresenter(refusing);
+        if (!c.fullScreenModes) SoftDxFailAlways("EnumDisplayModes", DDERR_GENERIC);
+        TShowOptions options;
+        options.Settings = TShowSettings{dir.Str(), {1, 1, 1}, 100};
+        Form = std::make_unique<TScrnFrm>(nullptr, options);
+        SoftDxClearFaults();
+        ASSERT_EQ(Form->WDirectX->GetCurrentVideoMode().Windowed, !c.fullScreenModes);
+        Form->WDirectX->StartAll();
+        ASSERT_TRUE(Form->WDirectX->Active());
+
+        // As the message loop runs the show: the queue empties, the idle handler draws a
+        // frame, and the timer's next tick follows it.
+        const uint32_t presentsBefore = Presenter->PresentCount();
+        const uint64_t start = Clock->Now;
+        Clock->Sleeps.clear();
+        for (int i = 0; i < Ticks; ++i) {
+            bool done = true;
+            Form->WDirectXIdle(Form->WDirectX, done);
+            Form->tmrAnimTimer(Form->tmrAnim);
+        }
+        const uint64_t elapsed = Clock->Now - start;
+        EXPECT_GE(elapsed * 60, uint64_t{Ticks - 1} * Second) << "at most 60 ticks a second";
+        ASSERT_EQ(Clock->Sleeps.size(), size_t{Ticks}) << "one wait a frame";
+        for (const FakeClock::Sleep& sleep : Clock->Sleeps) EXPECT_EQ(sleep.Until, SoftDxNextRefresh(sleep.From));
+        const uint32_t shown = Presenter->PresentCount() - presentsBefore;
+        EXPECT_EQ(shown, c.framesShown ? uint32_t{Ticks} : 0u);
+        if (!c.screenTakesFrames) {
+            EXPECT_GE(refusing->Refused, Ticks) << "the frames were offered";
+        }
+
+        Form->WDirectX->StopAll();
+        Form.reset();
+        SoftDxSetPresenter(Presenter);
+    }
+}
+}  // namespace
