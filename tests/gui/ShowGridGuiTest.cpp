@@ -333,18 +333,6 @@ std::unique_ptr<ChildProcess> StartTracedShow(const XvfbServer& server, const Te
                                           home.Str() + "/stderr.txt");
 }
 
-// The show ignores its first 100 messages, so a key pressed too early is rightly lost:
-// press again until one arrives after them.
-std::optional<int> PressKeysUntilExit(const XvfbServer& server, ChildProcess& program)
-{
-    std::optional<int> status;
-    for (int press = 0; press < 20 && !status; ++press) {
-        if (RunXdotool(server, "key a") != 0) return std::nullopt;
-        status = program.WaitExit(1s);
-    }
-    return status;
-}
-
 int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }
 
 // A show of the grids at a speed, on a server of its own, with screenshots read back.
@@ -385,7 +373,7 @@ protected:
     // Ends the show the way a user does, which also has it write out its trace.
     TTrace EndShow()
     {
-        const std::optional<int> status = PressKeysUntilExit(Server, *Program);
+        const std::optional<int> status = PressKeysUntilExit(Server, *Program, 20);
         EXPECT_TRUE(status.has_value()) << "a key press ends the show";
         if (status) {
             EXPECT_EQ(*status, 0) << Program->Err();

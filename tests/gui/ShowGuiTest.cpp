@@ -49,18 +49,6 @@ std::unique_ptr<ChildProcess> StartShow(const XvfbServer& server, const TempDir&
                                           home.Str() + "/stderr.txt");
 }
 
-// The show ignores its first 100 messages (about a second and a half of frames), so a key
-// pressed too early is rightly lost: press again until one arrives after them.
-std::optional<int> PressKeysUntilExit(const XvfbServer& server, ChildProcess& program)
-{
-    std::optional<int> status;
-    for (int press = 0; press < 10 && !status; ++press) {
-        if (RunXdotool(server, "key a") != 0) return std::nullopt;
-        status = program.WaitExit(1s);
-    }
-    return status;
-}
-
 TEST(ShowGui, ThePictureFillsTheScreenAndAKeyEndsTheShow)
 {
     XvfbServer server;  // 1024 x 768 x 24

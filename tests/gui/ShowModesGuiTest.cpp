@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "gui/XConnection.h"
 #include "gui/XvfbServer.h"
 #include "support/JpegMaker.h"
 #include "support/TestSupport.h"
@@ -44,31 +45,6 @@ std::string FileText(const std::string& path)
     return text.str();
 }
 
-// The share of the root window's pixels near colour, read until accept takes it or the
-// deadline passes; the last share read.
-template <class Accept>
-double ShareOnceSettled(Display* display, TRgb colour, Accept accept, std::chrono::milliseconds deadline)
-{
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    for (;;) {
-        const double share = ColourShare(display, DefaultRootWindow(display), colour, 4);
-        if (accept(share) || std::chrono::steady_clock::now() >= end) return share;
-        std::this_thread::sleep_for(20ms);
-    }
-}
-
-// The show ignores its first 100 messages, so a key pressed too early is rightly lost:
-// press again until one arrives after them.
-std::optional<int> PressKeysUntilExit(const XvfbServer& server, ChildProcess& program)
-{
-    std::optional<int> status;
-    for (int press = 0; press < 10 && !status; ++press) {
-        if (std::system(("DISPLAY=" + server.Name() + " xdotool key a").c_str()) != 0) return std::nullopt;
-        status = program.WaitExit(1s);
-    }
-    return status;
-}
-
 TEST(ShowModesGui, AStoredModeTheScreenDoesNotHaveStillShowsThePicture)
 {
     // The screen is 1024 x 768.
@@ -89,8 +65,8 @@ TEST(ShowModesGui, AStoredModeTheScreenDoesNotHaveStillShowsThePicture)
         const std::string settings =
             home.WriteFile("config/vellumine/registry.reg", SettingsFile(home, c.width, c.height, c.bits)).string();
         const std::string stored = FileText(settings);
-        Display* display = XOpenDisplay(server.Name().c_str());
-        ASSERT_NE(display, nullptr);
+        XConnection display(server.Name());
+        ASSERT_NE(display.Get(), nullptr);
         XSetErrorHandler(IgnoreXErrors);
 
         ChildProcess program(
@@ -98,18 +74,18 @@ TEST(ShowModesGui, AStoredModeTheScreenDoesNotHaveStillShowsThePicture)
             {"DISPLAY=" + server.Name(), "HOME=" + home.Str(), "XDG_CONFIG_HOME=" + home.Str() + "/config"},
             home.Str() + "/stderr.txt");
         const auto near = [&](double share) { return std::abs(share - c.pictureShare) <= 0.03; };
-        const double share = ShareOnceSettled(
-            display, orange, [&](double seen) { return near(seen) || !program.Running(); }, 10s);
+        const double share =
+            ReadUntil([&] { return ColourShare(display, DefaultRootWindow(display.Get()), orange, 4); },
+                      [&](double seen) { return near(seen) || !program.Running(); }, 10s, 20ms);
         ASSERT_TRUE(program.Running()) << program.Err();
         EXPECT_NEAR(share, c.pictureShare, 0.03) << "the picture fills the mode's shape on the screen";
-        EXPECT_NEAR(ColourShare(display, DefaultRootWindow(display), {0, 0, 0}, 4), 1.0 - c.pictureShare, 0.03)
+        EXPECT_NEAR(ColourShare(display, DefaultRootWindow(display.Get()), {0, 0, 0}, 4), 1.0 - c.pictureShare, 0.03)
             << "black bars make up the rest";
 
         const std::optional<int> status = PressKeysUntilExit(server, program);
         ASSERT_TRUE(status.has_value()) << "a key press ends the show";
         EXPECT_EQ(*status, 0) << program.Err();
         EXPECT_EQ(FileText(settings), stored) << "the stored settings are kept";
-        XCloseDisplay(display);
     }
 }
 }  // namespace

@@ -162,3 +162,13 @@ int RunXdotool(const XvfbServer& server, const std::string& arguments)
     ChildProcess tool(command, {"DISPLAY=" + server.Name()}, "");
     return tool.WaitExit(10s).value_or(-1);
 }
+
+std::optional<int> PressKeysUntilExit(const XvfbServer& server, ChildProcess& program, int presses)
+{
+    std::optional<int> status;
+    for (int press = 0; press < presses && !status; ++press) {
+        if (RunXdotool(server, "key a") != 0) return std::nullopt;
+        status = program.WaitExit(std::chrono::seconds(1));
+    }
+    return status;
+}

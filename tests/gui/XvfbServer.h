@@ -56,3 +56,8 @@ private:
 // xdotool on the server with arguments split at spaces, as a user's input. Its exit status;
 // -1 when it did not end within ten seconds.
 int RunXdotool(const XvfbServer& server, const std::string& arguments);
+
+// Presses a key every second, up to presses times, until the show ends: the show ignores its
+// first 100 messages, so a key pressed too early is rightly lost. The exit status; none when
+// the show did not end or xdotool failed.
+std::optional<int> PressKeysUntilExit(const XvfbServer& server, ChildProcess& program, int presses = 10);
