@@ -47,6 +47,9 @@ public:
     virtual bool OpenKey(const std::string& key, bool canCreate);
     virtual void CloseKey();
     bool HasOpenKey() const;
+    // Why the last OpenKey failed, naming what could not be opened and the system's reason;
+    // empty after a success or when nothing more is known.
+    const std::string& OpenFailure() const;
 
     // The value as stored, or nothing when it is absent or cannot be read.
     virtual std::optional<TRegValue> ReadValue(const std::string& name);

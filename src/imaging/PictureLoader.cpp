@@ -25,6 +25,10 @@ constexpr uint64_t MaxPixels = 150'000'000;
 constexpr long MaxDecoderMemory = 1L << 30;
 // A larger file could not hold a picture within the limit above at any sensible quality.
 constexpr long MaxFileBytes = 1L << 30;
+// Scans a picture may have. A progressive photograph has about ten; a file with thousands of
+// scans makes the decoder go over every coefficient of the picture for each of them, and
+// would hold the screen for minutes.
+constexpr int MaxScans = 100;
 // Rows of a CMYK picture decoded at a time before conversion.
 constexpr int CmykBandRows = 16;
 
@@ -83,6 +87,13 @@ struct TErrorManager {
 
 extern "C" {
 static void ErrorExit(j_common_ptr info) { std::longjmp(reinterpret_cast<TErrorManager*>(info->err)->Jump, 1); }
+// Called between units of work, also while a multi-scan file is taken in; a file past the
+// scan limit ends the decoding as a fatal error in its data would.
+static void LimitScans(j_common_ptr info)
+{
+    if (info->is_decompressor && reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > MaxScans)
+        (*info->err->error_exit)(info);
+}
 // Warnings (a truncated file, corrupt data the decoder steps over) are not the user's concern.
 static void EmitMessage(j_common_ptr, int) {}
 static void OutputMessage(j_common_ptr) {}
@@ -91,6 +102,7 @@ static void OutputMessage(j_common_ptr) {}
 struct TDecoder {
     jpeg_decompress_struct Info{};
     TErrorManager Error{};
+    jpeg_progress_mgr Progress{};
 
     TDecoder()
     {
@@ -98,6 +110,7 @@ struct TDecoder {
         Error.Public.error_exit = ErrorExit;
         Error.Public.emit_message = EmitMessage;
         Error.Public.output_message = OutputMessage;
+        Progress.progress_monitor = LimitScans;
     }
     ~TDecoder() { jpeg_destroy_decompress(&Info); }
     TDecoder(const TDecoder&) = delete;
@@ -110,6 +123,7 @@ bool ReadHeader(TDecoder& decoder, const unsigned char* data, size_t size)
     if (setjmp(decoder.Error.Jump)) return false;
     jpeg_create_decompress(info);
     info->mem->max_memory_to_use = MaxDecoderMemory;
+    info->progress = &decoder.Progress;
     jpeg_mem_src(info, data, static_cast<unsigned long>(size));
     jpeg_save_markers(info, JPEG_APP0 + 1, 0xFFFF);
     return jpeg_read_header(info, TRUE) == JPEG_HEADER_OK;

@@ -83,7 +83,13 @@ std::string ReadPictureFolder()
 void SaveSettings(TRegistry& registry, const std::string& imagesPath, const std::optional<TResolution>& resolution,
                   int32_t speed)
 {
-    if (!registry.OpenKey(SettingsKey, true)) return;
+    // Unlike the readers, which fall back on defaults, a save must not pass for done: the
+    // user would lose the choices without a word.
+    if (!registry.OpenKey(SettingsKey, true)) {
+        const std::string& why = registry.OpenFailure();
+        throw ERegistryException("Failed to save the settings: " +
+                                 (why.empty() ? "cannot open the key " + std::string(SettingsKey) : why));
+    }
     TKeyCloser closer{registry};
     registry.WriteString("ImagesPath", imagesPath);
     if (resolution) {

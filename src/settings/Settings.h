@@ -39,7 +39,8 @@ std::string ReadPictureFolder(TRegistry& registry);
 
 // Writes all five values in their order. With no resolution (the mode list was empty) the
 // stored resolution is kept. A refused write raises ERegistryException; the values written
-// before it stay written. When the key cannot be opened nothing is written or reported.
+// before it stay written. When the key can be neither opened nor created nothing is written
+// and ERegistryException says what could not be written and why.
 void SaveSettings(const std::string& imagesPath, const std::optional<TResolution>& resolution, int32_t speed);
 void SaveSettings(TRegistry& registry, const std::string& imagesPath, const std::optional<TResolution>& resolution,
                   int32_t speed);

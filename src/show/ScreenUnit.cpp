@@ -20,8 +20,10 @@ volatile std::sig_atomic_t ShowEndRequested = 0;
 
 bool PictureDecodes(const std::string& path)
 {
-    TBitmap bitmap;
-    return LoadJpegIntoBitmap(bitmap, "", path);
+    // The header only: the picture is decoded once, into the surface, where a file that
+    // fails after a sound header is skipped as well (TShowSurface).
+    TJpegPicture jpeg;
+    return jpeg.Open(path);
 }
 
 TShowSettings ReadShowSettings(const TShowOptions& options)
@@ -63,6 +65,40 @@ private:
     TWDirectX& FDevice;
     bool FWas;
 };
+
+// The show's picture surface. When the device starts it (the first picture, or the current
+// one once the focus comes back) with a file that does not load, the show goes on to the
+// next file that does, or to no picture, rather than failing the whole start.
+class TShowSurface : public TWDirectDrawSurface {
+public:
+    using TWDirectDrawSurface::TWDirectDrawSurface;
+    // Loads another picture; false when none loads. Set by the form.
+    std::function<bool()> SkipUnloadable;
+
+    void Start(TWDirectX* device) override
+    {
+        // Only the device's own start is looked after; the form's loads check for themselves.
+        if (FSkipping || !SkipUnloadable || !UseFile || Active() || !device || device->Active()) {
+            TWDirectDrawSurface::Start(device);
+            return;
+        }
+        try {
+            const TIgnoreDeviceErrors keepRunning(*device);
+            TWDirectDrawSurface::Start(device);
+            return;
+        } catch (const EWDirectXError&) {
+        }
+        FSkipping = true;
+        const bool loaded = SkipUnloadable();
+        FSkipping = false;
+        if (loaded) return;
+        UseFile = false;
+        TWDirectDrawSurface::Start(device);
+    }
+
+private:
+    bool FSkipping = false;
+};
 }  // namespace
 
 TScrnFrm::TScrnFrm(TComponent* owner, TShowOptions options) : TForm(owner), FOptions(std::move(options))
@@ -93,7 +129,9 @@ TScrnFrm::TScrnFrm(TComponent* owner, TShowOptions options) : TForm(owner), FOpt
     WDirectX->LogType = dxlogNone;
     WDirectX->ExceptionIgnore = false;
 
-    WSurface = new TWDirectDrawSurface(this);
+    auto* surface = new TShowSurface(this);
+    surface->SkipUnloadable = [this] { return LoadNextLoadable(); };
+    WSurface = surface;
     WSurface->Name = "WSurface";
     WSurface->UseFile = true;
     WSurface->SurfaceDimension = sdFromFile;
@@ -351,6 +389,25 @@ bool TScrnFrm::LoadIntoSurface(const std::string& name)
         return false;
     }
     return WSurface->Active();
+}
+
+bool TScrnFrm::LoadNextLoadable()
+{
+    for (size_t tries = 0; tries < FPictures.size(); ++tries) {
+        std::string name;
+        if (!NextPictureName(name)) break;
+        if (!LoadIntoSurface(name)) continue;
+        FCurrentPicture = name;
+        // The first picture is placed once the device has started; a later one starts afresh.
+        if (FFirstPlaced) {
+            FAnimation.StartPicture(WSurface->Width, WSurface->Height);
+            TracePicture();
+        }
+        return true;
+    }
+    FHavePicture = false;
+    FCurrentPicture.clear();
+    return false;
 }
 
 void TScrnFrm::StopShowingPictures()

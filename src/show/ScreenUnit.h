@@ -26,9 +26,10 @@ struct TShowSettings {
     int32_t Speed = 5;
 };
 
-// Says whether a picture file decodes; the show skips files that do not.
+// Says whether a picture file is worth loading; the show skips files that are not.
 using TPictureCheck = std::function<bool(const std::string& path)>;
-// The check a show uses unless its maker stands another in: the file loads as a JPEG.
+// The check a show uses unless its maker stands another in: the file's JPEG header reads.
+// It decodes nothing; a picture whose data then fails to load is skipped all the same.
 bool PictureDecodes(const std::string& path);
 
 // What the code that makes a show tells it, fixed for the form's life.
@@ -91,6 +92,9 @@ private:
     bool NextGoodPictureName(std::string& name);
     // Loads name into WSurface at its own size; false when the device refuses it.
     bool LoadIntoSurface(const std::string& name);
+    // Loads the next picture of the list that loads, from the device's start too; false,
+    // with no picture left to show, when none does.
+    bool LoadNextLoadable();
     void StopShowingPictures();
     // The full-screen mode for the stored resolution (ShowMode.h), when the list has one.
     void SelectStoredMode(const TResolution& stored);

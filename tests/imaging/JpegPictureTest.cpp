@@ -153,3 +153,28 @@ TEST_F(JpegPictureTest, RefusesWhatTheBitmapLoaderRefuses)
     EXPECT_GT(compared, 100);
     EXPECT_GT(refusedInData, 0) << "some damage must be fatal only past the header";
 }
+
+TEST_F(JpegPictureTest, BothWaysRefuseAFileOfMoreThanAHundredScans)
+{
+    // Every extra scan costs a pass over the whole picture: thousands of them would hold the
+    // screen for minutes. Ordinary progressive files have about ten.
+    const struct {
+        const char* what;
+        TJpegOptions options;
+        bool loads;
+    } cases[] = {
+        {"libjpeg's own progression, colour", TJpegOptions{.Progressive = true}, true},
+        {"libjpeg's own progression, grey", TJpegOptions{.Progressive = true, .Colour = TJpegColour::Grayscale}, true},
+        {"100 scans", TJpegOptions{.Colour = TJpegColour::Grayscale, .Scans = 100}, true},
+        {"101 scans", TJpegOptions{.Colour = TJpegColour::Grayscale, .Scans = 101}, false},
+        {"600 scans", TJpegOptions{.Colour = TJpegColour::Grayscale, .Scans = 600}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const TBothWays both = DecodeBothWays(Write("scans.jpg", MakeJpeg(Noisy(48, 40, 9), c.options)));
+        EXPECT_EQ(both.Bitmap, c.loads);
+        ASSERT_TRUE(both.Possible) << "the header alone is no reason to refuse";
+        EXPECT_EQ(both.Straight, c.loads);
+        EXPECT_EQ(both.Mismatches, 0);
+    }
+}

@@ -218,7 +218,7 @@ TEST_F(SettingsStore, RefusedWriteNamesTheValueAndKeepsEarlierWrites)
     EXPECT_EQ(Stored("Animate_Speed")->Data, Dword(3).Data);
 }
 
-TEST_F(SettingsStore, KeyThatCannotBeOpenedReadsAndWritesNothing)
+TEST_F(SettingsStore, KeyThatCannotBeOpenedReadsDefaultsAndRefusesTheSave)
 {
     StoreAll("kept", 1024, 768, 32, 8);
     ScriptedRegistry registry;
@@ -230,7 +230,13 @@ TEST_F(SettingsStore, KeyThatCannotBeOpenedReadsAndWritesNothing)
     EXPECT_EQ(loaded.Resolution, DefaultResolution);
     EXPECT_EQ(ReadPictureFolder(registry), "");
 
-    EXPECT_NO_THROW(SaveSettings(registry, "lost", TResolution{640, 480, 16}, 1));
+    // A save must not pass for done: it says it could not write, and writes nothing.
+    try {
+        SaveSettings(registry, "lost", TResolution{640, 480, 16}, 1);
+        FAIL() << "the save must raise";
+    } catch (const ERegistryException& e) {
+        EXPECT_EQ(e.Message(), "Failed to save the settings: cannot open the key \\SOFTWARE\\Quillory\\Vellumine");
+    }
     EXPECT_TRUE(registry.Written.empty());
     EXPECT_EQ(*LoadSettings().ImagesPath, "kept");
 }

@@ -198,6 +198,41 @@ TEST_F(ScreenUnit, AFirstPictureThatDoesNotDecodeIsPassedOver)
     EXPECT_EQ(Form->WSurface->Width, 40);
 }
 
+TEST_F(ScreenUnit, AFirstPictureRefusedPastItsHeaderIsSkippedAtTheDevicesStart)
+{
+    // The check reads headers only; a file of too many scans passes it and is refused by the
+    // one decode, into the surface, as the device starts.
+    const std::string bomb =
+        Dir.WriteFile("bomb.jpg", MakeJpeg(TPicture(24, 16, Red), {.Colour = TJpegColour::Grayscale, .Scans = 300}))
+            .string();
+    const struct {
+        const char* what;
+        bool withGood;
+    } cases[] = {{"the next picture that loads is shown", true}, {"none loads: the show runs empty", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string good = c.withGood ? Good("good.jpg", Blue) : "";
+        Options.PictureCheck = [&](const std::string& path) { return PictureDecodes(path) && path == bomb; };
+        Create();
+        ASSERT_TRUE(Form->HavePicture()) << "the header passes the check";
+        ASSERT_EQ(Form->WSurface->Image, bomb);
+        Form->WDirectX->StartAll();
+        ASSERT_TRUE(Form->WDirectX->Active()) << "the refused picture does not fail the start";
+        EXPECT_TRUE(Form->WSurface->Active());
+        EXPECT_EQ(Form->HavePicture(), c.withGood);
+        EXPECT_EQ(Form->CurrentPicture(), good);
+        EXPECT_EQ(Form->WSurface->UseFile, c.withGood);
+        if (c.withGood) {
+            EXPECT_EQ(Form->WSurface->Width, 40);
+        }
+        EXPECT_FALSE(Form->WDirectX->ExceptionIgnore);
+        EXPECT_TRUE(Boxes.empty());
+        Form->WDirectX->StopAll();
+        Form.reset();
+        if (c.withGood) std::filesystem::remove(good);
+    }
+}
+
 TEST_F(ScreenUnit, AFolderOfUndecodablePicturesRunsAsAnEmptyOne)
 {
     Bad("a.jpg");

@@ -63,8 +63,33 @@ void ConvertRow(const TPicture& picture, int y, TJpegColour colour, std::vector<
     }
 }
 
+// A valid progressive script of exactly scans scans for one component. The encoder refuses a
+// scan repeated as it stands, so the count comes from splitting the 63 AC coefficients into
+// bands and sending each band's bits one scan at a time (at most 10 bits held back).
+std::vector<jpeg_scan_info> ScanScript(int scans)
+{
+    constexpr int Coefficients = 63, MaxShift = 10;
+    if (scans < 2 || scans > 1 + Coefficients * (MaxShift + 1))
+        throw std::invalid_argument("no progressive script of that many scans");
+    std::vector<jpeg_scan_info> script;
+    script.push_back(jpeg_scan_info{1, {0}, 0, 0, 0, 0});
+    const int acScans = scans - 1;
+    const int bands = std::min(acScans, Coefficients);
+    const int refinements = acScans - bands;
+    int first = 1;
+    for (int band = 0; band < bands; ++band) {
+        const int last = first + (Coefficients - first + 1) / (bands - band) - 1;
+        const int shift = refinements / bands + (band < refinements % bands ? 1 : 0);
+        script.push_back(jpeg_scan_info{1, {0}, first, last, 0, shift});
+        for (int bit = shift; bit > 0; --bit) script.push_back(jpeg_scan_info{1, {0}, first, last, bit, bit - 1});
+        first = last + 1;
+    }
+    return script;
+}
+
 bool Compress(jpeg_compress_struct& info, TErrorJump& error, const TPicture& picture, const TJpegOptions& options,
-              unsigned char** buffer, unsigned long* size, std::vector<JSAMPLE>& row, const std::string& exif)
+              unsigned char** buffer, unsigned long* size, std::vector<JSAMPLE>& row, const std::string& exif,
+              const std::vector<jpeg_scan_info>& script)
 {
     if (setjmp(error.Jump)) return false;
     jpeg_create_compress(&info);
@@ -93,6 +118,10 @@ bool Compress(jpeg_compress_struct& info, TErrorJump& error, const TPicture& pic
     info.arith_code = options.Arithmetic ? TRUE : FALSE;
     info.restart_in_rows = options.RestartRows;
     if (options.Progressive) jpeg_simple_progression(&info);
+    if (!script.empty()) {
+        info.scan_info = script.data();
+        info.num_scans = static_cast<int>(script.size());
+    }
     jpeg_start_compress(&info, TRUE);
     if (!exif.empty())
         jpeg_write_marker(&info, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(exif.data()),
@@ -151,7 +180,11 @@ std::string MakeJpeg(const TPicture& picture, const TJpegOptions& options)
     unsigned long size = 0;
     std::vector<JSAMPLE> row(static_cast<size_t>(picture.Width) * 4);
     const std::string exif = options.Orientation > 0 ? ExifBlock(options.Orientation, options.BigEndianExif) : "";
-    const bool ok = Compress(info, error, picture, options, &buffer, &size, row, exif);
+    if (options.Scans != 0 && options.Colour != TJpegColour::Grayscale)
+        throw std::invalid_argument("a scan count is for grey pictures only");
+    const std::vector<jpeg_scan_info> script =
+        options.Scans != 0 ? ScanScript(options.Scans) : std::vector<jpeg_scan_info>();
+    const bool ok = Compress(info, error, picture, options, &buffer, &size, row, exif, script);
     std::string bytes;
     if (ok) bytes.assign(reinterpret_cast<const char*>(buffer), size);
     jpeg_destroy_compress(&info);

@@ -26,6 +26,9 @@ struct TJpegOptions {
     TJpegColour Colour = TJpegColour::YCbCr;
     int Orientation = 0;         // 1 to 8 writes an EXIF block with this orientation; 0 none
     bool BigEndianExif = false;  // "MM" rather than "II" TIFF byte order
+    // Progressive with exactly this many scans (2 to 694, grey pictures only): one DC scan,
+    // then the AC coefficients in bands, each refined bit by bit. 0 for libjpeg's own script.
+    int Scans = 0;
 };
 
 // A width x height picture in top-to-bottom rows of pixels.

@@ -8,10 +8,23 @@
 
 struct TRegistry::Impl {
     HKEY Key = nullptr;
-    std::string Path;  // of the open key, below the root, without a leading backslash
+    std::string Path;     // of the open key, below the root, without a leading backslash
+    std::string Failure;  // why the last OpenKey failed
 };
 
 namespace {
+// The system's text for a registry status, without its line end.
+std::string StatusText(LONG status)
+{
+    char text[512] = {};
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                        static_cast<DWORD>(status), 0, text, sizeof text, nullptr);
+    std::string result(text, length);
+    while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == ' '))
+        result.pop_back();
+    return result.empty() ? "error " + std::to_string(status) : result;
+}
+
 [[noreturn]] void RaiseWriteFailure(const std::string& name)
 {
     throw ERegistryException("Failed to set data for '" + name + "'");
@@ -25,8 +38,12 @@ TRegistry::~TRegistry() { CloseKey(); }
 bool TRegistry::OpenKey(const std::string& key, bool canCreate)
 {
     // The API refuses a leading backslash, which in our key paths only means "from the root".
+    FImpl->Failure.clear();
     const std::optional<std::string> below = ResolveRegistryKeyPath(key, FImpl->Key != nullptr, FImpl->Path);
-    if (!below) return false;
+    if (!below) {
+        FImpl->Failure = "no such key path: " + key;
+        return false;
+    }
     const std::string& path = *below;
     HKEY opened = nullptr;
     LONG status;
@@ -35,7 +52,10 @@ bool TRegistry::OpenKey(const std::string& key, bool canCreate)
                                  nullptr, &opened, nullptr);
     else
         status = RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, &opened);
-    if (status != ERROR_SUCCESS) return false;
+    if (status != ERROR_SUCCESS) {
+        FImpl->Failure = "cannot open HKEY_CURRENT_USER\\" + path + " (" + StatusText(status) + ")";
+        return false;
+    }
     CloseKey();
     FImpl->Key = opened;
     FImpl->Path = path;
@@ -50,6 +70,8 @@ void TRegistry::CloseKey()
 }
 
 bool TRegistry::HasOpenKey() const { return FImpl->Key != nullptr; }
+
+const std::string& TRegistry::OpenFailure() const { return FImpl->Failure; }
 
 std::optional<TRegValue> TRegistry::ReadValue(const std::string& name)
 {

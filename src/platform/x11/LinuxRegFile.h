@@ -62,6 +62,7 @@ enum class TLinuxRegState { Missing, Ok, Damaged, Unreadable };
 struct TLinuxRegLoad {
     TLinuxRegState State = TLinuxRegState::Missing;
     TLinuxRegParse Parse;  // the model when Ok, the error when Damaged
+    int Error = 0;         // errno of the failed read when Unreadable
 };
 
 // Reads without locking: writers replace the file by renaming, so a reader sees a whole one.
@@ -73,6 +74,9 @@ enum class TLinuxRegUpdate { Written, Unchanged, Failed };
 // Under an exclusive lock: reads the current file, lets change() edit the model (given empty
 // when the file is missing or damaged, with damaged telling which), and when change() returns
 // true writes the result to a temporary file, syncs it and renames it over the file. A damaged
-// file is first kept beside it as registry.reg.damaged-YYYYMMDD-HHMMSS[-N].
+// file is first kept beside it as registry.reg.damaged-YYYYMMDD-HHMMSS[-N]. A link whose
+// target is missing has the target created, as an editor would. When it fails, error (if
+// given) receives the errno of the step that failed.
 TLinuxRegUpdate UpdateLinuxRegFile(const std::string& path,
-                                   const std::function<bool(TLinuxRegModel& model, bool damaged)>& change);
+                                   const std::function<bool(TLinuxRegModel& model, bool damaged)>& change,
+                                   int* error = nullptr);

@@ -2,7 +2,7 @@
 // Implements: the XDG location; lock-free reads; read-modify-write under flock on a lock file
 // beside it, through a synced temporary file renamed over the original; keeping a damaged file
 // under a backup name before replacing it; removal of temporary files left by a crash; a file
-// that is a symbolic link stays one (its target is what gets replaced).
+// that is a symbolic link stays one (its target is what gets replaced, or created when missing).
 // Does not implement: locking between machines (flock over a network file system may not hold).
 #include "platform/x11/LinuxRegFile.h"
 
@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <ctime>
 #include <mutex>
@@ -56,16 +57,22 @@ std::string NameOf(const std::string& path) { return path.substr(path.rfind('/')
 
 enum class TReadStatus { Read, Missing, Failed, TooLarge };
 
-TReadStatus ReadWhole(const std::string& path, std::string& out)
+TReadStatus ReadWhole(const std::string& path, std::string& out, int& error)
 {
     TFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0) return errno == ENOENT ? TReadStatus::Missing : TReadStatus::Failed;
+    if (fd.Get() < 0) {
+        error = errno;
+        return error == ENOENT ? TReadStatus::Missing : TReadStatus::Failed;
+    }
     out.clear();
     char buffer[65536];
     while (true) {
         const ssize_t got = read(fd.Get(), buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return TReadStatus::Failed;
+        if (got < 0) {
+            error = errno;  // EISDIR for a folder in the file's place
+            return TReadStatus::Failed;
+        }
         if (got == 0) return TReadStatus::Read;
         if (out.size() + static_cast<size_t>(got) > MaxFileSize) return TReadStatus::TooLarge;
         out.append(buffer, static_cast<size_t>(got));
@@ -90,7 +97,7 @@ TLinuxRegLoad LoadFrom(const std::string& path)
 {
     TLinuxRegLoad load;
     std::string bytes;
-    switch (ReadWhole(path, bytes)) {
+    switch (ReadWhole(path, bytes, load.Error)) {
     case TReadStatus::Missing: load.State = TLinuxRegState::Missing; return load;
     case TReadStatus::Failed: load.State = TLinuxRegState::Unreadable; return load;
     case TReadStatus::TooLarge:
@@ -182,11 +189,64 @@ bool WriteReplacing(const std::string& target, const std::string& text)
     if (fd.Get() < 0) return false;
     const bool written = fchmod(fd.Get(), 0600) == 0 && WriteAll(fd.Get(), text) && fsync(fd.Get()) == 0;
     if (!fd.Close() || !written || rename(name.c_str(), target.c_str()) != 0) {
+        const int error = errno;
         unlink(name.c_str());
+        errno = error;
         return false;
     }
     SyncFolder(FolderOf(target));
     return true;
+}
+// Where a file reached through symbolic links really is. When the last link points at a
+// name that does not exist yet, that name is the file, so long as its folder exists.
+bool ResolveLinks(const std::string& path, std::string& target)
+{
+    if (char* real = realpath(path.c_str(), nullptr)) {
+        target = real;
+        std::free(real);
+        return true;
+    }
+    if (errno != ENOENT) return false;
+    std::string at = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info;
+        if (lstat(at.c_str(), &info) != 0) {
+            if (errno != ENOENT) return false;
+            const std::string name = NameOf(at);
+            if (name.empty() || name == "." || name == "..") {
+                errno = ENOENT;
+                return false;
+            }
+            char* folder = realpath(FolderOf(at).c_str(), nullptr);
+            if (!folder) return false;
+            target = std::string(folder) + (folder[1] == '\0' ? "" : "/") + name;
+            std::free(folder);
+            return true;
+        }
+        if (!S_ISLNK(info.st_mode)) {
+            // realpath found a name missing on the way, not at the end.
+            errno = ENOENT;
+            return false;
+        }
+        char link[PATH_MAX];
+        const ssize_t length = readlink(at.c_str(), link, sizeof link);
+        if (length < 0) return false;
+        if (static_cast<size_t>(length) >= sizeof link) {
+            errno = ENAMETOOLONG;
+            return false;
+        }
+        const std::string next(link, static_cast<size_t>(length));
+        at = next[0] == '/' ? next : FolderOf(at) + "/" + next;
+    }
+    errno = ELOOP;
+    return false;
+}
+
+// Records errno for the caller of a failed update.
+TLinuxRegUpdate Failed(int* error, int code)
+{
+    if (error) *error = code;
+    return TLinuxRegUpdate::Failed;
 }
 }  // namespace
 
@@ -226,33 +286,31 @@ TLinuxRegLoad LoadLinuxRegFile(const std::string& path)
 }
 
 TLinuxRegUpdate UpdateLinuxRegFile(const std::string& path,
-                                   const std::function<bool(TLinuxRegModel& model, bool damaged)>& change)
+                                   const std::function<bool(TLinuxRegModel& model, bool damaged)>& change, int* error)
 {
-    if (path.empty() || !MakeFolders(FolderOf(path))) return TLinuxRegUpdate::Failed;
+    if (path.empty()) return Failed(error, ENOENT);
+    if (!MakeFolders(FolderOf(path))) return Failed(error, errno == 0 || errno == EEXIST ? ENOTDIR : errno);
     // The lock lives on a file of its own: the settings file is replaced on every write, and a
     // lock on a replaced file would guard nothing.
     TFd lock(open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-    if (lock.Get() < 0) return TLinuxRegUpdate::Failed;
+    if (lock.Get() < 0) return Failed(error, errno);
     while (flock(lock.Get(), LOCK_EX) != 0)
-        if (errno != EINTR) return TLinuxRegUpdate::Failed;
+        if (errno != EINTR) return Failed(error, errno);
 
     // A settings file kept elsewhere through a symbolic link is rewritten where it really is.
     std::string target = path;
     struct stat info;
-    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        char* real = realpath(path.c_str(), nullptr);
-        if (!real) return TLinuxRegUpdate::Failed;
-        target = real;
-        std::free(real);
-    }
+    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && !ResolveLinks(path, target))
+        return Failed(error, errno);
     RemoveStaleTemporaries(target);
 
     TLinuxRegLoad load = LoadFrom(target);
-    if (load.State == TLinuxRegState::Unreadable) return TLinuxRegUpdate::Failed;
+    if (load.State == TLinuxRegState::Unreadable) return Failed(error, load.Error);
     const bool damaged = load.State == TLinuxRegState::Damaged;
     TLinuxRegModel model;
     if (load.State == TLinuxRegState::Ok) model = std::move(load.Parse.Model);
     if (!change(model, damaged)) return TLinuxRegUpdate::Unchanged;
-    if (damaged && !KeepDamaged(target)) return TLinuxRegUpdate::Failed;
-    return WriteReplacing(target, FormatLinuxRegText(model)) ? TLinuxRegUpdate::Written : TLinuxRegUpdate::Failed;
+    if (damaged && !KeepDamaged(target)) return Failed(error, errno);
+    if (!WriteReplacing(target, FormatLinuxRegText(model))) return Failed(error, errno);
+    return TLinuxRegUpdate::Written;
 }

@@ -7,20 +7,28 @@
 // open between calls (nothing is held but the key's name), key security or notifications.
 #include "framework/Registry.h"
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
 
 #include "platform/x11/LinuxRegFile.h"
 
 struct TRegistry::Impl {
     bool Open = false;
-    std::string File;  // the settings file the key was opened in
-    std::string Path;  // of the open key, below the root, without a leading backslash
+    std::string File;     // the settings file the key was opened in
+    std::string Path;     // of the open key, below the root, without a leading backslash
+    std::string Failure;  // why the last OpenKey failed
 };
 
 namespace {
 const std::string RootName = "HKEY_CURRENT_USER";
 
 std::string FullPath(const std::string& below) { return below.empty() ? RootName : RootName + "\\" + below; }
+
+std::string Because(const std::string& what, const std::string& file, int error)
+{
+    return what + " " + file + " (" + std::strerror(error != 0 ? error : EIO) + ")";
+}
 
 [[noreturn]] void RaiseWriteFailure(const std::string& name)
 {
@@ -34,15 +42,23 @@ TRegistry::~TRegistry() { CloseKey(); }
 
 bool TRegistry::OpenKey(const std::string& key, bool canCreate)
 {
+    FImpl->Failure.clear();
     const std::optional<std::string> below = ResolveRegistryKeyPath(key, FImpl->Open, FImpl->Path);
     const std::string file = LinuxRegFilePath();
-    if (!below || file.empty()) return false;
+    if (!below) {
+        FImpl->Failure = "no such key path: " + key;
+        return false;
+    }
+    if (file.empty()) {
+        FImpl->Failure = "no home folder to keep the settings file in";
+        return false;
+    }
     const std::string full = FullPath(*below);
 
     const TLinuxRegLoad load = LoadLinuxRegFile(file);
     bool present = false;
     switch (load.State) {
-    case TLinuxRegState::Unreadable: return false;
+    case TLinuxRegState::Unreadable: FImpl->Failure = Because("cannot read", file, load.Error); return false;
     case TLinuxRegState::Missing: break;
     case TLinuxRegState::Damaged:
         // The handle opens but reads nothing; the first write replaces the file.
@@ -51,13 +67,23 @@ bool TRegistry::OpenKey(const std::string& key, bool canCreate)
     case TLinuxRegState::Ok: present = below->empty() || load.Parse.Model.KeyExists(full); break;
     }
     if (!present) {
-        if (!canCreate) return false;
-        const TLinuxRegUpdate update = UpdateLinuxRegFile(file, [&](TLinuxRegModel& model, bool damaged) {
-            if (damaged || model.KeyExists(full)) return false;
-            model.AddKey(full);
-            return true;
-        });
-        if (update == TLinuxRegUpdate::Failed) return false;
+        if (!canCreate) {
+            FImpl->Failure = "no key " + full;
+            return false;
+        }
+        int error = 0;
+        const TLinuxRegUpdate update = UpdateLinuxRegFile(
+            file,
+            [&](TLinuxRegModel& model, bool damaged) {
+                if (damaged || model.KeyExists(full)) return false;
+                model.AddKey(full);
+                return true;
+            },
+            &error);
+        if (update == TLinuxRegUpdate::Failed) {
+            FImpl->Failure = Because("cannot write", file, error);
+            return false;
+        }
     }
     FImpl->Open = true;
     FImpl->File = file;
@@ -73,6 +99,8 @@ void TRegistry::CloseKey()
 }
 
 bool TRegistry::HasOpenKey() const { return FImpl->Open; }
+
+const std::string& TRegistry::OpenFailure() const { return FImpl->Failure; }
 
 std::optional<TRegValue> TRegistry::ReadValue(const std::string& name)
 {
