@@ -1,8 +1,8 @@
-// A screen-saver host for tests of the preview: a 152 x 112 preview box on a grey background,
-// whose handle it gives to a program as "/p HANDLE". The box is a top-level window: Wine 8
-// shows nothing that another process draws into a child window (a plain FillRect through
-// GetDC included), so a box inside a settings page cannot be watched under Wine. It tells
-// the test on standard output, one line each:
+// A screen-saver host for tests of the preview: a grey 152 x 112 preview box whose handle it
+// gives to a program as "/p HANDLE". The box is a top-level window: in its virtual desktop
+// Wine 8 shows nothing that another process draws into a child window (a plain FillRect
+// through GetDC included), so a box inside a settings page cannot be watched under Wine. It
+// tells the test on standard output, one line each:
 //   box HANDLE LEFT TOP   the box's handle in decimal, its top-left on the screen
 //   ended STATUS          the program's exit status, as soon as it has ended
 //   gone                  the box has been destroyed
@@ -12,6 +12,7 @@
 // Usage: PreviewHostProgram PROGRAM
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
