@@ -32,7 +32,11 @@ bool SelectsLetter(const std::string& param, char letter)
     return !param.empty() && param[0] == letter;
 }
 
-extern "C" void RequestShowEnd(int) { ShowEndRequested = 1; }
+extern "C" void RequestShowEnd(int)
+{
+    ShowEndRequested = 1;
+    MessageQueue::WakeFromSignal();
+}
 
 const char* ModeName(TRunMode mode)
 {
@@ -71,8 +75,8 @@ TModeRunners BuildModeRunners()
         if (RequestedHost) {
             if (!UseShowHostWindow(*RequestedHost, std::cerr)) throw TProgramEnd{1};
             options.InHostWindow = true;
-            // The host ends its show with SIGTERM; the form closes at its next tick and
-            // the program leaves its loop as after a key press.
+            // The host ends its show with SIGTERM; the handler wakes the loop, the form closes
+            // at the next message and the program leaves its loop as after a key press.
             std::signal(SIGTERM, RequestShowEnd);
         }
         auto* form = new TScrnFrm(Application, options);

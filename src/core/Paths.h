@@ -1,6 +1,7 @@
 #pragma once
 // Path conventions of the platform the program runs on. The values are defined by the
 // platform layer ("/" on Linux; "\" and the drive colon on Windows).
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -21,3 +22,9 @@ std::string ProgramFolder();
 
 // The user's own pictures folder, without a trailing separator.
 std::string UserPicturesFolder();
+
+// Opens path for appending, creating it when missing, only when it is the user's own
+// regular file reached without a symbolic link: never a FIFO, device or folder, which
+// could hold the program or be another's, and never inherited by programs it starts.
+// Null otherwise. On Windows a plain open.
+std::FILE* AppendToOwnFile(const std::string& path);

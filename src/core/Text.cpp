@@ -18,3 +18,21 @@ bool SameTextAscii(std::string_view a, std::string_view b)
         if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
     return true;
 }
+
+std::string EscapeControlBytes(std::string_view text)
+{
+    static const char Hex[] = "0123456789ABCDEF";
+    std::string result;
+    result.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            result += "\\x";
+            result += Hex[byte >> 4];
+            result += Hex[byte & 0xF];
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}

@@ -81,4 +81,7 @@ void Dispatch(const TMsg& message);  // hands it to its window
 void PostQuit();
 // Queues a message for a window (or, with no window, for the loop itself).
 void Post(TWindowHandle window, unsigned int message, std::uintptr_t wParam, std::intptr_t lParam);
+// Wakes a waiting loop with an empty message (WM_NULL, no window) so that it looks at what
+// a signal handler has set now, not at its next timer. Safe to call from a signal handler.
+void WakeFromSignal();
 }  // namespace MessageQueue

@@ -6,7 +6,9 @@
 #include <utility>
 #include <vector>
 
+#include "core/Paths.h"
 #include "core/Random.h"
+#include "core/Text.h"
 #include "framework/Application.h"
 #include "framework/Bitmap.h"
 #include "framework/WinApi.h"
@@ -175,14 +177,17 @@ TScrnFrm::~TScrnFrm()
 //   frame <n> progress <p> rect <left>,<top>,<right>,<bottom> drawn <start>-<end>
 // where p is printed so that it reads back as the same 32-bit value, and start and end are
 // steady-clock microseconds taken before the blit and once the flip has returned: the frame
-// was handed to the screen between the two. The file is buffered and written out when the
+// was handed to the screen between the two. A control byte in a path is written as \xNN, so
+// each record stays one line. The file is buffered and written out when the
 // show closes, so a reader waits for the program to end.
 void TScrnFrm::OpenTrace()
 {
     if (FTrace) return;
     const char* path = std::getenv("VELLUMINE_SHOW_TRACE");
     if (!path || !*path) return;
-    FTrace = std::fopen(path, "a");
+    // Only a regular file of the user's own: a FIFO or device there would hold the show at
+    // its start, and a link could make it write where the user never meant.
+    FTrace = AppendToOwnFile(path);
 }
 
 void TScrnFrm::CloseTrace()
@@ -197,7 +202,8 @@ void TScrnFrm::TracePicture()
     if (!FTrace) return;
     const TPoint focus = FAnimation.Focus();
     std::fprintf(FTrace, "picture %dx%d animation %d focus %d,%d file %s\n", FAnimation.PictureWidth(),
-                 FAnimation.PictureHeight(), FAnimation.Animation(), focus.X, focus.Y, FCurrentPicture.c_str());
+                 FAnimation.PictureHeight(), FAnimation.Animation(), focus.X, focus.Y,
+                 EscapeControlBytes(FCurrentPicture).c_str());
 }
 
 void TScrnFrm::TraceFrame(int64_t startMicroseconds, TRect source)
@@ -238,7 +244,12 @@ void TScrnFrm::FormCreate(TObject*)
 
     FIgnoreCount = IgnoredMessages;
     FStartCursor = GetCursorPos();
-    if (!FOptions.InHostWindow) Application->OnMessage = TMessageEvent::Of<&TScrnFrm::DeactivateScrnSaver>(this);
+    // A host's show ends only on request, which wakes the loop with a message of its own:
+    // any message is a moment to look, whether the device draws or the timer runs or not.
+    if (FOptions.InHostWindow)
+        Application->OnMessage = TMessageEvent::Of<&TScrnFrm::EndOnRequest>(this);
+    else
+        Application->OnMessage = TMessageEvent::Of<&TScrnFrm::DeactivateScrnSaver>(this);
 
     if (WDirectX->VideoModeIndex() >= 0) {
         const TVideoModeInfo mode = WDirectX->GetCurrentVideoMode();
@@ -436,6 +447,8 @@ void TScrnFrm::ShowNextPicture()
     }
     StopShowingPictures();
 }
+
+void TScrnFrm::EndOnRequest(TMsg&, bool&) { EndWhenRequested(); }
 
 void TScrnFrm::DeactivateScrnSaver(TMsg& msg, bool&)
 {

@@ -49,7 +49,8 @@ struct TShowOptions {
 // is read).
 TShowSettings ReadShowSettings(const TShowOptions& options);
 
-// Set from a signal handler to have the running show close itself at its next tick.
+// Set from a signal handler, which then wakes the loop, to have the running show close
+// itself at its next message or tick.
 extern volatile std::sig_atomic_t ShowEndRequested;
 
 class TScrnFrm : public TForm {
@@ -102,6 +103,7 @@ private:
     void SelectHostWindowMode();
     // Closes the form once ShowEndRequested is set; true when it did.
     bool EndWhenRequested();
+    void EndOnRequest(TMsg& msg, bool& handled);
     // The trace for tests and benchmarks (see ScreenUnit.cpp); all do nothing without it.
     void OpenTrace();
     void CloseTrace();

@@ -21,6 +21,21 @@ TEST(UpperCaseAscii, ChangesOnlyTheLettersAToZ)
     EXPECT_FALSE(SameTextAscii("\xC3\xA9", "\xC3\x89"));
 }
 
+TEST(EscapeControlBytes, WritesOnlyControlBytesAsHex)
+{
+    struct Case {
+        std::string In, Out;
+    } cases[] = {
+        {"", ""},
+        {"/home/a b/\xC3\xA9t\xC3\xA9.jpg", "/home/a b/\xC3\xA9t\xC3\xA9.jpg"},  // UTF-8 and spaces stay
+        {"a\nb\rc\td", "a\\x0Ab\\x0Dc\\x09d"},
+        {std::string("\0\x1B[2J\x7F", 6), "\\x00\\x1B[2J\\x7F"},
+        {"\x1F \x20~\x80\xFF", "\\x1F  ~\x80\xFF"},  // the edges: 0x1F goes, 0x20, 0x7E and high bytes stay
+        {"back\\slash", "back\\slash"},              // a Windows path reads as before
+    };
+    for (const Case& c : cases) EXPECT_EQ(EscapeControlBytes(c.In), c.Out) << c.Out;
+}
+
 TEST(ExtractFileExt, TakesTheLastDotOfTheLastName)
 {
     const std::string d(1, PathDelim);

@@ -2,17 +2,22 @@
 // window, and X input and focus arriving as Win32 messages. Xvfb runs no window manager,
 // so the tests read the attributes and properties the framework sets.
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "framework/Application.h"
 #include "framework/Forms.h"
 #include "framework/FrameworkTestSupport.h"
+#include "framework/Timer.h"
+#include "framework/WinApi.h"
 #include "gui/XConnection.h"
 #include "gui/XvfbServer.h"
 #include "support/TestSupport.h"
@@ -268,6 +273,41 @@ TEST_F(FrameworkGuiTest, FocusMovingBetweenFormsAndAwayActivatesTheApplicationOn
     EXPECT_TRUE(Saw(b, WM_ACTIVATEAPP, FALSE));
     EXPECT_EQ(events, (std::vector<std::string>{"activate", "deactivate"}));
     XDestroyWindow(FDisplay, other);
+}
+
+extern "C" void WakeOnSignal(int) { MessageQueue::WakeFromSignal(); }
+
+// A signal handler cannot touch the queue; its wake must still end a wait on nothing else,
+// at once rather than at some later event.
+TEST_F(FrameworkGuiTest, ASignalHandlersWakeEndsTheLoopsWaitWithAnEmptyMessage)
+{
+    ASSERT_TRUE(ScreenAvailable());
+    MSG pending{};
+    while (MessageQueue::Peek(pending)) {
+    }
+    // A late tick, so that a missing wake fails the test instead of waiting for ever.
+    TTimer fallback(nullptr);
+    fallback.SetInterval(3000);
+    fallback.SetEnabled(true);
+    struct sigaction action {};
+    struct sigaction previous {};
+    action.sa_handler = WakeOnSignal;
+    ASSERT_EQ(sigaction(SIGUSR1, &action, &previous), 0);
+    const pthread_t loop = pthread_self();
+    const auto started = std::chrono::steady_clock::now();
+    std::thread signaller([loop] {
+        std::this_thread::sleep_for(100ms);
+        pthread_kill(loop, SIGUSR1);
+    });
+    MessageQueue::Wait();
+    const auto waited = std::chrono::steady_clock::now() - started;
+    signaller.join();
+    sigaction(SIGUSR1, &previous, nullptr);
+    MSG woken{};
+    ASSERT_TRUE(MessageQueue::Peek(woken));
+    EXPECT_EQ(woken.message, static_cast<UINT>(WM_NULL));
+    EXPECT_EQ(woken.hwnd, nullptr);
+    EXPECT_LT(waited, 1s);
 }
 
 }  // namespace

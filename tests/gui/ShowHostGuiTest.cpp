@@ -1,6 +1,7 @@
 // The show run by a screen-saver host in the host's own window: the picture fills that
 // window, the program keeps out of input, and SIGTERM ends it cleanly at once.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdio>
@@ -28,7 +29,9 @@ double ShareInWindow(Display* display, Window window, TRgb colour) { return Colo
 
 // Runs the program as a host would with a 320 x 240 window of the test's, its id given as
 // each form asks: the picture must fill that window and SIGTERM end the program cleanly.
-void RunInHostWindow(bool rootForm)
+// fifoTrace names a FIFO nobody reads as the show's trace file, which must be refused at
+// once rather than hold the program at its start.
+void RunInHostWindow(bool rootForm, bool fifoTrace = false)
 {
     XvfbServer server;
     TempDir home;
@@ -62,6 +65,11 @@ void RunInHostWindow(bool rootForm)
         args = {VELLUMINE_PROGRAM, "-root"};
         env.push_back(std::string("XSCREENSAVER_WINDOW=") + decimalId);
     }
+    if (fifoTrace) {
+        const std::string fifo = home.Str() + "/trace.fifo";
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        env.push_back("VELLUMINE_SHOW_TRACE=" + fifo);
+    }
     ChildProcess program(args, env, home.Str() + "/stderr.txt");
     const double share = ReadUntil([&] { return ShareInWindow(display, host, orange); },
                                    [&](double seen) { return seen >= 0.9 || !program.Running(); }, 10s, 20ms);
@@ -85,4 +93,6 @@ void RunInHostWindow(bool rootForm)
 TEST(ShowHostGui, TheWindowIdFormFillsTheHostWindowIgnoresInputAndEndsCleanlyOnSigterm) { RunInHostWindow(false); }
 
 TEST(ShowHostGui, TheRootFormDrawsIntoTheWindowTheHostNamesInTheEnvironment) { RunInHostWindow(true); }
+
+TEST(ShowHostGui, AFifoAsTraceFileNeitherHoldsTheShowNorKeepsItFromEndingOnSigterm) { RunInHostWindow(false, true); }
 }  // namespace

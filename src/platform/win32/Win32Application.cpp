@@ -1,6 +1,6 @@
 // Windows half of the application: the message queue is the thread's own; window
 // procedures reach the forms and timers (Win32Forms.cpp, Win32Timer.cpp).
-// Implements: MessageQueue, carrying exceptions from window procedures back to the loop, and
+// Implements: MessageQueue (WakeFromSignal included), carrying exceptions from window procedures back to the loop, and
 // the dialog keys: a key for a form that holds controls goes through IsDialogMessage (Tab
 // and Shift+Tab move the focus, space presses a button), after the application's hook has
 // seen it. Forms without controls, the show's, get their keys as they come.
@@ -61,6 +61,10 @@ void Dispatch(const MSG& message)
 }
 
 void PostQuit() { PostQuitMessage(0); }
+
+// Windows raises SIGTERM only through raise(), on the thread that calls it: the loop's own,
+// which is then not waiting, so the empty message is simply queued for it.
+void WakeFromSignal() { PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0); }
 
 void Post(TWindowHandle window, unsigned int message, std::uintptr_t wParam, std::intptr_t lParam)
 {

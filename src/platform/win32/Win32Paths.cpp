@@ -1,5 +1,6 @@
 // Windows path conventions: "\" separates folders and ":" ends a drive name.
-// Implements: PathDelim, PathSeparators, ProgramFolder, UserPicturesFolder.
+// Implements: PathDelim, PathSeparators, IsRegularFile, ProgramFolder, UserPicturesFolder,
+// AppendToOwnFile (a plain open: no FIFOs to hang on, and no owner to check).
 // Does not implement: names outside the system's code page (the A functions are used).
 #include "core/Paths.h"
 
@@ -34,3 +35,5 @@ std::string UserPicturesFolder()
     if (SHGetFolderPathA(nullptr, CSIDL_MYPICTURES, nullptr, SHGFP_TYPE_CURRENT, path) == S_OK) return path;
     return "C:\\My Pictures";
 }
+
+std::FILE* AppendToOwnFile(const std::string& path) { return path.empty() ? nullptr : std::fopen(path.c_str(), "a"); }

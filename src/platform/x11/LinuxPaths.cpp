@@ -1,11 +1,14 @@
 // Linux path conventions: "/" is the only separator.
-// Implements: PathDelim, PathSeparators, ProgramFolder (/proc/self/exe), UserPicturesFolder
-// (xdg-user-dir PICTURES, else ~/Pictures). Does not create the pictures folder.
+// Implements: PathDelim, PathSeparators, IsRegularFile, ProgramFolder (/proc/self/exe),
+// UserPicturesFolder (xdg-user-dir PICTURES, else ~/Pictures), AppendToOwnFile.
+// Does not create the pictures folder.
 #include "core/Paths.h"
 
 const char PathDelim = '/';
 const std::string_view PathSeparators = "/";
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -45,4 +48,20 @@ std::string UserPicturesFolder()
     while (answer.size() > 1 && answer.back() == '/') answer.pop_back();
     if (!answer.empty() && answer != home) return answer;
     return home + "/Pictures";
+}
+
+std::FILE* AppendToOwnFile(const std::string& path)
+{
+    if (path.empty()) return nullptr;
+    // Non-blocking, so that a FIFO without a reader is refused at once instead of holding
+    // the open; what is opened is then checked on the descriptor, not on the name.
+    const int fd =
+        open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) return nullptr;
+    struct stat info;
+    const bool own = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid();
+    const int flags = own ? fcntl(fd, F_GETFL) : -1;
+    std::FILE* file = flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 ? fdopen(fd, "a") : nullptr;
+    if (!file) close(fd);
+    return file;
 }

@@ -21,6 +21,8 @@
 #include <mutex>
 #include <set>
 
+#include "core/Text.h"
+
 namespace {
 // A settings file this large is not ours; it is treated as damaged rather than loaded.
 const size_t MaxFileSize = 64u << 20;
@@ -85,12 +87,10 @@ void ReportDamaged(const std::string& path, const TLinuxRegParse& parse)
     static std::set<std::string> reported;
     std::lock_guard<std::mutex> lock(guard);
     if (!reported.insert(path).second) return;
-    // The reason may quote the file; its control characters stay out of the terminal.
-    std::string reason = parse.Error;
-    for (char& c : reason)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    std::fprintf(stderr, "vellumine: settings file %s is damaged (line %d: %s); using defaults\n", path.c_str(),
-                 parse.ErrorLine, reason.c_str());
+    // The reason may quote the file, and the path is the user's: their control bytes stay out
+    // of the terminal, written as \xNN.
+    std::fprintf(stderr, "vellumine: settings file %s is damaged (line %d: %s); using defaults\n",
+                 EscapeControlBytes(path).c_str(), parse.ErrorLine, EscapeControlBytes(parse.Error).c_str());
 }
 
 TLinuxRegLoad LoadFrom(const std::string& path)

@@ -1,8 +1,9 @@
 // Linux half of the application: one message queue of the framework's own, fed by posted
 // messages, FLTK timeouts (X11Timer.cpp) and X events, which an FLTK system handler turns
 // into Win32 message records for the forms' windows (X11Forms.cpp). Waiting is Fl::wait,
-// which sleeps on the X connection and the next timeout.
-// Implements: MessageQueue; key, pointer, button, wheel and focus translation; the
+// which sleeps on the X connection, the next timeout and a pipe that signal handlers write
+// to (a self-pipe: a handler cannot touch the queue, but a byte in the pipe wakes the wait).
+// Implements: MessageQueue, WakeFromSignal included; key, pointer, button, wheel and focus translation; the
 // activation messages; the shared display (X11Framework::OpenDisplay); GetCursorPos.
 // Not here: WM_SYSKEYDOWN (Alt combinations come as WM_KEYDOWN with VK_MENU held), double
 // clicks, input-method composition, WM_CHAR beyond Latin-1.
@@ -13,6 +14,10 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <deque>
 
@@ -278,6 +283,25 @@ int TranslateEvent(void* nativeEvent, void*)
     return 0;
 }
 
+// The self-pipe's writing end, for signal handlers; -1 until the display is opened.
+volatile int wakeWrite = -1;
+
+void WakeReadable(int fd, void*)
+{
+    char drained[64];
+    while (read(fd, drained, sizeof drained) > 0) {
+    }
+    MessageQueue::Post(nullptr, WM_NULL, 0, 0);
+}
+
+void OpenWakePipe()
+{
+    int ends[2];
+    if (pipe2(ends, O_NONBLOCK | O_CLOEXEC) != 0) return;
+    wakeWrite = ends[1];
+    Fl::add_fd(ends[0], FL_READ, WakeReadable, nullptr);
+}
+
 // Lets FLTK handle what has arrived (X events, due timeouts) without waiting.
 void Pump()
 {
@@ -298,6 +322,7 @@ Display* OpenDisplay()
     // Held keys then repeat as presses alone, as Windows repeats WM_KEYDOWN.
     XkbSetDetectableAutoRepeat(display, True, nullptr);
     Fl::add_system_handler(TranslateEvent, nullptr);
+    OpenWakePipe();
     return display;
 }
 }  // namespace X11Framework
@@ -337,6 +362,18 @@ void Dispatch(const MSG& message)
 }
 
 void PostQuit() { Post(nullptr, WM_QUIT, 0, 0); }
+
+void WakeFromSignal()
+{
+    // Only what a signal handler may do: one write to a non-blocking pipe, errno kept. A
+    // full pipe is already a pending wake.
+    const int fd = wakeWrite;
+    if (fd < 0) return;
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(fd, &byte, 1);
+    errno = saved;
+}
 
 void Post(TWindowHandle window, unsigned int message, std::uintptr_t wParam, std::intptr_t lParam)
 {

@@ -16,39 +16,10 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/x11/X11ErrorTrap.h"
 #include "platform/x11/X11PresenterScale.h"
 
 namespace {
-
-// Xlib reports protocol errors to a process-wide handler whose default ends the program;
-// while the presenter talks to the server, errors are only counted.
-int errorsSeen = 0;
-int CountError(Display*, XErrorEvent*)
-{
-    ++errorsSeen;
-    return 0;
-}
-
-class ErrorTrap {
-public:
-    explicit ErrorTrap(Display* display) : FDisplay(display)
-    {
-        XSync(FDisplay, False);
-        errorsSeen = 0;
-        FPrevious = XSetErrorHandler(CountError);
-    }
-    ~ErrorTrap() { XSetErrorHandler(FPrevious); }
-    // Waits for the server's answer to everything sent so far.
-    bool Failed()
-    {
-        XSync(FDisplay, False);
-        return errorsSeen != 0;
-    }
-
-private:
-    Display* FDisplay;
-    int (*FPrevious)(Display*, XErrorEvent*);
-};
 
 // Whether the visual's pixels are 0x00RRGGBB in 32 bits, as the frames are.
 bool DirectPixels(Display* display, Visual* visual, int depth)
@@ -187,7 +158,7 @@ bool X11Presenter::PrepareImage(uint32_t width, uint32_t height)
             if (info->shmaddr) {
                 image->data = info->shmaddr;
                 info->readOnly = False;
-                ErrorTrap trap(FDisplay);
+                X11ErrorTrap trap(FDisplay);
                 attached = XShmAttach(FDisplay, info) && !trap.Failed();
             }
             // Marked for removal now, so the segment goes when both sides let go of it.
@@ -228,7 +199,7 @@ SoftDxPixelMemory X11Presenter::AllocateFrame(size_t bytes)
     if (address != reinterpret_cast<void*>(-1)) {
         info->shmaddr = static_cast<char*>(address);
         info->readOnly = True;
-        ErrorTrap trap(FDisplay);
+        X11ErrorTrap trap(FDisplay);
         attached = XShmAttach(FDisplay, info) && !trap.Failed();
     }
     // Marked for removal now, so the segment goes when both sides let go of it.
@@ -301,7 +272,7 @@ bool X11Presenter::Present(HWND window, const uint32_t* pixels, uint32_t width, 
     unsigned int windowWidth = 0, windowHeight = 0, border, depth;
     // One trap for the whole frame: a window that went away makes the calls fail (zero)
     // and the error is only counted.
-    ErrorTrap trap(FDisplay);
+    X11ErrorTrap trap(FDisplay);
     if (!XGetGeometry(FDisplay, id, &root, &x, &y, &windowWidth, &windowHeight, &border, &depth)) return false;
     if (!WindowTakesFrames(id)) return false;
     if (id != FGcWindow) {

@@ -16,11 +16,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "core/Exception.h"
 #include "framework/Bitmap.h"
+#include "platform/x11/X11ErrorTrap.h"
 #include "preview/PreviewHost.h"
 
 // Xlib last: its macros (None, Status, Bool) would clash with the names above.
@@ -33,15 +35,8 @@ namespace {
 // window itself wakes it at once; an ancestor being mapped is seen within this time.
 constexpr int HiddenPollMilliseconds = 10;
 
-// Xlib calls its error handlers with no context, so what they learn lives here.
-int lastErrorCode = 0;
+// Xlib calls its I/O error handler with no context, so what it needs lives here.
 bool everShown = false;
-
-int RecordXError(Display*, XErrorEvent* event)
-{
-    lastErrorCode = event->error_code;
-    return 0;
-}
 
 [[noreturn]] int DisplayLost(Display*)
 {
@@ -77,11 +72,11 @@ public:
     ~TX11PreviewHost() override
     {
         ReleaseCanvas();
-        if (FDisplay) XCloseDisplay(FDisplay);
-        if (FInstalledHandlers) {
-            XSetErrorHandler(FPreviousErrorHandler);
-            XSetIOErrorHandler(FPreviousIOErrorHandler);
+        if (FDisplay) {
+            FErrors.reset();  // before its connection goes
+            XCloseDisplay(FDisplay);
         }
+        if (FInstalledHandlers) XSetIOErrorHandler(FPreviousIOErrorHandler);
     }
 
     TPreviewRect OpenWindow(uint32_t handle) override
@@ -92,19 +87,21 @@ public:
             if (!name || !*name) throw Exception("no X display to draw the preview on: DISPLAY is not set");
             throw Exception(std::string("cannot open the X display '") + name + "'");
         }
-        FPreviousErrorHandler = XSetErrorHandler(RecordXError);
+        // The connection's errors are caught for as long as it lives; the failing request
+        // tells by a zero result or by the caught error's code.
+        FErrors.emplace(FDisplay);
         FPreviousIOErrorHandler = XSetIOErrorHandler(DisplayLost);
         FInstalledHandlers = true;
 
         FWindow = handle;
         const std::string named = "window " + std::to_string(handle);
-        lastErrorCode = 0;
+        FErrors->Reset();
         XWindowAttributes attributes{};
         // Selected before the first look, so a destruction right after it is still seen.
         if (handle != 0) XSelectInput(FDisplay, FWindow, StructureNotifyMask);
         const bool found = handle != 0 && XGetWindowAttributes(FDisplay, FWindow, &attributes) != 0;
         XSync(FDisplay, False);
-        if (!found || lastErrorCode != 0) throw Exception(named + " does not exist on this display");
+        if (!found || FErrors->ErrorCode() != 0) throw Exception(named + " does not exist on this display");
         if (attributes.c_class == InputOnly) throw Exception(named + " is input-only: nothing can be drawn in it");
         FVisual = attributes.visual;
         FDepth = attributes.depth;
@@ -114,7 +111,8 @@ public:
         int x = 0;
         int y = 0;
         Window child = 0;
-        if (!XTranslateCoordinates(FDisplay, FWindow, attributes.root, 0, 0, &x, &y, &child) || lastErrorCode != 0)
+        if (!XTranslateCoordinates(FDisplay, FWindow, attributes.root, 0, 0, &x, &y, &child) ||
+            FErrors->ErrorCode() != 0)
             throw Exception(named + " does not exist on this display");
         return {x, y, x + attributes.width, y + attributes.height};
     }
@@ -135,9 +133,9 @@ public:
     TPreviewWindowState WindowState() override
     {
         if (FGone) return TPreviewWindowState::Gone;
-        lastErrorCode = 0;
+        FErrors->Reset();
         XWindowAttributes attributes{};
-        if (!XGetWindowAttributes(FDisplay, FWindow, &attributes) || lastErrorCode != 0) {
+        if (!XGetWindowAttributes(FDisplay, FWindow, &attributes) || FErrors->ErrorCode() != 0) {
             FGone = true;
             return TPreviewWindowState::Gone;
         }
@@ -220,12 +218,12 @@ private:
         }
         FShm.shmaddr = image->data = static_cast<char*>(address);
         FShm.readOnly = False;
-        lastErrorCode = 0;
+        FErrors->Reset();
         const bool attached = XShmAttach(FDisplay, &FShm) != 0;
         XSync(FDisplay, False);
         // Marked for removal now, so the segment goes with the last detach even after a crash.
         shmctl(FShm.shmid, IPC_RMID, nullptr);
-        if (!attached || lastErrorCode != 0) {
+        if (!attached || FErrors->ErrorCode() != 0) {
             shmdt(FShm.shmaddr);
             image->data = nullptr;
             XDestroyImage(image);
@@ -291,7 +289,7 @@ private:
     XShmSegmentInfo FShm{};
     bool FGone = false;
     bool FInstalledHandlers = false;
-    XErrorHandler FPreviousErrorHandler = nullptr;
+    std::optional<X11ErrorTrap> FErrors;
     XIOErrorHandler FPreviousIOErrorHandler = nullptr;
 };
 }  // namespace

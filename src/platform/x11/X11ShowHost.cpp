@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "SoftDxControl.h"
+#include "platform/x11/X11ErrorTrap.h"
 #include "platform/x11/X11Presenter.h"
 #include "show/ShowHost.h"
 
@@ -21,14 +22,6 @@
 #include <X11/Xlib.h>
 
 namespace {
-bool badWindow = false;
-
-int NoteXError(Display*, XErrorEvent*)
-{
-    badWindow = true;
-    return 0;
-}
-
 class THostWindowPresenter : public ISoftDxPresenter {
 public:
     THostWindowPresenter(std::shared_ptr<X11Presenter> screen, unsigned long window, SoftDxSize size)
@@ -63,12 +56,12 @@ bool UseShowHostWindow(const TShowHost& host, std::ostream& err)
         const std::optional<unsigned long> id = named ? ParseWindowId(named) : std::nullopt;
         window = id ? *id : DefaultRootWindow(display);
     }
-    badWindow = false;
-    const auto previous = XSetErrorHandler(NoteXError);
     XWindowAttributes attributes{};
-    const bool found = XGetWindowAttributes(display, window, &attributes) != 0 && !badWindow;
-    XSync(display, False);
-    XSetErrorHandler(previous);
+    bool found = false;
+    {
+        X11ErrorTrap trap(display);
+        found = XGetWindowAttributes(display, window, &attributes) != 0 && !trap.Failed();
+    }
     XCloseDisplay(display);
     if (!found || attributes.width <= 0 || attributes.height <= 0) {
         err << "vellumine: there is no window 0x" << std::hex << window << std::dec << " to show the pictures in\n";

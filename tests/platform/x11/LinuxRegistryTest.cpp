@@ -344,6 +344,24 @@ TEST_F(LinuxRegistry, DamagedFileIsReportedOnStderrWithItsLine)
     EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1);
 }
 
+TEST_F(LinuxRegistry, ABinaryFileIsReportedWithItsControlBytesEscaped)
+{
+    // A terminal title sequence, a bell and a NUL on the first line: none may reach the terminal.
+    WriteFile(std::string("\x1B]0;title\x07\x01\0MZ\x7F\r\nmore\n", 19));
+    ::testing::internal::CaptureStderr();
+    TRegistry registry;
+    EXPECT_TRUE(registry.OpenKey(SettingsKey, true));
+    EXPECT_FALSE(registry.ReadValue("ImagesPath").has_value());
+    const std::string message = ::testing::internal::GetCapturedStderr();
+    EXPECT_THAT(message, HasSubstr("\\x1B]0;title\\x07\\x01\\x00MZ\\x7F")) << message;
+    ASSERT_FALSE(message.empty());
+    const std::string body = message.substr(0, message.size() - 1);
+    EXPECT_EQ(std::count_if(body.begin(), body.end(),
+                            [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }),
+              0)
+        << "only the closing line break is a control byte";
+}
+
 TEST_F(LinuxRegistry, UnwritablePlaceRefusesCreationAndWrites)
 {
     // A regular file where a folder should be stops even root.
