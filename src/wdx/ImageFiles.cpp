@@ -33,7 +33,8 @@ struct TChannel {
     uint8_t Of(uint32_t value) const
     {
         if (!Max) return 0;
-        return static_cast<uint8_t>(((value & Mask) >> Shift) * 255u / Max);
+        // In 64 bits: a field wider than 24 bits times 255 does not fit in 32.
+        return static_cast<uint8_t>(uint64_t{(value & Mask) >> Shift} * 255u / Max);
     }
 };
 

@@ -148,6 +148,31 @@ TEST(BmpReader, SixteenAndThirtyTwoBitPixelsFollowTheirMasks)
     EXPECT_EQ(Rgb(b, 0, 0), (std::vector<int>{0x10, 0x20, 0x30}));
 }
 
+TEST(BmpReader, MasksWiderThanTwentyFourBitsScaleToFullColours)
+{
+    struct TCase {
+        uint32_t Red, Green, Blue;
+        uint32_t Pixel;
+        std::vector<int> Expected;
+    };
+    const TCase cases[] = {
+        {0xFFFFFFFF, 0, 0, 0xFFFFFFFF, {255, 0, 0}},
+        {0xFFFFFFFF, 0, 0, 0x80000000, {127, 0, 0}},
+        {0x01FFFFFF, 0, 0, 0x01FFFFFF, {255, 0, 0}},
+        {0, 0xFFFFFFF0, 0xF, 0xFFFFFFF0, {0, 255, 0}},
+        {0, 0xFFFFFFF0, 0xF, 0x0000000F, {0, 0, 255}},
+        {0xFF000000, 0xFF0000, 0xFF00, 0xFF80FF00, {255, 0x80, 255}},
+        {0xFF000000, 0xFF0000, 0xFF00, 0x40000000, {0x40, 0, 0}},
+    };
+    for (const TCase& c : cases) {
+        std::string pixel(4, '\0');
+        Put32(pixel, 0, c.Pixel);
+        TLoadedBitmap b;
+        ASSERT_TRUE(ReadBmpText(Bmp(1, 1, 32, {pixel}, false, {}, 3, {c.Red, c.Green, c.Blue}), b)) << c.Red;
+        EXPECT_EQ(Rgb(b, 0, 0), c.Expected) << std::hex << c.Red << " " << c.Green << " " << c.Pixel;
+    }
+}
+
 TEST(BmpReader, RefusesDamagedAndUnknownFiles)
 {
     const std::string good = Bmp(2, 2, 24, {Bytes({1, 2, 3, 4, 5, 6}), Bytes({7, 8, 9, 10, 11, 12})});
