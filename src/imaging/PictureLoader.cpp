@@ -3,6 +3,7 @@
 #include "core/Paths.h"
 #include "framework/Bitmap.h"
 #include "imaging/Orientation.h"
+#include "imaging/PictureLimits.h"
 
 #include <csetjmp>
 #include <cstddef>
@@ -17,14 +18,8 @@
 
 namespace {
 
-// The largest picture accepted: 150 megapixels, a bitmap of at most 450 MB. Camera photographs
-// of 100 megapixels fit; a damaged or hostile header announcing more is refused before
-// anything is allocated for it.
-constexpr uint64_t MaxPixels = 150'000'000;
 // What the decoder may hold besides the bitmap (a progressive picture keeps every coefficient).
 constexpr long MaxDecoderMemory = 1L << 30;
-// A larger file could not hold a picture within the limit above at any sensible quality.
-constexpr long MaxFileBytes = 1L << 30;
 // Scans a picture may have. A progressive photograph has about ten; a file with thousands of
 // scans makes the decoder go over every coefficient of the picture for each of them, and
 // would hold the screen for minutes.
@@ -45,7 +40,7 @@ bool ReadWholeFile(const std::string& path, TFileBytes& bytes)
     size_t capacity = 1 << 20;
     if (std::fseek(file, 0, SEEK_END) == 0) {
         const long end = std::ftell(file);
-        if (end > MaxFileBytes) {
+        if (end > 0 && static_cast<uint64_t>(end) > MaxPictureFileBytes) {
             std::fclose(file);
             return false;
         }
@@ -59,7 +54,7 @@ bool ReadWholeFile(const std::string& path, TFileBytes& bytes)
         for (;;) {
             bytes.Size += std::fread(bytes.Data.get() + bytes.Size, 1, capacity - bytes.Size, file);
             if (bytes.Size < capacity) break;
-            if (capacity >= static_cast<size_t>(MaxFileBytes)) {
+            if (capacity >= MaxPictureFileBytes) {
                 ok = false;
                 break;
             }
@@ -200,7 +195,7 @@ bool Decode(TBitmap& bitmap, const TFileBytes& bytes)
     jpeg_decompress_struct& info = decoder.Info;
     if (!ReadHeader(decoder, bytes.Data.get(), bytes.Size)) return false;
     if (info.image_width == 0 || info.image_height == 0 ||
-        static_cast<uint64_t>(info.image_width) * info.image_height > MaxPixels)
+        static_cast<uint64_t>(info.image_width) * info.image_height > MaxPicturePixels)
         return false;
     // Saved markers live in the image pool, which finishing the decompression releases.
     const int orientation = SavedOrientation(info);
@@ -262,7 +257,7 @@ bool TJpegPicture::Open(const std::string& path)
     jpeg_decompress_struct& info = FImpl->Decoder.Info;
     if (!ReadHeader(FImpl->Decoder, FImpl->Bytes.Data.get(), FImpl->Bytes.Size)) return false;
     if (info.image_width == 0 || info.image_height == 0 ||
-        static_cast<uint64_t>(info.image_width) * info.image_height > MaxPixels)
+        static_cast<uint64_t>(info.image_width) * info.image_height > MaxPicturePixels)
         return false;
     FImpl->HeaderRead = true;
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;

@@ -2,6 +2,9 @@
 // against the bytes actually held before it is used; sizes are computed in 64 bits.
 #include "wdx/ImageFiles.h"
 
+#include "core/Paths.h"
+#include "imaging/PictureLimits.h"
+
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -33,7 +36,8 @@ struct TChannel {
     uint8_t Of(uint32_t value) const
     {
         if (!Max) return 0;
-        return static_cast<uint8_t>(((value & Mask) >> Shift) * 255u / Max);
+        // In 64 bits: a field wider than 24 bits times 255 does not fit in 32.
+        return static_cast<uint8_t>(uint64_t{(value & Mask) >> Shift} * 255u / Max);
     }
 };
 
@@ -77,6 +81,8 @@ bool DecodeBmp(const uint8_t* data, size_t size, TLoadedBitmap& out)
     const bool bottomUp = height > 0;
     if (height < 0) height = -height;
     if (width <= 0 || height <= 0 || width > INT32_MAX || height > INT32_MAX) return false;
+    // Each byte of a 1-bit file becomes 24 bytes of the bitmap: its size alone bounds nothing.
+    if (static_cast<uint64_t>(width) * static_cast<uint64_t>(height) > MaxPicturePixels) return false;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
     if (compression == BiBitfields ? (bits != 16 && bits != 32) : compression != BiRgb) return false;
     if (compression == BiRgb && bits == 32) {
@@ -143,6 +149,8 @@ bool DecodeTga(const uint8_t* data, size_t size, TRawPicture& out)
     if (at > size) return false;
 
     const uint64_t total = static_cast<uint64_t>(width) * height;
+    // A run-length packet of four bytes becomes up to 512 bytes of pixels.
+    if (total > MaxPicturePixels) return false;
     const unsigned bytes = depth / 8;
     // The least the pixels can take: all of them raw, or one full run packet per 128.
     const uint64_t least = type == 2 ? total * bytes : (total + 127) / 128 * (1 + bytes);
@@ -204,14 +212,29 @@ bool DecodeTga(const uint8_t* data, size_t size, TRawPicture& out)
 
 bool ReadFileBytes(const std::string& path, std::string& bytes)
 {
+    bytes.clear();
+    // Opening a FIFO or a device would wait for a writer, or read without end.
+    if (!IsRegularFile(path)) return false;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!file) return false;
-    bytes.clear();
+    // The size is known before anything is read; the count below also stops a file that grows.
+    if (std::fseek(file.get(), 0, SEEK_END) == 0) {
+        const long end = std::ftell(file.get());
+        if (end > 0 && static_cast<uint64_t>(end) > MaxPictureFileBytes) return false;
+        std::rewind(file.get());
+    }
     char buffer[65536];
     try {
         size_t got;
-        while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.append(buffer, got);
+        while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+            if (bytes.size() + got > MaxPictureFileBytes) {
+                bytes.clear();
+                return false;
+            }
+            bytes.append(buffer, got);
+        }
     } catch (const std::exception&) {
+        bytes.clear();
         return false;
     }
     return !std::ferror(file.get());

@@ -26,15 +26,18 @@ struct TRawPicture {
     bool HasAlpha = false;
 };
 
-// The file's bytes; false when it cannot be read.
+// The file's bytes; false when it cannot be read, is no regular file or is larger than any
+// picture file may be.
 bool ReadFileBytes(const std::string& path, std::string& bytes);
 
 // A BMP file: 1, 4, 8, 16, 24 or 32 bits, uncompressed or with bit fields, either row order.
-// False, leaving bitmap empty, for anything else or a damaged file.
+// False, leaving bitmap empty, for anything else, a damaged file or one of more pixels than
+// any picture may have.
 bool ReadBmp(const uint8_t* data, size_t size, TLoadedBitmap& bitmap);
 bool LoadBmpFile(const std::string& path, TLoadedBitmap& bitmap);
 
 // A TGA file of type 2 (true colour) or 10 (run-length true colour), 24 or 32 bits, either
-// row order. False, leaving picture empty, for anything else or a damaged file.
+// row order. False, leaving picture empty, for anything else, a damaged file or one of more
+// pixels than any picture may have.
 bool ReadTga(const uint8_t* data, size_t size, TRawPicture& picture);
 bool LoadTgaFile(const std::string& path, TRawPicture& picture);

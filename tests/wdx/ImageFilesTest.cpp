@@ -3,11 +3,19 @@
 // reading past the bytes they were given.
 #include "wdx/ImageFiles.h"
 
+#include "imaging/PictureLimits.h"
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace {
 void Put16(std::string& s, size_t at, uint32_t v)
@@ -148,6 +156,31 @@ TEST(BmpReader, SixteenAndThirtyTwoBitPixelsFollowTheirMasks)
     EXPECT_EQ(Rgb(b, 0, 0), (std::vector<int>{0x10, 0x20, 0x30}));
 }
 
+TEST(BmpReader, MasksWiderThanTwentyFourBitsScaleToFullColours)
+{
+    struct TCase {
+        uint32_t Red, Green, Blue;
+        uint32_t Pixel;
+        std::vector<int> Expected;
+    };
+    const TCase cases[] = {
+        {0xFFFFFFFF, 0, 0, 0xFFFFFFFF, {255, 0, 0}},
+        {0xFFFFFFFF, 0, 0, 0x80000000, {127, 0, 0}},
+        {0x01FFFFFF, 0, 0, 0x01FFFFFF, {255, 0, 0}},
+        {0, 0xFFFFFFF0, 0xF, 0xFFFFFFF0, {0, 255, 0}},
+        {0, 0xFFFFFFF0, 0xF, 0x0000000F, {0, 0, 255}},
+        {0xFF000000, 0xFF0000, 0xFF00, 0xFF80FF00, {255, 0x80, 255}},
+        {0xFF000000, 0xFF0000, 0xFF00, 0x40000000, {0x40, 0, 0}},
+    };
+    for (const TCase& c : cases) {
+        std::string pixel(4, '\0');
+        Put32(pixel, 0, c.Pixel);
+        TLoadedBitmap b;
+        ASSERT_TRUE(ReadBmpText(Bmp(1, 1, 32, {pixel}, false, {}, 3, {c.Red, c.Green, c.Blue}), b)) << c.Red;
+        EXPECT_EQ(Rgb(b, 0, 0), c.Expected) << std::hex << c.Red << " " << c.Green << " " << c.Pixel;
+    }
+}
+
 TEST(BmpReader, RefusesDamagedAndUnknownFiles)
 {
     const std::string good = Bmp(2, 2, 24, {Bytes({1, 2, 3, 4, 5, 6}), Bytes({7, 8, 9, 10, 11, 12})});
@@ -241,6 +274,90 @@ TEST(TgaReader, RefusesDamagedAndUnknownFiles)
     EXPECT_FALSE(ReadTgaText(TgaHeader(3, 1, 1, 8, 0) + std::string(1, '\0'), p)) << "grey scale";
     EXPECT_FALSE(ReadTgaText(TgaHeader(2, 1, 1, 16, 0) + std::string(2, '\0'), p)) << "16 bits";
     EXPECT_FALSE(ReadTgaText(TgaHeader(2, 1, 1, 24, 0, 200).substr(0, 100), p)) << "identification past the end";
+}
+
+namespace {
+// A 1-bit BMP whose pixel rows, all zero, are all in the file.
+std::string OneBitBmp(int width, int height)
+{
+    const size_t rowBytes = ((static_cast<size_t>(width) + 31) / 32) * 4;
+    const size_t rows = static_cast<size_t>(height < 0 ? -height : height);
+    return Bmp(width, height < 0 ? -height : height, 1, {}, height < 0, {0x000000, 0xFFFFFF}) +
+           std::string(rowBytes * rows, '\0');
+}
+
+// A run-length TGA whose packets, each repeating one pixel up to 128 times, cover it all.
+std::string RunLengthTga(int width, int height, int depth)
+{
+    const size_t bytes = static_cast<size_t>(depth) / 8;
+    std::string file = TgaHeader(10, width, height, depth, 0);
+    for (uint64_t left = static_cast<uint64_t>(width) * static_cast<uint64_t>(height); left > 0;) {
+        const unsigned count = left < 128 ? static_cast<unsigned>(left) : 128;
+        file += static_cast<char>(0x80 | (count - 1));
+        file += std::string(bytes, '\x40');
+        left -= count;
+    }
+    return file;
+}
+}  // namespace
+
+// The file's bytes are few, but its pixels would take far more memory than any picture may:
+// each is refused from its header, before the pixels are allocated.
+TEST(ImageFileLimits, PicturesOfMorePixelsThanAnyPictureAreRefused)
+{
+    struct TCase {
+        const char* Name;
+        bool Tga;
+        int Width, Height, Depth;
+    };
+    const TCase cases[] = {
+        {"1-bit BMP, square", false, 12248, 12248, 1},      {"1-bit BMP, top-down", false, 12248, -12248, 1},
+        {"1-bit BMP, one row", false, 150'000'001, 1, 1},   {"run-length TGA, 24 bits", true, 15000, 10001, 24},
+        {"run-length TGA, 32 bits", true, 30000, 5001, 32},
+    };
+    for (const TCase& c : cases) {
+        const int64_t pixels = static_cast<int64_t>(c.Width) * (c.Height < 0 ? -c.Height : c.Height);
+        ASSERT_GT(static_cast<uint64_t>(pixels), MaxPicturePixels) << c.Name;
+        TLoadedBitmap b;
+        TRawPicture p;
+        // The same kind of file of a sensible size is read: only the size is refused.
+        const std::string small = c.Tga ? RunLengthTga(200, 100, c.Depth) : OneBitBmp(200, c.Height < 0 ? -100 : 100);
+        ASSERT_TRUE(c.Tga ? ReadTgaText(small, p) : ReadBmpText(small, b)) << c.Name;
+
+        const std::string large = c.Tga ? RunLengthTga(c.Width, c.Height, c.Depth) : OneBitBmp(c.Width, c.Height);
+        EXPECT_FALSE(c.Tga ? ReadTgaText(large, p) : ReadBmpText(large, b)) << c.Name;
+        EXPECT_TRUE(b.Pixels.Empty() && p.Pixels.empty()) << c.Name;
+    }
+}
+
+// Only a regular file of at most the size any picture file may have is read.
+TEST(ImageFileLimits, TheFileReaderTakesOnlyRegularFilesOfAPicturesSize)
+{
+    TempDir dir;
+    const std::string good = OneBitBmp(8, 8);
+    const std::string small = dir.WriteFile("small.bmp", good).string();
+    const std::string large = dir.WriteFile("large.bmp", good).string();
+    // Sparse: the disk holds almost nothing of it.
+    std::filesystem::resize_file(large, MaxPictureFileBytes + 1);
+
+    std::string bytes;
+    ASSERT_TRUE(ReadFileBytes(small, bytes));
+    EXPECT_EQ(bytes, good);
+    TLoadedBitmap b;
+    EXPECT_TRUE(LoadBmpFile(small, b));
+
+    std::vector<std::string> refused = {large, dir.Str()};
+#ifndef _WIN32
+    // Opening a FIFO would wait for a writer for ever; it must not even be opened.
+    const std::string fifo = dir.Str() + "/pipe.bmp";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    refused.push_back(fifo);
+#endif
+    for (const std::string& path : refused) {
+        EXPECT_FALSE(ReadFileBytes(path, bytes)) << path;
+        EXPECT_TRUE(bytes.empty()) << path;
+        EXPECT_FALSE(LoadBmpFile(path, b)) << path;
+    }
 }
 
 TEST(ImageFileLoading, MissingFilesAreRefused)

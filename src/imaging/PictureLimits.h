@@ -1,0 +1,11 @@
+#pragma once
+// What any picture file may cost, whatever its kind: a header announcing more, or a file
+// larger than this, is refused before anything is allocated for it.
+#include <cstdint>
+
+// The largest picture accepted: 150 megapixels, a bitmap of at most 450 MB. Camera photographs
+// of 100 megapixels fit.
+inline constexpr uint64_t MaxPicturePixels = 150'000'000;
+
+// A larger file could not hold a picture within the limit above at any sensible quality.
+inline constexpr uint64_t MaxPictureFileBytes = uint64_t{1} << 30;
