@@ -118,7 +118,9 @@ enum class TLinuxRegUpdate { Written, Unchanged, Failed };
 // true writes the result to a temporary file, syncs it and renames it over the file. A damaged
 // file is first kept beside it as registry.reg.damaged-YYYYMMDD-HHMMSS[-N]. A link whose
 // target is missing has the target created, as an editor would. When it fails, error (if
-// given) receives the errno of the step that failed.
+// given) receives the errno of the step that failed, and refusal (if given) the reason when
+// the place is not safe to write: a folder of another user's or writable by others, a link of
+// another user's.
 TLinuxRegUpdate UpdateLinuxRegFile(const std::string& path,
                                    const std::function<bool(TLinuxRegModel& model, bool damaged)>& change,
-                                   int* error = nullptr);
+                                   int* error = nullptr, std::string* refusal = nullptr);
