@@ -61,6 +61,14 @@ public:
     virtual void WriteInteger(const std::string& name, int32_t value);
     virtual void WriteValue(const std::string& name, const TRegValue& value);
 
+    // Gathers the writes to the open key from BeginUpdate to EndUpdate, which stores them
+    // together, so that a reader or a crash never finds half of them (on Linux one rewrite of
+    // the settings file; the Windows registry stores each at once). Reads in between see one
+    // state of the store and the gathered writes. EndUpdate raises as the first refused write
+    // would; CloseKey and OpenKey drop writes not yet stored.
+    void BeginUpdate();
+    void EndUpdate();
+
     // Removes a value of the open key; false when it was absent or could not be removed.
     bool DeleteValue(const std::string& name);
     // Removes a key below the root with everything under it; false when nothing was removed.

@@ -42,6 +42,8 @@ TLoadedSettings LoadSettings(TRegistry& registry)
     if (!registry.OpenKey(SettingsKey, true)) return loaded;
     TKeyCloser closer{registry};
     loaded.KeyOpened = true;
+    // All values from one state of the store, not a mixture of two saves.
+    registry.BeginUpdate();
 
     loaded.ImagesPath = ReadText(registry, "ImagesPath");
     if (!loaded.ImagesPath) return loaded;
@@ -91,13 +93,26 @@ void SaveSettings(TRegistry& registry, const std::string& imagesPath, const std:
                                  (why.empty() ? "cannot open the key " + std::string(SettingsKey) : why));
     }
     TKeyCloser closer{registry};
-    registry.WriteString("ImagesPath", imagesPath);
-    if (resolution) {
-        registry.WriteInteger("Res_Width", resolution->Width);
-        registry.WriteInteger("Res_Height", resolution->Height);
-        registry.WriteInteger("Res_Bits", resolution->Bits);
+    // Stored as one, so that a load or a crash never finds half of one save and half of another.
+    registry.BeginUpdate();
+    try {
+        registry.WriteString("ImagesPath", imagesPath);
+        if (resolution) {
+            registry.WriteInteger("Res_Width", resolution->Width);
+            registry.WriteInteger("Res_Height", resolution->Height);
+            registry.WriteInteger("Res_Bits", resolution->Bits);
+        }
+        registry.WriteInteger("Animate_Speed", speed);
+    } catch (const ERegistryException&) {
+        // The values before the refused one are stored, as they would be one by one; the
+        // refusal is what the caller hears of.
+        try {
+            registry.EndUpdate();
+        } catch (const ERegistryException&) {
+        }
+        throw;
     }
-    registry.WriteInteger("Animate_Speed", speed);
+    registry.EndUpdate();
 }
 
 void SaveSettings(const std::string& imagesPath, const std::optional<TResolution>& resolution, int32_t speed)

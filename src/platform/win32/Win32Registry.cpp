@@ -73,6 +73,11 @@ bool TRegistry::HasOpenKey() const { return FImpl->Key != nullptr; }
 
 const std::string& TRegistry::OpenFailure() const { return FImpl->Failure; }
 
+// Each write reaches the registry at once; there is nothing to gather.
+void TRegistry::BeginUpdate() {}
+
+void TRegistry::EndUpdate() {}
+
 std::optional<TRegValue> TRegistry::ReadValue(const std::string& name)
 {
     if (!FImpl->Key) return std::nullopt;

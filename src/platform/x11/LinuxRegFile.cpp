@@ -146,66 +146,77 @@ bool ParseHexBytes(std::string_view list, std::vector<uint8_t>& out, std::string
 
 bool IsTextType(uint32_t type) { return type == rvString || type == rvExpandString || type == rvMultiString; }
 
+// Reads the text line by line as it goes: nothing is kept per line, so a file of blank or
+// comment lines costs no memory beyond its own bytes.
 class TParser {
 public:
-    explicit TParser(std::string_view text)
-    {
-        size_t start = 0;
-        while (start <= text.size()) {
-            size_t end = text.find('\n', start);
-            if (end == std::string_view::npos) end = text.size();
-            std::string_view line = text.substr(start, end - start);
-            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-            FLines.push_back(line);
-            start = end + 1;
-        }
-    }
+    explicit TParser(std::string_view text) : FText(text) {}
 
     TLinuxRegParse Run()
     {
         TLinuxRegParse result;
-        size_t i = 0;
-        while (i < FLines.size() && TrimRight(TrimLeft(FLines[i])).empty()) ++i;
-        if (i == FLines.size()) {
+        std::string_view raw;
+        bool any = false;
+        while ((any = NextLine(raw)) && TrimRight(TrimLeft(raw)).empty()) {
+        }
+        if (!any) {
             result.Ok = true;
             return result;
         }
-        const std::string_view header = TrimRight(TrimLeft(FLines[i]));
+        const std::string_view header = TrimRight(TrimLeft(raw));
         if (header == HeaderV5) {
             FUnicode = true;
         } else if (header != HeaderV4) {
-            return Fail(i, "unknown header '" + std::string(header.substr(0, 60)) + "'");
+            return Fail("unknown header '" + std::string(header.substr(0, 60)) + "'");
         }
-        for (++i; i < FLines.size(); ++i) {
-            const std::string_view line = TrimRight(TrimLeft(FLines[i]));
+        while (NextLine(raw)) {
+            const std::string_view line = TrimRight(TrimLeft(raw));
             if (line.empty() || line.front() == ';') continue;
             std::string error;
             bool ok = false;
-            size_t last = i;  // a hex value may continue on later lines
+            const size_t first = FLineNumber;  // a hex value may continue on later lines
             if (line.front() == '[')
                 ok = KeyLine(line, error);
             else if (line.front() == '"' || line.front() == '@')
-                ok = ValueLine(last, error);
+                ok = ValueLine(line, error);
             else
                 error = "unrecognised line";
-            if (!ok) return Fail(i, error);
-            i = last;
+            if (!ok) {
+                FLineNumber = first;
+                return Fail(error);
+            }
         }
-        FModel.Keys.swap(result.Model.Keys);
+        result.Model = std::move(FModel);
         result.Ok = true;
         return result;
     }
 
 private:
-    std::vector<std::string_view> FLines;
+    std::string_view FText;
+    size_t FNext = 0;        // where the next line starts; past the end when there is none
+    size_t FLineNumber = 0;  // 1-based, of the line last read
     bool FUnicode = false;
     TLinuxRegModel FModel;
-    long FCurrent = -1;  // index of the key values go to; -1 before a key or after a removal
+    TLinuxRegKey* FCurrent = nullptr;  // the key values go to; none before a key or after a removal
 
-    TLinuxRegParse Fail(size_t index, const std::string& error)
+    // The next line without its line end; false past the last one. A text ending in a line
+    // end still has an empty last line, as it always had.
+    bool NextLine(std::string_view& line)
+    {
+        if (FNext > FText.size()) return false;
+        size_t end = FText.find('\n', FNext);
+        if (end == std::string_view::npos) end = FText.size();
+        line = FText.substr(FNext, end - FNext);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        FNext = end + 1;
+        ++FLineNumber;
+        return true;
+    }
+
+    TLinuxRegParse Fail(const std::string& error)
     {
         TLinuxRegParse result;
-        result.ErrorLine = static_cast<int>(index) + 1;
+        result.ErrorLine = static_cast<int>(FLineNumber);
         result.Error = error;
         return result;
     }
@@ -220,25 +231,24 @@ private:
         const bool removal = path.front() == '-';
         if (removal) path.remove_prefix(1);
         if (!ValidKeyPath(path, error)) return false;
-        FCurrent = -1;
+        FCurrent = nullptr;
         if (removal) {
             FModel.RemoveKey(path);
             return true;
         }
         // Sections stay in file order, even a parent that comes after its child.
-        for (size_t k = 0; k < FModel.Keys.size(); ++k)
-            if (SameTextAscii(FModel.Keys[k].Path, path)) FCurrent = static_cast<long>(k);
-        if (FCurrent < 0) {
-            FModel.Keys.push_back(TLinuxRegKey{std::string(path), {}});
-            FCurrent = static_cast<long>(FModel.Keys.size() - 1);
+        FCurrent = FModel.FindKey(path);
+        if (!FCurrent) {
+            FModel.Keys.push_back(TLinuxRegKey{std::string(path), {}, {}});
+            FModel.KeyIndex.Added(path, FModel.Keys.size() - 1);
+            FCurrent = &FModel.Keys.back();
         }
         return true;
     }
 
-    bool ValueLine(size_t& index, std::string& error)
+    bool ValueLine(std::string_view line, std::string& error)
     {
-        std::string_view line = TrimRight(TrimLeft(FLines[index]));
-        if (FCurrent < 0) {
+        if (!FCurrent) {
             error = "value line outside a key";
             return false;
         }
@@ -256,7 +266,7 @@ private:
             return false;
         }
         line = TrimLeft(line.substr(1));
-        TLinuxRegKey& key = FModel.Keys[static_cast<size_t>(FCurrent)];
+        TLinuxRegKey& key = *FCurrent;
         if (line == "-") {
             TLinuxRegModel::RemoveValue(key, name);
             return true;
@@ -288,7 +298,7 @@ private:
             value.Type = rvDword;
             for (int shift = 0; shift < 32; shift += 8) value.Data.push_back(static_cast<uint8_t>(number >> shift));
         } else if (StartsWithNoCase(line, "hex")) {
-            if (!HexValue(line.substr(3), index, value, error)) return false;
+            if (!HexValue(line.substr(3), value, error)) return false;
         } else {
             error = "unknown value data";
             return false;
@@ -298,7 +308,7 @@ private:
     }
 
     // rest follows "hex": either ":" or "(N):", then bytes, possibly continued on later lines.
-    bool HexValue(std::string_view rest, size_t& index, TRegValue& value, std::string& error)
+    bool HexValue(std::string_view rest, TRegValue& value, std::string& error)
     {
         value.Type = rvBinary;
         if (!rest.empty() && rest.front() == '(') {
@@ -325,11 +335,12 @@ private:
         std::string list(rest.substr(1));
         while (!list.empty() && list.back() == '\\') {
             list.pop_back();
-            if (++index >= FLines.size()) {
+            std::string_view next;
+            if (!NextLine(next)) {
                 error = "continuation at the end of the file";
                 return false;
             }
-            list += TrimRight(TrimLeft(FLines[index]));
+            list += TrimRight(TrimLeft(next));
         }
         std::vector<uint8_t> bytes;
         if (!ParseHexBytes(list, bytes, error)) return false;
@@ -421,6 +432,41 @@ void AppendValue(std::string& out, const TLinuxRegEntry& entry)
 }
 }  // namespace
 
+bool TLinuxRegNameIndex::Same(std::string_view a, std::string_view b) { return SameTextAscii(a, b); }
+
+void TLinuxRegNameIndex::Clear() const { FAt.clear(); }
+
+namespace {
+std::string Lowered(std::string_view name)
+{
+    std::string out(name);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+std::string_view PathOf(const TLinuxRegKey& key) { return key.Path; }
+std::string_view NameOf(const TLinuxRegEntry& entry) { return entry.Name; }
+}  // namespace
+
+long TLinuxRegNameIndex::Lookup(std::string_view name) const
+{
+    const auto found = FAt.find(Lowered(name));
+    return found == FAt.end() ? -1 : static_cast<long>(found->second);
+}
+
+void TLinuxRegNameIndex::Put(std::string_view name, size_t at) const { FAt.emplace(Lowered(name), at); }
+
+void TLinuxRegNameIndex::Added(std::string_view name, size_t at)
+{
+    if (FCount != at) {
+        FCount = npos;
+        return;
+    }
+    Put(name, at);
+    FCount = at + 1;
+}
+
 TLinuxRegKey* TLinuxRegModel::FindKey(std::string_view path)
 {
     return const_cast<TLinuxRegKey*>(std::as_const(*this).FindKey(path));
@@ -428,15 +474,15 @@ TLinuxRegKey* TLinuxRegModel::FindKey(std::string_view path)
 
 const TLinuxRegKey* TLinuxRegModel::FindKey(std::string_view path) const
 {
-    for (const TLinuxRegKey& key : Keys)
-        if (SameTextAscii(key.Path, path)) return &key;
-    return nullptr;
+    const long at = KeyIndex.Find(Keys, path, PathOf);
+    return at < 0 ? nullptr : &Keys[static_cast<size_t>(at)];
 }
 
 bool TLinuxRegModel::KeyExists(std::string_view path) const
 {
+    if (FindKey(path)) return true;
     for (const TLinuxRegKey& key : Keys)
-        if (SameTextAscii(key.Path, path) || IsBelow(key.Path, path)) return true;
+        if (IsBelow(key.Path, path)) return true;
     return false;
 }
 
@@ -463,7 +509,13 @@ TLinuxRegKey& TLinuxRegModel::AddKey(std::string_view path)
             break;
         }
     }
-    return *Keys.insert(Keys.begin() + static_cast<long>(at), TLinuxRegKey{spelled, {}});
+    if (at == Keys.size()) {
+        Keys.push_back(TLinuxRegKey{spelled, {}, {}});
+        KeyIndex.Added(spelled, at);
+        return Keys.back();
+    }
+    KeyIndex.Invalidate();
+    return *Keys.insert(Keys.begin() + static_cast<long>(at), TLinuxRegKey{spelled, {}, {}});
 }
 
 bool TLinuxRegModel::RemoveKey(std::string_view path)
@@ -471,30 +523,33 @@ bool TLinuxRegModel::RemoveKey(std::string_view path)
     const size_t before = Keys.size();
     std::erase_if(Keys,
                   [&](const TLinuxRegKey& key) { return SameTextAscii(key.Path, path) || IsBelow(key.Path, path); });
-    return Keys.size() != before;
+    if (Keys.size() == before) return false;
+    KeyIndex.Invalidate();
+    return true;
 }
 
 const TLinuxRegEntry* TLinuxRegModel::FindValue(const TLinuxRegKey& key, std::string_view name)
 {
-    for (const TLinuxRegEntry& entry : key.Values)
-        if (SameTextAscii(entry.Name, name)) return &entry;
-    return nullptr;
+    const long at = key.ValueIndex.Find(key.Values, name, NameOf);
+    return at < 0 ? nullptr : &key.Values[static_cast<size_t>(at)];
 }
 
 void TLinuxRegModel::SetValue(TLinuxRegKey& key, std::string_view name, const TRegValue& value)
 {
-    for (TLinuxRegEntry& entry : key.Values) {
-        if (SameTextAscii(entry.Name, name)) {
-            entry.Value = value;
-            return;
-        }
+    if (const TLinuxRegEntry* found = FindValue(key, name)) {
+        const_cast<TLinuxRegEntry*>(found)->Value = value;
+        return;
     }
     key.Values.push_back(TLinuxRegEntry{std::string(name), value});
+    key.ValueIndex.Added(name, key.Values.size() - 1);
 }
 
 bool TLinuxRegModel::RemoveValue(TLinuxRegKey& key, std::string_view name)
 {
-    return std::erase_if(key.Values, [&](const TLinuxRegEntry& entry) { return SameTextAscii(entry.Name, name); }) > 0;
+    if (std::erase_if(key.Values, [&](const TLinuxRegEntry& entry) { return SameTextAscii(entry.Name, name); }) == 0)
+        return false;
+    key.ValueIndex.Invalidate();
+    return true;
 }
 
 std::string Utf16LeToUtf8(std::string_view utf16)

@@ -4,9 +4,31 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "framework/Registry.h"
+
+// Positions in a list of named items by lower-cased name, so that lookups stay constant time
+// in files of many keys and values. Rebuilt when the list changed other than through Added.
+class TLinuxRegNameIndex {
+public:
+    // The position of the item whose name() equals name without regard to ASCII case, or -1.
+    template <class T, class NameOf>
+    long Find(const std::vector<T>& items, std::string_view name, NameOf nameOf) const;
+    // An item was appended at position at.
+    void Added(std::string_view name, size_t at);
+    void Invalidate() { FCount = npos; }
+
+private:
+    static constexpr size_t npos = static_cast<size_t>(-1);
+    mutable std::unordered_map<std::string, size_t> FAt;
+    mutable size_t FCount = 0;  // how many items FAt describes; npos when out of date
+    long Lookup(std::string_view name) const;
+    static bool Same(std::string_view a, std::string_view b);
+    void Put(std::string_view name, size_t at) const;
+    void Clear() const;
+};
 
 struct TLinuxRegEntry {
     std::string Name;  // "" is the key's default value, written "@"
@@ -16,11 +38,13 @@ struct TLinuxRegEntry {
 struct TLinuxRegKey {
     std::string Path;  // full, with its root: "HKEY_CURRENT_USER\SOFTWARE\..."
     std::vector<TLinuxRegEntry> Values;
+    TLinuxRegNameIndex ValueIndex{};
 };
 
 // Keys in file order. Key paths and value names compare without regard to ASCII case.
 struct TLinuxRegModel {
     std::vector<TLinuxRegKey> Keys;
+    TLinuxRegNameIndex KeyIndex{};
 
     TLinuxRegKey* FindKey(std::string_view path);
     const TLinuxRegKey* FindKey(std::string_view path) const;
@@ -35,6 +59,24 @@ struct TLinuxRegModel {
     static void SetValue(TLinuxRegKey& key, std::string_view name, const TRegValue& value);
     static bool RemoveValue(TLinuxRegKey& key, std::string_view name);
 };
+
+template <class T, class NameOf>
+long TLinuxRegNameIndex::Find(const std::vector<T>& items, std::string_view name, NameOf nameOf) const
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (FCount != items.size()) {
+            Clear();
+            for (size_t i = 0; i < items.size(); ++i) Put(nameOf(items[i]), i);
+            FCount = items.size();
+        }
+        const long at = Lookup(name);
+        if (at < 0) return -1;
+        // A stale position (the list was edited directly) holds another name.
+        if (static_cast<size_t>(at) < items.size() && Same(nameOf(items[static_cast<size_t>(at)]), name)) return at;
+        FCount = npos;
+    }
+    return -1;
+}
 
 struct TLinuxRegParse {
     bool Ok = false;
@@ -76,7 +118,9 @@ enum class TLinuxRegUpdate { Written, Unchanged, Failed };
 // true writes the result to a temporary file, syncs it and renames it over the file. A damaged
 // file is first kept beside it as registry.reg.damaged-YYYYMMDD-HHMMSS[-N]. A link whose
 // target is missing has the target created, as an editor would. When it fails, error (if
-// given) receives the errno of the step that failed.
+// given) receives the errno of the step that failed, and refusal (if given) the reason when
+// the place is not safe to write: a folder of another user's or writable by others, a link of
+// another user's.
 TLinuxRegUpdate UpdateLinuxRegFile(const std::string& path,
                                    const std::function<bool(TLinuxRegModel& model, bool damaged)>& change,
-                                   int* error = nullptr);
+                                   int* error = nullptr, std::string* refusal = nullptr);

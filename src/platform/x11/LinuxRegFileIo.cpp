@@ -2,7 +2,8 @@
 // Implements: the XDG location; lock-free reads; read-modify-write under flock on a lock file
 // beside it, through a synced temporary file renamed over the original; keeping a damaged file
 // under a backup name before replacing it; removal of temporary files left by a crash; a file
-// that is a symbolic link stays one (its target is what gets replaced, or created when missing).
+// that is a symbolic link stays one (its target is what gets replaced, or created when missing);
+// refusing folders others may write in and links of other users'.
 // Does not implement: locking between machines (flock over a network file system may not hold).
 #include "platform/x11/LinuxRegFile.h"
 
@@ -146,8 +147,19 @@ void SyncFolder(const std::string& folder)
     if (fd.Get() >= 0) fsync(fd.Get());
 }
 
+// The name mkostemp gives a temporary file of target: its ".tmp-" and six letters or digits.
+bool TemporaryName(const std::string& name, const std::string& prefix)
+{
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) return false;
+    for (size_t i = prefix.size(); i < name.size(); ++i) {
+        const char c = name[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) return false;
+    }
+    return true;
+}
+
 // Only a writer holding the lock creates temporary files, so any found by one are leftovers
-// of a writer that died.
+// of a writer that died. Only the user's own plain files of that naming are ever removed.
 void RemoveStaleTemporaries(const std::string& target)
 {
     const std::string folder = FolderOf(target);
@@ -155,10 +167,30 @@ void RemoveStaleTemporaries(const std::string& target)
     DIR* dir = opendir(folder.c_str());
     if (!dir) return;
     while (const dirent* entry = readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name.compare(0, prefix.size(), prefix) == 0) unlink((folder + "/" + name).c_str());
+        if (!TemporaryName(entry->d_name, prefix)) continue;
+        const std::string name = folder + "/" + entry->d_name;
+        struct stat info;
+        if (lstat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid()) unlink(name.c_str());
     }
     closedir(dir);
+}
+
+// A folder the writer may replace files in: the user's own, where no one else can add,
+// rename or remove names. A folder that cannot be examined is left to the steps that follow,
+// which report why.
+bool SafeFolder(const std::string& folder, std::string& why)
+{
+    struct stat info;
+    if (stat(folder.c_str(), &info) != 0) return true;
+    if (info.st_uid != geteuid()) {
+        why = "the settings folder " + folder + " belongs to another user";
+        return false;
+    }
+    if (info.st_mode & (S_IWGRP | S_IWOTH)) {
+        why = "the settings folder " + folder + " is writable by group or others";
+        return false;
+    }
+    return true;
 }
 
 // Keeps the damaged file's bytes under a name no earlier backup has. A hard link leaves the
@@ -198,15 +230,10 @@ bool WriteReplacing(const std::string& target, const std::string& text)
     return true;
 }
 // Where a file reached through symbolic links really is. When the last link points at a
-// name that does not exist yet, that name is the file, so long as its folder exists.
-bool ResolveLinks(const std::string& path, std::string& target)
+// name that does not exist yet, that name is the file, so long as its folder exists. Only
+// links of the user's own are followed: why tells of another's.
+bool ResolveLinks(const std::string& path, std::string& target, std::string& why)
 {
-    if (char* real = realpath(path.c_str(), nullptr)) {
-        target = real;
-        std::free(real);
-        return true;
-    }
-    if (errno != ENOENT) return false;
     std::string at = path;
     for (int hops = 0; hops < 40; ++hops) {
         struct stat info;
@@ -224,8 +251,14 @@ bool ResolveLinks(const std::string& path, std::string& target)
             return true;
         }
         if (!S_ISLNK(info.st_mode)) {
-            // realpath found a name missing on the way, not at the end.
-            errno = ENOENT;
+            char* real = realpath(at.c_str(), nullptr);
+            if (!real) return false;
+            target = real;
+            std::free(real);
+            return true;
+        }
+        if (info.st_uid != geteuid()) {
+            why = "the settings file link " + at + " belongs to another user";
             return false;
         }
         char link[PATH_MAX];
@@ -247,6 +280,13 @@ TLinuxRegUpdate Failed(int* error, int code)
 {
     if (error) *error = code;
     return TLinuxRegUpdate::Failed;
+}
+
+// Records why an unsafe place was refused; EPERM for a caller that only takes errno.
+TLinuxRegUpdate Refused(int* error, std::string* refusal, const std::string& why)
+{
+    if (refusal) *refusal = why;
+    return Failed(error, EPERM);
 }
 }  // namespace
 
@@ -286,10 +326,14 @@ TLinuxRegLoad LoadLinuxRegFile(const std::string& path)
 }
 
 TLinuxRegUpdate UpdateLinuxRegFile(const std::string& path,
-                                   const std::function<bool(TLinuxRegModel& model, bool damaged)>& change, int* error)
+                                   const std::function<bool(TLinuxRegModel& model, bool damaged)>& change, int* error,
+                                   std::string* refusal)
 {
     if (path.empty()) return Failed(error, ENOENT);
     if (!MakeFolders(FolderOf(path))) return Failed(error, errno == 0 || errno == EEXIST ? ENOTDIR : errno);
+    // Anyone else who can write in the folder could swap the file or its link under the save.
+    std::string why;
+    if (!SafeFolder(FolderOf(path), why)) return Refused(error, refusal, why);
     // The lock lives on a file of its own: the settings file is replaced on every write, and a
     // lock on a replaced file would guard nothing.
     TFd lock(open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
@@ -300,8 +344,10 @@ TLinuxRegUpdate UpdateLinuxRegFile(const std::string& path,
     // A settings file kept elsewhere through a symbolic link is rewritten where it really is.
     std::string target = path;
     struct stat info;
-    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && !ResolveLinks(path, target))
-        return Failed(error, errno);
+    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        if (!ResolveLinks(path, target, why)) return why.empty() ? Failed(error, errno) : Refused(error, refusal, why);
+        if (!SafeFolder(FolderOf(target), why)) return Refused(error, refusal, why);
+    }
     RemoveStaleTemporaries(target);
 
     TLinuxRegLoad load = LoadFrom(target);

@@ -1,10 +1,12 @@
 // The settings file's text format: reading what real exports contain, writing text that reads
 // back as the same model, and refusing damaged text with the line at fault.
 #include "platform/x11/LinuxRegFile.h"
+#include "support/TestSupport.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <random>
 
 using ::testing::HasSubstr;
@@ -365,4 +367,56 @@ TEST(LinuxRegFileFormat, MangledTextIsEitherRefusedOrStable)
         for (int n = 0; n < 3; ++n) mangled[random() % mangled.size()] = "\\\"\n\r[]=,:@-;x0\xFF"[random() % 15];
         check(mangled);
     }
+}
+
+// Lookups go through an index of names; after every kind of edit (appends, a parent put
+// before its children, removals of keys and values, removal lines in a file) each key and
+// value is still found under any spelling of its name, and nothing removed is.
+TEST(LinuxRegFileModel, EveryNameIsFoundAfterEditsInAnySpelling)
+{
+    std::string text = "Windows Registry Editor Version 5.00\n";
+    for (int k = 0; k < 60; ++k) {
+        text += Named("[HKEY_CURRENT_USER\\Group", k % 6, Named("\\Key", k, "]\n"));
+        for (int v = 0; v < 5; ++v) text += Named("\"Value", v, Named("\"=dword:", 10000000 + k, "\n"));
+        if (k % 7 == 3) text += Named("\"VALUE", k % 5, "\"=-\n");
+        if (k % 11 == 5) text += Named("[-hkey_current_user\\group", (k - 1) % 6, Named("\\key", k - 1, "]\n"));
+    }
+    TLinuxRegModel model = ParseOk(text);
+    model.AddKey("HKEY_CURRENT_USER\\Group2");  // goes before its children
+    model.RemoveKey("HKEY_CURRENT_USER\\GROUP5\\KEY11");
+    TLinuxRegModel::RemoveValue(*model.FindKey("HKEY_CURRENT_USER\\Group1\\Key1"), "value2");
+    TLinuxRegModel::SetValue(*model.FindKey("HKEY_CURRENT_USER\\Group1\\Key1"), "Added",
+                             TRegValue{rvDword, {1, 0, 0, 0}});
+
+    const auto upper = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return s;
+    };
+    size_t keys = 0;
+    for (int k = 0; k < 60; ++k) {
+        const std::string path = Named("HKEY_CURRENT_USER\\Group", k % 6, Named("\\Key", k));
+        const TLinuxRegKey* listed = nullptr;
+        for (const TLinuxRegKey& key : model.Keys)
+            if (key.Path == path) listed = &key;
+        SCOPED_TRACE(path);
+        EXPECT_EQ(model.FindKey(upper(path)), listed);
+        if (!listed) continue;
+        ++keys;
+        for (int v = 0; v < 6; ++v) {
+            const std::string name = v < 5 ? Named("Value", v) : "Added";
+            const TLinuxRegEntry* entry = nullptr;
+            for (const TLinuxRegEntry& e : listed->Values)
+                if (e.Name == name) entry = &e;
+            EXPECT_EQ(TLinuxRegModel::FindValue(*listed, upper(name)), entry) << name;
+        }
+    }
+    // What was removed really is gone, and the rest is there.
+    EXPECT_EQ(keys, model.Keys.size() - 1);  // all but the parent added above
+    EXPECT_EQ(model.FindKey("HKEY_CURRENT_USER\\Group4\\Key4"), nullptr);
+    EXPECT_EQ(model.FindKey("HKEY_CURRENT_USER\\Group3\\Key15"), nullptr);
+    EXPECT_EQ(model.FindKey("HKEY_CURRENT_USER\\Group5\\Key11"), nullptr);
+    EXPECT_NE(model.FindKey("HKEY_CURRENT_USER\\group2"), nullptr);
+    EXPECT_EQ(TLinuxRegModel::FindValue(*model.FindKey("HKEY_CURRENT_USER\\Group3\\Key3"), "value3"), nullptr);
+    EXPECT_EQ(TLinuxRegModel::FindValue(*model.FindKey("HKEY_CURRENT_USER\\Group1\\Key1"), "VALUE2"), nullptr);
+    EXPECT_NE(TLinuxRegModel::FindValue(*model.FindKey("HKEY_CURRENT_USER\\Group1\\Key1"), "added"), nullptr);
 }

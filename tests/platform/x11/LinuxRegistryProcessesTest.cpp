@@ -2,6 +2,7 @@
 // behind, and writers running at once never lose each other's values.
 #include "framework/Registry.h"
 #include "platform/x11/LinuxRegFile.h"
+#include "settings/Settings.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -14,12 +15,12 @@
 #include <functional>
 #include <optional>
 #include <random>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const std::string SettingsKey = "\\SOFTWARE\\Quillory\\Vellumine";
 const std::string FullKey = "HKEY_CURRENT_USER\\SOFTWARE\\Quillory\\Vellumine";
 
 // A value long enough that a torn write would show, and tied to its iteration and slot.
@@ -262,4 +263,50 @@ TEST(LinuxRegistryProcesses, TwoWritersOfOneKeyKeepBothSetsOfValues)
         EXPECT_EQ(number->Data, (std::vector<uint8_t>{static_cast<uint8_t>(expected & 0xFF),
                                                       static_cast<uint8_t>(expected >> 8), 0, 0}));
     }
+}
+
+TEST(LinuxRegistryProcesses, ConcurrentSavesAreNeverLoadedMixed)
+{
+    TConfigHome home;
+    struct TSave {
+        std::string Folder;
+        TResolution Resolution;
+        int32_t Speed;
+    };
+    const TSave saves[] = {{"/pictures/large", {1024, 768, 32}, 3}, {"/pictures/small", {640, 480, 16}, 9}};
+    const auto same = [](const TLoadedSettings& loaded, const TSave& save) {
+        return loaded.ImagesPath == save.Folder && loaded.ResolutionRead &&
+               std::tie(loaded.Resolution.Width, loaded.Resolution.Height, loaded.Resolution.Bits) ==
+                   std::tie(save.Resolution.Width, save.Resolution.Height, save.Resolution.Bits) &&
+               loaded.Speed == save.Speed;
+    };
+    SaveSettings(saves[0].Folder, saves[0].Resolution, saves[0].Speed);
+    const int Rounds = 150;
+    TStartGate gate;
+    std::vector<pid_t> children;
+    for (const TSave& save : saves) {
+        children.push_back(Spawn([&] {
+            gate.Wait();
+            for (int round = 0; round < Rounds; ++round) SaveSettings(save.Folder, save.Resolution, save.Speed);
+            return true;
+        }));
+        ASSERT_GT(children.back(), 0);
+    }
+    gate.Open();
+    int loads = 0, mixed = 0;
+    std::string example;
+    std::vector<int> statuses(children.size(), -1);
+    for (bool running = true; running; ++loads) {
+        running = false;
+        for (size_t k = 0; k < children.size(); ++k)
+            if (statuses[k] == -1 && waitpid(children[k], &statuses[k], WNOHANG) != children[k]) running = true;
+        const TLoadedSettings loaded = LoadSettings();
+        if (same(loaded, saves[0]) || same(loaded, saves[1])) continue;
+        if (!mixed++)
+            example = loaded.ImagesPath.value_or("?") + " " + std::to_string(loaded.Resolution.Width) + " x " +
+                      std::to_string(loaded.Resolution.Height) + " x " + std::to_string(loaded.Resolution.Bits) +
+                      " speed " + std::to_string(loaded.Speed.value_or(-1));
+    }
+    for (int status : statuses) EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(mixed, 0) << "of " << loads << " loads, for instance " << example;
 }

@@ -12,8 +12,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -148,4 +150,96 @@ TEST_F(LinuxSettingsSave, TheDialogShowsTheRefusalAndOkDoesNotClose)
     form.OKBtnClick(form.OKBtn);
     EXPECT_EQ(closes, 1);
     EXPECT_EQ(LoadSettings().ImagesPath, "/new/pictures");
+}
+
+// Others who can change names in the settings folder, or own a link on the way, could have
+// the save replace a file of their choosing: such places are refused, and reads still work.
+TEST_F(LinuxSettingsSave, APlaceOthersCouldChangeRefusesTheSaveWithTheReason)
+{
+    const uid_t Nobody = 65534;
+    const fs::path folder = File.parent_path();
+    const fs::path target = Elsewhere.Path() / "real.reg";
+    const struct {
+        const char* what;
+        std::function<void()> unsafe;  // the place was safe for the first save
+        const char* reason;
+        bool needsRoot;  // giving a file to another user
+    } cases[] = {
+        {"a folder writable by its group", [&] { chmod(folder.c_str(), 0770); }, "is writable by group or others",
+         false},
+        {"a folder writable by anyone, even a sticky one", [&] { chmod(folder.c_str(), 01777); },
+         "is writable by group or others", false},
+        {"a folder of another user's", [&] { ASSERT_EQ(chown(folder.c_str(), Nobody, Nobody), 0); },
+         "belongs to another user", true},
+        {"a link of another user's",
+         [&] {
+             fs::remove(File);
+             fs::create_symlink(target, File);
+             ASSERT_EQ(lchown(File.c_str(), Nobody, Nobody), 0);
+         },
+         "belongs to another user", true},
+        {"a link into a folder anyone may write in",
+         [&] {
+             fs::remove(File);
+             fs::create_symlink(target, File);
+             chmod(Elsewhere.Path().c_str(), 0777);
+         },
+         "is writable by group or others", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.needsRoot && geteuid() != 0) {
+            std::printf("skipped '%s': only root can give a file to another user\n", c.what);
+            continue;
+        }
+        fs::remove_all(folder);
+        fs::remove(target);
+        chmod(Elsewhere.Path().c_str(), 0700);
+        fs::create_directories(folder);
+        chmod(folder.c_str(), 0700);
+        std::ofstream(target) << "REGEDIT4\n";
+        SaveSettings("/kept", TResolution{800, 600, 16}, 5);
+        c.unsafe();
+        const std::string before = Contents(File);
+        const std::string beforeTarget = Contents(target);
+
+        try {
+            SaveSettings("/lost", TResolution{640, 480, 16}, 3);
+            ADD_FAILURE() << "the save must not pass for done";
+        } catch (const ERegistryException& e) {
+            EXPECT_THAT(e.Message(), HasSubstr(c.reason));
+        }
+        EXPECT_EQ(Contents(File), before) << "nothing written";
+        EXPECT_EQ(Contents(target), beforeTarget) << "nothing written";
+        fs::remove(File.string() + ".lock");
+    }
+}
+
+// Leftovers of a writer that died are removed; names the writer never makes, and files
+// that are not the user's own plain files, stay.
+TEST_F(LinuxSettingsSave, OnlyTheWritersOwnLeftoversAreRemoved)
+{
+    const fs::path folder = File.parent_path();
+    const struct {
+        const char* name;
+        std::function<void(const fs::path&)> make;
+        bool removed;
+    } cases[] = {
+        {"registry.reg.tmp-AbC123", [](const fs::path& p) { std::ofstream(p) << "x"; }, true},
+        {"registry.reg.tmp-AbC12", [](const fs::path& p) { std::ofstream(p) << "x"; }, false},
+        {"registry.reg.tmp-AbC1234", [](const fs::path& p) { std::ofstream(p) << "x"; }, false},
+        {"registry.reg.tmp-AbC.12", [](const fs::path& p) { std::ofstream(p) << "x"; }, false},
+        {"other.reg.tmp-AbC123", [](const fs::path& p) { std::ofstream(p) << "x"; }, false},
+        {"registry.reg.tmp-Folder", [](const fs::path& p) { fs::create_directory(p); }, false},
+        {"registry.reg.tmp-Link01", [&](const fs::path& p) { fs::create_symlink(Elsewhere.Path(), p); }, false},
+        {"registry.reg.tmp-Other1",
+         [](const fs::path& p) {
+             std::ofstream(p) << "x";
+             if (geteuid() == 0 && chown(p.c_str(), 65534, 65534) != 0) ADD_FAILURE() << "chown";
+         },
+         geteuid() != 0},  // without root it is the user's own
+    };
+    for (const auto& c : cases) c.make(folder / c.name);
+    SaveSettings("/pictures", TResolution{800, 600, 16}, 5);
+    for (const auto& c : cases) EXPECT_EQ(!fs::exists(fs::symlink_status(folder / c.name)), c.removed) << c.name;
 }
