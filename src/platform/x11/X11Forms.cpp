@@ -262,6 +262,9 @@ void TForm::Show()
     FormWindow& window = FImpl->EnsureWindow(*this);
     window.copy_label(Caption.c_str());
     const bool created = !window.shown();
+    // The X server clears the window to this colour whenever it is exposed or resized, before
+    // any drawing: FLTK's grey would show wherever nothing is drawn again, as on an empty show.
+    if (created) window.color(fl_rgb_color(RedOf(Color), GreenOf(Color), BlueOf(Color)));
     window.show();
     // A new X window has none of the states set on the one before it.
     if (created && FFormStyle == fsStayOnTop) SetNetWmState(fl_xid(&window), "_NET_WM_STATE_ABOVE", true);
