@@ -1,6 +1,7 @@
 #include "dialog/CfgUnit.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "core/Paths.h"
 #include "dialog/CfgRules.h"
@@ -41,9 +42,18 @@ bool UnreservedInAddress(unsigned char c)
 }
 }  // namespace
 
-std::string MakerAddressFor(const std::string& programFolder)
+std::string ReadmeFolderFor(const std::string& programFolder, const std::string& docFromProgram)
 {
-    std::string path = programFolder + "README.md";
+    if (docFromProgram.empty() || IsRegularFile(programFolder + "README.md")) return programFolder;
+    // The program's folder is its real path, so a lexical step up is the real parent, and the
+    // link shows a plain path instead of one with "..".
+    const std::string installed = std::filesystem::path(programFolder + docFromProgram).lexically_normal().string();
+    return IsRegularFile(installed + "README.md") ? installed : programFolder;
+}
+
+std::string MakerAddressFor(const std::string& readmeFolder)
+{
+    std::string path = readmeFolder + "README.md";
     for (char& c : path)
         if (c == '\\') c = '/';
     // A drive letter path becomes file:///C:/..., a Linux one file:///home/...
@@ -103,7 +113,7 @@ TCfgFrm::TCfgFrm(TComponent* owner) : TForm(owner)
     VersionLbl->Alignment = taRightJustify;
     VersionLbl->Font.Color = clWhite;
     VersionLbl->Font.Size = 3;
-    FMakerAddress = MakerAddressFor(ProgramFolder());
+    FMakerAddress = MakerAddressFor(ReadmeFolderFor(ProgramFolder(), VELLUMINE_DOC_FROM_PROGRAM));
     // The whole address is what opens; the link shows as much of it as its width holds.
     URLLabel = MakeLabel(this, AboutSheet, 262, 88, 157, ShortenedAddress(FMakerAddress, 26));
     URLLabel->Font.Color = clBlue;

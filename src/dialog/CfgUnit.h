@@ -75,8 +75,13 @@ private:
     std::string FMakerAddress;
 };
 
-// The maker's address: the README beside the program, as a file address.
-std::string MakerAddressFor(const std::string& programFolder);
+// The folder of the README the About link opens: the program's own folder when the README
+// is there (a build, or a copy kept together), else the documentation folder an installation
+// put it in, docFromProgram (relative, with a trailing separator) from the program's folder.
+// When neither holds it, the program's folder, so the link still says where it belongs.
+std::string ReadmeFolderFor(const std::string& programFolder, const std::string& docFromProgram);
+// The maker's address: the README in folder readmeFolder, as a file address.
+std::string MakerAddressFor(const std::string& readmeFolder);
 // The address as the link shows it: whole when it fits in maxCharacters, else its scheme,
 // an ellipsis and as much of its end as fits.
 std::string ShortenedAddress(const std::string& address, size_t maxCharacters);
