@@ -14,6 +14,7 @@
 #include "framework/Registry.h"
 #include "settings/Settings.h"
 #include "support/RegistrySandbox.h"
+#include "support/TestSupport.h"
 #include "wdx/DirectXBinding.h"
 #include "wdx/WDirectX.h"
 
@@ -373,6 +374,34 @@ TEST_F(CfgUnit, APreviewShowTakesTheUnsavedChoicesWhileTheDialogExists)
     EXPECT_EQ(stored.Resolution, (TResolution{800, 600, 16}));
     EXPECT_EQ(stored.Speed, 20);
     EXPECT_EQ(CfgFrm, nullptr);
+}
+
+TEST(CfgAddress, TheReadmeBesideTheProgramElseInTheInstalledDocumentationFolder)
+{
+    // An installed tree: the program among the display modules, the README in the docs.
+    const std::string docFromProgram = "../../share/doc/vellumine/";
+    struct Case {
+        const char* name;
+        bool besideProgram, inDocs;
+        const char* docFromProgram;
+        const char* expected;  // below the tree's root
+    };
+    const Case cases[] = {
+        {"a build keeps it beside the program", true, true, docFromProgram.c_str(), "libexec/xscreensaver/"},
+        {"an installation keeps it in its docs", false, true, docFromProgram.c_str(), "share/doc/vellumine/"},
+        {"found nowhere, the link names the program's folder", false, false, docFromProgram.c_str(),
+         "libexec/xscreensaver/"},
+        {"without a documentation folder only the program's own", false, true, "", "libexec/xscreensaver/"},
+    };
+    for (const Case& c : cases) {
+        TempDir tree;
+        const std::string root = tree.Str() + "/";
+        const std::string programFolder = root + "libexec/xscreensaver/";
+        tree.WriteFile("libexec/xscreensaver/vellumine");
+        if (c.besideProgram) tree.WriteFile("libexec/xscreensaver/README.md", "beside");
+        if (c.inDocs) tree.WriteFile("share/doc/vellumine/README.md", "installed");
+        EXPECT_EQ(ReadmeFolderFor(programFolder, c.docFromProgram), root + c.expected) << c.name;
+    }
 }
 
 TEST(CfgAddress, TheReadmeBesideTheProgramAsAFileAddress)
