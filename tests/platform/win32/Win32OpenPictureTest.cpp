@@ -7,6 +7,7 @@
 #include <dlgs.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "framework/Bitmap.h"
@@ -18,14 +19,15 @@
 namespace {
 using Win32OpenPicture::PreviewId;
 
-std::string selectedPath;  // what the stand-in box reports as selected
+std::wstring selectedPath;  // what the stand-in box reports as selected
 
+// Answers in UTF-16, as the wide box does: wParam counts characters.
 LRESULT CALLBACK BoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == CDM_GETFILEPATH) {
         if (selectedPath.size() + 1 > wParam) return -1;
         std::copy(selectedPath.c_str(), selectedPath.c_str() + selectedPath.size() + 1,
-                  reinterpret_cast<char*>(lParam));
+                  reinterpret_cast<wchar_t*>(lParam));
         return static_cast<LRESULT>(selectedPath.size() + 1);
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -74,10 +76,10 @@ protected:
     }
 
     // The box tells its hook that the selection changed.
-    void Select(HWND child, const std::string& path, OPENFILENAMEA& open)
+    void Select(HWND child, const std::filesystem::path& path, OPENFILENAMEW& open)
     {
-        selectedPath = path;
-        OFNOTIFYA notice{};
+        selectedPath = path.wstring();
+        OFNOTIFYW notice{};
         notice.hdr.hwndFrom = Box;
         notice.hdr.idFrom = 0;
         notice.hdr.code = CDN_SELCHANGE;
@@ -131,12 +133,15 @@ TEST_F(Win32OpenPictureBox, TheTemplateMakesAControlChildWithThePlaceholderAndAn
 TEST_F(Win32OpenPictureBox, TheHookDrawsTheSelectedPictureShrunkWithItsProportionsAndNothingForOtherFiles)
 {
     TempDir folder;
-    const std::string wide = folder.WriteFile("wide.jpg", MakeSolidJpeg(1200, 300, TRgb{255, 0, 0})).string();  // 4 : 1
-    const std::string text = folder.WriteFile("notes.jpg", "not a picture").string();
+    const auto wide = folder.WriteFile("wide.jpg", MakeSolidJpeg(1200, 300, TRgb{255, 0, 0}));  // 4 : 1
+    const auto text = folder.WriteFile("notes.jpg", "not a picture");
+    // Named outside any code page: the box's UTF-16 answer reaches the loader as it is.
+    const std::filesystem::path chinese = folder.Path() / L"图片.jpg";
+    std::filesystem::copy_file(wide, chinese);
 
     TOpenPictureDialog dialog;
     dialog.LoadPreview = LoadJpeg;
-    OPENFILENAMEA open{};
+    OPENFILENAMEW open{};
     open.lStructSize = sizeof open;
     open.lCustData = reinterpret_cast<LPARAM>(&dialog);
     HWND child = MakeChild(reinterpret_cast<DLGPROC>(Win32OpenPicture::PreviewHook), reinterpret_cast<LPARAM>(&open));
@@ -163,8 +168,11 @@ TEST_F(Win32OpenPictureBox, TheHookDrawsTheSelectedPictureShrunkWithItsProportio
 
     Select(child, wide, open);
     ASSERT_TRUE(Reddish(PixelAt(preview, centreX, centreY)));
-    Select(child, folder.Str(), open);
+    Select(child, folder.Path(), open);
     EXPECT_EQ(PixelAt(preview, centreX, centreY), empty) << "a folder is no picture";
+
+    Select(child, chinese, open);
+    EXPECT_TRUE(Reddish(PixelAt(preview, centreX, centreY))) << "a picture named in Chinese characters";
 
     dialog.LoadPreview = nullptr;
     Select(child, wide, open);
