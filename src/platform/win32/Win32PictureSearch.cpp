@@ -4,7 +4,9 @@
 //   script and paths past 260 characters (the calls take the "\\?\" form); each folder
 //   searched once per call, by volume serial number and file index, so junction and
 //   link loops end; folders that cannot be listed skipped without error.
-// Does not: sort, remove duplicates the caller passes in, or report any error.
+// Does not: sort, remove duplicates the caller passes in, or report any error. A name
+//   holding a lone surrogate, which no UTF-8 text can carry, is listed with U+FFFD in its
+//   place; opening it then fails and the show passes it over as any unreadable picture.
 #include "pictures/PictureSearch.h"
 
 #include "core/Paths.h"
