@@ -7,12 +7,15 @@
 #include <dlgs.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "framework/Bitmap.h"
 #include "framework/Dialogs.h"
 #include "imaging/PictureLoader.h"
+#include "platform/win32/Win32Unicode.h"
 #include "support/JpegMaker.h"
 #include "support/TestSupport.h"
 
@@ -178,4 +181,50 @@ TEST_F(Win32OpenPictureBox, TheHookDrawsTheSelectedPictureShrunkWithItsProportio
     Select(child, wide, open);
     EXPECT_EQ(PixelAt(preview, centreX, centreY), empty) << "without a loader there is nothing to show";
     DestroyWindow(child);
+}
+
+namespace {
+BOOL CALLBACK CancelWindow(HWND window, LPARAM) { return PostMessageW(window, WM_COMMAND, IDCANCEL, 0); }
+}  // namespace
+
+// The real box, played from another thread as a user would: it opens in the folder given,
+// named in Chinese characters, under a title in them, and the file typed into it comes back
+// as its full UTF-8 path.
+TEST(Win32OpenPictureBoxPlayed, AFolderAndFileInAnyScriptSurviveTheRoundTrip)
+{
+    TempDir dir;
+    const std::filesystem::path folder = dir.Path() / L"图片 Größe";
+    std::filesystem::create_directory(folder);
+    const std::filesystem::path file = folder / L"照片😀.jpg";
+    std::FILE* out = _wfopen(file.wstring().c_str(), L"wb");
+    ASSERT_NE(out, nullptr);
+    std::fclose(out);
+
+    TOpenPictureDialog dialog;
+    dialog.Filter = "JPEG Image File (*.jpg)|*.jpg";
+    dialog.InitialDir = Win32Unicode::Narrow(folder.wstring());
+    dialog.Title = "选择图片";
+    bool typed = false;
+    const DWORD mainThread = GetCurrentThreadId();
+    std::thread user([&] {
+        HWND box = nullptr;
+        WaitUntil([&] { return (box = FindWindowW(nullptr, L"选择图片")) != nullptr; }, std::chrono::seconds(20));
+        if (!box) {
+            // A box under another title is cancelled, so that the test fails rather than hangs.
+            EnumThreadWindows(mainThread, CancelWindow, 0);
+            return;
+        }
+        // The name's field is a combo box or an edit, depending on the system's box.
+        for (int field : {cmb13, edt1})
+            if (HWND name = GetDlgItem(box, field)) typed = SetWindowTextW(name, L"照片😀.jpg") != FALSE;
+        PostMessageW(box, WM_COMMAND, typed ? IDOK : IDCANCEL, 0);
+        // A box that refuses the name says so in a box of its own: both are cancelled.
+        if (!WaitUntil([&] { return !IsWindow(box); }, std::chrono::seconds(10)))
+            EnumThreadWindows(mainThread, CancelWindow, 0);
+    });
+    const bool chosen = SystemOpenPicture(dialog, nullptr);
+    user.join();
+    ASSERT_TRUE(typed) << "the box with the title was found and the name typed in";
+    EXPECT_TRUE(chosen);
+    EXPECT_EQ(dialog.FileName, Win32Unicode::Narrow(file.wstring()));
 }
