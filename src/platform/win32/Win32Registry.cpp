@@ -62,6 +62,19 @@ std::vector<uint8_t> TextForSystem(const std::vector<uint8_t>& data)
     }
     return bytes;
 }
+
+// The open key with write access: asked for when the first write or removal needs it.
+bool MakeWritable(TRegistry::Impl& impl)
+{
+    if (impl.Writable) return true;
+    if (!impl.Key) return false;
+    HKEY writable = nullptr;
+    if (RegOpenKeyExW(impl.Key, L"", 0, KEY_READ | KEY_WRITE, &writable) != ERROR_SUCCESS) return false;
+    RegCloseKey(impl.Key);
+    impl.Key = writable;
+    impl.Writable = true;
+    return true;
+}
 }  // namespace
 
 TRegistry::TRegistry() : FImpl(std::make_unique<Impl>()) {}
@@ -104,21 +117,6 @@ void TRegistry::CloseKey()
     FImpl->Writable = false;
     FImpl->Path.clear();
 }
-
-namespace {
-// The open key with write access: asked for when the first write or removal needs it.
-bool MakeWritable(TRegistry::Impl& impl)
-{
-    if (impl.Writable) return true;
-    if (!impl.Key) return false;
-    HKEY writable = nullptr;
-    if (RegOpenKeyExW(impl.Key, L"", 0, KEY_READ | KEY_WRITE, &writable) != ERROR_SUCCESS) return false;
-    RegCloseKey(impl.Key);
-    impl.Key = writable;
-    impl.Writable = true;
-    return true;
-}
-}  // namespace
 
 bool TRegistry::HasOpenKey() const { return FImpl->Key != nullptr; }
 
