@@ -12,10 +12,16 @@ extern const std::string_view PathSeparators;  // every character that ends a fo
 // empty when there is none.
 std::string ExtractFileExt(std::string_view path);
 
+// Paths are UTF-8 text on every platform: Linux takes their bytes as they are, Windows
+// converts them for its wide calls at any length.
+
 // True when path names an existing regular file, links followed: not a folder, not a
-// device, and never the empty path. The name is taken in the narrow encoding the program's
-// files are opened with.
+// device, and never the empty path.
 bool IsRegularFile(const std::string& path);
+
+// std::fopen for a path of the program's: every file the program reads or writes by name is
+// opened here, so that on Windows a name outside the user's code page opens too.
+std::FILE* OpenFileStream(const std::string& path, const char* mode);
 
 // The folder of the program file, with its trailing separator.
 std::string ProgramFolder();

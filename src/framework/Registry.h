@@ -23,7 +23,7 @@ enum TRegValueType : uint32_t {
 
 struct TRegValue {
     uint32_t Type = rvNone;
-    std::vector<uint8_t> Data;  // as stored: strings with their terminating zero
+    std::vector<uint8_t> Data;  // as stored; strings as UTF-8 text with their terminating zero
 };
 
 // Raised when the registry refuses a write; the message names the value.
@@ -85,5 +85,5 @@ private:
 // key name in it.
 std::optional<std::string> ResolveRegistryKeyPath(const std::string& key, bool hasOpenKey, const std::string& openPath);
 
-// The bytes of a string value as the registry stores it: the text and a terminating zero.
+// The bytes of a string value as TRegValue holds it: the text and a terminating zero.
 TRegValue MakeStringValue(uint32_t type, const std::string& text);

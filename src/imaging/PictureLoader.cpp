@@ -35,7 +35,7 @@ struct TFileBytes {
 // Reads the whole file: the decoder then works from memory, with no read calls of its own.
 bool ReadWholeFile(const std::string& path, TFileBytes& bytes)
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = OpenFileStream(path, "rb");
     if (file == nullptr) return false;
     size_t capacity = 1 << 20;
     if (std::fseek(file, 0, SEEK_END) == 0) {

@@ -215,7 +215,7 @@ bool ReadFileBytes(const std::string& path, std::string& bytes)
     bytes.clear();
     // Opening a FIFO or a device would wait for a writer, or read without end.
     if (!IsRegularFile(path)) return false;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenFileStream(path, "rb"), std::fclose);
     if (!file) return false;
     // The size is known before anything is read; the count below also stops a file that grows.
     if (std::fseek(file.get(), 0, SEEK_END) == 0) {

@@ -213,7 +213,7 @@ void TWDirectX::WriteLog(const std::string& text)
 {
     const std::string path = LogPath();
     // Opened and closed for every line, so a crash loses nothing that was logged.
-    std::FILE* file = std::fopen(path.c_str(), "ab");
+    std::FILE* file = OpenFileStream(path, "ab");
     if (!file) throw EInOutError("Cannot open the log file " + path + ": " + std::strerror(errno));
     const std::string line = LocalDateTimeText() + " " + text + "\r\n";
     const bool written = std::fwrite(line.data(), 1, line.size(), file) == line.size();

@@ -3,7 +3,7 @@
 // fields separated by tabs, positions in screen pixels:
 //   window  LEFT TOP RIGHT BOTTOM
 //   control CLASS  LEFT TOP RIGHT BOTTOM  visible|hidden  TEXT
-// TEXT is a button's caption, an edit box's text, a combo box's selected entry (followed by a
+// TEXT (UTF-8) is a button's caption, an edit box's text, a combo box's selected entry (followed by a
 // tab and all its entries joined by "|"), a progress bar's position.
 // Exits 0 when found, 1 when no such window was shown within the time given.
 // Usage: WindowProbeProgram TITLE MILLISECONDS
@@ -29,11 +29,16 @@ LRESULT Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     return static_cast<LRESULT>(answer);
 }
 
+// Texts are asked for in UTF-16 and printed in UTF-8, so a folder named in any script shows
+// as it is.
 std::string TextOf(HWND window)
 {
-    char text[1024] = "";
-    Ask(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    return text;
+    wchar_t text[1024] = L"";
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &answer);
+    char narrow[4096] = "";
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
+    return narrow;
 }
 
 // Entries are asked for in UTF-16: Wine hands another process's entry over in UTF-16 also

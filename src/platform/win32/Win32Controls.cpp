@@ -6,6 +6,8 @@
 // Keyboard moves: the windows that take the focus are tab stops, pages are control parents,
 // and siblings stand in the z-order in their tab order, a page right after its tab row, so
 // the system's dialog keys (Win32Application.cpp) walk them as the framework orders them.
+// The edit box, which shows a folder, is a wide window: its text is UTF-8 in the program and
+// may hold any name; captions are fixed texts and stay narrow.
 // Implements: ControlPlatform, DispatchControlMessage.
 // Not here: mnemonics (no caption has an ampersand), a default button.
 #include <windows.h>
@@ -21,6 +23,7 @@
 #include "framework/Controls.h"
 #include "framework/Forms.h"
 #include "platform/win32/Win32Framework.h"
+#include "platform/win32/Win32Unicode.h"
 
 struct TControl::Impl {
     HWND window = nullptr;
@@ -319,9 +322,12 @@ TControl::Impl* Create(TControl& control)
         break;
     default: return nullptr;
     }
-    HWND window = CreateWindowExA(exStyle, windowClass, "", style, 0, 0, 1, 1, parent,
-                                  reinterpret_cast<HMENU>(static_cast<intptr_t>(control.Id())),
-                                  GetModuleHandleA(nullptr), nullptr);
+    const auto menu = reinterpret_cast<HMENU>(static_cast<intptr_t>(control.Id()));
+    // An edit box keeps its text in the width of the call that made it.
+    HWND window = control.Kind() == ckEdit ? CreateWindowExW(exStyle, L"EDIT", L"", style, 0, 0, 1, 1, parent, menu,
+                                                             GetModuleHandleW(nullptr), nullptr)
+                                           : CreateWindowExA(exStyle, windowClass, "", style, 0, 0, 1, 1, parent, menu,
+                                                             GetModuleHandleA(nullptr), nullptr);
     if (!window) return nullptr;
     SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), FALSE);
     auto* impl = new TControl::Impl{window, nullptr, {}};
@@ -382,7 +388,7 @@ void Update(TControl& control)
         break;
     }
     case ckButton: SetWindowTextA(window, static_cast<TButton&>(control).Caption().c_str()); break;
-    case ckEdit: SetWindowTextA(window, static_cast<TEdit&>(control).Text().c_str()); break;
+    case ckEdit: SetWindowTextW(window, Win32Unicode::Widen(static_cast<TEdit&>(control).Text()).c_str()); break;
     case ckProgressBar: {
         auto& bar = static_cast<TProgressBar&>(control);
         SendMessageA(window, PBM_SETRANGE32, static_cast<WPARAM>(bar.Min()), static_cast<LPARAM>(bar.Max()));

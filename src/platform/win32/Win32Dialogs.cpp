@@ -1,7 +1,9 @@
-// Windows half of message boxes, the picture box and opening a document: MessageBoxA,
+// Windows half of message boxes, the picture box and opening a document: MessageBoxW,
 // owned by the active window, with every line break made the "\r\n" the box expects; the
 // common file-open box, with a preview of the selected picture beside its list (a child
-// dialog built in memory, so no resource file); the shell's "open" verb.
+// dialog built in memory, so no resource file); the shell's "open" verb. All through the
+// wide calls, so a path of any name and length (UTF-8 inside the program) is shown and
+// chosen as it is.
 // Implements: SystemMessageBox, SystemOpenPicture with Win32OpenPicture.h's preview, ShellOpen.
 // Not here: buttons other than OK; moving the preview when the box is made taller.
 #include <windows.h>
@@ -19,6 +21,10 @@
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
 #include "platform/win32/Win32OpenPicture.h"
+#include "platform/win32/Win32Unicode.h"
+
+using Win32Unicode::Narrow;
+using Win32Unicode::Widen;
 
 void SystemMessageBox(const std::string& text, const std::string& caption, TMsgIcon icon)
 {
@@ -35,10 +41,13 @@ void SystemMessageBox(const std::string& text, const std::string& caption, TMsgI
         if (c == '\n') lines += '\r';
         lines += c;
     }
-    MessageBoxA(GetActiveWindow(), lines.c_str(), caption.c_str(), flags);
+    MessageBoxW(GetActiveWindow(), Widen(lines).c_str(), Widen(caption).c_str(), flags);
 }
 
 namespace {
+// Room for the longest path the system handles, in characters.
+constexpr DWORD PathCapacity = 32768;
+
 // The preview's size in dialog units, about the file list's height.
 constexpr short PreviewWidth = 130, PreviewHeight = 118;
 
@@ -76,12 +85,13 @@ void SelectionChanged(HWND dialog)
     if (!state || !preview) return;
     state->Clear();
     InvalidateRect(preview, nullptr, TRUE);
-    char path[MAX_PATH * 4] = "";
+    std::wstring path(PathCapacity, L'\0');
     const LRESULT length =
-        SendMessageA(GetParent(dialog), CDM_GETFILEPATH, sizeof path, reinterpret_cast<LPARAM>(path));
-    if (length <= 0 || static_cast<size_t>(length) > sizeof path || !state->Dialog->LoadPreview) return;
+        SendMessageW(GetParent(dialog), CDM_GETFILEPATH, path.size(), reinterpret_cast<LPARAM>(path.data()));
+    if (length <= 0 || static_cast<size_t>(length) > path.size() || !state->Dialog->LoadPreview) return;
+    path.resize(wcsnlen(path.c_str(), path.size()));
     TBitmap picture;
-    if (!state->Dialog->LoadPreview(path, picture) || picture.Empty()) return;
+    if (!state->Dialog->LoadPreview(Narrow(path), picture) || picture.Empty()) return;
     const TRect place = PreviewPlace(picture.Width(), picture.Height(), PreviewArea(preview));
     if (place.IsEmpty()) return;
 
@@ -199,7 +209,7 @@ UINT_PTR CALLBACK PreviewHook(HWND dialog, UINT message, WPARAM, LPARAM lParam)
     switch (message) {
     case WM_INITDIALOG: {
         auto* state = new TPreviewState;
-        state->Dialog = reinterpret_cast<TOpenPictureDialog*>(reinterpret_cast<OPENFILENAMEA*>(lParam)->lCustData);
+        state->Dialog = reinterpret_cast<TOpenPictureDialog*>(reinterpret_cast<OPENFILENAMEW*>(lParam)->lCustData);
         SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
         return TRUE;
     }
@@ -232,21 +242,23 @@ UINT_PTR CALLBACK PreviewHook(HWND dialog, UINT message, WPARAM, LPARAM lParam)
 bool SystemOpenPicture(TOpenPictureDialog& dialog, TForm* owner)
 {
     // The filter's bars become the zero characters the box expects, with two at the end.
-    std::vector<char> filter(dialog.Filter.begin(), dialog.Filter.end());
-    for (char& c : filter)
-        if (c == '|') c = '\0';
-    filter.push_back('\0');
-    filter.push_back('\0');
-    char file[MAX_PATH * 4] = "";
-    OPENFILENAMEA open{};
+    std::wstring filter = Widen(dialog.Filter);
+    for (wchar_t& c : filter)
+        if (c == L'|') c = L'\0';
+    filter.push_back(L'\0');
+    filter.push_back(L'\0');
+    std::wstring file(PathCapacity, L'\0');
+    const std::wstring initialDir = Widen(dialog.InitialDir);
+    const std::wstring title = Widen(dialog.Title);
+    OPENFILENAMEW open{};
     open.lStructSize = sizeof open;
     open.hwndOwner = owner ? owner->Handle() : nullptr;
     open.lpstrFilter = filter.data();
     open.nFilterIndex = static_cast<DWORD>(dialog.FilterIndex);
-    open.lpstrFile = file;
-    open.nMaxFile = sizeof file;
-    open.lpstrInitialDir = dialog.InitialDir.empty() ? nullptr : dialog.InitialDir.c_str();
-    open.lpstrTitle = dialog.Title.empty() ? nullptr : dialog.Title.c_str();
+    open.lpstrFile = file.data();
+    open.nMaxFile = static_cast<DWORD>(file.size());
+    open.lpstrInitialDir = initialDir.empty() ? nullptr : initialDir.c_str();
+    open.lpstrTitle = title.empty() ? nullptr : title.c_str();
     open.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_ENABLESIZING;
     HGLOBAL preview = nullptr;
     if (dialog.LoadPreview) {
@@ -261,24 +273,24 @@ bool SystemOpenPicture(TOpenPictureDialog& dialog, TForm* owner)
             open.Flags |= OFN_ENABLEHOOK | OFN_ENABLETEMPLATEHANDLE;
         }
     }
-    const BOOL chosen = GetOpenFileNameA(&open);
+    const BOOL chosen = GetOpenFileNameW(&open);
     if (preview) GlobalFree(preview);
     if (!chosen) return false;
-    dialog.FileName = file;
+    dialog.FileName = Narrow(file.c_str());
     dialog.FilterIndex = static_cast<int>(open.nFilterIndex);
     return true;
 }
 
 void ShellOpen(const std::string& address)
 {
-    const auto result =
-        reinterpret_cast<intptr_t>(ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    const auto result = reinterpret_cast<intptr_t>(
+        ShellExecuteW(nullptr, L"open", Widen(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     if (result > 32) return;
     // The shell's small results are the system's error numbers; their text is the system's.
-    char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   static_cast<DWORD>(result), 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message = text ? text : "System error " + std::to_string(result);
+    wchar_t* text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   static_cast<DWORD>(result), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string message = text ? Narrow(text) : "System error " + std::to_string(result);
     if (text) LocalFree(text);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
         message.pop_back();

@@ -13,7 +13,7 @@ inline constexpr int PreviewId = 0x0500;
 // DWORD-aligned start).
 std::vector<WORD> PreviewTemplate();
 
-// The box's hook (OFN_ENABLEHOOK). The OPENFILENAMEA that WM_INITDIALOG brings carries the
+// The box's hook (OFN_ENABLEHOOK). The OPENFILENAMEW that WM_INITDIALOG brings carries the
 // TOpenPictureDialog in lCustData; its LoadPreview decodes the files the user selects.
 UINT_PTR CALLBACK PreviewHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 }  // namespace Win32OpenPicture

@@ -1,6 +1,7 @@
 // Linux path conventions: "/" is the only separator.
 // Implements: PathDelim, PathSeparators, IsRegularFile, ProgramFolder (/proc/self/exe),
-// UserPicturesFolder (xdg-user-dir PICTURES, else ~/Pictures), AppendToOwnFile.
+// UserPicturesFolder (xdg-user-dir PICTURES, else ~/Pictures), OpenFileStream (std::fopen:
+// names are bytes), AppendToOwnFile.
 // Does not create the pictures folder.
 #include "core/Paths.h"
 
@@ -49,6 +50,8 @@ std::string UserPicturesFolder()
     if (!answer.empty() && answer != home) return answer;
     return home + "/Pictures";
 }
+
+std::FILE* OpenFileStream(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
 
 std::FILE* AppendToOwnFile(const std::string& path)
 {

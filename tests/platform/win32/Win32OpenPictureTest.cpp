@@ -7,25 +7,30 @@
 #include <dlgs.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <string>
+#include <thread>
 
 #include "framework/Bitmap.h"
 #include "framework/Dialogs.h"
 #include "imaging/PictureLoader.h"
+#include "platform/win32/Win32Unicode.h"
 #include "support/JpegMaker.h"
 #include "support/TestSupport.h"
 
 namespace {
 using Win32OpenPicture::PreviewId;
 
-std::string selectedPath;  // what the stand-in box reports as selected
+std::wstring selectedPath;  // what the stand-in box reports as selected
 
+// Answers in UTF-16, as the wide box does: wParam counts characters.
 LRESULT CALLBACK BoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == CDM_GETFILEPATH) {
         if (selectedPath.size() + 1 > wParam) return -1;
         std::copy(selectedPath.c_str(), selectedPath.c_str() + selectedPath.size() + 1,
-                  reinterpret_cast<char*>(lParam));
+                  reinterpret_cast<wchar_t*>(lParam));
         return static_cast<LRESULT>(selectedPath.size() + 1);
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -74,10 +79,10 @@ protected:
     }
 
     // The box tells its hook that the selection changed.
-    void Select(HWND child, const std::string& path, OPENFILENAMEA& open)
+    void Select(HWND child, const std::filesystem::path& path, OPENFILENAMEW& open)
     {
-        selectedPath = path;
-        OFNOTIFYA notice{};
+        selectedPath = path.wstring();
+        OFNOTIFYW notice{};
         notice.hdr.hwndFrom = Box;
         notice.hdr.idFrom = 0;
         notice.hdr.code = CDN_SELCHANGE;
@@ -131,12 +136,15 @@ TEST_F(Win32OpenPictureBox, TheTemplateMakesAControlChildWithThePlaceholderAndAn
 TEST_F(Win32OpenPictureBox, TheHookDrawsTheSelectedPictureShrunkWithItsProportionsAndNothingForOtherFiles)
 {
     TempDir folder;
-    const std::string wide = folder.WriteFile("wide.jpg", MakeSolidJpeg(1200, 300, TRgb{255, 0, 0})).string();  // 4 : 1
-    const std::string text = folder.WriteFile("notes.jpg", "not a picture").string();
+    const auto wide = folder.WriteFile("wide.jpg", MakeSolidJpeg(1200, 300, TRgb{255, 0, 0}));  // 4 : 1
+    const auto text = folder.WriteFile("notes.jpg", "not a picture");
+    // Named outside any code page: the box's UTF-16 answer reaches the loader as it is.
+    const std::filesystem::path chinese = folder.Path() / L"图片.jpg";
+    std::filesystem::copy_file(wide, chinese);
 
     TOpenPictureDialog dialog;
     dialog.LoadPreview = LoadJpeg;
-    OPENFILENAMEA open{};
+    OPENFILENAMEW open{};
     open.lStructSize = sizeof open;
     open.lCustData = reinterpret_cast<LPARAM>(&dialog);
     HWND child = MakeChild(reinterpret_cast<DLGPROC>(Win32OpenPicture::PreviewHook), reinterpret_cast<LPARAM>(&open));
@@ -163,11 +171,60 @@ TEST_F(Win32OpenPictureBox, TheHookDrawsTheSelectedPictureShrunkWithItsProportio
 
     Select(child, wide, open);
     ASSERT_TRUE(Reddish(PixelAt(preview, centreX, centreY)));
-    Select(child, folder.Str(), open);
+    Select(child, folder.Path(), open);
     EXPECT_EQ(PixelAt(preview, centreX, centreY), empty) << "a folder is no picture";
+
+    Select(child, chinese, open);
+    EXPECT_TRUE(Reddish(PixelAt(preview, centreX, centreY))) << "a picture named in Chinese characters";
 
     dialog.LoadPreview = nullptr;
     Select(child, wide, open);
     EXPECT_EQ(PixelAt(preview, centreX, centreY), empty) << "without a loader there is nothing to show";
     DestroyWindow(child);
+}
+
+namespace {
+BOOL CALLBACK CancelWindow(HWND window, LPARAM) { return PostMessageW(window, WM_COMMAND, IDCANCEL, 0); }
+}  // namespace
+
+// The real box, played from another thread as a user would: it opens in the folder given,
+// named in Chinese characters, under a title in them, and the file typed into it comes back
+// as its full UTF-8 path.
+TEST(Win32OpenPictureBoxPlayed, AFolderAndFileInAnyScriptSurviveTheRoundTrip)
+{
+    TempDir dir;
+    const std::filesystem::path folder = dir.Path() / L"图片 Größe";
+    std::filesystem::create_directory(folder);
+    const std::filesystem::path file = folder / L"照片😀.jpg";
+    std::FILE* out = _wfopen(file.wstring().c_str(), L"wb");
+    ASSERT_NE(out, nullptr);
+    std::fclose(out);
+
+    TOpenPictureDialog dialog;
+    dialog.Filter = "JPEG Image File (*.jpg)|*.jpg";
+    dialog.InitialDir = Win32Unicode::Narrow(folder.wstring());
+    dialog.Title = "选择图片";
+    bool typed = false;
+    const DWORD mainThread = GetCurrentThreadId();
+    std::thread user([&] {
+        HWND box = nullptr;
+        WaitUntil([&] { return (box = FindWindowW(nullptr, L"选择图片")) != nullptr; }, std::chrono::seconds(20));
+        if (!box) {
+            // A box under another title is cancelled, so that the test fails rather than hangs.
+            EnumThreadWindows(mainThread, CancelWindow, 0);
+            return;
+        }
+        // The name's field is a combo box or an edit, depending on the system's box.
+        for (int field : {cmb13, edt1})
+            if (HWND name = GetDlgItem(box, field)) typed = SetWindowTextW(name, L"照片😀.jpg") != FALSE;
+        PostMessageW(box, WM_COMMAND, typed ? IDOK : IDCANCEL, 0);
+        // A box that refuses the name says so in a box of its own: both are cancelled.
+        if (!WaitUntil([&] { return !IsWindow(box); }, std::chrono::seconds(10)))
+            EnumThreadWindows(mainThread, CancelWindow, 0);
+    });
+    const bool chosen = SystemOpenPicture(dialog, nullptr);
+    user.join();
+    ASSERT_TRUE(typed) << "the box with the title was found and the name typed in";
+    EXPECT_TRUE(chosen);
+    EXPECT_EQ(dialog.FileName, Win32Unicode::Narrow(file.wstring()));
 }
