@@ -237,3 +237,21 @@ TEST_F(Direct3DTest, ATextureThatCannotBeFoundOrReadIsRefusedWithItsSize)
     EXPECT_FALSE(WDX->Active());
     EXPECT_EQ(WDX->D3DDevice(), nullptr);
 }
+
+TEST_F(Direct3DTest, AListThatFailsPartWayKeepsWhatItMadeAndStaysInactive)
+{
+    StartWindowed();
+    auto* flexible = new TWDirectDrawFlexibleSurface(Form.get());
+    flexible->SurfaceType = dxstImageList;
+    flexible->Images = {WriteBmp("a.bmp", TPicture(4, 4, Red)), WriteBmp("b.bmp", TPicture(4, 4, Green)), "gone.bmp"};
+    WDX->ExceptionIgnore = true;
+    EXPECT_THROW(flexible->Start(WDX), EWDirectXError);
+    EXPECT_FALSE(flexible->Active());
+    ASSERT_EQ(flexible->EntryCount(), 2);
+    EXPECT_NE(flexible->Surface(1), nullptr);
+    flexible->Stop();  // inactive: nothing
+    EXPECT_GE(WDX->SurfaceIndex(flexible->Images[0]), 0);
+    EXPECT_GE(WDX->SurfaceIndex(flexible->Images[1]), 0);
+    WDX->StopAll();
+    EXPECT_EQ(WDX->SurfaceCount(), 0) << "the device's stop takes them";
+}
