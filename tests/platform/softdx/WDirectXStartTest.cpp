@@ -770,6 +770,7 @@ TEST_F(DeviceOnSoftDx, LoadingTracesTheObjectsAndListsAndNamesTheDriver)
                                       "TWDirectX.GetCOM - DirectInput",
                                       "TWDirectX.GetCOM - DirectSound",
                                       "TWDirectX.GetD3DDevices",
+                                      "TWDirectX.GetZBuffers",
                                       "TWDirectX.GetVideoModes",
                                   }));
     ASSERT_EQ(Device->DriverCount(), 1);
