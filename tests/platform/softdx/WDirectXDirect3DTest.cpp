@@ -171,6 +171,7 @@ TEST_F(Direct3DOnSoftDx, Each3DStageFailureIsUndoneExactlyAndLeavesNoReference)
         bool Windowed;
         std::string Text;
         int Stage;
+        int Backsurfaces = 1;
     };
     const std::string unknown = "Unrecognized Error";
     const Case cases[] = {
@@ -182,15 +183,19 @@ TEST_F(Direct3DOnSoftDx, Each3DStageFailureIsUndoneExactlyAndLeavesNoReference)
         {"CreateDevice", D3DERR_INITFAILED, false, "TWDirectX.StartAll - Create 3D Device\rD3DERR_INITFAILED", 14},
         {"SetViewport", D3DERR_VIEWPORTHASNODEVICE, true,
          "TWDirectX.StartAll - Set ViewPort\rD3DERR_VIEWPORTHASNODEVICE", 17},
+        // Full screen without a back surface leaves nothing to render into: refused, not called.
+        {"", DD_OK, false, "TWDirectX.StartAll - Attached Z buffer)\r" + ResultText(1, DDERR_INVALIDOBJECT), 13, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Text);
         MakeDevice();
+        Device->SetBacksurfaces(c.Backsurfaces);
         Load(c.Windowed);
         const ULONG references = References(Device->DirectDraw());
         // The 3D surface is the second surface made in a window, after the primary.
         Device->OnLine = [&](const std::string& line) {
-            if (line == "TWDirectX.StartAll - Device is software") SoftDxFailAlways(c.Method, c.Code);
+            if (line == "TWDirectX.StartAll - Device is software" && c.Code != DD_OK)
+                SoftDxFailAlways(c.Method, c.Code);
         };
         EXPECT_EQ(FailedStart(), c.Text);
         SoftDxClearFaults();
@@ -199,7 +204,7 @@ TEST_F(Direct3DOnSoftDx, Each3DStageFailureIsUndoneExactlyAndLeavesNoReference)
         EXPECT_EQ(at.Stage, c.Stage);
         EXPECT_EQ(at.D3DDevice, c.Stage > 14);
         EXPECT_EQ(at.ZBuffer, c.Stage > 12);
-        EXPECT_EQ(at.RenderTarget, c.Windowed ? c.Stage > 11 : true);
+        EXPECT_EQ(at.RenderTarget, c.Windowed ? c.Stage > 11 : c.Backsurfaces > 0);
         EXPECT_EQ(Device->D3DDevice(), nullptr);
         EXPECT_EQ(Device->ZBufferSurface(), nullptr);
         EXPECT_FALSE(Device->RenderTarget()->Active());
