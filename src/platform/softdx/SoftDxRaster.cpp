@@ -106,19 +106,23 @@ struct Triangle {
     Combine Mode;
 };
 
-inline bool DepthPasses(DWORD func, uint32_t z, uint32_t stored)
-{
-    switch (func) {
-    case D3DCMP_NEVER: return false;
-    case D3DCMP_LESS: return z < stored;
-    case D3DCMP_EQUAL: return z == stored;
-    case D3DCMP_LESSEQUAL: return z <= stored;
-    case D3DCMP_GREATER: return z > stored;
-    case D3DCMP_NOTEQUAL: return z != stored;
-    case D3DCMP_GREATEREQUAL: return z >= stored;
-    default: return true;
+// A comparison function as its answers for less, equal and greater, so the test in the
+// pixel loop is two comparisons and no jump.
+struct DepthTest {
+    bool Less, Equal, Greater;
+    explicit DepthTest(DWORD func)
+        : Less(func == D3DCMP_LESS || func == D3DCMP_LESSEQUAL || func == D3DCMP_NOTEQUAL || func == D3DCMP_ALWAYS),
+          Equal(func == D3DCMP_EQUAL || func == D3DCMP_LESSEQUAL || func == D3DCMP_GREATEREQUAL ||
+                func == D3DCMP_ALWAYS),
+          Greater(func == D3DCMP_GREATER || func == D3DCMP_NOTEQUAL || func == D3DCMP_GREATEREQUAL ||
+                  func == D3DCMP_ALWAYS)
+    {
     }
-}
+    bool Passes(uint32_t z, uint32_t stored) const { return z < stored ? Less : z == stored ? Equal : Greater; }
+};
+
+// Rounds half away from zero, as llround does, without a library call.
+inline int64_t Round(double v) { return int64_t(v + (v >= 0 ? 0.5 : -0.5)); }
 
 template <int DepthBits>
 inline uint32_t DepthValue(float z)
@@ -167,7 +171,7 @@ void Fill(const Triangle& t, const PipelineState& s, const RasterTarget& target)
     const int64_t depthStep = t.FixDx[DepthSlot];
     Edge edges[3] = {t.E[0], t.E[1], t.E[2]};
     for (Edge& e : edges) e.Start(t.Top);
-    const DWORD depthFunc = s.DepthFunc;
+    const DepthTest depthTest(s.DepthFunc);
     const bool depthWrite = s.DepthWrite, specular = s.Specular, textureOnly = t.Mode == UseTexture;
     const uint32_t alphaMask = target.AlphaMask;
     int64_t row[FixedAttributes];
@@ -213,7 +217,7 @@ void Fill(const Triangle& t, const PipelineState& s, const RasterTarget& target)
                         if constexpr (DepthBits == 16) {
                             uint16_t stored;
                             std::memcpy(&stored, depth, 2);
-                            draw = DepthPasses(depthFunc, z, stored);
+                            draw = depthTest.Passes(z, stored);
                             if (draw && depthWrite) {
                                 const uint16_t narrow = uint16_t(z);
                                 std::memcpy(depth, &narrow, 2);
@@ -221,7 +225,7 @@ void Fill(const Triangle& t, const PipelineState& s, const RasterTarget& target)
                         } else {
                             uint32_t stored;
                             std::memcpy(&stored, depth, 4);
-                            draw = DepthPasses(depthFunc, z, stored);
+                            draw = depthTest.Passes(z, stored);
                             if (draw && depthWrite) std::memcpy(depth, &z, 4);
                         }
                         depth += DepthBits / 8;
@@ -286,9 +290,9 @@ Combine ModeOf(const PipelineState& s)
 void RasteriseTriangle(const PipelineState& s, const RasterTarget& target, const ScreenVertex& v0,
                        const ScreenVertex& v1, const ScreenVertex& v2)
 {
-    const int64_t x0 = std::llround(v0.X * SubPixel), y0 = std::llround(v0.Y * SubPixel);
-    const int64_t x1 = std::llround(v1.X * SubPixel), y1 = std::llround(v1.Y * SubPixel);
-    const int64_t x2 = std::llround(v2.X * SubPixel), y2 = std::llround(v2.Y * SubPixel);
+    const int64_t x0 = Round(v0.X * SubPixel), y0 = Round(v0.Y * SubPixel);
+    const int64_t x1 = Round(v1.X * SubPixel), y1 = Round(v1.Y * SubPixel);
+    const int64_t x2 = Round(v2.X * SubPixel), y2 = Round(v2.Y * SubPixel);
     const int64_t area = (x1 - x0) * (y2 - y0) - (x2 - x0) * (y1 - y0);
     if (area <= 0) return;  // clockwise only; snapping can flatten a sliver
 
@@ -318,13 +322,13 @@ void RasteriseTriangle(const PipelineState& s, const RasterTarget& target, const
         const double origin = f0[i] + dx * ox + dy * oy;
         if (i >= AR) {
             const int slot = i - AR;
-            t.Fix[slot] = std::llround(origin * 65536), t.FixDx[slot] = std::llround(dx * 65536);
-            t.FixDy[slot] = std::llround(dy * 65536);
+            t.Fix[slot] = Round(origin * 65536), t.FixDx[slot] = Round(dx * 65536);
+            t.FixDy[slot] = Round(dy * 65536);
         } else if (i == AZ) {
             // 16-bit depth rounds to nearest, as Clear does; 32-bit depth truncates, as Clear does.
             const double scale = depthUnit * 65536;
-            t.Fix[DepthSlot] = std::llround(origin * scale) + (target.DepthBits == 16 ? 32768 : 0);
-            t.FixDx[DepthSlot] = std::llround(dx * scale), t.FixDy[DepthSlot] = std::llround(dy * scale);
+            t.Fix[DepthSlot] = Round(origin * scale) + (target.DepthBits == 16 ? 32768 : 0);
+            t.FixDx[DepthSlot] = Round(dx * scale), t.FixDy[DepthSlot] = Round(dy * scale);
         } else {
             t.Persp[i - AIW] = f0[i], t.PerspDx[i - AIW] = float(dx), t.PerspDy[i - AIW] = float(dy);
         }
