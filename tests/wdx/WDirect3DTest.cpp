@@ -1,10 +1,11 @@
 // The device's Direct3D side over the platform's Direct3D 7 (the software one on Linux,
 // Wine's on Windows): the device and z-buffer lists with their combo boxes and events, a
 // windowed 3D start with everything it sets and gives back, and a full-screen device that
-// clears, draws a triangle and flips.
+// clears, draws a triangle and a texture component's picture, and flips.
 #include <gtest/gtest.h>
 
 #include "Direct3DDevice.h"
+#include "wdx/WDirect3DTexture.h"
 
 namespace {
 class Combo : public IComboBoxItems {
@@ -154,22 +155,59 @@ TEST_F(Direct3DTest, AWindowedStartRendersIntoItsOwnSurfaceAndGivesEverythingBac
     EXPECT_FALSE(target->Active());
 }
 
-TEST_F(Direct3DTest, AFullScreenDeviceClearsDrawsATriangleAndFlips)
+namespace {
+// Clip space straight to the screen: identity matrices, lit by the white ambient alone, so a
+// vertex's colour is white (times its texture).
+void ScreenSpaceWhite(IDirect3DDevice7* d3d)
 {
-    WDX->SetBacksurfaces(1);
-    WDX->UseZBuffer = true;
-    WDX->Loaded();
-    ASSERT_NE(WDX->Direct3D(), nullptr);
-    const TVideoModeInfo desktop = WDX->GetVideoModeInfo(0);
-    int index = -1;
-    for (int i = 0; i < WDX->VideoModeCount() && index < 0; ++i) {
-        const TVideoModeInfo m = WDX->GetVideoModeInfo(i);
-        if (!m.Windowed && m.Width == desktop.Width && m.Height == desktop.Height && m.Bits == desktop.Bits) index = i;
+    D3DMATRIX identity{};
+    identity._11 = identity._22 = identity._33 = identity._44 = 1;
+    for (D3DTRANSFORMSTATETYPE t : {D3DTRANSFORMSTATE_WORLD, D3DTRANSFORMSTATE_VIEW, D3DTRANSFORMSTATE_PROJECTION})
+        ASSERT_EQ(d3d->SetTransform(t, &identity), D3D_OK);
+    d3d->SetRenderState(D3DRENDERSTATE_AMBIENT, 0xFFFFFFFF);
+    d3d->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
+}
+
+D3DVERTEX Vertex(float x, float y, float tu = 0, float tv = 0)
+{
+    D3DVERTEX v{};
+    v.x = x;
+    v.y = y;
+    v.z = 0.5f;
+    v.nz = -1;
+    v.tu = tu;
+    v.tv = tv;
+    return v;
+}
+
+class FullScreen3D : public Direct3DTest {
+protected:
+    // Starts in a full-screen mode of the desktop's own size (the only size every platform
+    // switches to); false when the driver has none.
+    bool Start()
+    {
+        WDX->SetBacksurfaces(1);
+        WDX->UseZBuffer = true;
+        WDX->Loaded();
+        EXPECT_NE(WDX->Direct3D(), nullptr);
+        Desktop = WDX->GetVideoModeInfo(0);
+        for (int i = 0; i < WDX->VideoModeCount(); ++i) {
+            const TVideoModeInfo m = WDX->GetVideoModeInfo(i);
+            if (m.Windowed || m.Width != Desktop.Width || m.Height != Desktop.Height || m.Bits != Desktop.Bits)
+                continue;
+            WDX->SetVideoMode(i);
+            WDX->StartAll();
+            return WDX->Active() && WDX->D3DDevice();
+        }
+        return false;
     }
-    if (index < 0) GTEST_SKIP() << "the driver reports no full-screen mode of the desktop's size";
-    WDX->SetVideoMode(index);
-    WDX->StartAll();
-    ASSERT_TRUE(WDX->Active());
+    TVideoModeInfo Desktop;
+};
+}  // namespace
+
+TEST_F(FullScreen3D, ClearsDrawsATriangleAndFlips)
+{
+    if (!Start()) GTEST_SKIP() << "the driver reports no full-screen mode of the desktop's size";
     const Td3dDeviceInfo device = WDX->GetD3DDeviceInfo(WDX->D3DDeviceIndex());
     EXPECT_TRUE(WDX->LogHoldsInOrder(
         {"TWDirectX.StartAll - Start Direct3D",
@@ -179,34 +217,47 @@ TEST_F(Direct3DTest, AFullScreenDeviceClearsDrawsATriangleAndFlips)
         std::memcmp(&WDX->ActiveCaps(), device.IsHardware ? &WDX->DriverCaps() : &WDX->EmulationCaps(), sizeof(DDCAPS)),
         0);
     IDirect3DDevice7* d3d = WDX->D3DDevice();
-    ASSERT_NE(d3d, nullptr);
-
-    // Clip space straight to the screen: identity matrices, lit by the white ambient alone.
-    D3DMATRIX identity{};
-    identity._11 = identity._22 = identity._33 = identity._44 = 1;
-    for (D3DTRANSFORMSTATETYPE t : {D3DTRANSFORMSTATE_WORLD, D3DTRANSFORMSTATE_VIEW, D3DTRANSFORMSTATE_PROJECTION})
-        ASSERT_EQ(d3d->SetTransform(t, &identity), D3D_OK);
-    d3d->SetRenderState(D3DRENDERSTATE_AMBIENT, 0xFFFFFFFF);
-    d3d->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
+    ScreenSpaceWhite(d3d);
     ASSERT_EQ(d3d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1.0f, 0), D3D_OK);
-    D3DVERTEX v[3]{};
-    const float xyz[3][3] = {{-0.5f, -0.5f, 0.5f}, {0.0f, 0.5f, 0.5f}, {0.5f, -0.5f, 0.5f}};
-    for (int i = 0; i < 3; ++i) {
-        v[i].x = xyz[i][0];
-        v[i].y = xyz[i][1];
-        v[i].z = xyz[i][2];
-        v[i].nz = -1;
-    }
+    D3DVERTEX v[3] = {Vertex(-0.5f, -0.5f), Vertex(0.0f, 0.5f), Vertex(0.5f, -0.5f)};
     ASSERT_EQ(d3d->BeginScene(), D3D_OK);
     EXPECT_EQ(d3d->DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_VERTEX, v, 3, 0), D3D_OK);
     ASSERT_EQ(d3d->EndScene(), D3D_OK);
 
     IDirectDrawSurface7* back = WDX->Back1()->Surface();
-    const int w = desktop.Width, h = desktop.Height;
+    const int w = Desktop.Width, h = Desktop.Height;
     EXPECT_TRUE(Near(Pixel(back, w / 2, h / 2), {255, 255, 255})) << "the triangle's middle";
     EXPECT_TRUE(Near(Pixel(back, 3, 3), {0, 0, 255})) << "a corner keeps the clear colour";
     EXPECT_TRUE(Near(Pixel(back, w / 2, h / 8), {0, 0, 255})) << "above the triangle's apex";
     WDX->Flip();
     WDX->StopAll();
     EXPECT_EQ(WDX->D3DDevice(), nullptr);
+}
+
+TEST_F(FullScreen3D, ATextureComponentsSurfaceDrawsOnTheDevice)
+{
+    auto* texture = new TWDirect3DTexture(Form.get());
+    texture->Image = WriteBmp("q.bmp", QuadrantPicture(16, 16, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}));
+    if (!Start()) GTEST_SKIP() << "the driver reports no full-screen mode of the desktop's size";
+    ASSERT_NE(texture->Surface(), nullptr);
+    IDirect3DDevice7* d3d = WDX->D3DDevice();
+    ScreenSpaceWhite(d3d);
+    ASSERT_EQ(d3d->SetTexture(0, texture->Surface()->Surface()), D3D_OK);
+    ASSERT_EQ(d3d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0), D3D_OK);
+    // A quad over the middle half of the screen, the texture's top left at the top left.
+    D3DVERTEX quad[6] = {Vertex(-0.5f, 0.5f, 0, 0), Vertex(0.5f, 0.5f, 1, 0),  Vertex(-0.5f, -0.5f, 0, 1),
+                         Vertex(0.5f, 0.5f, 1, 0),  Vertex(0.5f, -0.5f, 1, 1), Vertex(-0.5f, -0.5f, 0, 1)};
+    ASSERT_EQ(d3d->BeginScene(), D3D_OK);
+    EXPECT_EQ(d3d->DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_VERTEX, quad, 6, 0), D3D_OK);
+    ASSERT_EQ(d3d->EndScene(), D3D_OK);
+    d3d->SetTexture(0, nullptr);
+
+    IDirectDrawSurface7* back = WDX->Back1()->Surface();
+    const int w = Desktop.Width, h = Desktop.Height;
+    EXPECT_TRUE(Near(Pixel(back, w * 3 / 8, h * 3 / 8), {255, 0, 0}));
+    EXPECT_TRUE(Near(Pixel(back, w * 5 / 8, h * 3 / 8), {0, 255, 0}));
+    EXPECT_TRUE(Near(Pixel(back, w * 3 / 8, h * 5 / 8), {0, 0, 255}));
+    EXPECT_TRUE(Near(Pixel(back, w * 5 / 8, h * 5 / 8), {255, 255, 0}));
+    EXPECT_TRUE(Near(Pixel(back, w / 8, h / 2), {0, 0, 0})) << "outside the quad";
+    WDX->Flip();
 }
