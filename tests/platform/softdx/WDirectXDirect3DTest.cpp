@@ -12,6 +12,7 @@
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
 #include "support/JpegMaker.h"
+#include "support/PictureFiles.h"
 #include "support/TestSupport.h"
 #include "wdx/DirectXBinding.h"
 #include "wdx/WDirect3DTexture.h"
@@ -111,41 +112,15 @@ protected:
     }
     std::string WriteTga(const std::string& name, int width, int height, const std::vector<uint32_t>& pixels)
     {
-        std::string s(18, '\0');
-        s[2] = 2;
-        s[12] = static_cast<char>(width);
-        s[14] = static_cast<char>(height);
-        s[16] = 32;
-        s[17] = 0x28;
-        for (uint32_t v : pixels)
-            s += {static_cast<char>(v >> 8), static_cast<char>(v >> 16), static_cast<char>(v >> 24),
-                  static_cast<char>(v)};
-        return Dir.WriteFile(name, s).string();
+        return Dir.WriteFile(name, MakeTga32(width, height, pixels)).string();
     }
+    // A 24-bit picture, left half red, right half green.
     std::string WriteBmp(const std::string& name, int width, int height)
     {
-        // 24-bit, rows bottom up; left half red, right half green.
-        const size_t rowBytes = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
-        std::string s(54, '\0');
-        auto put32 = [&s](size_t at, uint32_t v) {
-            for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>(v >> (8 * i));
-        };
-        s[0] = 'B';
-        s[1] = 'M';
-        put32(10, 54);
-        put32(14, 40);
-        put32(18, static_cast<uint32_t>(width));
-        put32(22, static_cast<uint32_t>(height));
-        s[26] = 1;
-        s[28] = 24;
-        for (int y = 0; y < height; ++y) {
-            std::string row;
-            for (int x = 0; x < width; ++x)
-                row += x < width / 2 ? std::string("\0\0\xFF", 3) : std::string("\0\xFF\0", 3);
-            row.resize(rowBytes, '\0');
-            s += row;
-        }
-        return Dir.WriteFile(name, s).string();
+        TPicture picture(width, height, {0, 255, 0});
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width / 2; ++x) picture.At(x, y) = {255, 0, 0};
+        return Dir.WriteFile(name, MakeBmp24(picture)).string();
     }
     // Starts a texture of the picture on the started device; its surface, or null.
     TWDirectDrawBasicSurface* Texture(const std::string& image, Td3dTextr flags = {})
