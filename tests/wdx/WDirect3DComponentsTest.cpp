@@ -255,3 +255,34 @@ TEST_F(Direct3DTest, AListThatFailsPartWayKeepsWhatItMadeAndStaysInactive)
     WDX->StopAll();
     EXPECT_EQ(WDX->SurfaceCount(), 0) << "the device's stop takes them";
 }
+
+TEST_F(Direct3DTest, EveryListedDeviceStartsInAWindowWithATexture)
+{
+    auto* texture = new TWDirect3DTexture(Form.get());
+    texture->Image = WriteBmp("e.bmp", TPicture(8, 8, Green));
+    WDX->Loaded();
+    ASSERT_GT(WDX->D3DDeviceCount(), 0);
+    for (int i = 0; i < WDX->D3DDeviceCount(); ++i) {
+        const Td3dDeviceInfo device = WDX->GetD3DDeviceInfo(i);
+        SCOPED_TRACE(device.Name);
+        WDX->SetD3DDevice(i);
+        WDX->Lines.clear();
+        WDX->StartAll();
+        ASSERT_TRUE(WDX->Active());
+        EXPECT_EQ(WDX->IsHardware(), device.IsHardware);
+        EXPECT_TRUE(WDX->LogHoldsInOrder(
+            {device.IsHardware ? "TWDirectX.StartAll - Device is hardware" : "TWDirectX.StartAll - Device is software",
+             "TWDirect3dTexture.Start", "TWDirectX.StartAll - All ok"}));
+        ASSERT_NE(texture->Surface(), nullptr);
+        DDSCAPS2 caps{};
+        ASSERT_EQ(texture->Surface()->Surface()->GetCaps(&caps), DD_OK);
+        EXPECT_TRUE(caps.dwCaps & DDSCAPS_TEXTURE);
+        // A hardware device's textures are managed; a software device's live in system memory.
+        if (device.IsHardware)
+            EXPECT_TRUE(caps.dwCaps2 & DDSCAPS2_TEXTUREMANAGE);
+        else
+            EXPECT_TRUE(caps.dwCaps & DDSCAPS_SYSTEMMEMORY);
+        EXPECT_TRUE(Near(Pixel(texture->Surface()->Surface(), 4, 4), Green));
+        WDX->StopAll();
+    }
+}
