@@ -92,6 +92,7 @@ bool DecodeBmp(const uint8_t* data, size_t size, TLoadedBitmap& out)
     }
 
     out.ColorTable.clear();
+    out.FileBits = static_cast<int>(bits);
     if (bits <= 8) {
         uint64_t entries = colorsUsed ? colorsUsed : uint64_t{1} << bits;
         if (entries > (uint64_t{1} << bits)) entries = uint64_t{1} << bits;

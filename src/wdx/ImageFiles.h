@@ -14,6 +14,8 @@
 struct TLoadedBitmap {
     TBitmap Pixels;
     std::vector<uint32_t> ColorTable;
+    // The file's bits per pixel; 0 for a picture decoded into a bitmap of the display's format.
+    int FileBits = 0;
 };
 
 // A TGA picture: Width x Height values, row 0 (the top) first; each value red in the top

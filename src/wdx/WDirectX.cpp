@@ -58,6 +58,8 @@ TWDirectX::~TWDirectX()
         FPrimary->Stop();
     }
     FRenderTarget = nullptr;
+    FD3DDevice.Reset();
+    FZBuffer.Reset();
     FPrimary.reset();
     FBack1.reset();
     FBack2.reset();

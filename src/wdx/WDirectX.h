@@ -15,37 +15,11 @@
 #include "framework/Events.h"
 #include "framework/Forms.h"
 #include "wdx/ComPtr.h"
+#include "wdx/SurfaceContainer.h"
 #include "wdx/WDirectDrawBasicSurface.h"
 #include "wdx/WDirectHeader.h"
 #include "wdx/WDirectXTypes.h"
 #include "wdx/results/ResultTexts.h"
-
-// The exception every failure of the DirectX layer raises; its message is the error text.
-class EWDirectXError : public Exception {
-public:
-    using Exception::Exception;
-};
-
-// Raised when the log file cannot be created, opened or written.
-class EInOutError : public Exception {
-public:
-    using Exception::Exception;
-};
-
-// One entry of the device's named surface list.
-struct TSurfaceContainer {
-    TSurfaceContainer() = default;
-    TSurfaceContainer(const TSurfaceContainer&) = delete;
-    TSurfaceContainer& operator=(const TSurfaceContainer&) = delete;
-    ~TSurfaceContainer();  // frees an owned Surface, releases AttachTo
-
-    TWDirectDrawBasicSurface* Surface = nullptr;  // owned when Owned
-    std::string Name;
-    bool Alpha = false;                     // made with an alpha format (textures only)
-    bool Owned = true;                      // created, not fetched as an attached level
-    TComPtr<IDirectDrawSurface7> AttachTo;  // the parent of an attached level
-    int Index = 0;
-};
 
 class TWDirectX : public TComponent, public TObject {
 public:
@@ -108,6 +82,11 @@ public:
     IDirectDraw7* DirectDraw() const { return FDirectDraw.Get(); }
     const DDCAPS& DriverCaps() const { return FDriverCaps; }
     const DDCAPS& EmulationCaps() const { return FEmulationCaps; }
+    IDirect3D7* Direct3D() const { return FDirect3D.Get(); }
+    IDirect3DDevice7* D3DDevice() const { return FD3DDevice.Get(); }
+    IDirectDrawSurface7* ZBufferSurface() const { return FZBuffer.Get(); }
+    bool IsHardware() const { return FIsHardware; }
+    const DDCAPS& ActiveCaps() const { return FActiveCaps; }
     TWDirectDrawBasicSurface* Primary() const { return FPrimary.get(); }
     TWDirectDrawBasicSurface* Back1() const { return FBack1.get(); }
     TWDirectDrawBasicSurface* Back2() const { return FBack2.get(); }
@@ -145,10 +124,21 @@ public:
     void SetD3DDevice(int index);
     int D3DDeviceIndex() const { return FD3DDeviceIndex; }
     int D3DDeviceCount() const { return static_cast<int>(FD3DDevices.size()); }
+    Td3dDeviceInfo GetD3DDeviceInfo(int index) const;
     void GetZBuffers(const GUID* deviceGuid);
     void SetZBuffer(int index);
     int ZBufferIndex() const { return FZBufferIndex; }
     int ZBufferCount() const { return static_cast<int>(FZBuffers.size()); }
+    TDDPixelFormat_DX6 GetZBufferInfo(int index) const;
+
+    // Direct3D defaults (WDirectXDirect3D.cpp); their results are not looked at.
+    void SetDefaultRenderStates();
+    void SetDefaultMaterial();
+    // The selected 3D device's texture capabilities (D3DPTEXTURECAPS_*), and its texture
+    // formats enumerated anew, in its order; how both are found is told beside them.
+    DWORD TextureCaps() const;
+    bool TextureDeviceIsHardware() const;
+    const std::vector<DDPIXELFORMAT>& GetTextureFormats();
 
     // The named surface list (WDirectXSurfaces.cpp). Surfaces are shared by name, compared
     // without regard to case; a destroyed entry leaves an empty slot, so indices never move.
@@ -179,6 +169,10 @@ public:
     std::string LogPath() const;
 
 private:
+    // A step of StartAll that failed; its text becomes the exception's message.
+    struct TStartFailure {
+        std::string Text;
+    };
     void LogAll(const char* line);
     void GetCOM();
     void ReleaseCOM();
@@ -186,6 +180,12 @@ private:
     [[noreturn]] void Fail(TResultKind kind, const char* message, HRESULT result);
     HWND FormWindow() const;
     void StartDirectDraw(bool exclusive);
+    void StartDirect3D();
+    void StopDirect3D(TStartStage stage);
+    HRESULT Create3DSurface(bool hardware, TComPtr<IDirectDrawSurface7>& surface);
+    HRESULT CreateZBufferSurface();
+    static HRESULT WINAPI EnumD3DDevice(LPSTR description, LPSTR name, LPD3DDEVICEDESC7 desc, LPVOID context);
+    static HRESULT WINAPI EnumPixelFormat(LPDDPIXELFORMAT format, LPVOID context);
     void StartComponents();
     void StopComponents();
     bool PartEnabled(TWDirectXComponentKind kind) const;
@@ -220,10 +220,15 @@ private:
     std::vector<const void*> FOwnerAddresses;
 
     TComPtr<IDirectDraw7> FDirectDraw;
-    // Direct3D, DirectInput and DirectSound come with their own layers; until then their
-    // objects stay empty and a start that asks for them fails on the missing object.
-    TComPtr<IUnknown> FDirect3D, FDirectInput, FDirectSound;
-    DDCAPS FDriverCaps{}, FEmulationCaps{};
+    TComPtr<IDirect3D7> FDirect3D;
+    // DirectInput and DirectSound come with their own layers; until then their objects stay
+    // empty and a start that asks for them fails on the missing object.
+    TComPtr<IUnknown> FDirectInput, FDirectSound;
+    DDCAPS FDriverCaps{}, FEmulationCaps{}, FActiveCaps{};
+    TComPtr<IDirect3DDevice7> FD3DDevice;
+    TComPtr<IDirectDrawSurface7> FZBuffer;
+    D3DVIEWPORT7 FViewport{};
+    bool FIsHardware = false;
 
     std::unique_ptr<TWDirectDrawBasicSurface> FPrimary, FBack1, FBack2, FBack3;
     TWDirectDrawBasicSurface* FRenderTarget = nullptr;
@@ -235,5 +240,6 @@ private:
     std::optional<std::vector<TVideoModeInfo>> FVideoModes;
     std::vector<Td3dDeviceInfo> FD3DDevices;
     std::vector<TDDPixelFormat_DX6> FZBuffers;
+    std::vector<DDPIXELFORMAT> FTextureFormats;
     int FDriverIndex = -1, FVideoModeIndex = -1, FD3DDeviceIndex = -1, FZBufferIndex = -1;
 };

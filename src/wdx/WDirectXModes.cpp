@@ -1,6 +1,6 @@
 // The device's DirectX objects and its lists: drivers, video modes, Direct3D devices and
-// z-buffer formats, each rebuilt by one enumeration, filtered through its accept event,
-// mirrored into an optional combo box, and selected by index.
+// z-buffer formats (those two in WDirectXDirect3D.cpp), each rebuilt by one enumeration, filtered through its accept
+// event, mirrored into an optional combo box, and selected by index.
 #include <cstring>
 
 #include "wdx/DirectXBinding.h"
@@ -28,9 +28,13 @@ void TWDirectX::GetCOM()
             FDirectDraw->GetCaps(&FDriverCaps, &FEmulationCaps);
         }
     }
-    // Direct3D, DirectInput and DirectSound objects are made by their own layers; their
-    // steps are traced all the same, so a log reads alike whichever layers exist.
     LogAll("TWDirectX.GetCOM - Direct3D");
+    // Direct3D 7 is the DirectDraw object's other face; without it the reference stays empty.
+    if (FDirectDraw && !FDirect3D &&
+        FDirectDraw->QueryInterface(IID_IDirect3D7, reinterpret_cast<void**>(FDirect3D.Put())) != DD_OK)
+        FDirect3D.Reset();
+    // DirectInput and DirectSound objects are made by their own layers; their steps are
+    // traced all the same, so a log reads alike whichever layers exist.
     LogAll("TWDirectX.GetCOM - DirectInput");
     LogAll("TWDirectX.GetCOM - DirectSound");
     GetD3DDevices();
@@ -179,28 +183,6 @@ bool TWDirectX::IsFullScreen() const
     if (!FVideoModes || FVideoModes->empty()) return false;
     const int index = FVideoModeIndex == -1 ? 0 : FVideoModeIndex;
     return !GetVideoModeInfo(index).Windowed;
-}
-
-void TWDirectX::GetD3DDevices()
-{
-    LogAll("TWDirectX.GetD3DDevices");
-    // The list is rebuilt only from a Direct3D object, which comes with the Direct3D layer;
-    // without one it stays as it is, empty.
-}
-
-void TWDirectX::SetD3DDevice(int index)
-{
-    if (ComboBoxD3DDevices) ComboBoxD3DDevices->SetItemIndex(FD3DDeviceIndex);
-    if (index >= 0 && index < D3DDeviceCount()) FD3DDeviceIndex = index;
-    if (ComboBoxD3DDevices) ComboBoxD3DDevices->SetItemIndex(FD3DDeviceIndex);
-    const bool selected = FD3DDeviceIndex >= 0 && FD3DDeviceIndex < D3DDeviceCount();
-    GetZBuffers(selected ? FD3DDevices[FD3DDeviceIndex].GuidPtr() : nullptr);
-}
-
-void TWDirectX::GetZBuffers(const GUID*)
-{
-    LogAll("TWDirectX.GetZBuffers");
-    // Z-buffer formats are asked of a Direct3D object; without one the list stays empty.
 }
 
 void TWDirectX::SetZBuffer(int index)

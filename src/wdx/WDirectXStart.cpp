@@ -6,11 +6,6 @@
 #include "wdx/WDirectX.h"
 
 namespace {
-// A step of StartAll that failed; its text becomes the exception's message.
-struct TStartFailure {
-    std::string Text;
-};
-
 // DDSCL_FULLSCREEN, DDSCL_ALLOWREBOOT, DDSCL_NOWINDOWCHANGES and DDSCL_EXCLUSIVE.
 constexpr DWORD ExclusiveLevel = 0x17;
 }  // namespace
@@ -74,11 +69,7 @@ void TWDirectX::StartSteps(bool exclusive)
 
     FRenderTarget = FBack1.get();
     LogAll("TWDirectX.StartAll - Start Direct3D");
-    if (!DisableDirect3D) {
-        // Direct3D's set-up comes with its layer; until then there is never an object.
-        FStartStage = TStartStage::Direct3DObject;
-        if (!FDirect3D) Fail(rkNone, "TWDirectX.StartAll - No COM for Direct3D", DD_OK);
-    }
+    if (!DisableDirect3D) StartDirect3D();
 
     LogAll("TWDirectX.StartAll - Start DirectSound");
     FStartStage = TStartStage::DirectSoundObject;
@@ -90,6 +81,7 @@ void TWDirectX::StartSteps(bool exclusive)
     FStartStage = TStartStage::OtherComponents;
     try {
         StartComponents();
+        if (!DisableDirect3D) SetDefaultMaterial();
     } catch (...) {
         // A component's own RaiseError may have stopped the device already; the failure is
         // still this stage's, so the stop that follows undoes everything once more.
@@ -256,11 +248,7 @@ void TWDirectX::StopAll()
     const TStartStage stage = FStartStage;
     if (stage == Started) StopComponents();
 
-    if (!DisableDirect3D) {
-        // The Direct3D device (past Direct3DDevice) and the z-buffer (past ZBufferFormat)
-        // come with the Direct3D layer; without them only the render target is left to stop.
-        if (stage > RenderSurface && FRenderTarget) FRenderTarget->Stop();
-    }
+    if (!DisableDirect3D) StopDirect3D(stage);
     if (!DisableDirectDraw) {
         if (stage > BackSurface3) FBack3->Stop();
         if (stage > BackSurface2) FBack2->Stop();

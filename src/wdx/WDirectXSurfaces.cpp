@@ -1,6 +1,6 @@
 // The device's named surface list: CreateNewSurface finds and loads a picture, sizes,
 // describes and creates the surface, copies the picture in and registers it by name;
-// DestroySurface empties a slot. Texture surfaces are not made here yet.
+// DestroySurface empties a slot. The texture steps are in WDirectXTextures.cpp.
 #include <cstring>
 
 #include "core/Paths.h"
@@ -8,6 +8,7 @@
 #include "imaging/PictureLoader.h"
 #include "wdx/ComPtr.h"
 #include "wdx/ImageFiles.h"
+#include "wdx/NewSurface.h"
 #include "wdx/WDirectDrawSurface.h"
 #include "wdx/WDirectX.h"
 #include "wdx/results/ResultTexts.h"
@@ -63,41 +64,6 @@ HRESULT CreateImageSurface(IDirectDraw7* directDraw, int w, int h, int bits, Tdx
     return directDraw->CreateSurface(&desc, surface, nullptr);
 }
 
-// A picture read for a new surface: a bitmap (a BMP, or a JPEG decoded into one), a TGA
-// picture, or a JPEG of which only the header was read, to be decoded straight into the
-// surface once that exists.
-struct TSurfacePicture {
-    TLoadedBitmap Bitmap;
-    bool HaveBitmap = false;
-    TRawPicture Raw;
-    TJpegPicture Jpeg;
-    bool StraightJpeg = false;
-
-    int Width() const { return HaveBitmap ? Bitmap.Pixels.Width() : StraightJpeg ? Jpeg.Width() : Raw.Width; }
-    int Height() const { return HaveBitmap ? Bitmap.Pixels.Height() : StraightJpeg ? Jpeg.Height() : Raw.Height; }
-    // The pixels go once the surface has them, before it is registered or refused.
-    void Free()
-    {
-        Bitmap.Pixels.SetSize(0, 0);
-        Bitmap.ColorTable.clear();
-        Raw = TRawPicture{};
-    }
-};
-
-// What the steps of a new surface settle: its size, and why it was refused, if it was.
-struct TNewSurface {
-    int Width = 0, Height = 0, Bits = 0;
-    std::string Reason;
-    HRESULT Code = DD_OK;
-
-    bool Refused() const { return !Reason.empty() || Code != DD_OK; }
-    void Refuse(std::string reason, HRESULT code)
-    {
-        Reason = std::move(reason);
-        Code = code;
-    }
-};
-
 // Reads the picture at path, of the kind its name's extension says; false when it cannot
 // be read. A JPEG for an image surface of its own size is only opened here.
 bool LoadPicture(const std::string& path, const std::string& name, TdxSurfaceType surfaceType,
@@ -117,7 +83,10 @@ bool LoadPicture(const std::string& path, const std::string& name, TdxSurfaceTyp
         picture.HaveBitmap = LoadJpegIntoBitmap(picture.Bitmap.Pixels, "", path);
         return picture.HaveBitmap;
     }
-    if (ext == "TGA") return LoadTgaFile(path, picture.Raw);
+    if (ext == "TGA") {
+        picture.HaveRaw = LoadTgaFile(path, picture.Raw);
+        return picture.HaveRaw;
+    }
     return false;
 }
 
@@ -153,8 +122,8 @@ TComPtr<IDirectDrawSurface7> CreateFilledSurface(IDirectDraw7* directDraw, TSurf
 {
     TComPtr<IDirectDrawSurface7> surface;
     if (surfaceType != dxstEmptyImage && surfaceType != dxstImage) {
-        // Textures (and the list types, which only the flexible surface expands) are not
-        // made by this device yet.
+        // Only the flexible surface expands the list types; handed one, the device refuses
+        // it as DirectDraw refuses what it does not do.
         made.Refuse(ResultText(rkDirectDraw, DDERR_UNSUPPORTED), DDERR_UNSUPPORTED);
         return surface;
     }
@@ -190,8 +159,10 @@ TComPtr<IDirectDrawSurface7> CreateFilledSurface(IDirectDraw7* directDraw, TSurf
 
 TSurfaceContainer::~TSurfaceContainer()
 {
+    // An attached level's basic surface is freed too: it was made for this entry, and kept
+    // it would hold its level, and with it the whole chain, for the rest of the program.
     // AttachTo is released after, with the members.
-    if (Owned) delete Surface;
+    delete Surface;
 }
 
 void TWDirectX::NewSurfaceList()
@@ -264,9 +235,9 @@ bool TWDirectX::FindPicture(const std::string& name, std::string& path) const
 }
 
 int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int width, int height, int bits,
-                                TColor colorKey, int /*stage*/, TdxMemoryType memoryType,
+                                TColor colorKey, int stage, TdxMemoryType memoryType,
                                 TddSurfaceDimension surfaceDimension, TdxSurfaceType surfaceType,
-                                IDirectDrawSurface7* attachTo, int /*mipMapCount*/)
+                                IDirectDrawSurface7* attachTo, int mipMapCount)
 {
     if (LogType == dxlogAll) WriteLog("TWDirectX.CreateNewSurface: " + name);
     const int existing = SurfaceIndex(name);
@@ -286,7 +257,11 @@ int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int wi
     }
     if (made.Reason.empty()) SizeSurface(*this, surfaceDimension, width, height, bits, made);
     TComPtr<IDirectDrawSurface7> surface;
-    if (made.Reason.empty()) surface = CreateFilledSurface(DirectDraw(), picture, flags, memoryType, surfaceType, made);
+    const bool texture = surfaceType == dxstEmptyTexture || surfaceType == dxstTexture || surfaceType == dxstMipMaps;
+    if (made.Reason.empty() && texture)
+        surface = CreateTextureSurface(*this, picture, flags, stage, surfaceType, attachTo, mipMapCount, made);
+    else if (made.Reason.empty())
+        surface = CreateFilledSurface(DirectDraw(), picture, flags, memoryType, surfaceType, made);
     picture.Free();
 
     if (made.Refused()) {
@@ -299,13 +274,12 @@ int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int wi
 
     auto entry = std::make_unique<TSurfaceContainer>();
     entry->Surface = new TWDirectDrawBasicSurface();
-    entry->Owned = true;  // freed by the entry even if the key below fails
     entry->Surface->Start(this, surface.Get());
     surface.Reset();  // the basic surface holds its own reference
     if (surfaceType == dxstEmptyImage) entry->Surface->ColorFill(colorKey);
     if (surfaceType != dxstMipMaps) entry->Surface->SetColorKey(colorKey);
     entry->Name = name;
-    entry->Alpha = false;
+    entry->Alpha = made.Alpha;
     entry->Owned = attachTo == nullptr;
     entry->AttachTo = TComPtr<IDirectDrawSurface7>::Share(attachTo);
     if (!FSurfaces) FSurfaces.emplace();

@@ -16,7 +16,8 @@ struct Td3dDeviceInfo {
     GUID Guid{};
     std::string Description;
     std::string Name;
-    bool IsHardware = false;
+    D3DDEVICEDESC7 Desc{};    // the device's description as enumerated
+    bool IsHardware = false;  // D3DDEVCAPS_HWRASTERIZATION
     const GUID* GuidPtr() const { return &Guid; }
 };
 
@@ -37,8 +38,7 @@ struct TFormBounds {
 
 // How far the device's start got: the stage a step sets before it runs, so a failed start
 // stops at its step, and StopAll undoes exactly the steps that were passed. The numbers are
-// the device's published state and never move; the gaps and the unused values belong to the
-// Direct3D steps, which come with that layer.
+// the device's published state and never move.
 enum class TStartStage : uint8_t {
     Stopped = 0,
     Starting = 1,  // the focus changes StartAll itself causes are ignored

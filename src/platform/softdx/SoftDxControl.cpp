@@ -111,9 +111,12 @@ void SoftDxFailAlways(const char* method, HRESULT code)
 
 void SoftDxClearFaults()
 {
-    std::lock_guard guard(controlLock);
-    faults.clear();
-    anyFaults = false;
+    {
+        std::lock_guard guard(controlLock);
+        faults.clear();
+        anyFaults = false;
+    }
+    softdx::ResetDirect3DControls();
 }
 
 namespace softdx {

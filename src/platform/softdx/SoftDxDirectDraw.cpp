@@ -21,8 +21,6 @@ constexpr DWORD KnownLevelFlags = DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT | DDSCL_N
                                   DDSCL_EXCLUSIVE | DDSCL_ALLOWMODEX | DDSCL_SETFOCUSWINDOW | DDSCL_SETDEVICEWINDOW |
                                   DDSCL_CREATEDEVICEWINDOW | DDSCL_MULTITHREADED | DDSCL_FPUSETUP | DDSCL_FPUPRESERVE;
 constexpr DWORD VideoMemoryTotal = 256u << 20;
-constexpr uint32_t MaxSide = 32768;
-constexpr uint64_t MaxSurfaceBytes = uint64_t{1} << 30;
 
 void FillCaps(DDCAPS& caps)
 {
@@ -119,7 +117,7 @@ HRESULT SoftDxDirectDraw::CreateSurface(LPDDSURFACEDESC2 desc, LPDIRECTDRAWSURFA
 
     DWORD caps = (desc->dwFlags & DDSD_CAPS) ? desc->ddsCaps.dwCaps : DDSCAPS_OFFSCREENPLAIN;
     if ((caps & DDSCAPS_SYSTEMMEMORY) && (caps & DDSCAPS_VIDEOMEMORY)) return DDERR_INVALIDCAPS;
-    if ((caps & DDSCAPS_ZBUFFER) || (caps & DDSCAPS_OVERLAY)) return DDERR_INVALIDCAPS;
+    if (caps & DDSCAPS_OVERLAY) return DDERR_INVALIDCAPS;
     const DisplayMode mode = CurrentMode();
 
     if (caps & DDSCAPS_PRIMARYSURFACE) {
@@ -155,22 +153,9 @@ HRESULT SoftDxDirectDraw::CreateSurface(LPDDSURFACEDESC2 desc, LPDIRECTDRAWSURFA
     }
 
     if (caps & (DDSCAPS_FLIP | DDSCAPS_BACKBUFFER | DDSCAPS_FRONTBUFFER)) return DDERR_INVALIDCAPS;
-    if (!(desc->dwFlags & DDSD_WIDTH) || !(desc->dwFlags & DDSD_HEIGHT)) return DDERR_INVALIDPARAMS;
-    if (desc->dwWidth == 0 || desc->dwHeight == 0) return DDERR_INVALIDPARAMS;
-    PixelFormat format = DisplayFormat(mode.Bits);
-    if ((desc->dwFlags & DDSD_PIXELFORMAT) && !FormatFromDescription(desc->ddpfPixelFormat, format))
-        return DDERR_INVALIDPIXELFORMAT;
-    if (desc->dwWidth > MaxSide || desc->dwHeight > MaxSide ||
-        RowPitch(desc->dwWidth, format.Bits) * desc->dwHeight > MaxSurfaceBytes)
-        return DDERR_OUTOFMEMORY;
-    if (!(caps & (DDSCAPS_OFFSCREENPLAIN | DDSCAPS_TEXTURE | DDSCAPS_3DDEVICE))) caps |= DDSCAPS_OFFSCREENPLAIN;
-    if (!(caps & DDSCAPS_SYSTEMMEMORY)) caps |= DDSCAPS_VIDEOMEMORY | DDSCAPS_LOCALVIDMEM;
     SoftDxSurface* made = nullptr;
-    HRESULT hr = SoftDxSurface::Make(this, caps, desc->dwWidth, desc->dwHeight, format, &made);
+    HRESULT hr = CreateOffscreen(*desc, caps, &made);
     if (FAILED(hr)) return hr;
-    if (desc->dwFlags & DDSD_CKSRCBLT) made->SetColorKey(DDCKEY_SRCBLT | DDCKEY_COLORSPACE, &desc->ddckCKSrcBlt);
-    if (desc->dwFlags & DDSD_CKDESTBLT) made->SetColorKey(DDCKEY_DESTBLT | DDCKEY_COLORSPACE, &desc->ddckCKDestBlt);
-    FSurfaces.push_back(made);
     *surface = made;
     return DD_OK;
 }

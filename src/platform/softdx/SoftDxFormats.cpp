@@ -4,7 +4,8 @@
 // down, keeping proportions): settings stored on a bigger display work as stored.
 // Implements: softdx::DisplayFormat, FormatFromDescription, DescribeFormat, RowPitch,
 // DisplayModes, DescribeMode (SoftDxInternal.h).
-// Not here: FourCC, YUV and z-buffer formats (FormatFromDescription refuses them).
+// ZBufferFormats, TextureFormats.
+// Not here: FourCC and YUV formats (FormatFromDescription refuses them).
 #include <algorithm>
 #include <cstring>
 #include <iterator>
@@ -50,7 +51,24 @@ bool FormatFromDescription(const DDPIXELFORMAT& d, PixelFormat& format)
         format = DisplayFormat(8);
         return true;
     }
-    if (!(d.dwFlags & DDPF_RGB) || (d.dwFlags & (DDPF_FOURCC | DDPF_YUV | DDPF_ZBUFFER))) return false;
+    if (d.dwFlags & (DDPF_FOURCC | DDPF_YUV)) return false;
+    if (d.dwFlags & DDPF_ZBUFFER) {
+        // Depth is an unsigned integer filling the whole pixel; no stencil.
+        const uint32_t bits = d.dwZBufferBitDepth;
+        if ((bits != 16 && bits != 32) || d.dwStencilBitDepth != 0) return false;
+        format = {bits, bits == 16 ? 0xFFFFu : 0xFFFFFFFFu, 0, 0, 0, false, PixelFormat::Depth};
+        return d.dwZBitMask == 0 || d.dwZBitMask == format.RedMask;
+    }
+    if (d.dwFlags & DDPF_LUMINANCE) {
+        format = {8, 0xFF, 0, 0, 0, false, PixelFormat::Luminance};
+        return d.dwLuminanceBitCount == 8 && d.dwLuminanceBitMask == 0xFF && !(d.dwFlags & DDPF_ALPHAPIXELS);
+    }
+    if (d.dwFlags & DDPF_BUMPDUDV) {
+        format = {16, 0x00FF, 0xFF00, 0, 0, false, PixelFormat::Bump};
+        return d.dwBumpBitCount == 16 && d.dwBumpDuBitMask == 0x00FF && d.dwBumpDvBitMask == 0xFF00 &&
+               !(d.dwFlags & DDPF_BUMPLUMINANCE);
+    }
+    if (!(d.dwFlags & DDPF_RGB)) return false;
     const uint32_t bits = d.dwRGBBitCount;
     const bool alpha = (d.dwFlags & DDPF_ALPHAPIXELS) != 0;
     format.Bits = bits;
@@ -62,7 +80,7 @@ bool FormatFromDescription(const DDPIXELFORMAT& d, PixelFormat& format)
     case 16:
         if (Masks(d, 0xF800, 0x07E0, 0x001F) && !alpha) return true;
         if (Masks(d, 0x7C00, 0x03E0, 0x001F) && (!alpha || format.AlphaMask == 0x8000)) return true;
-        return false;
+        return Masks(d, 0x0F00, 0x00F0, 0x000F) && format.AlphaMask == 0xF000;
     case 24:
     case 32:
         if (!Masks(d, 0xFF0000, 0xFF00, 0xFF) && !Masks(d, 0xFF, 0xFF00, 0xFF0000)) return false;
@@ -77,6 +95,22 @@ DDPIXELFORMAT DescribeFormat(const PixelFormat& format)
     std::memset(&d, 0, sizeof d);
     d.dwSize = sizeof d;
     d.dwRGBBitCount = format.Bits;
+    switch (format.Kind) {
+    case PixelFormat::Depth:
+        d.dwFlags = DDPF_ZBUFFER;
+        d.dwZBitMask = format.RedMask;
+        return d;
+    case PixelFormat::Luminance:
+        d.dwFlags = DDPF_LUMINANCE;
+        d.dwLuminanceBitMask = format.RedMask;
+        return d;
+    case PixelFormat::Bump:
+        d.dwFlags = DDPF_BUMPDUDV;
+        d.dwBumpDuBitMask = format.RedMask;
+        d.dwBumpDvBitMask = format.GreenMask;
+        return d;
+    case PixelFormat::Rgb: break;
+    }
     if (format.Indexed) {
         d.dwFlags = DDPF_PALETTEINDEXED8 | DDPF_RGB;
         return d;
@@ -87,6 +121,35 @@ DDPIXELFORMAT DescribeFormat(const PixelFormat& format)
     d.dwBBitMask = format.BlueMask;
     d.dwRGBAlphaBitMask = format.AlphaMask;
     return d;
+}
+
+std::vector<DDPIXELFORMAT> ZBufferFormats()
+{
+    std::vector<DDPIXELFORMAT> formats;
+    for (uint32_t bits : {16u, 32u})
+        formats.push_back(
+            DescribeFormat({bits, bits == 16 ? 0xFFFFu : 0xFFFFFFFFu, 0, 0, 0, false, PixelFormat::Depth}));
+    return formats;
+}
+
+std::vector<DDPIXELFORMAT> TextureFormats()
+{
+    // Every rule of a program's format search meets one of these: plain and alpha colour
+    // at 16 and 32 bits, four-bit alpha, a palette, and two kinds that are no colour at all.
+    const PixelFormat list[] = {
+        {16, 0xF800, 0x07E0, 0x001F, 0},
+        {16, 0x7C00, 0x03E0, 0x001F, 0},
+        {16, 0x7C00, 0x03E0, 0x001F, 0x8000},
+        {16, 0x0F00, 0x00F0, 0x000F, 0xF000},
+        {32, 0xFF0000, 0xFF00, 0xFF, 0},
+        {32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},
+        DisplayFormat(8),
+        {8, 0xFF, 0, 0, 0, false, PixelFormat::Luminance},
+        {16, 0x00FF, 0xFF00, 0, 0, false, PixelFormat::Bump},
+    };
+    std::vector<DDPIXELFORMAT> formats;
+    for (const PixelFormat& f : list) formats.push_back(DescribeFormat(f));
+    return formats;
 }
 
 uint64_t RowPitch(uint64_t width, uint32_t bits) { return (width * (bits / 8) + 3) & ~uint64_t{3}; }

@@ -11,6 +11,8 @@ namespace softdx {
 
 // DD_OK unless a test asked this method to fail.
 HRESULT InjectedFault(const char* method);
+// Puts the Direct3D device's texture caps and formats back to their defaults.
+void ResetDirect3DControls();
 
 // Every DirectX method starts with this, so each one's failure path can be driven.
 #define SOFTDX_ENTER(method)                                                                         \
@@ -25,10 +27,15 @@ struct PixelFormat {
     uint32_t BlueMask = 0x000000FF;
     uint32_t AlphaMask = 0;
     bool Indexed = false;  // 8-bit palette-indexed
+    // What the masks mean: colour (red, green, blue, alpha), depth (red is the z mask),
+    // luminance (red), or bump offsets (red du, green dv).
+    enum Kinds : uint8_t { Rgb, Depth, Luminance, Bump };
+    Kinds Kind = Rgb;
 
     uint32_t BytesPerPixel() const { return Bits / 8; }
     // The bits a pixel value carries; colour keys compare only these.
     uint32_t ValueMask() const { return Indexed ? 0xFFu : (RedMask | GreenMask | BlueMask | AlphaMask); }
+    bool IsColour() const { return Kind == Rgb; }
     friend bool operator==(const PixelFormat&, const PixelFormat&) = default;
 };
 
@@ -37,6 +44,9 @@ PixelFormat DisplayFormat(uint32_t bits);
 // False for formats this DirectDraw cannot hold.
 bool FormatFromDescription(const DDPIXELFORMAT& description, PixelFormat& format);
 DDPIXELFORMAT DescribeFormat(const PixelFormat& format);
+// The z-buffer formats (16 and 32 bits) and the texture formats Direct3D offers by default.
+std::vector<DDPIXELFORMAT> ZBufferFormats();
+std::vector<DDPIXELFORMAT> TextureFormats();
 // Bytes in a row of width pixels: rows start on 4-byte boundaries.
 uint64_t RowPitch(uint64_t width, uint32_t bits);
 

@@ -56,6 +56,11 @@ public:
     bool Exclusive() const { return FExclusive; }
     HWND Window() const { return FWindow; }
     void Forget(SoftDxSurface* surface);
+    // IDirect3D7: a new Direct3D object that holds this one.
+    HRESULT QueryOther(REFIID riid, void** object);
+    // Every surface but the primary and its chain: plain, 3D target, texture (with its
+    // mip-map levels) or z-buffer.
+    HRESULT CreateOffscreen(const DDSURFACEDESC2& desc, DWORD caps, SoftDxSurface** made);
 
 private:
     friend SoftDxUnknown;

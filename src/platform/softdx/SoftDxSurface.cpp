@@ -1,7 +1,8 @@
 // Surfaces of the software DirectDraw: making them, references, description, Lock, device
 // contexts, colour keys, palettes, clippers and the flip chain's attachments.
-// Implements: IDirectDrawSurface7 (SoftDxSurface) but for Blt, BltFast and Flip.
-// Not implemented (DDERR_UNSUPPORTED or the overlay codes): attaching surfaces by hand,
+// Implements: IDirectDrawSurface7 (SoftDxSurface) but for Blt, BltFast and Flip; attaching a
+// z-buffer by hand; mip-map levels reached through GetAttachedSurface.
+// Not implemented (DDERR_UNSUPPORTED or the overlay codes): attaching other surfaces by hand,
 // overlays, private data, BltBatch, SetSurfaceDesc, texture priority and level of detail.
 #include <sys/mman.h>
 
@@ -104,6 +105,8 @@ SoftDxSurface::~SoftDxSurface()
     }
     if (FPalette) FPalette->Release();
     if (FClipper) FClipper->Release();
+    if (FNextLevel) FNextLevel->Release();
+    if (FZBuffer) FZBuffer->Release();
     FOwner->Forget(this);
     FOwner->Release();
 }
@@ -116,10 +119,31 @@ bool SoftDxSurface::ChainBusy() const
     return false;
 }
 
-HRESULT SoftDxSurface::AddAttachedSurface(LPDIRECTDRAWSURFACE7)
+void SoftDxSurface::SetLevels(DWORD caps2, DWORD mipMapCount, SoftDxSurface* next)
+{
+    FCaps2 = caps2;
+    FMipMapCount = mipMapCount;
+    FNextLevel = next;
+}
+
+void SoftDxSurface::Drawn(bool shown)
+{
+    ++FUniqueness;
+    if (shown) PresentIfVisible();
+}
+
+// Only a z-buffer can be attached by hand, to a colour surface at least its size.
+HRESULT SoftDxSurface::AddAttachedSurface(LPDIRECTDRAWSURFACE7 surface)
 {
     SOFTDX_ENTER("AddAttachedSurface");
-    return DDERR_CANNOTATTACHSURFACE;
+    auto* z = static_cast<SoftDxSurface*>(surface);
+    if (!z || z == this) return DDERR_INVALIDPARAMS;
+    if (!(z->FCaps & DDSCAPS_ZBUFFER) || (FCaps & DDSCAPS_ZBUFFER)) return DDERR_CANNOTATTACHSURFACE;
+    if (FZBuffer) return DDERR_SURFACEALREADYATTACHED;
+    if (z->FWidth < FWidth || z->FHeight < FHeight) return DDERR_CANNOTATTACHSURFACE;
+    z->AddRef();
+    FZBuffer = z;
+    return DD_OK;
 }
 
 HRESULT SoftDxSurface::AddOverlayDirtyRect(LPRECT)
@@ -134,16 +158,27 @@ HRESULT SoftDxSurface::BltBatch(LPDDBLTBATCH, DWORD, DWORD)
     return DDERR_UNSUPPORTED;
 }
 
-HRESULT SoftDxSurface::DeleteAttachedSurface(DWORD, LPDIRECTDRAWSURFACE7)
+HRESULT SoftDxSurface::DeleteAttachedSurface(DWORD, LPDIRECTDRAWSURFACE7 surface)
 {
     SOFTDX_ENTER("DeleteAttachedSurface");
-    return DDERR_CANNOTDETACHSURFACE;
+    if (!FZBuffer || (surface && surface != FZBuffer)) return DDERR_CANNOTDETACHSURFACE;
+    FZBuffer->Release();
+    FZBuffer = nullptr;
+    return DD_OK;
 }
 
 HRESULT SoftDxSurface::EnumAttachedSurfaces(LPVOID context, LPDDENUMSURFACESCALLBACK7 callback)
 {
     SOFTDX_ENTER("EnumAttachedSurfaces");
     if (!callback) return DDERR_INVALIDPARAMS;
+    for (SoftDxSurface* attached : {FZBuffer, FNextLevel}) {
+        if (!attached) continue;
+        DDSURFACEDESC2 desc;
+        desc.dwSize = sizeof desc;
+        attached->GetSurfaceDesc(&desc);
+        attached->AddRef();
+        if (callback(attached, &desc, context) == DDENUMRET_CANCEL) return DD_OK;
+    }
     if (!FChain || FChain->Members.size() < 2) return DD_OK;
     // Each buffer of a chain has the next one attached; the last has the front buffer.
     const auto& members = FChain->Members;
@@ -169,6 +204,13 @@ HRESULT SoftDxSurface::GetAttachedSurface(LPDDSCAPS2 caps, LPDIRECTDRAWSURFACE7*
     SOFTDX_ENTER("GetAttachedSurface");
     if (!caps || !attached) return DDERR_INVALIDPARAMS;
     *attached = nullptr;
+    for (SoftDxSurface* candidate : {FZBuffer, FNextLevel}) {
+        if (candidate && caps->dwCaps && (candidate->FCaps & caps->dwCaps) == caps->dwCaps) {
+            candidate->AddRef();
+            *attached = candidate;
+            return DD_OK;
+        }
+    }
     if (!FChain) return DDERR_NOTFOUND;
     const auto& members = FChain->Members;
     size_t at = 0;
@@ -193,6 +235,7 @@ HRESULT SoftDxSurface::GetCaps(LPDDSCAPS2 caps)
     if (!caps) return DDERR_INVALIDPARAMS;
     *caps = DDSCAPS2{};
     caps->dwCaps = FCaps;
+    caps->dwCaps2 = FCaps2;
     return DD_OK;
 }
 
@@ -323,6 +366,11 @@ HRESULT SoftDxSurface::GetSurfaceDesc(LPDDSURFACEDESC2 desc)
     desc->lPitch = static_cast<LONG>(FPitch);
     desc->ddpfPixelFormat = DescribeFormat(FFormat);
     desc->ddsCaps.dwCaps = FCaps;
+    desc->ddsCaps.dwCaps2 = FCaps2;
+    if (FMipMapCount) {
+        desc->dwFlags |= DDSD_MIPMAPCOUNT;
+        desc->dwMipMapCount = FMipMapCount;
+    }
     if (IsFront()) {
         desc->dwFlags |= DDSD_BACKBUFFERCOUNT;
         desc->dwBackBufferCount = static_cast<DWORD>(FChain->Members.size() - 1);

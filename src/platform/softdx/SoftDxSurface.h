@@ -83,6 +83,21 @@ public:
     const PixelFormat& Format() const { return FFormat; }
     bool Busy() const { return FLocked || FDcOut; }
     const SoftDxDeviceContext* DeviceContext() const { return FDcOut ? &FDc : nullptr; }
+    DWORD Caps() const { return FCaps; }
+    // A mip-map level's place in its chain: caps2, the number of levels from this one down
+    // (0 for a surface without levels), and the next smaller level, whose reference this
+    // surface takes over.
+    void SetLevels(DWORD caps2, DWORD mipMapCount, SoftDxSurface* next);
+    SoftDxSurface* NextLevel() const { return FNextLevel; }
+    SoftDxSurface* ZBuffer() const { return FZBuffer; }
+    const SoftDxPalette* Palette() const { return FPalette; }
+    DWORD Uniqueness() const { return FUniqueness; }
+    // A 3D device drew into the pixels: copies made of them are stale, and a visible
+    // surface is shown again when shown is true.
+    void Drawn(bool shown);
+    // The pixels as 0xAARRGGBB texels (alpha 0xFF where the format has none), kept until
+    // the pixels change. Luminance gives grey, bump offsets give du in red, dv in green.
+    const std::vector<uint32_t>& Texels();
 
 private:
     friend SoftDxUnknown;
@@ -114,6 +129,12 @@ private:
     };
     std::vector<Reduction> FReductions;  // level 1 first
     DWORD FReductionsOf = 0;             // the uniqueness value they were made from
+    DWORD FCaps2 = 0;
+    DWORD FMipMapCount = 0;
+    SoftDxSurface* FNextLevel = nullptr;  // owned reference
+    SoftDxSurface* FZBuffer = nullptr;    // owned reference
+    std::vector<uint32_t> FTexels;
+    DWORD FTexelsOf = 0;
 };
 
 }  // namespace softdx

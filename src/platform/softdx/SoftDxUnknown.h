@@ -1,8 +1,9 @@
 #pragma once
 // The IUnknown the software DirectDraw's objects share. The count starts at the one
 // reference the creator hands out; the object ends when it reaches zero. QueryInterface
-// answers IUnknown and the object's own interface, both with the object itself; every other
-// interface is E_NOINTERFACE.
+// answers IUnknown and the object's own interface, both with the object itself; an object
+// that reaches further interfaces (DirectDraw's Direct3D) answers them in QueryOther; every
+// other interface is E_NOINTERFACE.
 #include <atomic>
 
 #include "SoftDxApi.h"
@@ -18,6 +19,10 @@ public:
     {
         if (!object) return DDERR_INVALIDPARAMS;
         *object = nullptr;
+        if constexpr (requires(Object & o) { o.QueryOther(riid, object); }) {
+            if (riid != IID_IUnknown && riid != InterfaceId)
+                return static_cast<Object*>(this)->QueryOther(riid, object);
+        }
         if (riid != IID_IUnknown && riid != InterfaceId) return E_NOINTERFACE;
         AddRef();
         *object = static_cast<Interface*>(this);

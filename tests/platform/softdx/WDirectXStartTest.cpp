@@ -353,6 +353,8 @@ TEST_F(DeviceOnSoftDx, MissingDirect3DSoundOrInputObjectsFailTheirStages)
         SCOPED_TRACE(c.Text);
         MakeDevice();
         Device->*c.Flag = false;
+        // The software DirectX has Direct3D: its object is refused here.
+        if (c.Stage == 9) SoftDxFailNext("QueryInterface(IID_IDirect3D7)", E_NOINTERFACE);
         LoadFullScreen();
         SoftDxFailNext("RestoreDisplayMode", DDERR_INVALIDOBJECT);
         EXPECT_EQ(FailedStart(), c.Text);
@@ -768,6 +770,7 @@ TEST_F(DeviceOnSoftDx, LoadingTracesTheObjectsAndListsAndNamesTheDriver)
                                       "TWDirectX.GetCOM - DirectInput",
                                       "TWDirectX.GetCOM - DirectSound",
                                       "TWDirectX.GetD3DDevices",
+                                      "TWDirectX.GetZBuffers",
                                       "TWDirectX.GetVideoModes",
                                   }));
     ASSERT_EQ(Device->DriverCount(), 1);

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "SoftDxD3DControl.h"
 #include "SoftDxTypes.h"
 
 struct SoftDxSize {
@@ -94,7 +95,8 @@ uint64_t SoftDxNextRefresh(uint64_t nanoseconds);
 
 // Injected failures: the named method (its DirectX name, e.g. "CreateSurface", "Blt",
 // "DirectDrawCreateEx") returns the code instead of doing its work, the next count times
-// or always. Consulted on entry, before any argument is looked at.
+// or always. Consulted on entry, before any argument is looked at. SoftDxClearFaults also
+// puts back the Direct3D device's own texture caps and formats (SoftDxD3DControl.h).
 void SoftDxFailNext(const char* method, HRESULT code, int count = 1);
 void SoftDxFailAlways(const char* method, HRESULT code);
 void SoftDxClearFaults();

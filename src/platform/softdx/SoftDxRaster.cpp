@@ -1,0 +1,361 @@
+// The software Direct3D's pixel stage. Corners are snapped to 1/16 pixel; each row's span
+// comes from the three integer edge functions (with the top-left rule, so triangles that
+// share an edge never both draw a pixel of it), and the span's pixels step their
+// attributes by plane equations: depth, colour and specular linearly on screen, texture
+// coordinates through 1/w so they stay correct in perspective.
+// Implements: softdx::RasteriseTriangle, ClearColour, ClearDepth.
+// Not here: alpha blending, alpha test, fog, dithering, mip-mapping.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "SoftDxPixels.h"
+#include "SoftDxRaster.h"
+#include "SoftDxTexture.h"
+
+namespace softdx {
+
+namespace {
+
+constexpr int SubPixel = 16;
+
+inline int64_t FloorDiv(int64_t a, int64_t b)  // b > 0
+{
+    const int64_t q = a / b;
+    return (a % b != 0 && a < 0) ? q - 1 : q;
+}
+inline int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }  // b > 0
+
+// One edge from corner a to corner b: E = K0 + KStep * row + A * column at pixel centres,
+// inside where E >= Bias. Each row's bound on the columns is the quotient of a division;
+// rows step it on with a remainder, so only the first row divides.
+struct Edge {
+    int64_t A = 0, K0 = 0, KStep = 0, Bias = 0;
+    int64_t Q = 0, R = 0, S = 0, T = 0, D = 1;  // bound Q with remainder R; a row adds S and T
+    Edge() = default;
+    Edge(int64_t xa, int64_t ya, int64_t xb, int64_t yb)
+    {
+        const int64_t dx = xb - xa, dy = yb - ya;
+        A = -dy * SubPixel;
+        KStep = dx * SubPixel;
+        K0 = dx * (SubPixel / 2 - ya) - dy * (SubPixel / 2 - xa);
+        // Top edges (level, interior below) and left edges (going up) own their pixels.
+        Bias = (dy < 0 || (dy == 0 && dx > 0)) ? 0 : 1;
+    }
+    // A left bound (A > 0) is the smallest column with A x >= Bias - k: Q = ceil((Bias - k) / A),
+    // kept as Bias - k = A Q - R. A right bound (A < 0) is the largest column with
+    // -A x <= k - Bias: Q = floor((k - Bias) / -A), kept as k - Bias = -A Q + R.
+    void Start(int64_t row)
+    {
+        if (A == 0) return;
+        const int64_t k = K0 + KStep * row;
+        D = A > 0 ? A : -A;
+        const int64_t n = A > 0 ? Bias - k : k - Bias;
+        Q = FloorDiv(n, D), R = n - Q * D;    // n = D Q + R, 0 <= R < D
+        if (A > 0 && R != 0) ++Q, R = D - R;  // ceiling: n = D Q - R
+        const int64_t step = A > 0 ? -KStep : KStep;
+        S = FloorDiv(step, D), T = step - S * D;
+    }
+    void Next()
+    {
+        if (A == 0) return;
+        if (A > 0) {
+            // n - KStep = D (Q + S) - (R - T)
+            Q += S, R -= T;
+            if (R < 0) R += D, ++Q;
+        } else {
+            Q += S, R += T;
+            if (R >= D) R -= D, ++Q;
+        }
+    }
+    void Span(int64_t row, int64_t& lo, int64_t& hi) const
+    {
+        if (A > 0)
+            lo = std::max(lo, Q);
+        else if (A < 0)
+            hi = std::min(hi, Q);
+        else if (K0 + KStep * row < Bias)
+            hi = lo - 1;
+    }
+};
+
+enum Attribute { AZ, AIW, AUW, AVW, AR, AG, AB, AA, ASR, ASG, ASB, Attributes };
+
+inline void Values(const ScreenVertex& v, float* out)
+{
+    const float in[Attributes] = {v.Z, v.InvW, v.UW, v.VW, v.R, v.G, v.B, v.A, v.SR, v.SG, v.SB};
+    std::memcpy(out, in, sizeof in);
+}
+
+enum Combine { UseDiffuse, UseTexture, UseModulate };
+
+// Eight attributes step in fixed point with 16 fractional bits: the seven colours (0..255)
+// and depth (in the z-buffer's own unit); the three of perspective (1/w, u/w, v/w) in
+// floating point. All are given at the centre of the origin pixel (OX, Top) and per pixel
+// right and down, so each row starts from the one before with additions.
+constexpr int Colours = 7;  // R, G, B, A, SR, SG, SB
+constexpr int FixedAttributes = Colours + 1;
+constexpr int DepthSlot = Colours;
+
+struct Triangle {
+    int64_t Fix[FixedAttributes], FixDx[FixedAttributes], FixDy[FixedAttributes];
+    float Persp[3], PerspDx[3], PerspDy[3];  // 1/w, u/w, v/w at the first corner
+    float X0, Y0;                            // the first corner
+    Edge E[3];
+    int64_t OX, Top, Bottom;  // rows inclusive
+    Combine Mode;
+};
+
+// A comparison function as its answers for less, equal and greater, so the test in the
+// pixel loop is two comparisons and no jump.
+struct DepthTest {
+    bool Less, Equal, Greater;
+    explicit DepthTest(DWORD func)
+        : Less(func == D3DCMP_LESS || func == D3DCMP_LESSEQUAL || func == D3DCMP_NOTEQUAL || func == D3DCMP_ALWAYS),
+          Equal(func == D3DCMP_EQUAL || func == D3DCMP_LESSEQUAL || func == D3DCMP_GREATEREQUAL ||
+                func == D3DCMP_ALWAYS),
+          Greater(func == D3DCMP_GREATER || func == D3DCMP_NOTEQUAL || func == D3DCMP_GREATEREQUAL ||
+                  func == D3DCMP_ALWAYS)
+    {
+    }
+    bool Passes(uint32_t z, uint32_t stored) const { return z < stored ? Less : z == stored ? Equal : Greater; }
+};
+
+// Rounds half away from zero, as llround does, without a library call.
+inline int64_t Round(double v) { return int64_t(v + (v >= 0 ? 0.5 : -0.5)); }
+
+template <int DepthBits>
+inline uint32_t DepthValue(float z)
+{
+    if constexpr (DepthBits == 16)
+        return uint32_t(std::clamp(z, 0.0f, 1.0f) * 65535.0f + 0.5f);
+    else
+        return uint32_t(std::clamp(z, 0.0f, 1.0f) * 4294967040.0f);
+}
+
+// Writes an 0xAARRGGBB colour in the target's layout; alpha only where the target has it.
+template <RasterTarget::Layouts Layout>
+inline void Store(uint8_t* at, uint32_t c, uint32_t alphaMask)
+{
+    if constexpr (Layout == RasterTarget::Xrgb8888) {
+        const uint32_t pixel = (c & 0xFFFFFF) | (c & alphaMask);
+        std::memcpy(at, &pixel, 4);
+    } else if constexpr (Layout == RasterTarget::Rgb565) {
+        const auto pixel = uint16_t((c >> 8 & 0xF800) | (c >> 5 & 0x07E0) | (c >> 3 & 0x001F));
+        std::memcpy(at, &pixel, 2);
+    } else {
+        const auto pixel =
+            uint16_t((c >> 9 & 0x7C00) | (c >> 6 & 0x03E0) | (c >> 3 & 0x001F) | (c >> 16 & 0x8000 & alphaMask));
+        std::memcpy(at, &pixel, 2);
+    }
+}
+
+// Fixed point with 16 fractional bits, for stepping colours and texture coordinates.
+inline int32_t Fixed(float f) { return int32_t(std::clamp(f, -32000.0f, 32000.0f) * 65536.0f); }
+
+// Texture coordinates are exact (divided by the interpolated 1/w) every Segment pixels and
+// stepped linearly between, which no eye tells from exact at this length.
+constexpr int64_t Segment = 8;
+
+template <RasterTarget::Layouts Layout, int DepthBits, int Filter>
+void Fill(const Triangle& t, const PipelineState& s, const RasterTarget& target)
+{
+    const TextureSampler sampler(s);
+    const float texWidth = sampler.Width(), texHeight = sampler.Height();
+    const int32_t half = Filter == 2 ? 32768 : 0;  // bilinear counts from texel centres
+    const uint32_t bytes = target.Colour.BytesPerPixel;
+    int32_t step[Colours];
+    for (int i = 0; i < Colours; ++i) step[i] = int32_t(t.FixDx[i]);
+    const ColourLanes diffuseStep = MakeLanes(step[0], step[1], step[2], step[3]);
+    const ColourLanes glintStep = MakeLanes(step[4], step[5], step[6], 0);
+    const int64_t depthStep = t.FixDx[DepthSlot];
+    Edge edges[3] = {t.E[0], t.E[1], t.E[2]};
+    for (Edge& e : edges) e.Start(t.Top);
+    const DepthTest depthTest(s.DepthFunc);
+    const bool depthWrite = s.DepthWrite, specular = s.Specular, textureOnly = t.Mode == UseTexture;
+    const uint32_t alphaMask = target.AlphaMask;
+    int64_t row[FixedAttributes];
+    std::copy_n(t.Fix, FixedAttributes, row);
+    for (int64_t y = t.Top; y <= t.Bottom; ++y) {
+        int64_t lo = target.Clip.left, hi = int64_t{target.Clip.right} - 1;
+        for (Edge& e : edges) e.Span(y, lo, hi), e.Next();
+        if (lo <= hi) {
+            const int64_t dx = lo - t.OX;
+            int32_t colour[Colours];
+            for (int i = 0; i < Colours; ++i) colour[i] = int32_t(row[i] + t.FixDx[i] * dx);
+            ColourLanes diffuse = MakeLanes(colour[0], colour[1], colour[2], colour[3]);
+            ColourLanes glint = MakeLanes(colour[4], colour[5], colour[6], 0);
+            int64_t depthValue = row[DepthSlot] + depthStep * dx;
+            // Perspective from the first corner, not stepped: its precision matters most.
+            const float px = float(lo) + 0.5f - t.X0, py = float(y) + 0.5f - t.Y0;
+            float iw = t.Persp[0] + t.PerspDx[0] * px + t.PerspDy[0] * py;
+            float uw = t.Persp[1] + t.PerspDx[1] * px + t.PerspDy[1] * py;
+            float vw = t.Persp[2] + t.PerspDx[2] * px + t.PerspDy[2] * py;
+            float u = 0, v = 0;
+            if constexpr (Filter != 0) {
+                const float w = 1.0f / iw;
+                u = uw * w * texWidth, v = vw * w * texHeight;
+            }
+            uint8_t* pixel = target.Colour.At(int32_t(lo), int32_t(y));
+            uint8_t* depth = DepthBits ? target.Depth.At(int32_t(lo), int32_t(y)) : nullptr;
+            for (int64_t x = lo; x <= hi;) {
+                const int64_t n = std::min(Segment, hi - x + 1);
+                int32_t fu = 0, fv = 0, du = 0, dv = 0;
+                if constexpr (Filter != 0) {
+                    iw += t.PerspDx[0] * float(n), uw += t.PerspDx[1] * float(n), vw += t.PerspDx[2] * float(n);
+                    const float w = 1.0f / iw;
+                    const float u2 = uw * w * texWidth, v2 = vw * w * texHeight;
+                    fu = Fixed(u) - half, fv = Fixed(v) - half;
+                    du = (Fixed(u2) - Fixed(u)) / int32_t(n), dv = (Fixed(v2) - Fixed(v)) / int32_t(n);
+                    u = u2, v = v2;
+                }
+                for (int64_t i = 0; i < n; ++i, ++x, pixel += bytes) {
+                    bool draw = true;
+                    if constexpr (DepthBits != 0) {
+                        const auto z =
+                            uint32_t(std::clamp<int64_t>(depthValue >> 16, 0, DepthBits == 16 ? 65535 : 0xFFFFFF00));
+                        if constexpr (DepthBits == 16) {
+                            uint16_t stored;
+                            std::memcpy(&stored, depth, 2);
+                            draw = depthTest.Passes(z, stored);
+                            if (draw && depthWrite) {
+                                const uint16_t narrow = uint16_t(z);
+                                std::memcpy(depth, &narrow, 2);
+                            }
+                        } else {
+                            uint32_t stored;
+                            std::memcpy(&stored, depth, 4);
+                            draw = depthTest.Passes(z, stored);
+                            if (draw && depthWrite) std::memcpy(depth, &z, 4);
+                        }
+                        depth += DepthBits / 8;
+                        depthValue += depthStep;
+                    }
+                    if (draw) {
+                        uint32_t c = PackLanes(diffuse);
+                        if constexpr (Filter != 0) {
+                            const uint32_t texel = Filter == 1 ? sampler.Point(fu, fv) : sampler.Bilinear(fu, fv);
+                            c = textureOnly ? texel : Modulate(c, texel);
+                        }
+                        if (specular) c = AddSaturated(c, PackLanes(glint) & 0xFFFFFF);
+                        Store<Layout>(pixel, c, alphaMask);
+                    }
+                    diffuse = AddLanes(diffuse, diffuseStep), glint = AddLanes(glint, glintStep);
+                    fu += du, fv += dv;
+                }
+            }
+        }
+        for (int i = 0; i < FixedAttributes; ++i) row[i] += t.FixDy[i];
+    }
+}
+
+template <RasterTarget::Layouts Layout, int DepthBits>
+void FillFiltered(const Triangle& t, const PipelineState& s, const RasterTarget& target)
+{
+    if (t.Mode == UseDiffuse)
+        Fill<Layout, DepthBits, 0>(t, s, target);
+    else if (s.Bilinear)
+        Fill<Layout, DepthBits, 2>(t, s, target);
+    else
+        Fill<Layout, DepthBits, 1>(t, s, target);
+}
+
+template <RasterTarget::Layouts Layout>
+void FillDepth(const Triangle& t, const PipelineState& s, const RasterTarget& target)
+{
+    if (!s.DepthTest)
+        FillFiltered<Layout, 0>(t, s, target);
+    else if (target.DepthBits == 16)
+        FillFiltered<Layout, 16>(t, s, target);
+    else
+        FillFiltered<Layout, 32>(t, s, target);
+}
+
+Combine ModeOf(const PipelineState& s)
+{
+    if (!s.Texture.Texels) return UseDiffuse;
+    auto pick = [](DWORD arg) { return (arg & D3DTA_SELECTMASK) == D3DTA_TEXTURE ? UseTexture : UseDiffuse; };
+    switch (s.ColorOp) {
+    case D3DTOP_SELECTARG1: return pick(s.ColorArg1);
+    case D3DTOP_SELECTARG2: return pick(s.ColorArg2);
+    case D3DTOP_MODULATE:
+        if (pick(s.ColorArg1) == UseTexture && pick(s.ColorArg2) == UseTexture) return UseTexture;
+        return pick(s.ColorArg1) == UseTexture || pick(s.ColorArg2) == UseTexture ? UseModulate : UseDiffuse;
+    default: return UseDiffuse;
+    }
+}
+
+}  // namespace
+
+void RasteriseTriangle(const PipelineState& s, const RasterTarget& target, const ScreenVertex& v0,
+                       const ScreenVertex& v1, const ScreenVertex& v2)
+{
+    const int64_t x0 = Round(v0.X * SubPixel), y0 = Round(v0.Y * SubPixel);
+    const int64_t x1 = Round(v1.X * SubPixel), y1 = Round(v1.Y * SubPixel);
+    const int64_t x2 = Round(v2.X * SubPixel), y2 = Round(v2.Y * SubPixel);
+    const int64_t area = (x1 - x0) * (y2 - y0) - (x2 - x0) * (y1 - y0);
+    if (area <= 0) return;  // clockwise only; snapping can flatten a sliver
+
+    Triangle t{};
+    t.E[0] = Edge(x0, y0, x1, y1), t.E[1] = Edge(x1, y1, x2, y2), t.E[2] = Edge(x2, y2, x0, y0);
+    const int64_t top = std::min({y0, y1, y2}), bottom = std::max({y0, y1, y2});
+    t.Top = std::max<int64_t>(target.Clip.top, FloorDiv(top, SubPixel));
+    t.Bottom = std::min<int64_t>(int64_t{target.Clip.bottom} - 1, FloorDiv(bottom, SubPixel));
+    if (t.Top > t.Bottom) return;
+    t.OX = FloorDiv(std::min({x0, x1, x2}), SubPixel);
+    t.X0 = float(x0) / SubPixel, t.Y0 = float(y0) / SubPixel;
+    t.Mode = ModeOf(s);
+
+    // Plane equations through the snapped corners, in double so that steep gradients far
+    // from the origin keep their precision.
+    const double ex1 = double(x1 - x0) / SubPixel, ey1 = double(y1 - y0) / SubPixel;
+    const double ex2 = double(x2 - x0) / SubPixel, ey2 = double(y2 - y0) / SubPixel;
+    const double inverse = 1.0 / (ex1 * ey2 - ex2 * ey1);
+    // From the first corner to the centre of the origin pixel.
+    const double ox = double(t.OX) + 0.5 - double(x0) / SubPixel, oy = double(t.Top) + 0.5 - double(y0) / SubPixel;
+    float f0[Attributes], f1[Attributes], f2[Attributes];
+    Values(v0, f0), Values(v1, f1), Values(v2, f2);
+    const double depthUnit = target.DepthBits == 16 ? 65535.0 : 4294967040.0;
+    for (int i = 0; i < Attributes; ++i) {
+        const double d1 = double(f1[i]) - f0[i], d2 = double(f2[i]) - f0[i];
+        const double dx = (d1 * ey2 - d2 * ey1) * inverse, dy = (d2 * ex1 - d1 * ex2) * inverse;
+        const double origin = f0[i] + dx * ox + dy * oy;
+        if (i >= AR) {
+            const int slot = i - AR;
+            t.Fix[slot] = Round(origin * 65536), t.FixDx[slot] = Round(dx * 65536);
+            t.FixDy[slot] = Round(dy * 65536);
+        } else if (i == AZ) {
+            // 16-bit depth rounds to nearest, as Clear does; 32-bit depth truncates, as Clear does.
+            const double scale = depthUnit * 65536;
+            t.Fix[DepthSlot] = Round(origin * scale) + (target.DepthBits == 16 ? 32768 : 0);
+            t.FixDx[DepthSlot] = Round(dx * scale), t.FixDy[DepthSlot] = Round(dy * scale);
+        } else {
+            t.Persp[i - AIW] = f0[i], t.PerspDx[i - AIW] = float(dx), t.PerspDy[i - AIW] = float(dy);
+        }
+    }
+    switch (target.Layout) {
+    case RasterTarget::Xrgb8888: FillDepth<RasterTarget::Xrgb8888>(t, s, target); break;
+    case RasterTarget::Rgb565: FillDepth<RasterTarget::Rgb565>(t, s, target); break;
+    case RasterTarget::Xrgb1555: FillDepth<RasterTarget::Xrgb1555>(t, s, target); break;
+    }
+}
+
+void ClearColour(const RasterTarget& target, const RECT& rect, D3DCOLOR colour)
+{
+    uint8_t packed[4] = {};
+    switch (target.Layout) {
+    case RasterTarget::Xrgb8888: Store<RasterTarget::Xrgb8888>(packed, colour, target.AlphaMask); break;
+    case RasterTarget::Rgb565: Store<RasterTarget::Rgb565>(packed, colour, target.AlphaMask); break;
+    case RasterTarget::Xrgb1555: Store<RasterTarget::Xrgb1555>(packed, colour, target.AlphaMask); break;
+    }
+    uint32_t pixel = 0;
+    std::memcpy(&pixel, packed, target.Colour.BytesPerPixel);
+    FillRect(target.Colour, rect, pixel);
+}
+
+void ClearDepth(const RasterTarget& target, const RECT& rect, float z)
+{
+    FillRect(target.Depth, rect, target.DepthBits == 16 ? DepthValue<16>(z) : DepthValue<32>(z));
+}
+
+}  // namespace softdx

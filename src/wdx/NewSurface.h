@@ -1,0 +1,58 @@
+#pragma once
+// What the steps of the device's CreateNewSurface share between the image steps
+// (WDirectXSurfaces.cpp) and the texture steps (WDirectXTextures.cpp): the picture read for
+// the surface and what the steps settle about it.
+#include <string>
+#include <utility>
+
+#include "imaging/PictureLoader.h"
+#include "wdx/ComPtr.h"
+#include "wdx/ImageFiles.h"
+#include "wdx/WDirectHeader.h"
+
+class TWDirectX;
+
+// A picture read for a new surface: a bitmap (a BMP, or a JPEG decoded into one), a TGA
+// picture, or a JPEG of which only the header was read, to be decoded straight into the
+// surface once that exists.
+struct TSurfacePicture {
+    TLoadedBitmap Bitmap;
+    bool HaveBitmap = false;
+    TRawPicture Raw;
+    bool HaveRaw = false;
+    TJpegPicture Jpeg;
+    bool StraightJpeg = false;
+
+    int Width() const { return HaveBitmap ? Bitmap.Pixels.Width() : StraightJpeg ? Jpeg.Width() : Raw.Width; }
+    int Height() const { return HaveBitmap ? Bitmap.Pixels.Height() : StraightJpeg ? Jpeg.Height() : Raw.Height; }
+    // The pixels go once the surface has them, before it is registered or refused.
+    void Free()
+    {
+        Bitmap.Pixels.SetSize(0, 0);
+        Bitmap.ColorTable.clear();
+        Raw = TRawPicture{};
+    }
+};
+
+// What the steps of a new surface settle: its size, whether it has an alpha format, and why
+// it was refused, if it was.
+struct TNewSurface {
+    int Width = 0, Height = 0, Bits = 0;
+    bool Alpha = false;
+    std::string Reason;
+    HRESULT Code = DD_OK;
+
+    bool Refused() const { return !Reason.empty() || Code != DD_OK; }
+    void Refuse(std::string reason, HRESULT code)
+    {
+        Reason = std::move(reason);
+        Code = code;
+    }
+};
+
+// The texture steps: describes, creates (or, with attachTo, fetches the next mip-map level
+// of) a texture surface of the settled size and fills it from the picture. Empty, with
+// made's Reason and Code set, when refused.
+TComPtr<IDirectDrawSurface7> CreateTextureSurface(TWDirectX& device, TSurfacePicture& picture, Td3dTextr flags,
+                                                  int stage, TdxSurfaceType surfaceType, IDirectDrawSurface7* attachTo,
+                                                  int mipMapCount, TNewSurface& made);
