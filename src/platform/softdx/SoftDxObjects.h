@@ -102,6 +102,9 @@ public:
     HRESULT STDMETHODCALLTYPE SetHWnd(DWORD flags, HWND window) override;
 
     HWND Window() const { return FWindow; }
+    // Where blits through this clipper may draw, in the destination's coordinates: the clip
+    // list's rectangles, or the visible parts of the named window; nullopt for anywhere.
+    std::optional<std::vector<RECT>> Region() const;
 
 private:
     friend SoftDxUnknown;
