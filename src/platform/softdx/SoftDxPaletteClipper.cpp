@@ -61,6 +61,7 @@ HRESULT SoftDxPalette::SetEntries(DWORD flags, DWORD first, DWORD count, LPPALET
     SOFTDX_ENTER("SetEntries");
     if (flags != 0 || !entries || first >= FSize || count > FSize - first) return DDERR_INVALIDPARAMS;
     std::copy_n(entries, count, FEntries + first);
+    ++FVersion;
     return DD_OK;
 }
 

@@ -475,3 +475,25 @@ TEST_F(SoftDxRaster, AFlipChainWithADeviceOnItsBackBufferShowsWhatWasDrawn)
         EXPECT_EQ(frame[120 * 640 + 120] & 0xFFFFFF, 0x00FF00u);
     }
 }
+
+TEST_F(SoftDxRaster, APalettedTextureShowsItsPalettesColoursAsTheyChange)
+{
+    Scene(0);
+    const DDPIXELFORMAT indexed = IndexedFormat();
+    IDirectDrawSurface7* texture = Surface(DDSCAPS_TEXTURE, 1, 1, &indexed);
+    LockedPixels(texture).Set(0, 0, 9);
+    PALETTEENTRY entries[256] = {};
+    entries[9] = {0x20, 0x40, 0x80, 0};
+    IDirectDrawPalette* palette = nullptr;
+    ASSERT_EQ(DD->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256, entries, &palette, nullptr), DD_OK);
+    Keep(palette);
+    ASSERT_EQ(texture->SetPalette(palette), DD_OK);
+    Dev->SetTexture(0, texture);
+    Dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    Draw(Quad(-2, 2, 2, -2, 2));
+    EXPECT_EQ(At(Side / 2, Side / 2), 0x204080u);
+    PALETTEENTRY changed{0x90, 0x10, 0x00, 0};
+    ASSERT_EQ(palette->SetEntries(0, 9, 1, &changed), DD_OK);
+    Draw(Quad(-2, 2, 2, -2, 2));
+    EXPECT_EQ(At(Side / 2, Side / 2), 0x901000u) << "the texture's colours follow its palette";
+}
