@@ -38,7 +38,7 @@ inline Mesh Sphere(float radius = 0.55f)
     for (int i = 0; i < Rings; ++i)
         for (int j = 0; j < Segments; ++j) {
             const WORD a = WORD(i * (Segments + 1) + j), b = WORD(a + 1), c = WORD(a + Segments + 1), d = WORD(c + 1);
-            m.Indices.insert(m.Indices.end(), {a, d, b, a, c, d});
+            m.Indices.insert(m.Indices.end(), {a, b, d, a, d, c});  // clockwise on screen from outside
         }
     return m;
 }

@@ -9,6 +9,7 @@
 
 #include "platform/x11/X11Presenter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -213,4 +214,45 @@ TEST_F(X11PresenterTest, AFlipChainOfTheWindowsSizeIsShownFromItsOwnMemory)
     SoftDxSetPresenter(nullptr);
     Presenter.reset();
     ReleaseFlipChain();
+}
+
+TEST_F(X11PresenterTest, VisibleRectsLeaveOutWhatCoversTheWindowAndItsParent)
+{
+    ::Display* display = Display->Get();
+    const Window root = DefaultRootWindow(display);
+    const Window below = XCreateSimpleWindow(display, root, 10, 20, 100, 80, 0, 0, 0);
+    const Window child = XCreateSimpleWindow(display, below, 70, 60, 50, 50, 0, 0, 0);  // overhangs its parent
+    const Window above = XCreateSimpleWindow(display, root, 70, 70, 100, 80, 0, 0, 0);
+    for (Window w : {below, child, above}) XMapWindow(display, w);
+    XSync(display, False);
+    auto area = [](const std::vector<RECT>& rects) {
+        long sum = 0;
+        for (const RECT& r : rects) sum += long(r.right - r.left) * (r.bottom - r.top);
+        return sum;
+    };
+    auto inside = [](const std::vector<RECT>& rects, LONG x, LONG y) {
+        return std::any_of(rects.begin(), rects.end(),
+                           [&](const RECT& r) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; });
+    };
+    const auto whole = Presenter->VisibleRects(reinterpret_cast<HWND>(below));
+    ASSERT_TRUE(whole.has_value());
+    EXPECT_EQ(area(*whole), 100 * 80 - 40 * 30);
+    EXPECT_TRUE(inside(*whole, 15, 25));
+    EXPECT_FALSE(inside(*whole, 80, 80));
+    // The child shows only its part within its parent, (80, 80)-(110, 100), which the
+    // window above its parent covers until it goes.
+    const auto covered = Presenter->VisibleRects(reinterpret_cast<HWND>(child));
+    ASSERT_TRUE(covered.has_value());
+    EXPECT_EQ(area(*covered), 0);
+    XUnmapWindow(display, above);
+    XSync(display, False);
+    const auto part = *Presenter->VisibleRects(reinterpret_cast<HWND>(child));
+    EXPECT_EQ(area(part), 30 * 20);
+    EXPECT_TRUE(inside(part, 85, 85));
+    XUnmapWindow(display, below);
+    XSync(display, False);
+    EXPECT_TRUE(Presenter->VisibleRects(reinterpret_cast<HWND>(child))->empty()) << "not shown";
+    XDestroyWindow(display, above);
+    XSync(display, False);
+    EXPECT_FALSE(Presenter->VisibleRects(reinterpret_cast<HWND>(above)).has_value()) << "gone";
 }

@@ -126,6 +126,12 @@ void FillRect(const PixelView& d, const RECT& r, uint32_t pixel)
 void StretchCopy(const PixelView& d, const RECT& dr, const PixelView& s, const RECT& sr, const KeyRange& sourceKey,
                  const KeyRange& destinationKey, uint32_t valueMask)
 {
+    StretchCopy(d, dr, dr, s, sr, sourceKey, destinationKey, valueMask);
+}
+
+void StretchCopy(const PixelView& d, const RECT& dr, const RECT& clip, const PixelView& s, const RECT& sr,
+                 const KeyRange& sourceKey, const KeyRange& destinationKey, uint32_t valueMask)
+{
     const auto dw = static_cast<uint32_t>(dr.right - dr.left), dh = static_cast<uint32_t>(dr.bottom - dr.top);
     const auto sw = static_cast<uint32_t>(sr.right - sr.left), sh = static_cast<uint32_t>(sr.bottom - sr.top);
     const uint32_t bytes = d.BytesPerPixel;
@@ -133,45 +139,50 @@ void StretchCopy(const PixelView& d, const RECT& dr, const PixelView& s, const R
     thread_local std::vector<uint32_t> columns, rows;
     SampleTable(columns, dw, sw);
     SampleTable(rows, dh, sh);
+    // The part of the destination drawn, counted from its rectangle's corner; the samples
+    // stay those of the whole rectangle, so clipping never moves a pixel.
+    const auto x0 = static_cast<uint32_t>(clip.left - dr.left), x1 = static_cast<uint32_t>(clip.right - dr.left);
+    const auto y0 = static_cast<uint32_t>(clip.top - dr.top), y1 = static_cast<uint32_t>(clip.bottom - dr.top);
+    const uint32_t count = x1 - x0;
 
     if (sourceKey.Enabled || destinationKey.Enabled) {
-        for (uint32_t y = 0; y < dh; ++y) {
+        for (uint32_t y = y0; y < y1; ++y) {
             const uint8_t* in = s.At(sr.left, sr.top + static_cast<int32_t>(rows[y]));
-            uint8_t* out = d.At(dr.left, dr.top + static_cast<int32_t>(y));
-            for (uint32_t x = 0; x < dw; ++x) {
+            uint8_t* out = d.At(clip.left, dr.top + static_cast<int32_t>(y));
+            for (uint32_t x = x0; x < x1; ++x, out += bytes) {
                 const uint32_t value = ReadPixel(in + size_t{columns[x]} * bytes, bytes);
                 if (sourceKey.Enabled && Keyed(sourceKey, value, valueMask)) continue;
-                if (destinationKey.Enabled && !Keyed(destinationKey, ReadPixel(out + x * bytes, bytes), valueMask))
-                    continue;
-                WritePixel(out + x * bytes, bytes, value);
+                if (destinationKey.Enabled && !Keyed(destinationKey, ReadPixel(out, bytes), valueMask)) continue;
+                WritePixel(out, bytes, value);
             }
         }
         return;
     }
 
-    const size_t rowBytes = size_t{dw} * bytes;
-    for (uint32_t y = 0; y < dh; ++y) {
-        uint8_t* out = d.At(dr.left, dr.top + static_cast<int32_t>(y));
-        if (y > 0 && rows[y] == rows[y - 1]) {
+    const size_t rowBytes = size_t{count} * bytes;
+    for (uint32_t y = y0; y < y1; ++y) {
+        uint8_t* out = d.At(clip.left, dr.top + static_cast<int32_t>(y));
+        if (y > y0 && rows[y] == rows[y - 1]) {
             std::memcpy(out, out - d.Pitch, rowBytes);
             continue;
         }
-        const uint8_t* in = s.At(sr.left, sr.top + static_cast<int32_t>(rows[y]));
+        const uint8_t* in = s.At(sr.left + static_cast<int32_t>(columns[x0]), sr.top + static_cast<int32_t>(rows[y]));
         if (sw == dw) {
             std::memcpy(out, in, rowBytes);
             continue;
         }
+        in = s.At(sr.left, sr.top + static_cast<int32_t>(rows[y]));
         switch (bytes) {
         case 4: {
             // Two rows ahead gives the memory time to answer before the row is needed.
-            const uint8_t* next = y + 2 < dh ? s.At(sr.left, sr.top + static_cast<int32_t>(rows[y + 2])) : nullptr;
-            GatherRow32(reinterpret_cast<uint32_t*>(out), reinterpret_cast<const uint32_t*>(in), columns.data(), dw,
-                        reinterpret_cast<const uint32_t*>(next));
+            const uint8_t* next = y + 2 < y1 ? s.At(sr.left, sr.top + static_cast<int32_t>(rows[y + 2])) : nullptr;
+            GatherRow32(reinterpret_cast<uint32_t*>(out), reinterpret_cast<const uint32_t*>(in), columns.data() + x0,
+                        count, reinterpret_cast<const uint32_t*>(next));
             break;
         }
-        case 1: GatherRow<1>(out, in, columns.data(), dw); break;
-        case 2: GatherRow<2>(out, in, columns.data(), dw); break;
-        default: GatherRow<3>(out, in, columns.data(), dw); break;
+        case 1: GatherRow<1>(out, in, columns.data() + x0, count); break;
+        case 2: GatherRow<2>(out, in, columns.data() + x0, count); break;
+        default: GatherRow<3>(out, in, columns.data() + x0, count); break;
         }
     }
 #if defined(__SSE2__)

@@ -35,6 +35,10 @@ void FillRect(const PixelView& destination, const RECT& rect, uint32_t pixel);
 // destination as it was; with a destination key, only keyed destination pixels are written.
 void StretchCopy(const PixelView& destination, const RECT& destinationRect, const PixelView& source,
                  const RECT& sourceRect, const KeyRange& sourceKey, const KeyRange& destinationKey, uint32_t valueMask);
+// The same, drawing only the destination pixels inside clip (a part of destinationRect
+// within the destination's pixels); each keeps the source pixel of the whole blit.
+void StretchCopy(const PixelView& destination, const RECT& destinationRect, const RECT& clip, const PixelView& source,
+                 const RECT& sourceRect, const KeyRange& sourceKey, const KeyRange& destinationKey, uint32_t valueMask);
 
 // 0x00RRGGBB pixels of a whole view; palette (256 entries) for indexed formats.
 void ConvertToXrgb(const PixelView& source, const PixelFormat& format, const PALETTEENTRY* palette, uint32_t* out,

@@ -99,8 +99,8 @@ public:
 private:
     friend SoftDxUnknown;
     ~SoftDxDevice();
-    // Everything one draw call needs from the device's state; false when nothing can be
-    // drawn (no z-buffer where one is asked for is not such a case: depth is then off).
+    // One draw call: checks it, gathers the state the pipeline needs and runs it. Depth is
+    // tested only when enabled and a z-buffer is attached.
     HRESULT Draw(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices, DWORD vertexCount, const WORD* indices,
                  DWORD indexCount);
     RasterTarget Target() const;

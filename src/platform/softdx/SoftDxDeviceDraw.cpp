@@ -1,8 +1,8 @@
 // The software Direct3D device's drawing: Clear, DrawPrimitive and DrawIndexedPrimitive,
 // which gather the device's state for the pipeline (SoftDxRaster.h).
 // Implements: SoftDxDevice::Clear, DrawPrimitive, DrawIndexedPrimitive.
-// Not implemented: point and line primitives (DDERR_UNSUPPORTED), alpha blending and
-// alpha testing (drawn opaque), fog, stencil, texture stages after the first.
+// Not implemented: point and line primitives (DDERR_UNSUPPORTED), fog, stencil, texture
+// stages after the first.
 #include <algorithm>
 
 #include "SoftDxD3DObjects.h"
@@ -147,6 +147,13 @@ HRESULT SoftDxDevice::Draw(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertice
     s.DepthTest = rs[D3DRENDERSTATE_ZENABLE] != D3DZB_FALSE && target.DepthBits != 0;
     s.DepthWrite = rs[D3DRENDERSTATE_ZWRITEENABLE] != FALSE;
     s.DepthFunc = rs[D3DRENDERSTATE_ZFUNC];
+    s.AlphaTest = rs[D3DRENDERSTATE_ALPHATESTENABLE] != FALSE && rs[D3DRENDERSTATE_ALPHAFUNC] != D3DCMP_ALWAYS;
+    s.AlphaFunc = rs[D3DRENDERSTATE_ALPHAFUNC];
+    s.AlphaRef = rs[D3DRENDERSTATE_ALPHAREF] & 0xFF;
+    s.SourceBlend = rs[D3DRENDERSTATE_SRCBLEND];
+    s.DestBlend = rs[D3DRENDERSTATE_DESTBLEND];
+    s.AlphaBlend = rs[D3DRENDERSTATE_ALPHABLENDENABLE] != FALSE &&
+                   !(s.SourceBlend == D3DBLEND_ONE && s.DestBlend == D3DBLEND_ZERO);
     const auto& stage = FStageStates[0];
     s.ColorOp = stage[D3DTSS_COLOROP];
     s.ColorArg1 = stage[D3DTSS_COLORARG1];

@@ -82,6 +82,8 @@ public:
     HRESULT STDMETHODCALLTYPE SetEntries(DWORD flags, DWORD first, DWORD count, LPPALETTEENTRY entries) override;
 
     const PALETTEENTRY* Entries() const { return FEntries; }
+    // Counts SetEntries calls, so copies made through the palette know when they are stale.
+    uint32_t Version() const { return FVersion; }
 
 private:
     friend SoftDxUnknown;
@@ -90,6 +92,7 @@ private:
     DWORD FCaps;
     DWORD FSize;
     PALETTEENTRY FEntries[256] = {};
+    uint32_t FVersion = 0;
 };
 
 class SoftDxClipper final : public SoftDxUnknown<SoftDxClipper, IDirectDrawClipper, IID_IDirectDrawClipper> {
@@ -102,6 +105,9 @@ public:
     HRESULT STDMETHODCALLTYPE SetHWnd(DWORD flags, HWND window) override;
 
     HWND Window() const { return FWindow; }
+    // Where blits through this clipper may draw, in the destination's coordinates: the clip
+    // list's rectangles, or the visible parts of the named window; nullopt for anywhere.
+    std::optional<std::vector<RECT>> Region() const;
 
 private:
     friend SoftDxUnknown;

@@ -1,9 +1,11 @@
 // Palettes and clippers of the software DirectDraw. A palette holds up to 256 entries
-// (DDPCAPS_1BIT, 2BIT, 4BIT or 8BIT). A clipper remembers the window it is given and a clip
-// list, but blits are not clipped by it: it only names the window a windowed primary is
-// shown in.
+// (DDPCAPS_1BIT, 2BIT, 4BIT or 8BIT). A clipper holds a clip list or names a window; blits
+// to a surface with a clipper draw only inside its region (the list's rectangles, or the
+// window's visible parts as the presenter tells them), and a windowed primary is shown in
+// the named window.
 // Implements: IDirectDrawPalette (SoftDxPalette), IDirectDrawClipper (SoftDxClipper).
-// Not here: clipping blits by the clip list.
+// Not here: the clipping itself (SoftDxSurfaceBlt.cpp); change notices (IsClipListChanged
+// always answers no change).
 #include <algorithm>
 #include <cstring>
 
@@ -59,6 +61,7 @@ HRESULT SoftDxPalette::SetEntries(DWORD flags, DWORD first, DWORD count, LPPALET
     SOFTDX_ENTER("SetEntries");
     if (flags != 0 || !entries || first >= FSize || count > FSize - first) return DDERR_INVALIDPARAMS;
     std::copy_n(entries, count, FEntries + first);
+    ++FVersion;
     return DD_OK;
 }
 
@@ -77,6 +80,19 @@ HRESULT SoftDxClipper::GetClipList(LPRECT, LPRGNDATA list, LPDWORD size)
     }
     std::memcpy(list, FClipList.data(), FClipList.size());
     return DD_OK;
+}
+
+std::optional<std::vector<RECT>> SoftDxClipper::Region() const
+{
+    if (!FClipList.empty()) {
+        RGNDATAHEADER header;
+        std::memcpy(&header, FClipList.data(), sizeof header);
+        std::vector<RECT> rects(header.nCount);
+        std::memcpy(rects.data(), FClipList.data() + sizeof header, rects.size() * sizeof(RECT));
+        return rects;
+    }
+    if (FWindow) return SoftDxGetPresenter()->VisibleRects(FWindow);
+    return std::nullopt;
 }
 
 HRESULT SoftDxClipper::GetHWnd(HWND* window)

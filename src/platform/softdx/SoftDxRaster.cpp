@@ -4,7 +4,9 @@
 // attributes by plane equations: depth, colour and specular linearly on screen, texture
 // coordinates through 1/w so they stay correct in perspective.
 // Implements: softdx::RasteriseTriangle, ClearColour, ClearDepth.
-// Not here: alpha blending, alpha test, fog, dithering, mip-mapping.
+// Alpha-tested or blended triangles take a slower loop of their own, which shades before
+// testing depth and reads the target back.
+// Not here: fog, dithering, mip-mapping.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -108,9 +110,9 @@ struct Triangle {
 
 // A comparison function as its answers for less, equal and greater, so the test in the
 // pixel loop is two comparisons and no jump.
-struct DepthTest {
+struct Comparison {
     bool Less, Equal, Greater;
-    explicit DepthTest(DWORD func)
+    explicit Comparison(DWORD func)
         : Less(func == D3DCMP_LESS || func == D3DCMP_LESSEQUAL || func == D3DCMP_NOTEQUAL || func == D3DCMP_ALWAYS),
           Equal(func == D3DCMP_EQUAL || func == D3DCMP_LESSEQUAL || func == D3DCMP_GREATEREQUAL ||
                 func == D3DCMP_ALWAYS),
@@ -131,6 +133,58 @@ inline uint32_t DepthValue(float z)
         return uint32_t(std::clamp(z, 0.0f, 1.0f) * 65535.0f + 0.5f);
     else
         return uint32_t(std::clamp(z, 0.0f, 1.0f) * 4294967040.0f);
+}
+
+// Reads a target pixel as 0xAARRGGBB; alpha full where the target has none.
+template <RasterTarget::Layouts Layout>
+inline uint32_t Load(const uint8_t* at, uint32_t alphaMask)
+{
+    if constexpr (Layout == RasterTarget::Xrgb8888) {
+        uint32_t p;
+        std::memcpy(&p, at, 4);
+        return (p & 0xFFFFFF) | (alphaMask ? p & alphaMask : 0xFF000000);
+    } else {
+        uint16_t p;
+        std::memcpy(&p, at, 2);
+        const bool wide = Layout == RasterTarget::Rgb565;
+        const uint32_t r = wide ? (p >> 11) & 31 : (p >> 10) & 31, g = wide ? (p >> 5) & 63 : (p >> 5) & 31, b = p & 31;
+        const uint32_t r8 = r << 3 | r >> 2, g8 = wide ? (g << 2 | g >> 4) : (g << 3 | g >> 2), b8 = b << 3 | b >> 2;
+        const uint32_t a = (!wide && alphaMask) ? ((p & 0x8000) ? 0xFF : 0) : 0xFF;
+        return a << 24 | r8 << 16 | g8 << 8 | b8;
+    }
+}
+
+// source x its factor + destination x its factor, for each channel, saturated.
+uint32_t Blend(uint32_t source, uint32_t destination, DWORD sourceFactor, DWORD destinationFactor)
+{
+    const uint32_t sa = source >> 24, da = destination >> 24;
+    if (sourceFactor == D3DBLEND_BOTHSRCALPHA)
+        sourceFactor = D3DBLEND_SRCALPHA, destinationFactor = D3DBLEND_INVSRCALPHA;
+    if (sourceFactor == D3DBLEND_BOTHINVSRCALPHA)
+        sourceFactor = D3DBLEND_INVSRCALPHA, destinationFactor = D3DBLEND_SRCALPHA;
+    auto factor = [&](DWORD f, uint32_t shift) -> uint32_t {
+        const uint32_t s = (source >> shift) & 0xFF, d = (destination >> shift) & 0xFF;
+        switch (f) {
+        case D3DBLEND_ZERO: return 0;
+        case D3DBLEND_SRCCOLOR: return s;
+        case D3DBLEND_INVSRCCOLOR: return 255 - s;
+        case D3DBLEND_SRCALPHA: return sa;
+        case D3DBLEND_INVSRCALPHA: return 255 - sa;
+        case D3DBLEND_DESTALPHA: return da;
+        case D3DBLEND_INVDESTALPHA: return 255 - da;
+        case D3DBLEND_DESTCOLOR: return d;
+        case D3DBLEND_INVDESTCOLOR: return 255 - d;
+        case D3DBLEND_SRCALPHASAT: return shift == 24 ? 255 : std::min(sa, 255 - da);
+        default: return 255;  // D3DBLEND_ONE
+        }
+    };
+    uint32_t out = 0;
+    for (uint32_t shift = 0; shift < 32; shift += 8) {
+        const uint32_t s = (source >> shift) & 0xFF, d = (destination >> shift) & 0xFF;
+        const uint32_t sum = s * factor(sourceFactor, shift) + d * factor(destinationFactor, shift);
+        out |= std::min(255u, (sum + 127) / 255) << shift;
+    }
+    return out;
 }
 
 // Writes an 0xAARRGGBB colour in the target's layout; alpha only where the target has it.
@@ -157,7 +211,7 @@ inline int32_t Fixed(float f) { return int32_t(std::clamp(f, -32000.0f, 32000.0f
 // stepped linearly between, which no eye tells from exact at this length.
 constexpr int64_t Segment = 8;
 
-template <RasterTarget::Layouts Layout, int DepthBits, int Filter>
+template <RasterTarget::Layouts Layout, int DepthBits, int Filter, bool Blended>
 void Fill(const Triangle& t, const PipelineState& s, const RasterTarget& target)
 {
     const TextureSampler sampler(s);
@@ -171,7 +225,7 @@ void Fill(const Triangle& t, const PipelineState& s, const RasterTarget& target)
     const int64_t depthStep = t.FixDx[DepthSlot];
     Edge edges[3] = {t.E[0], t.E[1], t.E[2]};
     for (Edge& e : edges) e.Start(t.Top);
-    const DepthTest depthTest(s.DepthFunc);
+    const Comparison depthTest(s.DepthFunc), alphaTest(s.AlphaTest ? s.AlphaFunc : DWORD{D3DCMP_ALWAYS});
     const bool depthWrite = s.DepthWrite, specular = s.Specular, textureOnly = t.Mode == UseTexture;
     const uint32_t alphaMask = target.AlphaMask;
     int64_t row[FixedAttributes];
@@ -210,14 +264,28 @@ void Fill(const Triangle& t, const PipelineState& s, const RasterTarget& target)
                     u = u2, v = v2;
                 }
                 for (int64_t i = 0; i < n; ++i, ++x, pixel += bytes) {
+                    auto shade = [&] {
+                        uint32_t c = PackLanes(diffuse);
+                        if constexpr (Filter != 0) {
+                            const uint32_t texel = Filter == 1 ? sampler.Point(fu, fv) : sampler.Bilinear(fu, fv);
+                            c = textureOnly ? texel : Modulate(c, texel);
+                        }
+                        if (specular) c = AddSaturated(c, PackLanes(glint) & 0xFFFFFF);
+                        return c;
+                    };
+                    uint32_t c = 0;
                     bool draw = true;
+                    if constexpr (Blended) {
+                        c = shade();
+                        draw = alphaTest.Passes(c >> 24, s.AlphaRef);
+                    }
                     if constexpr (DepthBits != 0) {
                         const auto z =
                             uint32_t(std::clamp<int64_t>(depthValue >> 16, 0, DepthBits == 16 ? 65535 : 0xFFFFFF00));
                         if constexpr (DepthBits == 16) {
                             uint16_t stored;
                             std::memcpy(&stored, depth, 2);
-                            draw = depthTest.Passes(z, stored);
+                            draw = draw && depthTest.Passes(z, stored);
                             if (draw && depthWrite) {
                                 const uint16_t narrow = uint16_t(z);
                                 std::memcpy(depth, &narrow, 2);
@@ -225,19 +293,18 @@ void Fill(const Triangle& t, const PipelineState& s, const RasterTarget& target)
                         } else {
                             uint32_t stored;
                             std::memcpy(&stored, depth, 4);
-                            draw = depthTest.Passes(z, stored);
+                            draw = draw && depthTest.Passes(z, stored);
                             if (draw && depthWrite) std::memcpy(depth, &z, 4);
                         }
                         depth += DepthBits / 8;
                         depthValue += depthStep;
                     }
                     if (draw) {
-                        uint32_t c = PackLanes(diffuse);
-                        if constexpr (Filter != 0) {
-                            const uint32_t texel = Filter == 1 ? sampler.Point(fu, fv) : sampler.Bilinear(fu, fv);
-                            c = textureOnly ? texel : Modulate(c, texel);
+                        if constexpr (Blended) {
+                            if (s.AlphaBlend) c = Blend(c, Load<Layout>(pixel, alphaMask), s.SourceBlend, s.DestBlend);
+                        } else {
+                            c = shade();
                         }
-                        if (specular) c = AddSaturated(c, PackLanes(glint) & 0xFFFFFF);
                         Store<Layout>(pixel, c, alphaMask);
                     }
                     diffuse = AddLanes(diffuse, diffuseStep), glint = AddLanes(glint, glintStep);
@@ -249,26 +316,35 @@ void Fill(const Triangle& t, const PipelineState& s, const RasterTarget& target)
     }
 }
 
-template <RasterTarget::Layouts Layout, int DepthBits>
+template <RasterTarget::Layouts Layout, int DepthBits, bool Blended>
 void FillFiltered(const Triangle& t, const PipelineState& s, const RasterTarget& target)
 {
     if (t.Mode == UseDiffuse)
-        Fill<Layout, DepthBits, 0>(t, s, target);
+        Fill<Layout, DepthBits, 0, Blended>(t, s, target);
     else if (s.Bilinear)
-        Fill<Layout, DepthBits, 2>(t, s, target);
+        Fill<Layout, DepthBits, 2, Blended>(t, s, target);
     else
-        Fill<Layout, DepthBits, 1>(t, s, target);
+        Fill<Layout, DepthBits, 1, Blended>(t, s, target);
+}
+
+template <RasterTarget::Layouts Layout, int DepthBits>
+void FillBlended(const Triangle& t, const PipelineState& s, const RasterTarget& target)
+{
+    if (s.AlphaTest || s.AlphaBlend)
+        FillFiltered<Layout, DepthBits, true>(t, s, target);
+    else
+        FillFiltered<Layout, DepthBits, false>(t, s, target);
 }
 
 template <RasterTarget::Layouts Layout>
 void FillDepth(const Triangle& t, const PipelineState& s, const RasterTarget& target)
 {
     if (!s.DepthTest)
-        FillFiltered<Layout, 0>(t, s, target);
+        FillBlended<Layout, 0>(t, s, target);
     else if (target.DepthBits == 16)
-        FillFiltered<Layout, 16>(t, s, target);
+        FillBlended<Layout, 16>(t, s, target);
     else
-        FillFiltered<Layout, 32>(t, s, target);
+        FillBlended<Layout, 32>(t, s, target);
 }
 
 Combine ModeOf(const PipelineState& s)

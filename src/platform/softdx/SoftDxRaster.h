@@ -37,6 +37,11 @@ struct PipelineState {
     DWORD CullMode = D3DCULL_CCW, ShadeMode = D3DSHADE_GOURAUD;
     bool DepthTest = false, DepthWrite = true;
     DWORD DepthFunc = D3DCMP_LESSEQUAL;
+    // Pixels whose alpha fails the test are not drawn (nor their depth written); blended
+    // pixels mix with the target by the two factors.
+    bool AlphaTest = false, AlphaBlend = false;
+    DWORD AlphaFunc = D3DCMP_ALWAYS, AlphaRef = 0;
+    DWORD SourceBlend = D3DBLEND_ONE, DestBlend = D3DBLEND_ZERO;
     // Texture stage 0; later stages are not drawn.
     TextureView Texture;
     DWORD ColorOp = D3DTOP_MODULATE, ColorArg1 = D3DTA_TEXTURE, ColorArg2 = D3DTA_CURRENT;

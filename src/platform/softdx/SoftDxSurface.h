@@ -134,7 +134,10 @@ private:
     SoftDxSurface* FNextLevel = nullptr;  // owned reference
     SoftDxSurface* FZBuffer = nullptr;    // owned reference
     std::vector<uint32_t> FTexels;
+    // What the texels were made from: the pixels' uniqueness value, and the palette.
     DWORD FTexelsOf = 0;
+    const SoftDxPalette* FTexelsPalette = nullptr;
+    uint32_t FTexelsPaletteVersion = 0;
 };
 
 }  // namespace softdx

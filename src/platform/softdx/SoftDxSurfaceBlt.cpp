@@ -6,6 +6,9 @@
 // takes it from a copy of the source averaged down by halves, as filtering blitters do:
 // a photograph shrunk a lot stays smooth instead of sparkling as it moves, and far less
 // memory is read for each frame.
+// A surface with a clipper draws only inside the clipper's region (its clip list, or the
+// visible parts of its window as the presenter tells them), and its destination rectangle
+// may then reach beyond the surface, as on Windows.
 // Implements: SoftDxSurface::Blt, BltFast and Flip, and presenting a surface through the
 // current presenter.
 // Not implemented: raster operations other than SRCCOPY, BLACKNESS and WHITENESS, the
@@ -92,7 +95,21 @@ HRESULT SoftDxSurface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 source, LPRECT 
     if ((flags & DDBLT_WAIT) && (flags & DDBLT_DONOTWAIT)) return DDERR_INVALIDPARAMS;
     if ((flags & FlagsReadingFx) && (!fx || fx->dwSize != sizeof(DDBLTFX))) return DDERR_INVALIDPARAMS;
     const RECT dr = destRect ? *destRect : RECT{0, 0, LONG(FWidth), LONG(FHeight)};
-    if (!InsideSurface(dr, FWidth, FHeight)) return DDERR_INVALIDRECT;
+    const RECT whole{0, 0, LONG(FWidth), LONG(FHeight)};
+    // The parts of the destination drawn: all of it without a clipper, which must then lie
+    // inside the surface.
+    std::vector<RECT> parts;
+    if (FClipper) {
+        if (dr.left >= dr.right || dr.top >= dr.bottom) return DDERR_INVALIDRECT;
+        for (const RECT& c : FClipper->Region().value_or(std::vector{whole})) {
+            const RECT r{std::max({dr.left, c.left, whole.left}), std::max({dr.top, c.top, whole.top}),
+                         std::min({dr.right, c.right, whole.right}), std::min({dr.bottom, c.bottom, whole.bottom})};
+            if (r.left < r.right && r.top < r.bottom) parts.push_back(r);
+        }
+    } else {
+        if (!InsideSurface(dr, FWidth, FHeight)) return DDERR_INVALIDRECT;
+        parts.push_back(dr);
+    }
     if (Busy()) return DDERR_SURFACEBUSY;
 
     std::optional<uint32_t> fill;
@@ -107,7 +124,7 @@ HRESULT SoftDxSurface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 source, LPRECT 
     }
     if ((flags & DDBLT_DDFX) && fx->dwDDFX != 0) return DDERR_UNSUPPORTED;
     if (fill) {
-        FillRect(View(), dr, *fill);
+        for (const RECT& part : parts) FillRect(View(), part, *fill);
         ++FUniqueness;
         PresentIfVisible();
         return DD_OK;
@@ -171,7 +188,7 @@ HRESULT SoftDxSurface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 source, LPRECT 
             inRect = r;
         }
     }
-    StretchCopy(View(), dr, in, inRect, sourceKey, destKey, FFormat.ValueMask());
+    for (const RECT& part : parts) StretchCopy(View(), dr, part, in, inRect, sourceKey, destKey, FFormat.ValueMask());
     ++FUniqueness;
     PresentIfVisible();
     return DD_OK;

@@ -1,5 +1,5 @@
 // Texels of a software DirectDraw surface for the rasteriser: every texture format widened
-// to 0xAARRGGBB once per change of the surface's pixels.
+// to 0xAARRGGBB once per change of the surface's pixels or of its palette.
 // Implements: SoftDxSurface::Texels.
 // Not here: sampling (SoftDxTexture.h).
 #include <bit>
@@ -30,7 +30,10 @@ uint32_t Widen(uint32_t value, uint32_t mask, uint32_t absent)
 
 const std::vector<uint32_t>& SoftDxSurface::Texels()
 {
-    if (FTexelsOf == FUniqueness && !FTexels.empty()) return FTexels;
+    const uint32_t paletteVersion = FPalette ? FPalette->Version() : 0;
+    if (FTexelsOf == FUniqueness && FTexelsPalette == FPalette && FTexelsPaletteVersion == paletteVersion &&
+        !FTexels.empty())
+        return FTexels;
     const size_t count = size_t{FWidth} * FHeight;
     FTexels.resize(count);
     const PixelFormat& f = FFormat;
@@ -59,6 +62,8 @@ const std::vector<uint32_t>& SoftDxSurface::Texels()
         }
     }
     FTexelsOf = FUniqueness;
+    FTexelsPalette = FPalette;
+    FTexelsPaletteVersion = paletteVersion;
     return FTexels;
 }
 

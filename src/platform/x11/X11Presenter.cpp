@@ -1,7 +1,8 @@
 // The software DirectX's presenter on an X server.
 // Implements: screen size, XRandR's mode list, presenting 0x00RRGGBB frames into a window
 // by MIT-SHM (XShmPutImage) or, when shared memory is missing or cannot be attached (a
-// remote server), by XPutImage; scaling to the window with black bars.
+// remote server), by XPutImage; scaling to the window with black bars; the visible parts
+// of a window, for clippers.
 // Does not implement: visuals other than TrueColor with 32-bit pixels (depth 24 or 32),
 // which every current server offers; vertical-blank synchronisation (Flip paces itself).
 #include "platform/x11/X11Presenter.h"
@@ -34,6 +35,35 @@ bool DirectPixels(Display* display, Visual* visual, int depth)
         if (formats[i].depth == depth) thirtyTwo = formats[i].bits_per_pixel == 32;
     XFree(formats);
     return thirtyTwo;
+}
+
+// Takes cut out of each rectangle, leaving up to four pieces of each.
+void Subtract(std::vector<RECT>& rects, const RECT& cut)
+{
+    std::vector<RECT> kept;
+    for (const RECT& r : rects) {
+        if (cut.left >= r.right || cut.right <= r.left || cut.top >= r.bottom || cut.bottom <= r.top) {
+            kept.push_back(r);
+            continue;
+        }
+        const LONG top = std::max(r.top, cut.top), bottom = std::min(r.bottom, cut.bottom);
+        if (r.top < cut.top) kept.push_back({r.left, r.top, r.right, cut.top});
+        if (cut.bottom < r.bottom) kept.push_back({r.left, cut.bottom, r.right, r.bottom});
+        if (r.left < cut.left) kept.push_back({r.left, top, cut.left, bottom});
+        if (cut.right < r.right) kept.push_back({cut.right, top, r.right, bottom});
+    }
+    rects = std::move(kept);
+}
+
+void Intersect(std::vector<RECT>& rects, const RECT& with)
+{
+    std::vector<RECT> kept;
+    for (const RECT& r : rects) {
+        const RECT i{std::max(r.left, with.left), std::max(r.top, with.top), std::min(r.right, with.right),
+                     std::min(r.bottom, with.bottom)};
+        if (i.left < i.right && i.top < i.bottom) kept.push_back(i);
+    }
+    rects = std::move(kept);
 }
 
 }  // namespace
@@ -295,4 +325,54 @@ bool X11Presenter::Present(HWND window, const uint32_t* pixels, uint32_t width, 
     // Waiting for the server also keeps the next frame from overwriting shared pixels
     // the server is still reading.
     return !trap.Failed();
+}
+
+std::optional<std::vector<RECT>> X11Presenter::VisibleRects(HWND window)
+{
+    const auto id = static_cast<Window>(reinterpret_cast<uintptr_t>(window));
+    if (!id) return std::nullopt;
+    X11ErrorTrap trap(FDisplay);
+    // A window's place on the root, border included when asked for.
+    auto onRoot = [&](Window w, bool border, RECT& out) {
+        XWindowAttributes a;
+        Window child;
+        int x, y;
+        if (!XGetWindowAttributes(FDisplay, w, &a) || !XTranslateCoordinates(FDisplay, w, a.root, 0, 0, &x, &y, &child))
+            return -1;
+        const int b = border ? a.border_width : 0;
+        out = {x - b, y - b, x + a.width + b, y + a.height + b};
+        return a.map_state == IsViewable ? 1 : 0;
+    };
+    RECT own;
+    const int shown = onRoot(id, false, own);
+    if (shown < 0 || trap.Failed()) return std::nullopt;
+    if (shown == 0) return std::vector<RECT>{};
+    std::vector<RECT> visible{own};
+    const SoftDxSize screen = ScreenSize();
+    Intersect(visible, {0, 0, LONG(screen.Width), LONG(screen.Height)});
+    // Up the tree: windows stacked above the window or an ancestor (later siblings) cover
+    // it, and each ancestor cuts it to its own area.
+    for (Window current = id;;) {
+        Window root, parent, *children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(FDisplay, current, &root, &parent, &children, &count)) break;
+        if (children) XFree(children);
+        if (!parent) break;
+        Window parentsRoot, grandparent;
+        if (!XQueryTree(FDisplay, parent, &parentsRoot, &grandparent, &children, &count)) break;
+        bool above = false;
+        for (unsigned int i = 0; i < count; ++i) {
+            RECT cover;
+            if (above && onRoot(children[i], true, cover) == 1) Subtract(visible, cover);
+            above = above || children[i] == current;
+        }
+        if (children) XFree(children);
+        if (parent == root) break;  // the screen has cut it already
+        RECT bounds;
+        if (onRoot(parent, false, bounds) < 0) break;
+        Intersect(visible, bounds);
+        current = parent;
+    }
+    if (trap.Failed()) return std::nullopt;
+    return visible;
 }

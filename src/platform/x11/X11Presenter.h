@@ -31,6 +31,10 @@ public:
     bool Present(HWND window, const uint32_t* pixels, uint32_t width, uint32_t height, size_t pitchBytes) override;
     // A shared-memory segment the server has attached; empty without shared memory.
     SoftDxPixelMemory AllocateFrame(size_t bytes) override;
+    // The window's rectangle on the root window, less what the windows stacked above it and
+    // above each of its ancestors cover, and cut by each ancestor and the screen; none when
+    // it is not shown; nullopt when the window is gone.
+    std::optional<std::vector<RECT>> VisibleRects(HWND window) override;
 
     // Shared memory is used when the server offers it and attaching works (a local
     // server); plain XPutImage otherwise. Tests turn it off to check the other path.

@@ -475,3 +475,74 @@ TEST_F(SoftDxRaster, AFlipChainWithADeviceOnItsBackBufferShowsWhatWasDrawn)
         EXPECT_EQ(frame[120 * 640 + 120] & 0xFFFFFF, 0x00FF00u);
     }
 }
+
+TEST_F(SoftDxRaster, APalettedTextureShowsItsPalettesColoursAsTheyChange)
+{
+    Scene(0);
+    const DDPIXELFORMAT indexed = IndexedFormat();
+    IDirectDrawSurface7* texture = Surface(DDSCAPS_TEXTURE, 1, 1, &indexed);
+    LockedPixels(texture).Set(0, 0, 9);
+    PALETTEENTRY entries[256] = {};
+    entries[9] = {0x20, 0x40, 0x80, 0};
+    IDirectDrawPalette* palette = nullptr;
+    ASSERT_EQ(DD->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256, entries, &palette, nullptr), DD_OK);
+    Keep(palette);
+    ASSERT_EQ(texture->SetPalette(palette), DD_OK);
+    Dev->SetTexture(0, texture);
+    Dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    Draw(Quad(-2, 2, 2, -2, 2));
+    EXPECT_EQ(At(Side / 2, Side / 2), 0x204080u);
+    PALETTEENTRY changed{0x90, 0x10, 0x00, 0};
+    ASSERT_EQ(palette->SetEntries(0, 9, 1, &changed), DD_OK);
+    Draw(Quad(-2, 2, 2, -2, 2));
+    EXPECT_EQ(At(Side / 2, Side / 2), 0x901000u) << "the texture's colours follow its palette";
+}
+
+TEST_F(SoftDxRaster, BlendingMixesWithTheTargetAndTheAlphaTestDropsPixels)
+{
+    // An orange square of alpha 0.25 (63) over grey (128): each case's colour worked out by hand.
+    struct Case {
+        bool Blend;
+        DWORD Source, Dest;
+        bool AlphaTest;
+        DWORD AlphaFunc;
+        uint32_t R, G, B;
+    };
+    const Case cases[] = {
+        {false, D3DBLEND_ONE, D3DBLEND_ZERO, false, D3DCMP_ALWAYS, 255, 127, 0},
+        {true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, false, D3DCMP_ALWAYS, 159, 128, 96},
+        {true, D3DBLEND_ONE, D3DBLEND_ONE, false, D3DCMP_ALWAYS, 255, 255, 128},
+        {true, D3DBLEND_DESTCOLOR, D3DBLEND_ZERO, false, D3DCMP_ALWAYS, 128, 64, 0},
+        {false, D3DBLEND_ONE, D3DBLEND_ZERO, true, D3DCMP_GREATER, 128, 128, 128},  // 63 is not above 128
+        {false, D3DBLEND_ONE, D3DBLEND_ZERO, true, D3DCMP_LESS, 255, 127, 0},
+    };
+    for (const Case& c : cases) {
+        Made.clear();
+        Scene(16);
+        Dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00808080, 1, 0);
+        Dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, c.Blend);
+        Dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, c.Source);
+        Dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, c.Dest);
+        Dev->SetRenderState(D3DRENDERSTATE_ALPHATESTENABLE, c.AlphaTest);
+        Dev->SetRenderState(D3DRENDERSTATE_ALPHAFUNC, c.AlphaFunc);
+        Dev->SetRenderState(D3DRENDERSTATE_ALPHAREF, 0x80);
+        D3DMATERIAL7 m{};
+        m.emissive = Rgba(1, 0.5f, 0);
+        m.diffuse = Rgba(0, 0, 0, 0.25f);
+        Dev->SetMaterial(&m);
+        Dev->SetRenderState(D3DRENDERSTATE_LIGHTING, TRUE);
+        Draw(Quad(-1, 1, 1, -1, 2));
+        const uint32_t seen = At(Side / 2, Side / 2);
+        EXPECT_NEAR(double(Red(seen)), c.R, 2) << "case " << (&c - cases);
+        EXPECT_NEAR(double(Green(seen)), c.G, 2) << "case " << (&c - cases);
+        EXPECT_NEAR(double(Blue(seen)), c.B, 2) << "case " << (&c - cases);
+        if (c.AlphaTest && c.AlphaFunc == D3DCMP_GREATER) {
+            // A dropped pixel leaves the depth as it was: a square behind still shows.
+            Dev->SetRenderState(D3DRENDERSTATE_ALPHATESTENABLE, FALSE);
+            Solid(Quad(-1, 1, 1, -1, 3), Rgba(0, 1, 0));
+            EXPECT_EQ(At(Side / 2, Side / 2), 0x00FF00u);
+        }
+        for (auto it = Made.rbegin(); it != Made.rend(); ++it) (*it)->Release();
+    }
+    Made.clear();
+}

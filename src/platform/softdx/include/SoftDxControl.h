@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -47,6 +48,10 @@ public:
     // copy when the frame fits the window exactly (memory the X server shares); empty when
     // the presenter has no such memory, and the surface takes its own.
     virtual SoftDxPixelMemory AllocateFrame(size_t /*bytes*/) { return {}; }
+    // The parts of the window the user can see, in screen coordinates (other windows and
+    // the screen's edges cut it), for clippers that name the window; nullopt when the
+    // presenter cannot tell, and blits through such clippers then go unclipped.
+    virtual std::optional<std::vector<RECT>> VisibleRects(HWND /*window*/) { return std::nullopt; }
 };
 
 // A presenter without a screen: a configurable size, and the last frame kept for tests.
@@ -58,6 +63,9 @@ public:
     bool Present(HWND window, const uint32_t* pixels, uint32_t width, uint32_t height, size_t pitchBytes) override;
 
     void SetScreenSize(SoftDxSize screen) { FScreen = screen; }
+    // What VisibleRects answers for every window; nullopt (the start) for "cannot tell".
+    void SetVisibleRects(std::optional<std::vector<RECT>> rects) { FVisible = std::move(rects); }
+    std::optional<std::vector<RECT>> VisibleRects(HWND) override { return FVisible; }
     void SetMonitorModes(std::vector<SoftDxSize> modes) { FModes = std::move(modes); }
 
     // What the last Present received, rows packed.
@@ -69,6 +77,7 @@ public:
 private:
     SoftDxSize FScreen;
     std::vector<SoftDxSize> FModes;
+    std::optional<std::vector<RECT>> FVisible;
     HWND FLastWindow = nullptr;
     SoftDxSize FLastSize;
     std::vector<uint32_t> FLastFrame;
