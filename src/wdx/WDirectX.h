@@ -106,6 +106,8 @@ public:
     std::string LastError;
 
     IDirectDraw7* DirectDraw() const { return FDirectDraw.Get(); }
+    IDirectInput7A* DirectInput() const { return FDirectInput.Get(); }
+    IDirectSound* DirectSound() const { return FDirectSound.Get(); }
     const DDCAPS& DriverCaps() const { return FDriverCaps; }
     const DDCAPS& EmulationCaps() const { return FEmulationCaps; }
     TWDirectDrawBasicSurface* Primary() const { return FPrimary.get(); }
@@ -220,9 +222,11 @@ private:
     std::vector<const void*> FOwnerAddresses;
 
     TComPtr<IDirectDraw7> FDirectDraw;
-    // Direct3D, DirectInput and DirectSound come with their own layers; until then their
-    // objects stay empty and a start that asks for them fails on the missing object.
-    TComPtr<IUnknown> FDirect3D, FDirectInput, FDirectSound;
+    // Direct3D comes with its own layer; until then its object stays empty and a start that
+    // asks for it fails on the missing object.
+    TComPtr<IUnknown> FDirect3D;
+    TComPtr<IDirectInput7A> FDirectInput;
+    TComPtr<IDirectSound> FDirectSound;
     DDCAPS FDriverCaps{}, FEmulationCaps{};
 
     std::unique_ptr<TWDirectDrawBasicSurface> FPrimary, FBack1, FBack2, FBack3;

@@ -28,11 +28,18 @@ void TWDirectX::GetCOM()
             FDirectDraw->GetCaps(&FDriverCaps, &FEmulationCaps);
         }
     }
-    // Direct3D, DirectInput and DirectSound objects are made by their own layers; their
-    // steps are traced all the same, so a log reads alike whichever layers exist.
+    // The Direct3D object is made by its own layer; its step is traced all the same, so a
+    // log reads alike whichever layers exist.
     LogAll("TWDirectX.GetCOM - Direct3D");
     LogAll("TWDirectX.GetCOM - DirectInput");
+    // Its result is not looked at: without DirectInput the object simply stays empty.
+    if (!FDirectInput) DirectXBinding().CreateDirectInput(FDirectInput.Put());
     LogAll("TWDirectX.GetCOM - DirectSound");
+    if (!FDirectSound) {
+        if (DirectXBinding().CreateDirectSound(FDirectSound.Put()) != DS_OK ||
+            FDirectSound->SetCooperativeLevel(FormWindow(), DSSCL_NORMAL) != DS_OK)
+            FDirectSound.Reset();
+    }
     GetD3DDevices();
     GetVideoModes();
 }

@@ -22,12 +22,54 @@ namespace {
 class SoftDxSoundBuffer;
 
 // What every buffer of one DirectSound object shares with the output's thread: the list of
-// buffers now playing, under one lock, which the output's pull walks to make the mix.
-struct Mixer {
+// buffers now playing, under one lock, which the output's pull walks to make the mix. The
+// output's stream is opened when the first buffer plays and closed with the object.
+struct Mixer : std::enable_shared_from_this<Mixer> {
     std::mutex Lock;
     std::vector<SoftDxSoundBuffer*> Playing;
     uint32_t Rate = 44100;
     void Mix(int16_t* frames, size_t count);
+
+    explicit Mixer(std::shared_ptr<ISoftDxSoundOutput> output) : Output(std::move(output)) {}
+    bool EnsureOpen()
+    {
+        std::lock_guard guard(OpenLock);
+        if (Open) return true;
+        // The output's thread pulls through a weak reference, so a mixer it still holds
+        // while the object closes the stream ends harmlessly on that thread.
+        std::weak_ptr<Mixer> weak = weak_from_this();
+        uint32_t rate = 0;
+        const bool opened = Output->Open(
+            [weak](int16_t* frames, size_t count) {
+                if (auto held = weak.lock())
+                    held->Mix(frames, count);
+                else
+                    std::fill(frames, frames + 2 * count, int16_t{0});
+            },
+            rate, Stream);
+        if (!opened) return false;
+        if (rate == 0) {
+            Output->Close(Stream);
+            return false;
+        }
+        {
+            std::lock_guard mixing(Lock);
+            Rate = rate;
+        }
+        Open = true;
+        return true;
+    }
+    void Close()
+    {
+        std::lock_guard guard(OpenLock);
+        if (Open) Output->Close(Stream);
+        Open = false;
+    }
+
+    std::mutex OpenLock;
+    std::shared_ptr<ISoftDxSoundOutput> Output;
+    bool Open = false;
+    int Stream = -1;
 };
 
 // DirectSound's volume and pan are attenuations in hundredths of a decibel.
@@ -127,6 +169,7 @@ public:
     HRESULT STDMETHODCALLTYPE Play(DWORD, DWORD, DWORD flags) override
     {
         SOFTDX_ENTER("IDirectSoundBuffer::Play");
+        if (!FMixer->EnsureOpen()) return DSERR_NODRIVER;
         std::lock_guard guard(FMixer->Lock);
         FLooping = (flags & DSBPLAY_LOOPING) != 0;
         if (!FPlaying) FMixer->Playing.push_back(this);
@@ -280,10 +323,7 @@ bool UsableFormat(const WAVEFORMATEX* format)
 
 class SoftDxDirectSound final : public SoftDxCounted<SoftDxDirectSound, IDirectSound> {
 public:
-    SoftDxDirectSound(std::shared_ptr<Mixer> mixer, std::shared_ptr<ISoftDxSoundOutput> output)
-        : FMixer(std::move(mixer)), FOutput(std::move(output))
-    {
-    }
+    explicit SoftDxDirectSound(std::shared_ptr<Mixer> mixer) : FMixer(std::move(mixer)) {}
     static bool Answers(REFIID riid) { return riid == IID_IDirectSound; }
 
     HRESULT STDMETHODCALLTYPE CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER buffer,
@@ -340,10 +380,9 @@ private:
     friend class SoftDxCounted<SoftDxDirectSound, IDirectSound>;
     // Runs on the program's thread (a Release), never on the output's, so the close may wait
     // for a pull under way.
-    ~SoftDxDirectSound() { FOutput->Close(); }
+    ~SoftDxDirectSound() { FMixer->Close(); }
 
     std::shared_ptr<Mixer> FMixer;
-    std::shared_ptr<ISoftDxSoundOutput> FOutput;
     DWORD FLevel = 0;
 };
 
@@ -356,29 +395,8 @@ STDAPI DirectSoundCreate(LPCGUID device, LPDIRECTSOUND* sound, LPUNKNOWN outer)
     *sound = nullptr;
     if (outer) return DSERR_NOAGGREGATION;
     if (device) return DSERR_NODRIVER;  // only the default output exists
-    auto mixer = std::make_shared<Mixer>();
     std::shared_ptr<ISoftDxSoundOutput> output = SoftDxGetSoundOutput();
-    // The output's thread pulls through a weak reference, so a mixer it still holds while
-    // the object closes the output ends harmlessly on that thread.
-    std::weak_ptr<Mixer> weak = mixer;
-    uint32_t rate = 0;
-    const bool opened = output->Open(
-        [weak](int16_t* frames, size_t count) {
-            if (auto held = weak.lock())
-                held->Mix(frames, count);
-            else
-                std::fill(frames, frames + 2 * count, int16_t{0});
-        },
-        rate);
-    if (!opened) return DSERR_NODRIVER;
-    if (rate == 0) {
-        output->Close();
-        return DSERR_NODRIVER;
-    }
-    {
-        std::lock_guard guard(mixer->Lock);
-        mixer->Rate = rate;
-    }
-    *sound = new SoftDxDirectSound(std::move(mixer), std::move(output));
+    if (!output->Available()) return DSERR_NODRIVER;
+    *sound = new SoftDxDirectSound(std::make_shared<Mixer>(std::move(output)));
     return DS_OK;
 }

@@ -51,32 +51,39 @@ bool SoftDxHeadlessJoysticks::State(int index, SoftDxJoystickState& state)
     return true;
 }
 
-bool SoftDxHeadlessSoundOutput::Open(SoftDxPullFrames pull, uint32_t& rate)
+bool SoftDxHeadlessSoundOutput::Open(SoftDxPullFrames pull, uint32_t& rate, int& stream)
 {
     std::lock_guard guard(FLock);
-    if (!Present || FPull) return false;
-    FPull = std::move(pull);
+    if (!Present) return false;
+    stream = FNext++;
+    FStreams.emplace_back(stream, std::move(pull));
     rate = FRate;
     return true;
 }
 
-void SoftDxHeadlessSoundOutput::Close()
+void SoftDxHeadlessSoundOutput::Close(int stream)
 {
     std::lock_guard guard(FLock);
-    FPull = nullptr;
+    std::erase_if(FStreams, [stream](const auto& open) { return open.first == stream; });
 }
 
-bool SoftDxHeadlessSoundOutput::IsOpen()
+int SoftDxHeadlessSoundOutput::OpenStreams()
 {
     std::lock_guard guard(FLock);
-    return static_cast<bool>(FPull);
+    return static_cast<int>(FStreams.size());
 }
 
 std::vector<int16_t> SoftDxHeadlessSoundOutput::Render(size_t count)
 {
+    std::vector<int32_t> sum(count * 2, 0);
     std::vector<int16_t> frames(count * 2, 0);
     std::lock_guard guard(FLock);
-    if (FPull && count > 0) FPull(frames.data(), count);
+    for (auto& [number, pull] : FStreams) {
+        std::fill(frames.begin(), frames.end(), int16_t{0});
+        pull(frames.data(), count);
+        for (size_t i = 0; i < sum.size(); ++i) sum[i] += frames[i];
+    }
+    for (size_t i = 0; i < sum.size(); ++i) frames[i] = static_cast<int16_t>(std::clamp(sum[i], -32768, 32767));
     return frames;
 }
 

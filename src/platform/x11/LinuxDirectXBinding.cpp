@@ -2,8 +2,8 @@
 // are always present, so there is nothing to load or free. Binding also gives the software
 // DirectX the screen it presents on, since it knows no screen of its own.
 // Implements: DirectXBinding, LoadDirectXLibraries, FreeDirectXLibraries.
-// Does not implement: DirectInput, DirectSound and the X-file reader, whose slots stay null
-// until the software DirectX offers them.
+// Does not implement: the X-file reader, whose slot stays null until the software DirectX
+// offers it.
 #include "SoftDxControl.h"
 #include "platform/x11/X11Presenter.h"
 #include "wdx/DirectXBinding.h"
@@ -21,6 +21,8 @@ bool LoadDirectXLibraries()
     X11Presenter::UseScreen();
     Binding.DirectDrawEnumerateExA = &::DirectDrawEnumerateExA;
     Binding.DirectDrawCreateEx = &::DirectDrawCreateEx;
+    Binding.DirectInputCreateEx = &::DirectInputCreateEx;
+    Binding.DirectSoundCreate = &::DirectSoundCreate;
     return true;
 }
 

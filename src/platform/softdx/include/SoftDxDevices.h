@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The pointer as the screen sees it: its position in screen pixels, the wheel's notches
@@ -52,16 +53,19 @@ public:
 };
 
 // The sound output: interleaved stereo 16-bit frames at its own rate, pulled by the output
-// (on a thread of its own for a real device) through the function given to Open.
+// (on a thread of its own for a real device) through the function given to Open. A
+// DirectSound object asks Available when it is made and opens its stream only when its
+// first buffer plays, so a program that never plays holds no stream of the sound server.
 using SoftDxPullFrames = std::function<void(int16_t* frames, size_t count)>;
 class ISoftDxSoundOutput {
 public:
     virtual ~ISoftDxSoundOutput() = default;
-    // False when there is no device to play on; else the frame rate it plays at. Only one
-    // DirectSound object is open on an output at a time.
-    virtual bool Open(SoftDxPullFrames pull, uint32_t& rate) = 0;
-    // After Close returns, pull is never called again.
-    virtual void Close() = 0;
+    // False when there is no device to play on.
+    virtual bool Available() = 0;
+    // False when the device refuses; else the stream's number and its frame rate.
+    virtual bool Open(SoftDxPullFrames pull, uint32_t& rate, int& stream) = 0;
+    // After Close returns, the stream's pull is never called again.
+    virtual void Close(int stream) = 0;
 };
 
 // Keys and pointer set by the test; a keyboard and a pointer unless told there are none.
@@ -86,22 +90,24 @@ public:
     std::vector<SoftDxJoystickState> States;
 };
 
-// An output that plays nowhere: the test pulls the mix itself with Render. Refuses to open
-// while Present is false, as a machine without a sound device does.
+// An output that plays nowhere: the test pulls the mix of every open stream itself with
+// Render. Not available while Present is false, as on a machine without a sound device.
 class SoftDxHeadlessSoundOutput : public ISoftDxSoundOutput {
 public:
     explicit SoftDxHeadlessSoundOutput(uint32_t rate = 44100) : FRate(rate) {}
-    bool Open(SoftDxPullFrames pull, uint32_t& rate) override;
-    void Close() override;
-    // The next count frames of the mix, interleaved left, right; silence while closed.
+    bool Available() override { return Present; }
+    bool Open(SoftDxPullFrames pull, uint32_t& rate, int& stream) override;
+    void Close(int stream) override;
+    // The next count frames of the mix, interleaved left, right; silence with no stream.
     std::vector<int16_t> Render(size_t count);
-    bool IsOpen();
+    int OpenStreams();
     bool Present = true;
 
 private:
     std::mutex FLock;
     uint32_t FRate;
-    SoftDxPullFrames FPull;
+    int FNext = 0;
+    std::vector<std::pair<int, SoftDxPullFrames>> FStreams;
 };
 
 // Null puts back the headless default. DirectInput and DirectSound objects take the back
