@@ -121,7 +121,12 @@ public:
         if (!FFormatSet) return DIERR_INVALIDPARAM;
         if (FAcquired) return DI_NOEFFECT;
         FAcquired = true;
-        FLastPointer.reset();
+        // Relative axes report the motion from here on.
+        SoftDxPointerState pointer;
+        if (FKind == Kind::Mouse && FInput->Pointer(pointer))
+            FLastPointer = pointer;
+        else
+            FLastPointer.reset();
         return DI_OK;
     }
     HRESULT STDMETHODCALLTYPE Unacquire() override

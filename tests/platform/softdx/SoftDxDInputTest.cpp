@@ -35,7 +35,8 @@ protected:
         SoftDxSetJoysticks(nullptr);
     }
     // A device of that GUID with the format set, the level given and acquired.
-    IDirectInputDeviceA* Open(REFGUID guid, const DIDATAFORMAT& format, DWORD level = DISCL_NONEXCLUSIVE | DISCL_BACKGROUND)
+    IDirectInputDeviceA* Open(REFGUID guid, const DIDATAFORMAT& format,
+                              DWORD level = DISCL_NONEXCLUSIVE | DISCL_BACKGROUND)
     {
         IDirectInputDeviceA* device = nullptr;
         EXPECT_EQ(DI->CreateDevice(guid, &device, nullptr), DI_OK);
@@ -73,8 +74,7 @@ TEST_F(DirectInputTest, TheStandardFormatsReadKeysPointerAndStick)
     IDirectInputDeviceA* keyboard = Open(GUID_SysKeyboard, c_dfDIKeyboard);
     BYTE keys[256];
     ASSERT_EQ(keyboard->GetDeviceState(sizeof keys, keys), DI_OK);
-    for (int key = 0; key < 256; ++key)
-        EXPECT_EQ(keys[key], key == DIK_A || key == DIK_UP ? 0x80 : 0) << "key " << key;
+    for (int key = 0; key < 256; ++key) EXPECT_EQ(keys[key], key == DIK_A || key == DIK_UP ? 0x80 : 0) << "key " << key;
 
     DIDATAFORMAT absolute = c_dfDIMouse;
     absolute.dwFlags = DIDF_ABSAXIS;
@@ -131,12 +131,12 @@ TEST_F(DirectInputTest, DevicesKeepTheRulesOfFormatsLevelsAndAcquisition)
         DWORD Flags;
         HRESULT Result;
     };
-    for (const Level level : {Level{DISCL_NONEXCLUSIVE | DISCL_BACKGROUND, DI_OK},
-                              Level{DISCL_EXCLUSIVE | DISCL_FOREGROUND, DI_OK},
-                              Level{DISCL_NONEXCLUSIVE | DISCL_FOREGROUND, DI_OK},
-                              Level{DISCL_EXCLUSIVE | DISCL_BACKGROUND, DIERR_UNSUPPORTED},
-                              Level{DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE | DISCL_BACKGROUND, DIERR_INVALIDPARAM},
-                              Level{DISCL_NONEXCLUSIVE, DIERR_INVALIDPARAM}})
+    for (const Level level :
+         {Level{DISCL_NONEXCLUSIVE | DISCL_BACKGROUND, DI_OK}, Level{DISCL_EXCLUSIVE | DISCL_FOREGROUND, DI_OK},
+          Level{DISCL_NONEXCLUSIVE | DISCL_FOREGROUND, DI_OK},
+          Level{DISCL_EXCLUSIVE | DISCL_BACKGROUND, DIERR_UNSUPPORTED},
+          Level{DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE | DISCL_BACKGROUND, DIERR_INVALIDPARAM},
+          Level{DISCL_NONEXCLUSIVE, DIERR_INVALIDPARAM}})
         EXPECT_EQ(keyboard->SetCooperativeLevel(Window, level.Flags), level.Result) << level.Flags;
     EXPECT_EQ(keyboard->SetCooperativeLevel(nullptr, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND), DIERR_INVALIDPARAM);
 
