@@ -30,6 +30,7 @@ class SdlAudio : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        if (const char* driver = std::getenv("SDL_AUDIODRIVER")) SavedDriver = driver;
         ASSERT_TRUE(LoadDirectXLibraries());
         SoftDxSetSoundOutput(nullptr);
         SetMessageBoxHandler([](const std::string&, const std::string&, TMsgIcon) {});
@@ -37,11 +38,15 @@ protected:
     void TearDown() override
     {
         SoftDxSetSoundOutput(nullptr);
-        unsetenv("SDL_AUDIODRIVER");
+        if (SavedDriver.empty())
+            unsetenv("SDL_AUDIODRIVER");
+        else
+            setenv("SDL_AUDIODRIVER", SavedDriver.c_str(), 1);
         unsetenv("SDL_DISKAUDIOFILE");
         SetMessageBoxHandler(nullptr);
     }
     TempDir Dir;
+    std::string SavedDriver;
 };
 
 std::vector<int16_t> Tone(size_t count, int seed)
