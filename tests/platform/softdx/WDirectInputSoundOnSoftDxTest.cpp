@@ -78,6 +78,14 @@ protected:
 };
 
 std::string DI(const std::string& message, HRESULT code) { return message + "\r" + DIErrorString(code); }
+
+// A device that keeps its log lines instead of writing them.
+class LoggingDevice : public TWDirectX {
+public:
+    using TWDirectX::TWDirectX;
+    void WriteLog(const std::string& text) override { Lines.push_back(text); }
+    std::vector<std::string> Lines;
+};
 }  // namespace
 
 TEST_F(ComponentsOnSoftDx, InputComponentsStartWithTheDeviceAndReadTheirState)
@@ -298,4 +306,34 @@ TEST_F(ComponentsOnSoftDx, EveryFailedLoadLeavesItsBufferSilent)
     WDX->DisableDirectSound = false;
     EXPECT_EQ(Start(), "TWDirectX.StartAll - No COM for DirectSound\r");
     EXPECT_EQ(WDX->DirectSound(), nullptr);
+}
+
+TEST_F(ComponentsOnSoftDx, EachComponentLogsItsStartInTheFormsOrder)
+{
+    Form = std::make_unique<TForm>(nullptr);
+    auto* device = new LoggingDevice(Form.get());
+    WDX = device;
+    WDX->DisableDirectInput = false;
+    WDX->DisableDirectSound = false;
+    WDX->LogType = dxlogAll;
+    new TWDirectInputJoystick(Form.get());
+    auto* sound = new TWDirectSoundBuffer(Form.get());
+    sound->SimpleWave = WavePath("a.wav", wave::Pcm16(1, 22050, {5, 6}));
+    new TWDirectInputKeyboard(Form.get());
+    new TWDirectInputMouse(Form.get());
+    ASSERT_EQ(Start(), "");
+    const auto from =
+        std::find(device->Lines.begin(), device->Lines.end(), "TWDirectX.StartAll - Finding other components");
+    ASSERT_NE(from, device->Lines.end());
+    EXPECT_EQ(std::vector<std::string>(from + 1, from + 7),
+              (std::vector<std::string>{"TWDirectInputJoystick.Start", "TWDirectSoundBuffer.Start",
+                                        "TWDirectSoundBasicBuffer.Start", "TWDirectInputKeyboard.Start",
+                                        "TWDirectInputMouse.Start", "TWDirectX.StartAll - All ok"}));
+    // A reported failure logs its text before the device stops.
+    WDX->StopAll();
+    device->Lines.clear();
+    SoftDxFailNext("IDirectInputDevice7::Acquire", DIERR_INPUTLOST);
+    EXPECT_EQ(Start(), OtherComponent);
+    EXPECT_NE(std::find(device->Lines.begin(), device->Lines.end(), DI("TWDirectInputDevice.Acquire", DIERR_INPUTLOST)),
+              device->Lines.end());
 }
