@@ -118,9 +118,11 @@ int main(int argc, char** argv)
         form->Device->StartAll();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "InputSoundDemo: %s\n", error.what());
+        Application->FreeForms();
         return 1;
     }
     if (!form->Sound->Single()->Active()) std::fprintf(stderr, "InputSoundDemo: no sound from %s\n", wave.c_str());
     Application->Run();
+    Application->FreeForms();  // while DirectX is still bound
     return 0;
 }
