@@ -15,7 +15,9 @@ TApplication* Application = &theApplication;
 
 TApplication::TApplication() : TComponent(nullptr) {}
 
-TApplication::~TApplication()
+TApplication::~TApplication() { FreeForms(); }
+
+void TApplication::FreeForms()
 {
     // Free the forms while this object is whole: they tell it when they go.
     while (ComponentCount() > 0) delete Components(ComponentCount() - 1);

@@ -33,6 +33,9 @@ public:
 
     // Prepares the form and message machinery.
     void Initialize();
+    // Frees every form the application still owns, newest first. The program calls it before
+    // it unbinds DirectX, whose objects the forms' devices still hold.
+    void FreeForms();
     // The first form created becomes the main form; closing it ends Run.
     TForm* MainForm() const { return FMainForm; }
     void SetMainForm(TForm* form);

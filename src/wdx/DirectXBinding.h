@@ -11,9 +11,11 @@ using TDirectXProc = void (*)();
 struct TDirectXBinding {
     LPDIRECTDRAWENUMERATEEXA DirectDrawEnumerateExA = nullptr;
     decltype(&::DirectDrawCreateEx) DirectDrawCreateEx = nullptr;
-    TDirectXProc DirectInputCreateEx = nullptr;
-    TDirectXProc DirectSoundCreate = nullptr;
+    decltype(&::DirectInputCreateEx) DirectInputCreateEx = nullptr;
+    decltype(&::DirectSoundCreate) DirectSoundCreate = nullptr;
     TDirectXProc DirectXFileCreate = nullptr;
+    // The program's instance, which DirectInput is created for (null on Linux).
+    HINSTANCE Instance = nullptr;
 
     // Enumerates the DirectDraw drivers. Without DirectDraw the callback is never called, so
     // the driver list stays empty, and the result is DDERR_GENERIC (E_FAIL), which the
@@ -31,6 +33,25 @@ struct TDirectXBinding {
         *directDraw = nullptr;
         if (!DirectDrawCreateEx) return E_FAIL;
         return DirectDrawCreateEx(driver, reinterpret_cast<LPVOID*>(directDraw), IID_IDirectDraw7, nullptr);
+    }
+
+    // Creates DirectInput 7 for the program's instance. Without DirectInput *directInput is
+    // null and the result is DIERR_GENERIC (E_FAIL).
+    HRESULT CreateDirectInput(IDirectInput7A** directInput) const
+    {
+        *directInput = nullptr;
+        if (!DirectInputCreateEx) return E_FAIL;
+        return DirectInputCreateEx(Instance, 0x0700, IID_IDirectInput7A, reinterpret_cast<LPVOID*>(directInput),
+                                   nullptr);
+    }
+
+    // Creates DirectSound on the default output. Without DirectSound *directSound is null and
+    // the result is DSERR_GENERIC (E_FAIL).
+    HRESULT CreateDirectSound(IDirectSound** directSound) const
+    {
+        *directSound = nullptr;
+        if (!DirectSoundCreate) return E_FAIL;
+        return DirectSoundCreate(nullptr, directSound, nullptr);
     }
 };
 

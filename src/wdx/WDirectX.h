@@ -80,6 +80,8 @@ public:
     std::string LastError;
 
     IDirectDraw7* DirectDraw() const { return FDirectDraw.Get(); }
+    IDirectInput7A* DirectInput() const { return FDirectInput.Get(); }
+    IDirectSound* DirectSound() const { return FDirectSound.Get(); }
     const DDCAPS& DriverCaps() const { return FDriverCaps; }
     const DDCAPS& EmulationCaps() const { return FEmulationCaps; }
     IDirect3D7* Direct3D() const { return FDirect3D.Get(); }
@@ -221,9 +223,8 @@ private:
 
     TComPtr<IDirectDraw7> FDirectDraw;
     TComPtr<IDirect3D7> FDirect3D;
-    // DirectInput and DirectSound come with their own layers; until then their objects stay
-    // empty and a start that asks for them fails on the missing object.
-    TComPtr<IUnknown> FDirectInput, FDirectSound;
+    TComPtr<IDirectInput7A> FDirectInput;
+    TComPtr<IDirectSound> FDirectSound;
     DDCAPS FDriverCaps{}, FEmulationCaps{}, FActiveCaps{};
     TComPtr<IDirect3DDevice7> FD3DDevice;
     TComPtr<IDirectDrawSurface7> FZBuffer;

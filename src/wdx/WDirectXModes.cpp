@@ -33,10 +33,15 @@ void TWDirectX::GetCOM()
     if (FDirectDraw && !FDirect3D &&
         FDirectDraw->QueryInterface(IID_IDirect3D7, reinterpret_cast<void**>(FDirect3D.Put())) != DD_OK)
         FDirect3D.Reset();
-    // DirectInput and DirectSound objects are made by their own layers; their steps are
-    // traced all the same, so a log reads alike whichever layers exist.
     LogAll("TWDirectX.GetCOM - DirectInput");
+    // Its result is not looked at: without DirectInput the object simply stays empty.
+    if (!FDirectInput) DirectXBinding().CreateDirectInput(FDirectInput.Put());
     LogAll("TWDirectX.GetCOM - DirectSound");
+    if (!FDirectSound) {
+        if (DirectXBinding().CreateDirectSound(FDirectSound.Put()) != DS_OK ||
+            FDirectSound->SetCooperativeLevel(FormWindow(), DSSCL_NORMAL) != DS_OK)
+            FDirectSound.Reset();
+    }
     GetD3DDevices();
     GetVideoModes();
 }

@@ -88,6 +88,10 @@ void TWDirectX::StartSteps(bool exclusive)
         FStartStage = TStartStage::OtherComponents;
         throw TStartFailure{"TWDirectX.StartAll - Failed to start other component"};
     }
+    // A sound buffer keeps the error of its refused buffer to itself, but the report has
+    // stopped the device all the same: the start has failed, and must not claim otherwise.
+    if (FStartStage != TStartStage::OtherComponents)
+        throw TStartFailure{"TWDirectX.StartAll - Failed to start other component"};
 }
 
 void TWDirectX::StartDirectDraw(bool exclusive)

@@ -36,8 +36,11 @@ bool LoadDirectXLibraries()
             reinterpret_cast<LPDIRECTDRAWENUMERATEEXA>(Find(libDDraw, "DirectDrawEnumerateExA"));
         Binding.DirectDrawCreateEx =
             reinterpret_cast<decltype(Binding.DirectDrawCreateEx)>(Find(libDDraw, "DirectDrawCreateEx"));
-        Binding.DirectInputCreateEx = Find(libDInput, "DirectInputCreateEx");
-        Binding.DirectSoundCreate = Find(libDSound, "DirectSoundCreate");
+        Binding.DirectInputCreateEx =
+            reinterpret_cast<decltype(Binding.DirectInputCreateEx)>(Find(libDInput, "DirectInputCreateEx"));
+        Binding.DirectSoundCreate =
+            reinterpret_cast<decltype(Binding.DirectSoundCreate)>(Find(libDSound, "DirectSoundCreate"));
+        Binding.Instance = GetModuleHandleA(nullptr);
         Binding.DirectXFileCreate = Find(libD3DXOF, "DirectXFileCreate");
         Loaded = true;
     }

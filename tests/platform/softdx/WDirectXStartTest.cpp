@@ -343,14 +343,16 @@ TEST_F(DeviceOnSoftDx, MissingDirect3DSoundOrInputObjectsFailTheirStages)
         bool TWDirectX::*Flag;
         std::string Text;
         int Stage;
+        const char* Refused;  // the entry point that makes the object, refused here
     };
     const Case cases[] = {
-        {&TWDirectX::DisableDirect3D, "TWDirectX.StartAll - No COM for Direct3D\r", 9},
-        {&TWDirectX::DisableDirectSound, "TWDirectX.StartAll - No COM for DirectSound\r", 19},
-        {&TWDirectX::DisableDirectInput, "TWDirectX.StartAll - No COM for DirectInput\r", 20},
+        {&TWDirectX::DisableDirect3D, "TWDirectX.StartAll - No COM for Direct3D\r", 9, nullptr},
+        {&TWDirectX::DisableDirectSound, "TWDirectX.StartAll - No COM for DirectSound\r", 19, "DirectSoundCreate"},
+        {&TWDirectX::DisableDirectInput, "TWDirectX.StartAll - No COM for DirectInput\r", 20, "DirectInputCreateEx"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Text);
+        if (c.Refused) SoftDxFailAlways(c.Refused, E_FAIL);
         MakeDevice();
         Device->*c.Flag = false;
         // The software DirectX has Direct3D: its object is refused here.

@@ -1,10 +1,12 @@
 #pragma once
 // Declarations of the software DirectX for Linux, in DirectX 7's own names and values.
-// DirectDraw 7 and Direct3D 7 are here; DirectInput, DirectSound and the X-file reader will
-// get headers of their own beside these.
+// DirectDraw 7, Direct3D 7, DirectInput 7 and DirectSound are here; the X-file reader will
+// get a header of its own beside these.
 #include "SoftDxD3D.h"
 #include "SoftDxDDraw.h"
 #include "SoftDxDDrawErrors.h"
 #include "SoftDxDDrawFlags.h"
 #include "SoftDxDDrawStructs.h"
+#include "SoftDxDInput.h"
+#include "SoftDxDSound.h"
 #include "SoftDxTypes.h"

@@ -104,8 +104,11 @@ uint64_t SoftDxNextRefresh(uint64_t nanoseconds);
 
 // Injected failures: the named method (its DirectX name, e.g. "CreateSurface", "Blt",
 // "DirectDrawCreateEx") returns the code instead of doing its work, the next count times
-// or always. Consulted on entry, before any argument is looked at. SoftDxClearFaults also
-// puts back the Direct3D device's own texture caps and formats (SoftDxD3DControl.h).
+// or always. Consulted on entry, before any argument is looked at. DirectInput's and
+// DirectSound's methods carry their interface, since some share a name with DirectDraw's:
+// "IDirectInputDevice7::Acquire", "IDirectSound::CreateSoundBuffer"; entry points are bare.
+// SoftDxClearFaults also puts back the Direct3D device's own texture caps and formats
+// (SoftDxD3DControl.h).
 void SoftDxFailNext(const char* method, HRESULT code, int count = 1);
 void SoftDxFailAlways(const char* method, HRESULT code);
 void SoftDxClearFaults();

@@ -1,0 +1,128 @@
+// A small program of the component layer's own: a square that the mouse (or a joystick)
+// moves over the screen, and a tone that plays on each press of the space bar, until Escape.
+// It shows the keyboard, mouse, joystick and sound buffer components working beside the
+// device, as a form of another program would hold them.
+//
+//   InputSoundDemo [wave file]     (without one, a tone of its own is written and played)
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "framework/Application.h"
+#include "framework/Forms.h"
+#include "wdx/DirectXBinding.h"
+#include "wdx/WDirectInputDevice.h"
+#include "wdx/WDirectSoundBuffer.h"
+#include "wdx/WDirectX.h"
+
+namespace {
+// A 440 Hz tone of 0.3 s, 16-bit mono at 22050 samples a second, as a wave file.
+std::string WriteTone()
+{
+    const uint32_t rate = 22050, count = rate * 3 / 10;
+    auto le = [](std::string& out, uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i) & 0xFF);
+    };
+    std::string wave = "RIFF";
+    le(wave, 36 + count * 2, 4);
+    wave += "WAVEfmt ";
+    le(wave, 16, 4);
+    le(wave, 1, 2);
+    le(wave, 1, 2);
+    le(wave, rate, 4);
+    le(wave, rate * 2, 4);
+    le(wave, 2, 2);
+    le(wave, 16, 2);
+    wave += "data";
+    le(wave, count * 2, 4);
+    for (uint32_t i = 0; i < count; ++i)
+        le(wave, static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 2 * 3.14159265 * 440 / rate))), 2);
+    const std::string path = "InputSoundDemo-tone.wav";
+    std::ofstream(path, std::ios::binary) << wave;
+    return path;
+}
+
+class TDemoForm : public TForm {
+public:
+    TDemoForm(TComponent* owner, const std::string& wave) : TForm(owner)
+    {
+        Device = new TWDirectX(this);
+        Device->DisableDirectInput = false;
+        Device->DisableDirectSound = false;
+        Device->SetBacksurfaces(1);
+        Device->OnIdle = TIdleEvent::Of<&TDemoForm::Idle>(this);
+        Device->SetIdleEnabled(true);
+        Keyboard = new TWDirectInputKeyboard(this);
+        Mouse = new TWDirectInputMouse(this);
+        Joystick = new TWDirectInputJoystick(this);
+        Sound = new TWDirectSoundBuffer(this);
+        Sound->SimpleWave = wave;
+        Device->Loaded();
+        for (int i = 0; i < Device->VideoModeCount(); ++i) {
+            const TVideoModeInfo mode = Device->GetVideoModeInfo(i);
+            if (!mode.Windowed && mode.Width == 640 && mode.Height == 480 && mode.Bits == 32) Device->SetVideoMode(i);
+        }
+    }
+
+    TWDirectX* Device;
+    TWDirectInputKeyboard* Keyboard;
+    TWDirectInputMouse* Mouse;
+    TWDirectInputJoystick* Joystick;
+    TWDirectSoundBuffer* Sound;
+
+private:
+    void Idle(TObject*, bool& done)
+    {
+        done = false;
+        if (!Device->Active()) return;
+        Keyboard->ReadState();
+        if (Keyboard->State[DIK_ESCAPE]) {
+            Close();
+            return;
+        }
+        const bool space = Keyboard->State[DIK_SPACE] != 0;
+        if (space && !FSpaceHeld) Sound->Single()->Play();
+        FSpaceHeld = space;
+        const int width = Device->OutputWidth(), height = Device->OutputHeight();
+        if (Mouse->ReadState() == DI_OK) {
+            FX = Mouse->State.lX;
+            FY = Mouse->State.lY;
+        }
+        if (Joystick->Started() && Joystick->ReadState() == DI_OK) {
+            FX = static_cast<int>(int64_t{Joystick->State.lX} * width / 65536);
+            FY = static_cast<int>(int64_t{Joystick->State.lY} * height / 65536);
+        }
+        TWDirectDrawBasicSurface* back = Device->Back1() ? Device->Back1() : Device->Primary();
+        back->ColorFill(back->RGBToPixel(0, 0, 64));
+        const int x = std::clamp(FX, 0, width - 40), y = std::clamp(FY, 0, height - 40);
+        back->ColorFillRect(Rect(x, y, x + 40, y + 40), back->RGBToPixel(space ? 255 : 250, 200, 40));
+        Device->Flip();
+    }
+
+    bool FSpaceHeld = false;
+    int FX = 0, FY = 0;
+};
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const TDirectXLibraries directX;
+    const std::string wave = argc > 1 ? argv[1] : WriteTone();
+    Application->Initialize();
+    auto* form = new TDemoForm(Application, wave);
+    form->Show();
+    try {
+        form->Device->StartAll();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "InputSoundDemo: %s\n", error.what());
+        Application->FreeForms();
+        return 1;
+    }
+    if (!form->Sound->Single()->Active()) std::fprintf(stderr, "InputSoundDemo: no sound from %s\n", wave.c_str());
+    Application->Run();
+    Application->FreeForms();  // while DirectX is still bound
+    return 0;
+}

@@ -1,0 +1,57 @@
+// DirectInput's standard data formats, object for object as programs written for the
+// system's DirectInput expect them.
+// Implements: c_dfDIKeyboard, c_dfDIMouse, c_dfDIJoystick.
+#include <array>
+#include <cstddef>
+
+#include "SoftDxApi.h"
+
+namespace {
+constexpr DWORD Any = DIDFT_ANYINSTANCE;
+constexpr DWORD Optional = DIDFT_OPTIONAL;
+
+constexpr std::array<DIOBJECTDATAFORMAT, 256> KeyboardObjects()
+{
+    std::array<DIOBJECTDATAFORMAT, 256> objects{};
+    for (DWORD key = 0; key < 256; ++key)
+        objects[key] = {&GUID_Key, key, DIDFT_BUTTON | Optional | DIDFT_MAKEINSTANCE(key), 0};
+    return objects;
+}
+
+constinit std::array<DIOBJECTDATAFORMAT, 7> mouseObjects = {{
+    {&GUID_XAxis, offsetof(DIMOUSESTATE, lX), DIDFT_AXIS | Any, 0},
+    {&GUID_YAxis, offsetof(DIMOUSESTATE, lY), DIDFT_AXIS | Any, 0},
+    {&GUID_ZAxis, offsetof(DIMOUSESTATE, lZ), DIDFT_AXIS | Any | Optional, 0},
+    {nullptr, offsetof(DIMOUSESTATE, rgbButtons) + 0, DIDFT_BUTTON | Any, 0},
+    {nullptr, offsetof(DIMOUSESTATE, rgbButtons) + 1, DIDFT_BUTTON | Any, 0},
+    {nullptr, offsetof(DIMOUSESTATE, rgbButtons) + 2, DIDFT_BUTTON | Any | Optional, 0},
+    {nullptr, offsetof(DIMOUSESTATE, rgbButtons) + 3, DIDFT_BUTTON | Any | Optional, 0},
+}};
+
+constexpr std::array<DIOBJECTDATAFORMAT, 44> JoystickObjects()
+{
+    std::array<DIOBJECTDATAFORMAT, 44> objects{};
+    const GUID* const axes[8] = {&GUID_XAxis,  &GUID_YAxis,  &GUID_ZAxis,  &GUID_RxAxis,
+                                 &GUID_RyAxis, &GUID_RzAxis, &GUID_Slider, &GUID_Slider};
+    size_t n = 0;
+    for (DWORD i = 0; i < 8; ++i)
+        objects[n++] = {axes[i], static_cast<DWORD>(offsetof(DIJOYSTATE, lX) + 4 * i), DIDFT_AXIS | Any | Optional, 0};
+    for (DWORD i = 0; i < 4; ++i)
+        objects[n++] = {&GUID_POV, static_cast<DWORD>(offsetof(DIJOYSTATE, rgdwPOV) + 4 * i),
+                        DIDFT_POV | Any | Optional, 0};
+    for (DWORD i = 0; i < 32; ++i)
+        objects[n++] = {nullptr, static_cast<DWORD>(offsetof(DIJOYSTATE, rgbButtons) + i),
+                        DIDFT_BUTTON | Any | Optional, 0};
+    return objects;
+}
+
+constinit std::array<DIOBJECTDATAFORMAT, 256> keyboardObjects = KeyboardObjects();
+constinit std::array<DIOBJECTDATAFORMAT, 44> joystickObjects = JoystickObjects();
+}  // namespace
+
+extern "C" const DIDATAFORMAT c_dfDIKeyboard = {
+    sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), DIDF_RELAXIS, 256, 256, keyboardObjects.data()};
+extern "C" const DIDATAFORMAT c_dfDIMouse = {
+    sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), DIDF_RELAXIS, sizeof(DIMOUSESTATE), 7, mouseObjects.data()};
+extern "C" const DIDATAFORMAT c_dfDIJoystick = {
+    sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), DIDF_ABSAXIS, sizeof(DIJOYSTATE), 44, joystickObjects.data()};

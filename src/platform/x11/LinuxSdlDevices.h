@@ -1,0 +1,36 @@
+#pragma once
+// The joysticks and the sound output of SDL: joysticks as the Linux input layer offers them,
+// and a stream of the machine's sound server for each DirectSound object that plays. SDL is
+// started for each only when first needed.
+#include <memory>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "SoftDxDevices.h"
+
+class SdlJoysticks : public ISoftDxJoysticks {
+public:
+    SdlJoysticks();
+    ~SdlJoysticks() override;
+    std::vector<SoftDxJoystickInfo> List() override;
+    bool State(int index, SoftDxJoystickState& state) override;
+
+private:
+    bool FReady = false;
+    std::vector<void*> FOpen;  // SDL_Joystick*, in the list's order
+};
+
+class SdlSoundOutput : public ISoftDxSoundOutput {
+public:
+    ~SdlSoundOutput() override;
+    bool Available() override;
+    bool Open(SoftDxPullFrames pull, uint32_t& rate, int& stream) override;
+    void Close(int stream) override;
+
+private:
+    bool Init();
+    std::mutex FLock;
+    bool FInitialised = false, FInitFailed = false;
+    std::vector<std::pair<int, std::unique_ptr<SoftDxPullFrames>>> FStreams;
+};
