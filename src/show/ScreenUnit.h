@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -18,6 +19,7 @@
 
 class TWDirectX;
 class TWDirectDrawSurface;
+class TSurfacePreparer;
 
 // What a show starts from: the picture folder, the wanted video mode and the speed.
 struct TShowSettings {
@@ -97,6 +99,10 @@ private:
     // with no picture left to show, when none does.
     bool LoadNextLoadable();
     void StopShowingPictures();
+    // Has the pictures that follow the current one in the walk prepared, a few ticks on, so
+    // that the change to the next is a hand-over (SurfacePreparer.h).
+    void PrepareNext();
+    void BeginPreparing();
     // The full-screen mode for the stored resolution (ShowMode.h), when the list has one.
     void SelectStoredMode(const TResolution& stored);
     // The full-screen mode of the desktop's size, for a show in a host's window.
@@ -123,6 +129,8 @@ private:
     bool FCursorHidden = false;
     bool FFirstPlaced = false;
     bool FClosing = false;
+    std::unique_ptr<TSurfacePreparer> FPreparer;
+    int FPrepareIn = 0;  // ticks until BeginPreparing; 0: not planned
     std::FILE* FTrace = nullptr;
     uint64_t FTracedFrames = 0;
 };

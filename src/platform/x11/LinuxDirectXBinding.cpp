@@ -21,6 +21,9 @@ bool LoadDirectXLibraries()
     X11Presenter::UseScreen();
     Binding.DirectDrawEnumerateExA = &::DirectDrawEnumerateExA;
     Binding.DirectDrawCreateEx = &::DirectDrawCreateEx;
+    // The software surfaces keep their state to themselves; only making and releasing one
+    // changes its DirectDraw object's list.
+    Binding.SurfacesWorkOffThread = true;
     return true;
 }
 
