@@ -86,6 +86,8 @@ public:
     const std::string& CurrentPicture() const { return FCurrentPicture; }
     const std::string& ImagesPath() const { return FImagesPath; }
     const TShowAnimation& Animation() const { return FAnimation; }
+    // The preparation of the next picture, for code that checks it.
+    TSurfacePreparer& Preparer() { return *FPreparer; }
     // Replaces the list, for a show driven from code; the walk starts again before its first entry.
     void SetPictures(const TPictureList& pictures);
 

@@ -81,6 +81,12 @@ bool TSurfacePreparer::Pending() const
     return !FFinished || !FResults.empty();
 }
 
+bool TSurfacePreparer::Finished() const
+{
+    const std::lock_guard guard(FLock);
+    return FFinished;
+}
+
 void TSurfacePreparer::Pump()
 {
     if (!FWorker.joinable()) return;

@@ -66,6 +66,8 @@ public:
     bool OfferTo(TWDirectX& device, const std::string& name);
     // Whether names are being prepared or wait to be handed over.
     bool Pending() const;
+    // Whether the worker has ended (or never began); what it prepared may still wait.
+    bool Finished() const;
 
 private:
     struct TRequest {
