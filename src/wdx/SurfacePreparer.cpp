@@ -149,12 +149,60 @@ std::unique_ptr<TPreparedPicture> TSurfacePreparer::Prepare(const std::string& n
     if (jpeg.DecodesStraight() && FThirtyTwoBits) return PrepareStraight(*picture, jpeg) ? std::move(picture) : nullptr;
     // Turned upright, converted from CMYK, or for a display of other than 32 bits: through a
     // bitmap, as the load itself goes.
-    if (LoadJpegIntoBitmap(picture->Bitmap.Pixels, "", path, &FCancel)) {
+    if (!LoadJpegIntoBitmap(picture->Bitmap.Pixels, "", path, &FCancel)) return picture;
+    const int width = picture->Bitmap.Pixels.Width(), height = picture->Bitmap.Pixels.Height();
+    if (!FOffThread) {
         picture->Kind = TPreparedPicture::TKind::Bitmap;
-        picture->Width = picture->Bitmap.Pixels.Width();
-        picture->Height = picture->Bitmap.Pixels.Height();
+        picture->Width = width;
+        picture->Height = height;
+        return picture;
     }
+    if (!TakeSurface(*picture, width, height)) return picture;
+    // A surface of the bitmap's size in the display's format: the copy writes straight into
+    // it, with no surface of its own to make.
+    CopyBitmapToSurface(false, FDirectDraw, picture->Surface.Get(), picture->Bitmap, Td3dTextr{});
+    picture->Bitmap.Pixels.SetSize(0, 0);
+    picture->Width = width;
+    picture->Height = height;
+    Warm(*picture);
+    picture->Kind = TPreparedPicture::TKind::Surface;
     return picture;
+}
+
+bool TSurfacePreparer::TakeSurface(TPreparedPicture& picture, int width, int height)
+{
+    std::unique_lock lock(FLock);
+    FRequest = TRequest{};
+    FRequest.Width = width;
+    FRequest.Height = height;
+    FRequest.Wanted = true;
+    // A user-interface thread waiting for the picture makes the surface at once.
+    FChanged.notify_all();
+    FChanged.wait(lock, [this] { return FRequest.Answered || FCancel; });
+    // Moved into the record, so that the user-interface thread is the one to release them.
+    picture.Surface = std::move(FRequest.Picture);
+    picture.Scratch = std::move(FRequest.Scratch);
+    const HRESULT code = FRequest.Code;
+    FRequest = TRequest{};
+    if (FCancel) return false;
+    if (code != DD_OK) {
+        // Refused as the device refuses a surface it cannot make: the size and the reason.
+        picture.Width = width;
+        picture.Height = height;
+        picture.Reason = ResultText(rkDirectDraw, code);
+        picture.Code = code;
+        return false;
+    }
+    return true;
+}
+
+void TSurfacePreparer::Warm(TPreparedPicture& picture)
+{
+    const int level = ShrinkLevels(picture.Width, picture.Height, FOutputWidth, FOutputHeight);
+    if (level == 0 || !picture.Scratch || FCancel) return;
+    // A shrink of the wanted depth onto one pixel, read from the picture's smaller copies.
+    RECT to{0, 0, 1, 1}, from{0, 0, LONG(1) << level, LONG(1) << level};
+    picture.Scratch->Blt(&to, picture.Surface.Get(), &from, DDBLT_WAIT, nullptr);
 }
 
 bool TSurfacePreparer::PrepareStraight(TPreparedPicture& picture, TJpegPicture& jpeg)
@@ -175,48 +223,21 @@ bool TSurfacePreparer::PrepareStraight(TPreparedPicture& picture, TJpegPicture& 
         picture.Height = height;
         return true;
     }
-    {
-        std::unique_lock lock(FLock);
-        FRequest = TRequest{};
-        FRequest.Width = width;
-        FRequest.Height = height;
-        FRequest.Wanted = true;
-        // A user-interface thread waiting for the picture makes the surface at once.
-        FChanged.notify_all();
-        FChanged.wait(lock, [this] { return FRequest.Answered || FCancel; });
-        // Moved into the record, so that the user-interface thread is the one to release them.
-        picture.Surface = std::move(FRequest.Picture);
-        picture.Scratch = std::move(FRequest.Scratch);
-        const HRESULT code = FRequest.Code;
-        FRequest = TRequest{};
-        if (FCancel) return true;
-        if (code != DD_OK) {
-            // Refused as the device refuses a surface it cannot make: the size and the reason.
-            picture.Width = width;
-            picture.Height = height;
-            picture.Reason = ResultText(rkDirectDraw, code);
-            picture.Code = code;
-            return true;
-        }
-    }
+    if (!TakeSurface(picture, width, height)) return true;
     const TStraightLoad load = DecodeJpegIntoSurface(FDirectDraw, picture.Surface.Get(), jpeg);
     if (load == TStraightLoad::BadData) return true;
     picture.Width = width;
     picture.Height = height;
     if (load == TStraightLoad::NotPossible) {
+        // Not the display's 32-bit format after all: through a bitmap, into the same surface.
         if (!LoadJpegIntoBitmap(picture.Bitmap.Pixels, "", jpeg.Path(), &FCancel)) {
             picture.Width = picture.Height = 0;
             return true;
         }
-        picture.Kind = TPreparedPicture::TKind::Bitmap;
-        return true;
+        CopyBitmapToSurface(false, FDirectDraw, picture.Surface.Get(), picture.Bitmap, Td3dTextr{});
+        picture.Bitmap.Pixels.SetSize(0, 0);
     }
-    const int level = ShrinkLevels(width, height, FOutputWidth, FOutputHeight);
-    if (level > 0 && picture.Scratch && !FCancel) {
-        // A shrink of the wanted depth onto one pixel, read from the picture's smaller copies.
-        RECT to{0, 0, 1, 1}, from{0, 0, LONG(1) << level, LONG(1) << level};
-        picture.Scratch->Blt(&to, picture.Surface.Get(), &from, DDBLT_WAIT, nullptr);
-    }
+    Warm(picture);
     picture.Kind = TPreparedPicture::TKind::Surface;
     return true;
 }

@@ -32,7 +32,7 @@ struct TPreparedPicture {
         Failed,   // the load failed: Reason, Code and the size reached go into the error
         Surface,  // Surface holds the picture in the display's format
         Pixels,   // Pixels holds the picture as rows of 0x00RRGGBB, Width apart
-        Bitmap,   // Bitmap holds the picture (turned upright, or for a format other than 32 bits)
+        Bitmap,   // Bitmap holds the picture, turned upright (where surfaces stay on one thread)
     };
     std::string Name;
     TKind Kind = TKind::Failed;
@@ -82,6 +82,11 @@ private:
     // False when the picture cannot be prepared here (short of memory).
     bool PrepareStraight(TPreparedPicture& picture, class TJpegPicture& jpeg);
     void ServeRequest(std::unique_lock<std::mutex>& lock);
+    // A surface of that size from the user-interface thread, into picture; false, with the
+    // refusal in picture, when none came.
+    bool TakeSurface(TPreparedPicture& picture, int width, int height);
+    // Blits from the picture once, so that a shrinking stretch finds its smaller copies made.
+    void Warm(TPreparedPicture& picture);
 
     IDirectDraw7* FDirectDraw = nullptr;
     int FOutputWidth = 0, FOutputHeight = 0;
