@@ -15,6 +15,7 @@
 #include "framework/WinApi.h"
 #include "imaging/PictureLoader.h"
 #include "show/ShowMode.h"
+#include "wdx/ComPtr.h"
 #include "wdx/SurfacePreparer.h"
 #include "wdx/WDirectDrawBasicSurface.h"
 #include "wdx/WDirectDrawSurface.h"
@@ -50,6 +51,9 @@ constexpr size_t PreparedAhead = 8;
 // Ticks between a picture's start and the preparation of the next: the first frames of a
 // picture keep the processor to themselves, and a picture lasts 300 ticks at the most.
 constexpr int PrepareAfterTicks = 20;
+// Ticks a replaced picture's surface is kept before it is let go: giving back the memory of
+// a large photograph takes milliseconds, better spent away from the frame of the change.
+constexpr int ReleaseAfterTicks = 5;
 
 int64_t TraceClock()
 {
@@ -155,6 +159,7 @@ TScrnFrm::TScrnFrm(TComponent* owner, TShowOptions options) : TForm(owner), FOpt
     surface->SkipUnloadable = [this] { return LoadNextLoadable(); };
     surface->OnStopping = [this] {
         FPrepareIn = 0;
+        FReplaced.reset();
         FPreparer->Cancel();
     };
     WSurface = surface;
@@ -193,6 +198,7 @@ TScrnFrm::~TScrnFrm()
     // The worker goes, and what it prepared, while the device is still there to take it back.
     FPreparer->Cancel();
     static_cast<TShowSurface*>(WSurface)->OnStopping = nullptr;
+    FReplaced.reset();
     CloseTrace();
 }
 
@@ -402,6 +408,7 @@ void TScrnFrm::WDirectXIdle(TObject*, bool&)
 void TScrnFrm::tmrAnimTimer(TObject*)
 {
     if (EndWhenRequested()) return;
+    if (FReleaseIn > 0 && --FReleaseIn == 0) FReplaced.reset();
     if (FPrepareIn > 0 && --FPrepareIn == 0) BeginPreparing();
     FPreparer->Pump();
     if (FAnimation.Tick()) ShowNextPicture();
@@ -447,6 +454,11 @@ bool TScrnFrm::LoadIntoSurface(const std::string& name)
     // What was prepared for the name stands in for its load; otherwise the file is loaded.
     FPreparer->OfferTo(*WDirectX, name);
     auto* surface = static_cast<TShowSurface*>(WSurface);
+    if (TWDirectDrawBasicSurface* shown = WSurface->DDBS()) {
+        FReplaced =
+            std::make_shared<TComPtr<IDirectDrawSurface7>>(TComPtr<IDirectDrawSurface7>::Share(shown->Surface()));
+        FReleaseIn = ReleaseAfterTicks;
+    }
     WSurface->Image = name;
     surface->Changing = true;
     WSurface->Stop();

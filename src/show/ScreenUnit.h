@@ -133,6 +133,10 @@ private:
     bool FClosing = false;
     std::unique_ptr<TSurfacePreparer> FPreparer;
     int FPrepareIn = 0;  // ticks until BeginPreparing; 0: not planned
+    // The surface of the picture last replaced, let go a few ticks after the change.
+    // Held untyped, so that this header stays clear of DirectX names.
+    std::shared_ptr<void> FReplaced;
+    int FReleaseIn = 0;
     std::FILE* FTrace = nullptr;
     uint64_t FTracedFrames = 0;
 };
