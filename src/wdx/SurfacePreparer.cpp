@@ -10,7 +10,6 @@
 #include "wdx/DirectXBinding.h"
 #include "wdx/WDirectDrawSurface.h"
 #include "wdx/WDirectX.h"
-#include "wdx/results/ResultTexts.h"
 
 namespace {
 // What CreateNewSurface reports for a picture that is missing or does not load.
@@ -157,7 +156,7 @@ std::unique_ptr<TPreparedPicture> TSurfacePreparer::Prepare(const std::string& n
         picture->Height = height;
         return picture;
     }
-    if (!TakeSurface(*picture, width, height)) return picture;
+    if (!TakeSurface(*picture, width, height)) return picture->Code == 1 ? std::move(picture) : nullptr;
     // A surface of the bitmap's size in the display's format: the copy writes straight into
     // it, with no surface of its own to make.
     CopyBitmapToSurface(false, FDirectDraw, picture->Surface.Get(), picture->Bitmap, Td3dTextr{});
@@ -185,15 +184,10 @@ bool TSurfacePreparer::TakeSurface(TPreparedPicture& picture, int width, int hei
     const HRESULT code = FRequest.Code;
     FRequest = TRequest{};
     if (FCancel) return false;
-    if (code != DD_OK) {
-        // Refused as the device refuses a surface it cannot make: the size and the reason.
-        picture.Width = width;
-        picture.Height = height;
-        picture.Reason = ResultText(rkDirectDraw, code);
-        picture.Code = code;
-        return false;
-    }
-    return true;
+    // Refused, most likely for want of memory while the shown picture still holds its own:
+    // the change, which lets that go first, is left to load it.
+    if (code != DD_OK) picture.Code = code;
+    return code == DD_OK;
 }
 
 void TSurfacePreparer::Warm(TPreparedPicture& picture)
@@ -223,7 +217,7 @@ bool TSurfacePreparer::PrepareStraight(TPreparedPicture& picture, TJpegPicture& 
         picture.Height = height;
         return true;
     }
-    if (!TakeSurface(picture, width, height)) return true;
+    if (!TakeSurface(picture, width, height)) return picture.Code == 1;
     const TStraightLoad load = DecodeJpegIntoSurface(FDirectDraw, picture.Surface.Get(), jpeg);
     if (load == TStraightLoad::BadData) return true;
     picture.Width = width;

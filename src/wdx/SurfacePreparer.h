@@ -79,11 +79,11 @@ private:
     };
     void Work(std::vector<std::string> names, std::vector<std::string> paths);
     std::unique_ptr<TPreparedPicture> Prepare(const std::string& name, const std::string& path);
-    // False when the picture cannot be prepared here (short of memory).
+    // False when the picture cannot be prepared here (short of memory), and is left to the change.
     bool PrepareStraight(TPreparedPicture& picture, class TJpegPicture& jpeg);
     void ServeRequest(std::unique_lock<std::mutex>& lock);
-    // A surface of that size from the user-interface thread, into picture; false, with the
-    // refusal in picture, when none came.
+    // A surface of that size from the user-interface thread, into picture; false when none
+    // came: given up, or refused (its code then in picture).
     bool TakeSurface(TPreparedPicture& picture, int width, int height);
     // Blits from the picture once, so that a shrinking stretch finds its smaller copies made.
     void Warm(TPreparedPicture& picture);
