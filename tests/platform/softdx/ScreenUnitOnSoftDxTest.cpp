@@ -118,13 +118,15 @@ TEST_F(ScreenUnitOnSoftDx, APictureRefusedASurfaceAheadIsLoadedAtTheChange)
     Form->WDirectX->StartAll();
     ASSERT_TRUE(Form->WDirectX->Active());
     Form->SetPictures({first, second});
-    const auto tickUntil = [&](const std::string& picture) {
-        for (int tick = 0; tick < 400 && Form->CurrentPicture() != picture; ++tick) Form->tmrAnimTimer(Form->tmrAnim);
+    // Changes at the timer's ticks, to the list's entry given.
+    const auto tickUntil = [&](int32_t index) {
+        for (int tick = 0; tick < 400 && Form->PictureIndex() != index; ++tick) Form->tmrAnimTimer(Form->tmrAnim);
     };
-    tickUntil(first);
+    tickUntil(0);
     ASSERT_EQ(Form->CurrentPicture(), first);
-    for (int tick = 0; tick < 25; ++tick) Form->tmrAnimTimer(Form->tmrAnim);
+    // The ticks make no surface of their own: the first asked for is the worker's.
     SoftDxFailNext("CreateSurface", DDERR_OUTOFMEMORY);
+    for (int tick = 0; tick < 25; ++tick) Form->tmrAnimTimer(Form->tmrAnim);
     EXPECT_TRUE(WaitUntil(
         [&] {
             Form->Preparer().Pump();
@@ -133,7 +135,7 @@ TEST_F(ScreenUnitOnSoftDx, APictureRefusedASurfaceAheadIsLoadedAtTheChange)
         std::chrono::seconds(10)));
     SoftDxClearFaults();
     EXPECT_FALSE(Form->Preparer().Pending()) << "nothing prepared";
-    tickUntil(second);
+    tickUntil(1);
     EXPECT_EQ(Form->CurrentPicture(), second);
     EXPECT_EQ(Form->PictureIndex(), 1);
     EXPECT_EQ(Form->WSurface->Width, 48);
