@@ -5,6 +5,7 @@
 #include "imaging/Orientation.h"
 #include "imaging/PictureLimits.h"
 
+#include <atomic>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdint>
@@ -80,13 +81,22 @@ struct TErrorManager {
     std::jmp_buf Jump;
 };
 
+// The progress monitor, with the flag of a caller that may want the decoding given up.
+struct TProgress {
+    jpeg_progress_mgr Public;
+    const std::atomic<bool>* Cancel = nullptr;
+};
+
 extern "C" {
 static void ErrorExit(j_common_ptr info) { std::longjmp(reinterpret_cast<TErrorManager*>(info->err)->Jump, 1); }
-// Called between units of work, also while a multi-scan file is taken in; a file past the
-// scan limit ends the decoding as a fatal error in its data would.
+// Called between units of work (every few rows), also while a multi-scan file is taken in;
+// a file past the scan limit, or a caller that gave up, ends the decoding as a fatal error
+// in its data would.
 static void LimitScans(j_common_ptr info)
 {
-    if (info->is_decompressor && reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > MaxScans)
+    const std::atomic<bool>* cancel = reinterpret_cast<TProgress*>(info->progress)->Cancel;
+    if ((cancel && cancel->load(std::memory_order_relaxed)) ||
+        (info->is_decompressor && reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > MaxScans))
         (*info->err->error_exit)(info);
 }
 // Warnings (a truncated file, corrupt data the decoder steps over) are not the user's concern.
@@ -97,7 +107,7 @@ static void OutputMessage(j_common_ptr) {}
 struct TDecoder {
     jpeg_decompress_struct Info{};
     TErrorManager Error{};
-    jpeg_progress_mgr Progress{};
+    TProgress Progress{};
 
     TDecoder()
     {
@@ -105,7 +115,7 @@ struct TDecoder {
         Error.Public.error_exit = ErrorExit;
         Error.Public.emit_message = EmitMessage;
         Error.Public.output_message = OutputMessage;
-        Progress.progress_monitor = LimitScans;
+        Progress.Public.progress_monitor = LimitScans;
     }
     ~TDecoder() { jpeg_destroy_decompress(&Info); }
     TDecoder(const TDecoder&) = delete;
@@ -118,7 +128,7 @@ bool ReadHeader(TDecoder& decoder, const unsigned char* data, size_t size)
     if (setjmp(decoder.Error.Jump)) return false;
     jpeg_create_decompress(info);
     info->mem->max_memory_to_use = MaxDecoderMemory;
-    info->progress = &decoder.Progress;
+    info->progress = &decoder.Progress.Public;
     jpeg_mem_src(info, data, static_cast<unsigned long>(size));
     jpeg_save_markers(info, JPEG_APP0 + 1, 0xFFFF);
     return jpeg_read_header(info, TRUE) == JPEG_HEADER_OK;
@@ -189,9 +199,10 @@ int SavedOrientation(const jpeg_decompress_struct& info)
     return 1;
 }
 
-bool Decode(TBitmap& bitmap, const TFileBytes& bytes)
+bool Decode(TBitmap& bitmap, const TFileBytes& bytes, const std::atomic<bool>* cancel)
 {
     TDecoder decoder;
+    decoder.Progress.Cancel = cancel;
     jpeg_decompress_struct& info = decoder.Info;
     if (!ReadHeader(decoder, bytes.Data.get(), bytes.Size)) return false;
     if (info.image_width == 0 || info.image_height == 0 ||
@@ -245,6 +256,8 @@ struct TJpegPicture::Impl {
 TJpegPicture::TJpegPicture() : FImpl(std::make_unique<Impl>()) {}
 TJpegPicture::~TJpegPicture() = default;
 
+void TJpegPicture::SetCancel(const std::atomic<bool>* cancel) { FImpl->Decoder.Progress.Cancel = cancel; }
+
 bool TJpegPicture::Open(const std::string& path)
 {
     if (FImpl->HeaderRead || path.empty()) return false;
@@ -287,14 +300,15 @@ bool TJpegPicture::DecodeInto(uint8_t* pixels, ptrdiff_t pitch)
     }
 }
 
-bool LoadJpegIntoBitmap(TBitmap& bitmap, const std::string& folder, const std::string& fileName)
+bool LoadJpegIntoBitmap(TBitmap& bitmap, const std::string& folder, const std::string& fileName,
+                        const std::atomic<bool>* cancel)
 {
     if (fileName.empty()) return false;
     bool loaded = false;
     try {
         const std::string path = folder.empty() ? fileName : folder + PathDelim + fileName;
         TFileBytes bytes;
-        loaded = ReadWholeFile(path, bytes) && Decode(bitmap, bytes);
+        loaded = ReadWholeFile(path, bytes) && Decode(bitmap, bytes, cancel);
     } catch (const std::bad_alloc&) {
         loaded = false;
     }

@@ -1,5 +1,6 @@
 #pragma once
 // Turning a JPEG picture file into a bitmap, or straight into memory of the caller's.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -9,8 +10,10 @@ class TBitmap;
 
 // Decodes the JPEG file folder + separator + fileName (fileName alone when folder is empty)
 // into bitmap, full size, 24 bits, upright as the camera meant it. False on any failure,
-// after which the bitmap must not be used; nothing is reported and nothing leaks.
-bool LoadJpegIntoBitmap(TBitmap& bitmap, const std::string& folder, const std::string& fileName);
+// after which the bitmap must not be used; nothing is reported and nothing leaks. Once
+// cancel (when given) is set, from any thread, the decoding stops within a few rows and fails.
+bool LoadJpegIntoBitmap(TBitmap& bitmap, const std::string& folder, const std::string& fileName,
+                        const std::atomic<bool>* cancel = nullptr);
 
 // A JPEG file read and its header understood, for decoding straight into memory of the
 // caller's (an image surface), which saves a bitmap's worth of memory and a copy of a large
@@ -25,6 +28,8 @@ public:
 
     // Reads the file and its header; false when either fails or the picture is too large.
     bool Open(const std::string& path);
+    // Once cancel is set, from any thread, decoding stops within a few rows and fails.
+    void SetCancel(const std::atomic<bool>* cancel);
     const std::string& Path() const { return FPath; }
     int Width() const;
     int Height() const;

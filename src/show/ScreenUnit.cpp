@@ -1,5 +1,6 @@
 #include "show/ScreenUnit.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cinttypes>
 #include <cstdlib>
@@ -14,6 +15,8 @@
 #include "framework/WinApi.h"
 #include "imaging/PictureLoader.h"
 #include "show/ShowMode.h"
+#include "wdx/ComPtr.h"
+#include "wdx/SurfacePreparer.h"
 #include "wdx/WDirectDrawBasicSurface.h"
 #include "wdx/WDirectDrawSurface.h"
 #include "wdx/WDirectX.h"
@@ -42,6 +45,15 @@ TShowSettings ReadShowSettings(const TShowOptions& options)
 namespace {
 constexpr int32_t IgnoredMessages = 100;
 constexpr int MouseTolerance = 5;
+// Names prepared ahead at most: past that many failing files in a row the walk goes on
+// loading at the change itself, as it would with none prepared.
+constexpr size_t PreparedAhead = 8;
+// Ticks between a picture's start and the preparation of the next: the first frames of a
+// picture keep the processor to themselves, and a picture lasts 300 ticks at the most.
+constexpr int PrepareAfterTicks = 20;
+// Ticks a replaced picture's surface is kept before it is let go: giving back the memory of
+// a large photograph takes milliseconds, better spent away from the frame of the change.
+constexpr int ReleaseAfterTicks = 5;
 
 int64_t TraceClock()
 {
@@ -76,6 +88,17 @@ public:
     using TWDirectDrawSurface::TWDirectDrawSurface;
     // Loads another picture; false when none loads. Set by the form.
     std::function<bool()> SkipUnloadable;
+    // Called when the surface is stopped other than by the form's own change of picture (the
+    // device stopping, the show giving up its pictures), before the device lets anything go.
+    std::function<void()> OnStopping;
+    // Set by the form around its own stop and start of a change.
+    bool Changing = false;
+
+    void Stop() override
+    {
+        if (!Changing && OnStopping) OnStopping();
+        TWDirectDrawSurface::Stop();
+    }
 
     void Start(TWDirectX* device) override
     {
@@ -131,8 +154,14 @@ TScrnFrm::TScrnFrm(TComponent* owner, TShowOptions options) : TForm(owner), FOpt
     WDirectX->LogType = dxlogNone;
     WDirectX->ExceptionIgnore = false;
 
+    FPreparer = std::make_unique<TSurfacePreparer>();
     auto* surface = new TShowSurface(this);
     surface->SkipUnloadable = [this] { return LoadNextLoadable(); };
+    surface->OnStopping = [this] {
+        FPrepareIn = 0;
+        FReplaced.reset();
+        FPreparer->Cancel();
+    };
     WSurface = surface;
     WSurface->Name = "WSurface";
     WSurface->UseFile = true;
@@ -166,6 +195,10 @@ TScrnFrm::~TScrnFrm()
 {
     // A form freed without closing must not leave the cursor hidden.
     if (FCursorHidden) ShowCursor(true);
+    // The worker goes, and what it prepared, while the device is still there to take it back.
+    FPreparer->Cancel();
+    static_cast<TShowSurface*>(WSurface)->OnStopping = nullptr;
+    FReplaced.reset();
     CloseTrace();
 }
 
@@ -320,10 +353,32 @@ void TScrnFrm::WDirectXAfterStart(TObject*)
     }
     // The first picture's focus point needs its size, known once the device has loaded it.
     // Later starts (the focus coming back) keep the point already drawn.
-    if (FFirstPlaced || !FHavePicture || !WSurface->Active()) return;
+    if (FFirstPlaced || !FHavePicture || !WSurface->Active()) {
+        PrepareNext();
+        return;
+    }
     FFirstPlaced = true;
     FAnimation.PlacePicture(WSurface->Width, WSurface->Height);
     TracePicture();
+    PrepareNext();
+}
+
+void TScrnFrm::PrepareNext()
+{
+    FPreparer->Cancel();
+    FPrepareIn = PrepareAfterTicks;
+}
+
+void TScrnFrm::BeginPreparing()
+{
+    // A speed that never ends the picture needs no next one.
+    if (!FHavePicture || !WDirectX->Active() || !WSurface->Active() || FPictures.empty() || FAnimation.Speed() <= 0)
+        return;
+    std::vector<std::string> names;
+    const size_t count = FPictures.size();
+    for (size_t k = 1; k <= std::min(PreparedAhead, count); ++k)
+        names.push_back(FPictures[(static_cast<size_t>(FPictureIndex) + k) % count]);
+    FPreparer->Begin(*WDirectX, names);
 }
 
 void TScrnFrm::WDirectXIdle(TObject*, bool&)
@@ -353,6 +408,9 @@ void TScrnFrm::WDirectXIdle(TObject*, bool&)
 void TScrnFrm::tmrAnimTimer(TObject*)
 {
     if (EndWhenRequested()) return;
+    if (FReleaseIn > 0 && --FReleaseIn == 0) FReplaced.reset();
+    if (FPrepareIn > 0 && --FPrepareIn == 0) BeginPreparing();
+    FPreparer->Pump();
     if (FAnimation.Tick()) ShowNextPicture();
 }
 
@@ -365,6 +423,8 @@ void TScrnFrm::BuildPictureList()
 
 void TScrnFrm::SetPictures(const TPictureList& pictures)
 {
+    FPrepareIn = 0;
+    FPreparer->Cancel();
     FPictures = pictures;
     FPictureIndex = -1;
 }
@@ -391,15 +451,27 @@ bool TScrnFrm::NextGoodPictureName(std::string& name)
 
 bool TScrnFrm::LoadIntoSurface(const std::string& name)
 {
+    // What was prepared for the name stands in for its load; otherwise the file is loaded.
+    FPreparer->OfferTo(*WDirectX, name);
+    auto* surface = static_cast<TShowSurface*>(WSurface);
+    if (TWDirectDrawBasicSurface* shown = WSurface->DDBS()) {
+        FReplaced =
+            std::make_shared<TComPtr<IDirectDrawSurface7>>(TComPtr<IDirectDrawSurface7>::Share(shown->Surface()));
+        FReleaseIn = ReleaseAfterTicks;
+    }
     WSurface->Image = name;
+    surface->Changing = true;
     WSurface->Stop();
     const TIgnoreDeviceErrors keepRunning(*WDirectX);
+    bool loaded = false;
     try {
         WSurface->Start(WDirectX);
+        loaded = WSurface->Active();
     } catch (const EWDirectXError&) {
-        return false;
     }
-    return WSurface->Active();
+    surface->Changing = false;
+    WDirectX->OfferPreparedPicture(nullptr);
+    return loaded;
 }
 
 bool TScrnFrm::LoadNextLoadable()
@@ -443,6 +515,7 @@ void TScrnFrm::ShowNextPicture()
         FCurrentPicture = name;
         FAnimation.StartPicture(WSurface->Width, WSurface->Height);
         TracePicture();
+        PrepareNext();
         return;
     }
     StopShowingPictures();

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -18,6 +19,7 @@
 
 class TWDirectX;
 class TWDirectDrawSurface;
+class TSurfacePreparer;
 
 // What a show starts from: the picture folder, the wanted video mode and the speed.
 struct TShowSettings {
@@ -84,6 +86,8 @@ public:
     const std::string& CurrentPicture() const { return FCurrentPicture; }
     const std::string& ImagesPath() const { return FImagesPath; }
     const TShowAnimation& Animation() const { return FAnimation; }
+    // The preparation of the next picture, for code that checks it.
+    TSurfacePreparer& Preparer() { return *FPreparer; }
     // Replaces the list, for a show driven from code; the walk starts again before its first entry.
     void SetPictures(const TPictureList& pictures);
 
@@ -97,6 +101,10 @@ private:
     // with no picture left to show, when none does.
     bool LoadNextLoadable();
     void StopShowingPictures();
+    // Has the pictures that follow the current one in the walk prepared, a few ticks on, so
+    // that the change to the next is a hand-over (SurfacePreparer.h).
+    void PrepareNext();
+    void BeginPreparing();
     // The full-screen mode for the stored resolution (ShowMode.h), when the list has one.
     void SelectStoredMode(const TResolution& stored);
     // The full-screen mode of the desktop's size, for a show in a host's window.
@@ -123,6 +131,12 @@ private:
     bool FCursorHidden = false;
     bool FFirstPlaced = false;
     bool FClosing = false;
+    std::unique_ptr<TSurfacePreparer> FPreparer;
+    int FPrepareIn = 0;  // ticks until BeginPreparing; 0: not planned
+    // The surface of the picture last replaced, let go a few ticks after the change.
+    // Held untyped, so that this header stays clear of DirectX names.
+    std::shared_ptr<void> FReplaced;
+    int FReleaseIn = 0;
     std::FILE* FTrace = nullptr;
     uint64_t FTracedFrames = 0;
 };

@@ -16,6 +16,10 @@ struct TDirectXBinding {
     TDirectXProc DirectXFileCreate = nullptr;
     // The program's instance, which DirectInput is created for (null on Linux).
     HINSTANCE Instance = nullptr;
+    // Whether a surface that one thread alone uses may be locked, written and blitted from
+    // on a thread other than the one that made the DirectDraw object. Making and releasing
+    // surfaces stays on that thread either way.
+    bool SurfacesWorkOffThread = false;
 
     // Enumerates the DirectDraw drivers. Without DirectDraw the callback is never called, so
     // the driver list stays empty, and the result is DDERR_GENERIC (E_FAIL), which the

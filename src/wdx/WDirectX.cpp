@@ -3,6 +3,8 @@
 // Start and stop are in WDirectXStart.cpp, the lists in WDirectXModes.cpp.
 #include "wdx/WDirectX.h"
 
+#include "wdx/SurfacePreparer.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -68,6 +70,7 @@ TWDirectX::~TWDirectX()
     FVideoModes.reset();
     FD3DDevices.clear();
     FZBuffers.clear();
+    FPrepared.reset();
     ReleaseCOM();
 
     // Only the hooks that are this device's or its form's are cleared: when a second device

@@ -21,6 +21,8 @@
 #include "wdx/WDirectXTypes.h"
 #include "wdx/results/ResultTexts.h"
 
+struct TPreparedPicture;
+
 class TWDirectX : public TComponent, public TObject {
 public:
     explicit TWDirectX(TComponent* owner);
@@ -153,6 +155,12 @@ public:
     int SurfaceIndex(const std::string& name) const;   // the last match, -1 when absent
     TSurfaceContainer* SurfaceEntryByName(const std::string& name) const;
     int SurfaceCount() const { return FSurfaces ? static_cast<int>(FSurfaces->size()) : 0; }
+    // A picture prepared ahead (SurfacePreparer.h), which the next CreateNewSurface of its
+    // name, as an image of the file's own size, takes instead of loading the file; null
+    // drops one not taken.
+    void OfferPreparedPicture(std::unique_ptr<TPreparedPicture> picture);
+    // The file a picture name stands for; false when there is none.
+    bool FindPicture(const std::string& name, std::string& path) const;
 
     // DirectDraw objects for the palette and clipper components; the caller owns them.
     IDirectDrawClipper* CreateClipper();
@@ -205,7 +213,6 @@ private:
     bool OwnsEventObject(const void* object) const;
     void NewSurfaceList();
     void FreeSurfaceList();
-    bool FindPicture(const std::string& name, std::string& path) const;
 
     bool FActive = false;
     bool FHasFocus = true;
@@ -235,6 +242,7 @@ private:
     TWDirectDrawBasicSurface* FRenderTarget = nullptr;
     // Absent until the first start; StopAll destroys every entry and frees it.
     std::optional<std::vector<std::unique_ptr<TSurfaceContainer>>> FSurfaces;
+    std::unique_ptr<TPreparedPicture> FPrepared;
 
     // A list that was never built is absent, which the video mode queries tell from empty.
     std::optional<std::vector<TDriverInfo>> FDrivers;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "framework/Application.h"
+#include "wdx/SurfacePreparer.h"
 #include "wdx/WDirectX.h"
 
 namespace {
@@ -266,6 +267,7 @@ void TWDirectX::StopAll()
         if (FDirectDraw) FDirectDraw->SetCooperativeLevel(FormWindow(), DDSCL_NORMAL);
     }
     FreeSurfaceList();
+    OfferPreparedPicture(nullptr);
     FActive = false;
     FStartStage = TStartStage::Stopped;
     if (OutputControl) OutputControl->Invalidate(true);

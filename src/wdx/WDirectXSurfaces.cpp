@@ -9,6 +9,7 @@
 #include "wdx/ComPtr.h"
 #include "wdx/ImageFiles.h"
 #include "wdx/NewSurface.h"
+#include "wdx/SurfacePreparer.h"
 #include "wdx/WDirectDrawSurface.h"
 #include "wdx/WDirectX.h"
 #include "wdx/results/ResultTexts.h"
@@ -155,7 +156,47 @@ TComPtr<IDirectDrawSurface7> CreateFilledSurface(IDirectDraw7* directDraw, TSurf
     // A TGA picture is read but never copied into an image surface.
     return surface;
 }
+// The surface for a picture prepared ahead, made and filled as the load would have made it.
+TComPtr<IDirectDrawSurface7> SurfaceFromPrepared(IDirectDraw7* directDraw, TPreparedPicture& prepared,
+                                                 TNewSurface& made)
+{
+    using TKind = TPreparedPicture::TKind;
+    if (prepared.Kind == TKind::Surface) return std::move(prepared.Surface);
+    TSurfacePicture picture;
+    if (prepared.Kind == TKind::Bitmap) {
+        picture.Bitmap = std::move(prepared.Bitmap);
+        picture.HaveBitmap = true;
+        return CreateFilledSurface(directDraw, picture, Td3dTextr{}, dxmtAuto, dxstImage, made);
+    }
+    // Decoded rows of the display's 32-bit format: copied in, as a decode into the surface
+    // would have written them.
+    TComPtr<IDirectDrawSurface7> surface =
+        CreateFilledSurface(directDraw, picture, Td3dTextr{}, dxmtAuto, dxstImage, made);
+    if (!surface) return surface;
+    HDC dc = nullptr;
+    if (surface->GetDC(&dc) != DD_OK) return surface;
+    surface->ReleaseDC(dc);
+    DDSURFACEDESC2 locked;
+    std::memset(&locked, 0, sizeof locked);
+    locked.dwSize = sizeof locked;
+    HRESULT result;
+    while ((result = surface->Lock(nullptr, &locked, 0, nullptr)) == DDERR_WASSTILLDRAWING) {
+    }
+    if (result != DD_OK || !locked.lpSurface) return surface;
+    const DDPIXELFORMAT& pf = locked.ddpfPixelFormat;
+    if (pf.dwRGBBitCount == 32 && pf.dwRBitMask == 0xFF0000 && pf.dwGBitMask == 0xFF00 && pf.dwBBitMask == 0xFF &&
+        locked.dwWidth == DWORD(prepared.Width) && locked.dwHeight == DWORD(prepared.Height)) {
+        const size_t rowBytes = size_t(prepared.Width) * 4;
+        for (int y = 0; y < prepared.Height; ++y)
+            std::memcpy(static_cast<uint8_t*>(locked.lpSurface) + ptrdiff_t(y) * locked.lPitch,
+                        prepared.Pixels.get() + size_t(y) * size_t(prepared.Width), rowBytes);
+    }
+    surface->Unlock(nullptr);
+    return surface;
+}
 }  // namespace
+
+void TWDirectX::OfferPreparedPicture(std::unique_ptr<TPreparedPicture> picture) { FPrepared = std::move(picture); }
 
 TSurfaceContainer::~TSurfaceContainer()
 {
@@ -245,7 +286,17 @@ int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int wi
 
     TNewSurface made;
     TSurfacePicture picture;
-    if (surfaceType != dxstEmptyImage && surfaceType != dxstEmptyTexture) {
+    // A picture prepared ahead for this name stands for the file's load: the same size, the
+    // same pixels, the same refusal.
+    std::unique_ptr<TPreparedPicture> prepared;
+    if (FPrepared && SameTextAscii(FPrepared->Name, name) && FPrepared->Owner == DirectDraw() &&
+        surfaceType == dxstImage && surfaceDimension == sdFromFile && memoryType == dxmtAuto)
+        prepared = std::move(FPrepared);
+    if (prepared) {
+        made.Width = prepared->Width;
+        made.Height = prepared->Height;
+        if (prepared->Kind == TPreparedPicture::TKind::Failed) made.Refuse(prepared->Reason, prepared->Code);
+    } else if (surfaceType != dxstEmptyImage && surfaceType != dxstEmptyTexture) {
         std::string path;
         // A damaged BMP or JPEG is refused as a damaged TGA is: there is no picture to show.
         if (FindPicture(name, path) && LoadPicture(path, name, surfaceType, surfaceDimension, picture)) {
@@ -261,8 +312,10 @@ int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int wi
     if (made.Reason.empty() && texture)
         surface = CreateTextureSurface(*this, picture, flags, stage, surfaceType, attachTo, mipMapCount, made);
     else if (made.Reason.empty())
-        surface = CreateFilledSurface(DirectDraw(), picture, flags, memoryType, surfaceType, made);
+        surface = prepared ? SurfaceFromPrepared(DirectDraw(), *prepared, made)
+                           : CreateFilledSurface(DirectDraw(), picture, flags, memoryType, surfaceType, made);
     picture.Free();
+    prepared.reset();
 
     if (made.Refused()) {
         surface.Reset();

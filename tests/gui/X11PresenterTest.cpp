@@ -10,6 +10,7 @@
 #include "platform/x11/X11Presenter.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -184,6 +185,47 @@ TEST_F(X11PresenterTest, FlipOfAnEmulatedModeFillsTheWindowsMiddle)
         EXPECT_EQ(seen[y * 1024 + 112], 0x00FF00u);
         EXPECT_EQ(seen[y * 1024 + 911], 0x00FF00u);
         EXPECT_EQ(seen[y * 1024 + 912], 0u);
+    }
+    ReleaseFlipChain();
+    SoftDxSetPresenter(nullptr);
+}
+
+TEST_F(X11PresenterTest, TheServerScalesAnEmulatedModeAsThePresenterWould)
+{
+    // A 32-bit mode's frames lie in shared memory and are scaled by the server; any other
+    // frame is scaled here. Both must give the same picture: proportions, bars, filter.
+    SoftDxSetPresenter(Presenter);
+    const Window w = MakeWindow(1024, 600);
+    ASSERT_NO_FATAL_FAILURE(MakeFlipChain(w, 640, 480, 32, 1));
+    DDSURFACEDESC2 locked;
+    std::memset(&locked, 0, sizeof locked);
+    locked.dwSize = sizeof locked;
+    ASSERT_EQ(Back->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr), DD_OK);
+    std::vector<uint32_t> frame(640 * 480);
+    for (uint32_t y = 0; y < 480; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.lpSurface) + y * locked.lPitch);
+        for (uint32_t x = 0; x < 640; ++x)
+            row[x] = frame[y * 640 + x] = (x * 255 / 639) << 16 | ((x * y) & 0xFF) << 8 | (y & 1 ? 0xFF : 0);
+    }
+    ASSERT_EQ(Back->Unlock(nullptr), DD_OK);
+    ASSERT_EQ(Front->Flip(nullptr, DDFLIP_NOVSYNC), DD_OK);
+    EXPECT_EQ(Presenter->ServerScaledFrames(), 1u);
+    const auto server = ReadBack(w, 1024, 600);
+    ASSERT_TRUE(Presenter->Present(Handle(w), frame.data(), 640, 480, 640 * 4));
+    EXPECT_EQ(Presenter->ServerScaledFrames(), 1u) << "a frame of the program's own memory is scaled here";
+    const auto client = ReadBack(w, 1024, 600);
+
+    ASSERT_EQ(server.size(), 1024u * 600u);
+    ASSERT_EQ(client.size(), server.size());
+    int worst = 0;
+    for (size_t i = 0; i < server.size(); ++i)
+        for (int shift : {0, 8, 16})
+            worst = std::max(worst, std::abs(int((server[i] >> shift) & 0xFF) - int((client[i] >> shift) & 0xFF)));
+    EXPECT_LE(worst, 2);
+    for (unsigned y : {0u, 300u, 599u}) {
+        EXPECT_EQ(server[y * 1024 + 111], 0u) << "bars";
+        EXPECT_EQ(server[y * 1024 + 912], 0u);
+        EXPECT_NE(server[y * 1024 + 500], 0u);
     }
     ReleaseFlipChain();
     SoftDxSetPresenter(nullptr);

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <random>
 #include <string>
 #include <vector>
@@ -178,3 +180,37 @@ TEST_F(JpegPictureTest, BothWaysRefuseAFileOfMoreThanAHundredScans)
         EXPECT_EQ(both.Mismatches, 0);
     }
 }
+
+namespace {
+TEST(JpegCancel, ACallerThatGivesUpStopsBothDecodersBeforeTheyWrite)
+{
+    // A worker preparing a picture gives it up when the show stops: the flag, set from another
+    // thread, ends the decoding as damaged data would, without a row written.
+    TempDir folder;
+    TJpegOptions progressive;
+    progressive.Progressive = true;
+    for (const TJpegOptions& options : {TJpegOptions{}, progressive}) {
+        const std::string path = folder.WriteFile("p.jpg", MakeJpeg(Noisy(64, 48, 9), options)).string();
+        for (const bool cancelled : {false, true}) {
+            SCOPED_TRACE(cancelled ? "given up" : "going on");
+            std::atomic<bool> cancel{false};
+            TBitmap bitmap;
+            cancel = cancelled;
+            EXPECT_EQ(LoadJpegIntoBitmap(bitmap, "", path, &cancel), !cancelled);
+            // Given up between the header and the pixels.
+            cancel = false;
+            TJpegPicture jpeg;
+            jpeg.SetCancel(&cancel);
+            ASSERT_TRUE(jpeg.Open(path));
+            cancel = cancelled;
+            std::vector<uint8_t> rows(64 * 48 * 4, 0xA5);
+            EXPECT_EQ(jpeg.DecodeInto(rows.data(), 64 * 4), !cancelled);
+            const auto untouched = std::count(rows.begin(), rows.end(), 0xA5);
+            if (cancelled)
+                EXPECT_EQ(untouched, std::ptrdiff_t(rows.size()));
+            else
+                EXPECT_LT(untouched, std::ptrdiff_t(rows.size()) / 2);
+        }
+    }
+}
+}  // namespace

@@ -5,16 +5,25 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "core/Paths.h"
+#include "core/Random.h"
 #include "framework/Application.h"
 #include "framework/Dialogs.h"
 #include "framework/WinApi.h"
 #include "support/JpegMaker.h"
 #include "support/TestSupport.h"
 #include "wdx/DirectXBinding.h"
+#include "wdx/SurfacePreparer.h"
+#include "wdx/WDirectDrawBasicSurface.h"
 #include "wdx/WDirectDrawSurface.h"
 #include "wdx/WDirectX.h"
 
@@ -308,5 +317,208 @@ TEST_F(ScreenUnit, ClosingStopsTheDeviceAndFreesTheForm)
     EXPECT_EQ(action, caFree);
     EXPECT_FALSE(Form->WDirectX->Active());
     EXPECT_FALSE(Form->tmrAnim->Enabled());
+}
+
+// What a change of picture leaves for everyone to see: the walk, the animation, the surface
+// with its size and pixels.
+struct TChangeSeen {
+    std::string Picture;
+    int32_t Index = 0;
+    int Animation = 0, FocusX = 0, FocusY = 0, Width = 0, Height = 0;
+    uint64_t PixelSum = 0;
+    bool operator==(const TChangeSeen&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const TChangeSeen& seen)
+{
+    return out << seen.Picture << " #" << seen.Index << " " << seen.Width << "x" << seen.Height << " type "
+               << seen.Animation << " focus " << seen.FocusX << "," << seen.FocusY << " sum " << seen.PixelSum;
+}
+
+class ScreenUnitPrepared : public ScreenUnit {
+protected:
+    const std::string LogName = "vellumine-prepared-test-" +
+                                std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                                std::to_string(reinterpret_cast<uintptr_t>(this)) + ".log";
+
+    void TearDown() override
+    {
+        ScreenUnit::TearDown();
+        std::filesystem::remove(ProgramFolder() + LogName);
+    }
+
+    // A show of speed 100 with the device started and the list given, its device logging.
+    void StartWith(const std::vector<std::string>& list)
+    {
+        Options.Settings->Speed = 100;
+        Create();
+        Form->WDirectX->StartAll();
+        ASSERT_TRUE(Form->WDirectX->Active());
+        std::filesystem::remove(ProgramFolder() + LogName);
+        Form->WDirectX->LogFile = LogName;
+        Form->WDirectX->LogType = dxlogAll;
+        Form->SetPictures(list);
+        SetRandSeed(4242);
+    }
+    // Ticks as the timer does until the picture changes; the worker, when asked, is given
+    // its surfaces and waited for before the change.
+    void TickToChange()
+    {
+        const std::string before = Form->CurrentPicture();
+        const int32_t index = Form->PictureIndex();
+        for (int tick = 0; tick < 400 && Form->PictureIndex() == index && Form->CurrentPicture() == before; ++tick) {
+            Form->tmrAnimTimer(Form->tmrAnim);
+            if (Form->Animation().Progress() > 900) WaitForPreparation();
+        }
+    }
+    void WaitForPreparation()
+    {
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                Form->Preparer().Pump();
+                return Form->Preparer().Finished();
+            },
+            std::chrono::seconds(20)));
+    }
+    TChangeSeen Seen()
+    {
+        TChangeSeen seen;
+        seen.Picture = Form->CurrentPicture();
+        seen.Index = Form->PictureIndex();
+        seen.Animation = Form->Animation().Animation();
+        seen.FocusX = Form->Animation().Focus().X;
+        seen.FocusY = Form->Animation().Focus().Y;
+        seen.Width = Form->WSurface->Width;
+        seen.Height = Form->WSurface->Height;
+        TWDirectDrawBasicSurface* surface = Form->WSurface->DDBS();
+        uint8_t* pixels = nullptr;
+        if (surface && surface->LockPixel(0, 0, pixels)) {
+            const DDSURFACEDESC2& desc = surface->LockDesc();
+            const size_t rowBytes = size_t(desc.dwWidth) * desc.ddpfPixelFormat.dwRGBBitCount / 8;
+            for (DWORD y = 0; y < desc.dwHeight; ++y)
+                for (size_t x = 0; x < rowBytes; ++x)
+                    seen.PixelSum = seen.PixelSum * 31 + pixels[ptrdiff_t(y) * desc.lPitch + ptrdiff_t(x)];
+            surface->Surface()->Unlock(nullptr);
+        }
+        return seen;
+    }
+    // The device's log since StartWith, without the date and time of each line.
+    std::vector<std::string> LogLines()
+    {
+        std::ifstream in(ProgramFolder() + LogName, std::ios::binary);
+        std::vector<std::string> lines;
+        std::string line;
+        while (std::getline(in, line)) {
+            const size_t text = line.find(" TW");
+            lines.push_back(text == std::string::npos ? line : line.substr(text + 1));
+        }
+        return lines;
+    }
+};
+
+TEST_F(ScreenUnitPrepared, ChangesPreparedAheadAreTheChangesMadeOnTheSpot)
+{
+    // Good pictures of three sizes and, between them, every way a picture fails: data refused
+    // past a sound header, a missing file, a header that is not a picture. The same walk is
+    // made twice from the same random state: once changing at the timer's ticks, the
+    // following pictures prepared on the worker, once changing directly, loading each at the
+    // change. Whatever anyone can see must be the same, the device's log included.
+    const std::vector<std::string> list = {
+        Good("a.jpg", Red),
+        Dir.WriteFile("scans.jpg", MakeJpeg(TPicture(24, 16, Red), {.Colour = TJpegColour::Grayscale, .Scans = 300}))
+            .string(),
+        (Dir.Path() / "missing.jpg").string(),
+        Dir.WriteFile("b.jpg", MakeJpeg(QuadrantPicture(48, 36, Red, Blue, Blue, Red))).string(),
+        Bad("c.jpg"),
+        Dir.WriteFile("d.jpg", MakeSolidJpeg(32, 24, Blue, {.Orientation = 6})).string(),
+    };
+    std::vector<TChangeSeen> seen[2];
+    std::vector<std::string> logs[2];
+    for (const bool prepared : {true, false}) {
+        SCOPED_TRACE(prepared ? "prepared" : "loaded at the change");
+        StartWith(list);
+        for (int change = 0; change < 5; ++change) {
+            if (prepared)
+                TickToChange();
+            else
+                Form->ShowNextPicture();
+            seen[prepared].push_back(Seen());
+        }
+        EXPECT_TRUE(Form->WDirectX->Active());
+        EXPECT_TRUE(Boxes.empty());
+        logs[prepared] = LogLines();
+        Form->WDirectX->StopAll();
+        Form.reset();
+    }
+    // a, b (past two failures), d (turned upright: 24 x 32), a, b.
+    ASSERT_EQ(seen[false].size(), 5u);
+    EXPECT_EQ(seen[false][1].Picture, list[3]);
+    EXPECT_EQ(seen[false][2].Width, 24);
+    EXPECT_EQ(seen[false][4].Index, 3);
+    EXPECT_EQ(seen[true], seen[false]);
+    EXPECT_GT(logs[false].size(), 20u);
+    EXPECT_EQ(logs[true], logs[false]);
+}
+
+TEST_F(ScreenUnitPrepared, APreparedPictureIsShownAsItWasWhenPrepared)
+{
+    // The change hands over what the worker made; a file rewritten since is not read again.
+    const std::string first = Good("first.jpg", Red), second = Good("second.jpg", Red);
+    StartWith({first, second});
+    TickToChange();
+    ASSERT_EQ(Form->CurrentPicture(), first);
+    for (int tick = 0; tick < 30; ++tick) Form->tmrAnimTimer(Form->tmrAnim);
+    WaitForPreparation();
+    ASSERT_TRUE(Form->Preparer().Pending()) << "the next picture waits, prepared";
+    Good("second.jpg", Blue);
+    TickToChange();
+    ASSERT_EQ(Form->CurrentPicture(), second);
+    uint8_t* pixel = nullptr;
+    TWDirectDrawBasicSurface* surface = Form->WSurface->DDBS();
+    ASSERT_TRUE(surface && surface->LockPixel(20, 15, pixel));
+    ASSERT_EQ(surface->LockDesc().ddpfPixelFormat.dwRGBBitCount, 32u);
+    uint32_t value = 0;
+    std::memcpy(&value, pixel, 4);
+    surface->Surface()->Unlock(nullptr);
+    EXPECT_GT((value >> 16) & 0xFF, 200u) << "red, as prepared";
+    EXPECT_LT(value & 0xFF, 60u) << "not the blue written since";
+}
+
+TEST_F(ScreenUnitPrepared, StoppingTheDeviceEndsThePreparationAndKeepsNothing)
+{
+    // Large enough for the worker to be caught at it, at whichever step.
+    const std::string big =
+        Dir.WriteFile("big.jpg", MakeJpeg(QuadrantPicture(1200, 900, Red, Blue, Blue, Red))).string();
+    const std::string small = Good("small.jpg");
+    const auto references = [](IDirectDraw7* directDraw) {
+        directDraw->AddRef();
+        return directDraw->Release();
+    };
+    for (const int pumps : {0, 2}) {
+        SCOPED_TRACE(pumps);
+        Create();
+        // Every surface holds its DirectDraw object: what a stopped device leaves held is a leak.
+        IDirectDraw7* directDraw = Form->WDirectX->DirectDraw();
+        ASSERT_NE(directDraw, nullptr);
+        const ULONG idle = references(directDraw);
+        Form.reset();
+        StartWith({small, big});
+        directDraw = Form->WDirectX->DirectDraw();
+        TickToChange();
+        for (int tick = 0; tick < 20; ++tick) Form->tmrAnimTimer(Form->tmrAnim);
+        for (int i = 0; i < pumps; ++i) Form->Preparer().Pump();
+        Form->WDirectX->StopAll();  // as when the focus goes
+        EXPECT_TRUE(Form->Preparer().Finished());
+        EXPECT_FALSE(Form->Preparer().Pending());
+        EXPECT_EQ(references(directDraw), idle) << "every surface went with the device";
+        // Started again, the show prepares anew and changes as before.
+        Form->WDirectX->StartAll();
+        ASSERT_TRUE(Form->WDirectX->Active());
+        TickToChange();
+        EXPECT_EQ(Form->CurrentPicture(), big);
+        EXPECT_EQ(Form->WSurface->Width, 1200);
+        Form->WDirectX->StopAll();
+        Form.reset();
+    }
 }
 }  // namespace

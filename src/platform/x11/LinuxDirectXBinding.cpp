@@ -31,6 +31,9 @@ bool LoadDirectXLibraries()
     Binding.DirectDrawCreateEx = &::DirectDrawCreateEx;
     Binding.DirectInputCreateEx = &::DirectInputCreateEx;
     Binding.DirectSoundCreate = &::DirectSoundCreate;
+    // The software surfaces keep their state to themselves; only making and releasing one
+    // changes its DirectDraw object's list.
+    Binding.SurfacesWorkOffThread = true;
     return true;
 }
 

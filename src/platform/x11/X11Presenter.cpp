@@ -1,8 +1,9 @@
 // The software DirectX's presenter on an X server.
 // Implements: screen size, XRandR's mode list, presenting 0x00RRGGBB frames into a window
 // by MIT-SHM (XShmPutImage) or, when shared memory is missing or cannot be attached (a
-// remote server), by XPutImage; scaling to the window with black bars; the visible parts
-// of a window, for clippers.
+// remote server), by XPutImage; scaling to the window with black bars, by the server's
+// X Render (bilinear) for frames in shared memory, by pixman here otherwise; the visible
+// parts of a window, for clippers.
 // Does not implement: visuals other than TrueColor with 32-bit pixels (depth 24 or 32),
 // which every current server offers; vertical-blank synchronisation (Flip paces itself).
 #include "platform/x11/X11Presenter.h"
@@ -11,6 +12,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/Xrandr.h>
+#include <X11/extensions/Xrender.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
@@ -88,11 +90,16 @@ X11Presenter::X11Presenter(Display* display) : FDisplay(display)
     int major = 0, minor = 0;
     Bool pixmaps = False;
     FShmAllowed = XShmQueryVersion(FDisplay, &major, &minor, &pixmaps) == True;
+    // Filters and transforms came with Render 0.6; pad repeat with 0.10.
+    int event = 0, error = 0;
+    FRender = XRenderQueryExtension(FDisplay, &event, &error) && XRenderQueryVersion(FDisplay, &major, &minor) &&
+              (major > 0 || minor >= 10);
 }
 
 X11Presenter::~X11Presenter()
 {
     DropImage();
+    DropScaler();
     // Surfaces may outlive the presenter; their memory stays theirs, and closing the
     // connection lets the server drop its side of each segment.
     for (auto& [address, segment] : FFrames) {
@@ -111,6 +118,7 @@ void X11Presenter::DisableSharedMemory()
 {
     FShmAllowed = false;
     DropImage();
+    DropScaler();
 }
 
 SoftDxSize X11Presenter::ScreenSize()
@@ -265,8 +273,8 @@ void X11Presenter::ForgetFrame(uint8_t* address)
     FFrames.erase(found);
 }
 
-bool X11Presenter::PresentDirect(unsigned long window, const uint32_t* pixels, uint32_t width, uint32_t height,
-                                 size_t pitchBytes)
+bool X11Presenter::PutSegment(unsigned long drawable, const uint32_t* pixels, uint32_t width, uint32_t height,
+                              size_t pitchBytes)
 {
     if (!FShmAllowed) return false;
     const auto found = FFrames.find(reinterpret_cast<const uint8_t*>(pixels));
@@ -288,8 +296,80 @@ bool X11Presenter::PresentDirect(unsigned long window, const uint32_t* pixels, u
     }
     if (size_t(image->bytes_per_line) != pitchBytes || size_t(image->bytes_per_line) * height > segment.Bytes)
         return false;
-    XShmPutImage(FDisplay, window, FGc, image, 0, 0, 0, 0, width, height, False);
+    XShmPutImage(FDisplay, drawable, FGc, image, 0, 0, 0, 0, width, height, False);
+    return true;
+}
+
+bool X11Presenter::PresentDirect(unsigned long window, const uint32_t* pixels, uint32_t width, uint32_t height,
+                                 size_t pitchBytes)
+{
+    if (!PutSegment(window, pixels, width, height, pitchBytes)) return false;
     ++FDirectFrames;
+    return true;
+}
+
+void X11Presenter::DropScaler()
+{
+    if (FScaleSource) XRenderFreePicture(FDisplay, FScaleSource);
+    if (FScaleTarget) XRenderFreePicture(FDisplay, FScaleTarget);
+    if (FScalePixmap) XFreePixmap(FDisplay, FScalePixmap);
+    FScaleSource = FScaleTarget = FScalePixmap = FScaleWindow = 0;
+    FScaleWidth = FScaleHeight = FScaleToWidth = FScaleToHeight = 0;
+}
+
+bool X11Presenter::PresentScaledByServer(unsigned long window, const uint32_t* pixels, uint32_t width, uint32_t height,
+                                         size_t pitchBytes, uint32_t windowWidth, uint32_t windowHeight)
+{
+    // Only frames already in shared memory: they reach the server without a copy, and the
+    // server's scaling (on a graphics card, as a rule) costs this process nothing.
+    if (!FRender || !FShmAllowed || FFrames.find(reinterpret_cast<const uint8_t*>(pixels)) == FFrames.end())
+        return false;
+    auto* const visual = static_cast<Visual*>(FCheckedVisual);
+    XRenderPictFormat* format = XRenderFindVisualFormat(FDisplay, visual);
+    if (!format) return false;
+    const X11FitRect fit = X11FitKeepingProportions(width, height, windowWidth, windowHeight);
+    if (fit.Width == 0 || fit.Height == 0) return false;
+    X11ErrorTrap trap(FDisplay);
+    if (FScaleWindow != window || FScaleWidth != width || FScaleHeight != height || FScaleToWidth != fit.Width ||
+        FScaleToHeight != fit.Height) {
+        DropScaler();
+        FScalePixmap = XCreatePixmap(FDisplay, window, width, height, unsigned(FCheckedDepth));
+        XRenderPictureAttributes padded{};
+        padded.repeat = RepeatPad;  // the edges repeat, as the frame's own pixels
+        FScaleSource = XRenderCreatePicture(FDisplay, FScalePixmap, format, CPRepeat, &padded);
+        FScaleTarget = XRenderCreatePicture(FDisplay, window, format, 0, nullptr);
+        // Each window pixel's centre mapped back into the frame: the steps in 16.16 fixed point.
+        const auto step = [](uint32_t from, uint32_t to) { return XFixed(((uint64_t{from} << 16) + to / 2) / to); };
+        XTransform scale{{{step(width, fit.Width), 0, 0}, {0, step(height, fit.Height), 0}, {0, 0, XDoubleToFixed(1)}}};
+        XRenderSetPictureTransform(FDisplay, FScaleSource, &scale);
+        XRenderSetPictureFilter(FDisplay, FScaleSource, FilterBilinear, nullptr, 0);
+        FScaleWindow = window;
+        FScaleWidth = width;
+        FScaleHeight = height;
+        FScaleToWidth = fit.Width;
+        FScaleToHeight = fit.Height;
+        if (trap.Failed()) {
+            DropScaler();
+            FRender = false;  // this server does not: scaled here from now on
+            return false;
+        }
+    }
+    if (!PutSegment(FScalePixmap, pixels, width, height, pitchBytes)) return false;
+    XRenderComposite(FDisplay, PictOpSrc, FScaleSource, None, FScaleTarget, 0, 0, 0, 0, int(fit.X), int(fit.Y),
+                     fit.Width, fit.Height);
+    // The bars, black: the GC's foreground is its default, 0.
+    const XRectangle bars[] = {
+        {0, 0, static_cast<unsigned short>(windowWidth), static_cast<unsigned short>(fit.Y)},
+        {0, static_cast<short>(fit.Y + fit.Height), static_cast<unsigned short>(windowWidth),
+         static_cast<unsigned short>(windowHeight - fit.Y - fit.Height)},
+        {0, static_cast<short>(fit.Y), static_cast<unsigned short>(fit.X), static_cast<unsigned short>(fit.Height)},
+        {static_cast<short>(fit.X + fit.Width), static_cast<short>(fit.Y),
+         static_cast<unsigned short>(windowWidth - fit.X - fit.Width), static_cast<unsigned short>(fit.Height)},
+    };
+    for (const XRectangle& bar : bars)
+        if (bar.width && bar.height) XFillRectangle(FDisplay, window, FGc, bar.x, bar.y, bar.width, bar.height);
+    if (trap.Failed()) return false;
+    ++FServerScaledFrames;
     return true;
 }
 
@@ -312,7 +392,9 @@ bool X11Presenter::Present(HWND window, const uint32_t* pixels, uint32_t width, 
     }
     const bool direct =
         windowWidth == width && windowHeight == height && PresentDirect(id, pixels, width, height, pitchBytes);
-    if (!direct) {
+    const bool serverScaled =
+        !direct && PresentScaledByServer(id, pixels, width, height, pitchBytes, windowWidth, windowHeight);
+    if (!direct && !serverScaled) {
         if (!PrepareImage(windowWidth, windowHeight)) return false;
         XImage* image = FShmImage ? FShmImage : FPlainImage;
         X11ScaleFrame(pixels, width, height, pitchBytes, reinterpret_cast<uint32_t*>(image->data), windowWidth,

@@ -42,6 +42,8 @@ public:
     bool UsesSharedMemory() const { return FShmImage != nullptr; }
     // How many frames went to the server straight from a surface's own memory.
     uint64_t DirectFrames() const { return FDirectFrames; }
+    // How many frames the server scaled to their window.
+    uint64_t ServerScaledFrames() const { return FServerScaledFrames; }
 
 private:
     explicit X11Presenter(Display* display);
@@ -55,6 +57,14 @@ private:
     bool PresentDirect(unsigned long window, const uint32_t* pixels, uint32_t width, uint32_t height,
                        size_t pitchBytes);
     void ForgetFrame(uint8_t* address);
+    // Shows a frame of a frame segment scaled to the window by the server (X Render's
+    // bilinear filter), black bars drawn around it; false when the server cannot, and the
+    // frame is scaled here instead.
+    bool PresentScaledByServer(unsigned long window, const uint32_t* pixels, uint32_t width, uint32_t height,
+                               size_t pitchBytes, uint32_t windowWidth, uint32_t windowHeight);
+    // Puts a frame of a frame segment into drawable at (0, 0); false when it is in none.
+    bool PutSegment(unsigned long drawable, const uint32_t* pixels, uint32_t width, uint32_t height, size_t pitchBytes);
+    void DropScaler();
 
     struct FrameSegment {
         void* Info = nullptr;  // XShmSegmentInfo
@@ -63,6 +73,12 @@ private:
     };
     std::map<const uint8_t*, FrameSegment> FFrames;
     uint64_t FDirectFrames = 0;
+    uint64_t FServerScaledFrames = 0;
+    // The server's side of scaling: a pixmap of the frame's size, the picture that reads it
+    // (filtered and transformed), and the window's picture.
+    bool FRender = false;
+    unsigned long FScalePixmap = 0, FScaleSource = 0, FScaleTarget = 0, FScaleWindow = 0;
+    uint32_t FScaleWidth = 0, FScaleHeight = 0, FScaleToWidth = 0, FScaleToHeight = 0;
     unsigned long FCheckedWindow = 0;
     bool FCheckedWindowTakesFrames = false;
     void* FCheckedVisual = nullptr;

@@ -1,38 +1,17 @@
-// Fitting and bilinear scaling of frames for the X11 presenter.
+// Fitting and bilinear scaling of frames for the X11 presenter; the scaling is pixman's.
 // Implements: X11FitKeepingProportions, X11ScaleFrame. Not here: anything of Xlib's.
 #include "platform/x11/X11PresenterScale.h"
 
+#include <pixman.h>
+
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 namespace {
 
-struct Tap {
-    uint32_t First, Second;  // neighbouring source indices
-    uint32_t Weight;         // of Second, out of 256
-};
-
-// Destination pixel centres mapped back into the source; edges repeat the last pixel.
-std::vector<Tap> Taps(uint32_t destination, uint32_t source)
+uint32_t* Row(uint32_t* pixels, size_t pitch, uint32_t y)
 {
-    std::vector<Tap> taps(destination);
-    for (uint32_t i = 0; i < destination; ++i) {
-        const double at = std::clamp((i + 0.5) * source / destination - 0.5, 0.0, double(source - 1));
-        const auto first = static_cast<uint32_t>(at);
-        const auto weight = static_cast<uint32_t>((at - first) * 256 + 0.5);
-        taps[i] = {first, std::min(first + 1, source - 1), weight};
-    }
-    return taps;
-}
-
-// Red and blue move together in one multiply, green in another.
-inline uint32_t Mix(uint32_t a, uint32_t b, uint32_t weight)
-{
-    const uint32_t keep = 256 - weight;
-    const uint32_t rb = (((a & 0xFF00FF) * keep + (b & 0xFF00FF) * weight) >> 8) & 0xFF00FF;
-    const uint32_t g = (((a & 0x00FF00) * keep + (b & 0x00FF00) * weight) >> 8) & 0x00FF00;
-    return rb | g;
+    return reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(pixels) + y * pitch);
 }
 
 const uint32_t* Row(const uint32_t* pixels, size_t pitch, uint32_t y)
@@ -40,10 +19,22 @@ const uint32_t* Row(const uint32_t* pixels, size_t pitch, uint32_t y)
     return reinterpret_cast<const uint32_t*>(reinterpret_cast<const uint8_t*>(pixels) + y * pitch);
 }
 
-uint32_t* Row(uint32_t* pixels, size_t pitch, uint32_t y)
-{
-    return reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(pixels) + y * pitch);
-}
+// pixman images over memory of the caller's, released with their holder.
+struct PixmanImage {
+    pixman_image_t* Image;
+    PixmanImage(const uint32_t* pixels, uint32_t width, uint32_t height, size_t pitchBytes)
+        // pixman only reads a source; its interface takes every image as writable.
+        : Image(pixman_image_create_bits_no_clear(PIXMAN_x8r8g8b8, int(width), int(height),
+                                                  const_cast<uint32_t*>(pixels), int(pitchBytes)))
+    {
+    }
+    ~PixmanImage()
+    {
+        if (Image) pixman_image_unref(Image);
+    }
+    PixmanImage(const PixmanImage&) = delete;
+    PixmanImage& operator=(const PixmanImage&) = delete;
+};
 
 }  // namespace
 
@@ -86,17 +77,19 @@ void X11ScaleFrame(const uint32_t* pixels, uint32_t width, uint32_t height, size
                         size_t{width} * 4);
         return;
     }
-    const auto columns = Taps(fit.Width, width), rows = Taps(fit.Height, height);
-    for (uint32_t y = 0; y < fit.Height; ++y) {
-        const uint32_t* upper = Row(pixels, pitchBytes, rows[y].First);
-        const uint32_t* lower = Row(pixels, pitchBytes, rows[y].Second);
-        const uint32_t rowWeight = rows[y].Weight;
-        uint32_t* out = Row(target, targetPitchBytes, fit.Y + y) + fit.X;
-        for (uint32_t x = 0; x < fit.Width; ++x) {
-            const Tap& c = columns[x];
-            const uint32_t top = Mix(upper[c.First], upper[c.Second], c.Weight);
-            const uint32_t bottom = Mix(lower[c.First], lower[c.Second], c.Weight);
-            out[x] = Mix(top, bottom, rowWeight);
-        }
-    }
+    // pixman's bilinear filter, with the edges repeated: each target pixel's centre is mapped
+    // back into the frame and the four pixels around it are blended. Its vector code scales a
+    // 1280 x 720 frame to 1920 x 1080 several times faster than a plain loop.
+    PixmanImage source(pixels, width, height, pitchBytes);
+    PixmanImage destination(target, targetWidth, targetHeight, targetPitchBytes);
+    if (!source.Image || !destination.Image) return;
+    // The steps in 16.16 fixed point, rounded: a truncated step would drift across a row.
+    const auto step = [](uint32_t from, uint32_t to) { return pixman_fixed_t(((uint64_t{from} << 16) + to / 2) / to); };
+    pixman_transform_t scale;
+    pixman_transform_init_scale(&scale, step(width, fit.Width), step(height, fit.Height));
+    pixman_image_set_transform(source.Image, &scale);
+    pixman_image_set_filter(source.Image, PIXMAN_FILTER_BILINEAR, nullptr, 0);
+    pixman_image_set_repeat(source.Image, PIXMAN_REPEAT_PAD);
+    pixman_image_composite32(PIXMAN_OP_SRC, source.Image, nullptr, destination.Image, 0, 0, 0, 0, int32_t(fit.X),
+                             int32_t(fit.Y), int32_t(fit.Width), int32_t(fit.Height));
 }

@@ -3,6 +3,7 @@
 // faster than frames could be shown.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -12,6 +13,8 @@
 #include "support/JpegMaker.h"
 #include "support/TestSupport.h"
 #include "wdx/DirectXBinding.h"
+#include "wdx/SurfacePreparer.h"
+#include "wdx/WDirectDrawSurface.h"
 #include "wdx/WDirectX.h"
 
 namespace {
@@ -100,5 +103,41 @@ TEST_F(ScreenUnitOnSoftDx, EveryFrameTakesARefreshWhetherOrNotItIsShown)
         Form.reset();
         SoftDxSetPresenter(Presenter);
     }
+}
+
+TEST_F(ScreenUnitOnSoftDx, APictureRefusedASurfaceAheadIsLoadedAtTheChange)
+{
+    // While the next picture is prepared the shown one still holds its memory; a surface
+    // refused then may be granted once the shown one has gone, so the change loads it.
+    TempDir dir;
+    const std::string first = dir.WriteFile("a.jpg", MakeSolidJpeg(40, 30, {200, 40, 40})).string();
+    const std::string second = dir.WriteFile("b.jpg", MakeSolidJpeg(48, 36, {40, 40, 200})).string();
+    TShowOptions options;
+    options.Settings = TShowSettings{dir.Str(), {1, 1, 1}, 100};
+    Form = std::make_unique<TScrnFrm>(nullptr, options);
+    Form->WDirectX->StartAll();
+    ASSERT_TRUE(Form->WDirectX->Active());
+    Form->SetPictures({first, second});
+    // Changes at the timer's ticks, to the list's entry given.
+    const auto tickUntil = [&](int32_t index) {
+        for (int tick = 0; tick < 400 && Form->PictureIndex() != index; ++tick) Form->tmrAnimTimer(Form->tmrAnim);
+    };
+    tickUntil(0);
+    ASSERT_EQ(Form->CurrentPicture(), first);
+    // The ticks make no surface of their own: the first asked for is the worker's.
+    SoftDxFailNext("CreateSurface", DDERR_OUTOFMEMORY);
+    for (int tick = 0; tick < 25; ++tick) Form->tmrAnimTimer(Form->tmrAnim);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            Form->Preparer().Pump();
+            return Form->Preparer().Finished();
+        },
+        std::chrono::seconds(10)));
+    SoftDxClearFaults();
+    EXPECT_FALSE(Form->Preparer().Pending()) << "nothing prepared";
+    tickUntil(1);
+    EXPECT_EQ(Form->CurrentPicture(), second);
+    EXPECT_EQ(Form->PictureIndex(), 1);
+    EXPECT_EQ(Form->WSurface->Width, 48);
 }
 }  // namespace

@@ -1,0 +1,267 @@
+// The worker that prepares pictures for image surfaces, and its hand-over to the device.
+#include "wdx/SurfacePreparer.h"
+
+#include <cstring>
+#include <new>
+
+#include "core/Paths.h"
+#include "core/Text.h"
+#include "imaging/PictureLoader.h"
+#include "wdx/DirectXBinding.h"
+#include "wdx/WDirectDrawSurface.h"
+#include "wdx/WDirectX.h"
+
+namespace {
+// What CreateNewSurface reports for a picture that is missing or does not load.
+constexpr const char* NotLoaded = "File not found";
+
+bool IsJpegName(const std::string& name)
+{
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos) return false;
+    const std::string ext = UpperCaseAscii(std::string_view(name).substr(dot + 1));
+    return ext == "JPG" || ext == "JPEG";
+}
+
+// The number of halvings a shrinking stretch of the whole picture onto the output may read
+// from: what such a stretch keeps of the picture is made before the picture is shown.
+int ShrinkLevels(int width, int height, int outWidth, int outHeight)
+{
+    if (outWidth <= 0 || outHeight <= 0) return 0;
+    int level = 0;
+    while (level < 16 && (width >> (level + 1)) >= outWidth && (height >> (level + 1)) >= outHeight) ++level;
+    return level;
+}
+}  // namespace
+
+void TSurfacePreparer::Begin(TWDirectX& device, const std::vector<std::string>& names)
+{
+    Cancel();
+    if (!device.Active() || !device.DirectDraw() || names.empty()) return;
+    FDirectDraw = device.DirectDraw();
+    FOutputWidth = device.OutputWidth();
+    FOutputHeight = device.OutputHeight();
+    FOffThread = DirectXBinding().SurfacesWorkOffThread;
+    FThirtyTwoBits = device.Primary() && device.Primary()->Bits == 32;
+    // The files are looked for here, as a load would at this moment.
+    std::vector<std::string> paths;
+    for (const std::string& name : names) {
+        std::string path;
+        paths.push_back(device.FindPicture(name, path) ? path : std::string());
+    }
+    FNames = names;
+    FNextOffered = 0;
+    FCancel = false;
+    FFinished = false;
+    FWorker = std::thread([this, names, paths] { Work(names, paths); });
+}
+
+void TSurfacePreparer::Cancel()
+{
+    if (FWorker.joinable()) {
+        {
+            const std::lock_guard guard(FLock);
+            FCancel = true;
+        }
+        FChanged.notify_all();
+        FWorker.join();
+    }
+    // Joined: nothing else touches the results, and their surfaces go on this thread.
+    FResults.clear();
+    FRequest = TRequest{};
+    FNames.clear();
+    FNextOffered = 0;
+    FFinished = true;
+}
+
+bool TSurfacePreparer::Pending() const
+{
+    const std::lock_guard guard(FLock);
+    return !FFinished || !FResults.empty();
+}
+
+bool TSurfacePreparer::Finished() const
+{
+    const std::lock_guard guard(FLock);
+    return FFinished;
+}
+
+void TSurfacePreparer::Pump()
+{
+    if (!FWorker.joinable()) return;
+    std::unique_lock lock(FLock);
+    ServeRequest(lock);
+}
+
+void TSurfacePreparer::ServeRequest(std::unique_lock<std::mutex>&)
+{
+    if (!FRequest.Wanted || FRequest.Answered) return;
+    // Made as the device makes an image surface of the file's size, in the display's format.
+    DDSURFACEDESC2 desc;
+    std::memset(&desc, 0, sizeof desc);
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+    desc.dwWidth = static_cast<DWORD>(FRequest.Width);
+    desc.dwHeight = static_cast<DWORD>(FRequest.Height);
+    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    FRequest.Code = FDirectDraw->CreateSurface(&desc, FRequest.Picture.Put(), nullptr);
+    if (FRequest.Code == DD_OK) {
+        desc.dwWidth = desc.dwHeight = 1;
+        // Without a scratch surface the picture is prepared all the same, only not blitted from.
+        if (FDirectDraw->CreateSurface(&desc, FRequest.Scratch.Put(), nullptr) != DD_OK) FRequest.Scratch.Reset();
+    }
+    FRequest.Answered = true;
+    FChanged.notify_all();
+}
+
+void TSurfacePreparer::Work(std::vector<std::string> names, std::vector<std::string> paths)
+{
+    for (size_t i = 0; i < names.size() && !FCancel; ++i) {
+        std::unique_ptr<TPreparedPicture> picture = Prepare(names[i], paths[i]);
+        const std::lock_guard guard(FLock);
+        // A name that cannot be prepared here is left, with the rest, to the caller.
+        if (!picture) break;
+        const bool loaded = picture->Kind != TPreparedPicture::TKind::Failed;
+        // Also when given up: its surfaces are released on the user-interface thread.
+        FResults.push_back(std::move(picture));
+        FChanged.notify_all();
+        if (loaded || FCancel) break;
+    }
+    const std::lock_guard guard(FLock);
+    FFinished = true;
+    FChanged.notify_all();
+}
+
+std::unique_ptr<TPreparedPicture> TSurfacePreparer::Prepare(const std::string& name, const std::string& path)
+{
+    auto picture = std::make_unique<TPreparedPicture>();
+    picture->Name = name;
+    picture->Owner = FDirectDraw;
+    picture->Reason = NotLoaded;
+    picture->Code = 1;
+    if (path.empty()) return picture;
+    // Other kinds of file are loaded at the change itself, as they always were.
+    if (!IsJpegName(name)) return nullptr;
+    TJpegPicture jpeg;
+    jpeg.SetCancel(&FCancel);
+    if (!jpeg.Open(path)) return picture;
+    if (jpeg.DecodesStraight() && FThirtyTwoBits) return PrepareStraight(*picture, jpeg) ? std::move(picture) : nullptr;
+    // Turned upright, converted from CMYK, or for a display of other than 32 bits: through a
+    // bitmap, as the load itself goes.
+    if (!LoadJpegIntoBitmap(picture->Bitmap.Pixels, "", path, &FCancel)) return picture;
+    const int width = picture->Bitmap.Pixels.Width(), height = picture->Bitmap.Pixels.Height();
+    if (!FOffThread) {
+        picture->Kind = TPreparedPicture::TKind::Bitmap;
+        picture->Width = width;
+        picture->Height = height;
+        return picture;
+    }
+    if (!TakeSurface(*picture, width, height)) return picture->Code == 1 ? std::move(picture) : nullptr;
+    // A surface of the bitmap's size in the display's format: the copy writes straight into
+    // it, with no surface of its own to make.
+    CopyBitmapToSurface(false, FDirectDraw, picture->Surface.Get(), picture->Bitmap, Td3dTextr{});
+    picture->Bitmap.Pixels.SetSize(0, 0);
+    picture->Width = width;
+    picture->Height = height;
+    Warm(*picture);
+    picture->Kind = TPreparedPicture::TKind::Surface;
+    return picture;
+}
+
+bool TSurfacePreparer::TakeSurface(TPreparedPicture& picture, int width, int height)
+{
+    std::unique_lock lock(FLock);
+    FRequest = TRequest{};
+    FRequest.Width = width;
+    FRequest.Height = height;
+    FRequest.Wanted = true;
+    // A user-interface thread waiting for the picture makes the surface at once.
+    FChanged.notify_all();
+    FChanged.wait(lock, [this] { return FRequest.Answered || FCancel; });
+    // Moved into the record, so that the user-interface thread is the one to release them.
+    picture.Surface = std::move(FRequest.Picture);
+    picture.Scratch = std::move(FRequest.Scratch);
+    const HRESULT code = FRequest.Code;
+    FRequest = TRequest{};
+    if (FCancel) return false;
+    // Refused, most likely for want of memory while the shown picture still holds its own:
+    // the change, which lets that go first, is left to load it.
+    if (code != DD_OK) picture.Code = code;
+    return code == DD_OK;
+}
+
+void TSurfacePreparer::Warm(TPreparedPicture& picture)
+{
+    const int level = ShrinkLevels(picture.Width, picture.Height, FOutputWidth, FOutputHeight);
+    if (level == 0 || !picture.Scratch || FCancel) return;
+    // A shrink of the wanted depth onto one pixel, read from the picture's smaller copies.
+    RECT to{0, 0, 1, 1}, from{0, 0, LONG(1) << level, LONG(1) << level};
+    picture.Scratch->Blt(&to, picture.Surface.Get(), &from, DDBLT_WAIT, nullptr);
+}
+
+bool TSurfacePreparer::PrepareStraight(TPreparedPicture& picture, TJpegPicture& jpeg)
+{
+    // picture stands as a load that failed (damaged data past a sound header is refused
+    // before any surface) until the picture is in.
+    const int width = jpeg.Width(), height = jpeg.Height();
+    if (!FOffThread) {
+        picture.Pixels.reset(new (std::nothrow) uint32_t[size_t(width) * size_t(height)]);
+        // Short of memory for a copy of its own: the load may still find it for the surface.
+        if (!picture.Pixels) return false;
+        if (!jpeg.DecodeInto(reinterpret_cast<uint8_t*>(picture.Pixels.get()), ptrdiff_t(width) * 4)) {
+            picture.Pixels.reset();
+            return true;
+        }
+        picture.Kind = TPreparedPicture::TKind::Pixels;
+        picture.Width = width;
+        picture.Height = height;
+        return true;
+    }
+    if (!TakeSurface(picture, width, height)) return picture.Code == 1;
+    const TStraightLoad load = DecodeJpegIntoSurface(FDirectDraw, picture.Surface.Get(), jpeg);
+    if (load == TStraightLoad::BadData) return true;
+    picture.Width = width;
+    picture.Height = height;
+    if (load == TStraightLoad::NotPossible) {
+        // Not the display's 32-bit format after all: through a bitmap, into the same surface.
+        if (!LoadJpegIntoBitmap(picture.Bitmap.Pixels, "", jpeg.Path(), &FCancel)) {
+            picture.Width = picture.Height = 0;
+            return true;
+        }
+        CopyBitmapToSurface(false, FDirectDraw, picture.Surface.Get(), picture.Bitmap, Td3dTextr{});
+        picture.Bitmap.Pixels.SetSize(0, 0);
+    }
+    Warm(picture);
+    picture.Kind = TPreparedPicture::TKind::Surface;
+    return true;
+}
+
+bool TSurfacePreparer::OfferTo(TWDirectX& device, const std::string& name)
+{
+    if (!FWorker.joinable() && FResults.empty()) return false;
+    std::unique_ptr<TPreparedPicture> picture;
+    {
+        std::unique_lock lock(FLock);
+        const bool expected = FNextOffered < FNames.size() && SameTextAscii(FNames[FNextOffered], name);
+        if (expected) {
+            for (;;) {
+                if (!FResults.empty()) break;
+                if (FFinished) break;
+                ServeRequest(lock);
+                FChanged.wait(
+                    lock, [this] { return !FResults.empty() || FFinished || (FRequest.Wanted && !FRequest.Answered); });
+            }
+        }
+        if (expected && !FResults.empty()) {
+            picture = std::move(FResults.front());
+            FResults.erase(FResults.begin());
+            ++FNextOffered;
+        }
+    }
+    if (!picture || picture->Owner != device.DirectDraw()) {
+        Cancel();
+        return false;
+    }
+    device.OfferPreparedPicture(std::move(picture));
+    return true;
+}

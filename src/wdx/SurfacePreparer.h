@@ -1,0 +1,104 @@
+#pragma once
+// Pictures made ready for the device's image surfaces on a worker thread, so that a later
+// CreateNewSurface of the same name is a hand-over instead of a decode.
+//
+// The worker takes the names in the order given and stops at the first that loads. A name
+// that fails is kept as a failure, to be reported by CreateNewSurface exactly as a failed
+// load is (same text, same code, same log lines). Where the platform's DirectDraw lets a
+// surface that one thread alone uses be filled and blitted from on another thread
+// (TDirectXBinding::SurfacesWorkOffThread), the worker decodes straight into a surface the
+// user-interface thread made for it, and blits from it once so that what a shrinking
+// stretch keeps of it is made too; elsewhere it decodes into memory of its own, which the
+// hand-over copies into a new surface. Surfaces are made and released on the
+// user-interface thread only.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "wdx/ComPtr.h"
+#include "wdx/DirectXApi.h"
+#include "wdx/ImageFiles.h"
+
+class TWDirectX;
+
+// One picture as prepared. Made on the worker, used and freed on the user-interface thread.
+struct TPreparedPicture {
+    enum class TKind {
+        Failed,   // the load failed: Reason, Code and the size reached go into the error
+        Surface,  // Surface holds the picture in the display's format
+        Pixels,   // Pixels holds the picture as rows of 0x00RRGGBB, Width apart
+        Bitmap,   // Bitmap holds the picture, turned upright (where surfaces stay on one thread)
+    };
+    std::string Name;
+    TKind Kind = TKind::Failed;
+    int Width = 0, Height = 0;
+    std::string Reason;
+    HRESULT Code = DD_OK;
+    IDirectDraw7* Owner = nullptr;  // the DirectDraw it was made for; not a reference
+    TComPtr<IDirectDrawSurface7> Surface;
+    TComPtr<IDirectDrawSurface7> Scratch;  // one pixel the worker blitted onto
+    std::unique_ptr<uint32_t[]> Pixels;
+    TLoadedBitmap Bitmap;
+};
+
+class TSurfacePreparer {
+public:
+    TSurfacePreparer() = default;
+    ~TSurfacePreparer() { Cancel(); }
+    TSurfacePreparer(const TSurfacePreparer&) = delete;
+    TSurfacePreparer& operator=(const TSurfacePreparer&) = delete;
+
+    // Drops what was prepared and starts preparing names for the running device (images
+    // only, of the file's own size, memory chosen by DirectDraw, as the show makes them).
+    void Begin(TWDirectX& device, const std::vector<std::string>& names);
+    // Stops the worker within a few rows of decoding and frees all that was prepared.
+    void Cancel();
+    // Makes the surfaces the worker waits for; cheap, for every tick.
+    void Pump();
+    // Hands device what was prepared for name, the next of the names in order, waiting for
+    // the worker if it is still at it. False, with nothing handed over and the preparation
+    // dropped, when name is not the next or the worker gave it up: the caller loads it.
+    bool OfferTo(TWDirectX& device, const std::string& name);
+    // Whether names are being prepared or wait to be handed over.
+    bool Pending() const;
+    // Whether the worker has ended (or never began); what it prepared may still wait.
+    bool Finished() const;
+
+private:
+    struct TRequest {
+        int Width = 0, Height = 0;
+        bool Wanted = false;
+        bool Answered = false;
+        TComPtr<IDirectDrawSurface7> Picture, Scratch;
+        HRESULT Code = DD_OK;
+    };
+    void Work(std::vector<std::string> names, std::vector<std::string> paths);
+    std::unique_ptr<TPreparedPicture> Prepare(const std::string& name, const std::string& path);
+    // False when the picture cannot be prepared here (short of memory), and is left to the change.
+    bool PrepareStraight(TPreparedPicture& picture, class TJpegPicture& jpeg);
+    void ServeRequest(std::unique_lock<std::mutex>& lock);
+    // A surface of that size from the user-interface thread, into picture; false when none
+    // came: given up, or refused (its code then in picture).
+    bool TakeSurface(TPreparedPicture& picture, int width, int height);
+    // Blits from the picture once, so that a shrinking stretch finds its smaller copies made.
+    void Warm(TPreparedPicture& picture);
+
+    IDirectDraw7* FDirectDraw = nullptr;
+    int FOutputWidth = 0, FOutputHeight = 0;
+    bool FOffThread = false;
+    bool FThirtyTwoBits = false;
+    std::thread FWorker;
+    std::atomic<bool> FCancel{false};
+    mutable std::mutex FLock;
+    std::condition_variable FChanged;
+    std::vector<std::string> FNames;                          // UI thread only
+    size_t FNextOffered = 0;                                  // UI thread only
+    std::vector<std::unique_ptr<TPreparedPicture>> FResults;  // guarded
+    bool FFinished = true;                                    // guarded
+    TRequest FRequest;                                        // guarded
+};
