@@ -397,6 +397,15 @@ void TScrnFrm::WDirectXIdle(TObject*, bool&)
     }
     const TRect out = WDirectX->OutputRect();
     const TRect source = FAnimation.SourceRect();
+    // A rectangle reaching outside the picture, or an empty one (the frames between a change
+    // and the next tick, which still hold the last picture's rectangle; the first frame before
+    // any tick), is refused by the blit; a flip would then bring back the frame before last.
+    // The screen keeps the last frame instead.
+    if (source.Left < 0 || source.Top < 0 || source.Right > picture->Width || source.Bottom > picture->Height ||
+        source.Left >= source.Right || source.Top >= source.Bottom) {
+        WDirectX->WaitForRefresh();
+        return;
+    }
     const int64_t started = FTrace ? TraceClock() : 0;
     back->BltCoords(out.Left, out.Top, out.Right, out.Bottom, picture, source.Left, source.Top, source.Right,
                     source.Bottom);

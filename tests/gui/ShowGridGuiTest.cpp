@@ -298,12 +298,18 @@ testing::AssertionResult ShowsATracedFrame(const TScreenshot& shot, const TReadB
         const TTracedFrame& frame = trace.Frames[i];
         const TTracedPicture& picture = trace.Pictures[frame.Picture];
         const TRect expected = AnimationRect(picture, frame.Progress);
-        const double acrossSlack = ScreenTolerance * (expected.Right - expected.Left) / ScreenWidth;
-        const double downSlack = ScreenTolerance * (expected.Bottom - expected.Top) / ScreenHeight;
-        if (picture.File == grids[seen.Grid].Path && std::abs(seen.Left - expected.Left) <= acrossSlack &&
-            std::abs(seen.Right - expected.Right) <= acrossSlack && std::abs(seen.Top - expected.Top) <= downSlack &&
-            std::abs(seen.Bottom - expected.Bottom) <= downSlack)
-            return testing::AssertionSuccess();
+        const auto shows = [&](const TRect& rect) {
+            const double acrossSlack = ScreenTolerance * (rect.Right - rect.Left) / ScreenWidth;
+            const double downSlack = ScreenTolerance * (rect.Bottom - rect.Top) / ScreenHeight;
+            return picture.File == grids[seen.Grid].Path && std::abs(seen.Left - rect.Left) <= acrossSlack &&
+                   std::abs(seen.Right - rect.Right) <= acrossSlack && std::abs(seen.Top - rect.Top) <= downSlack &&
+                   std::abs(seen.Bottom - rect.Bottom) <= downSlack;
+        };
+        // A frame drawn between a change and the next tick shows the new picture through the
+        // rectangle the last one ended with, which the new picture's own animation does not
+        // compute: the traced rectangle stands for it.
+        const bool beforeFirstTick = frame.Progress == 0 && i > 0 && trace.Frames[i - 1].Picture != frame.Picture;
+        if (shows(expected) || (beforeFirstTick && shows(frame.Rect))) return testing::AssertionSuccess();
         char progress[32];
         std::snprintf(progress, sizeof progress, "%.3f", static_cast<double>(frame.Progress));
         tried += "\n  frame " + std::to_string(i) + " of " + picture.File + " (animation " +
