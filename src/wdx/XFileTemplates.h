@@ -7,7 +7,7 @@
 
 #include "DirectXApi.h"
 
-extern const unsigned char D3DRM_XTEMPLATES[];
+extern const unsigned char* const D3DRM_XTEMPLATES;
 extern const std::size_t D3DRM_XTEMPLATE_BYTES;
 
 inline constexpr GUID TID_D3DRMInfo = {0x2B957100, 0x9E9A, 0x11CF, {0xAB, 0x39, 0x00, 0x20, 0xAF, 0x71, 0xE4, 0x33}};
