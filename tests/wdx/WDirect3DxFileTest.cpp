@@ -119,6 +119,11 @@ TEST_F(XFileTest, AModelReadsIntoItsTreeWithItsMatricesSlotsAndTextures)
     EXPECT_EQ(events.Loaded, 1);
     EXPECT_EQ(events.Names, std::vector<std::string>{"tex.bmp"});
     EXPECT_GE(WDX->SurfaceIndex("tex.bmp"), 0) << "made as the model loaded";
+    // Loaded again on its own, for the lines of one load.
+    file->Stop();
+    WDX->Lines.clear();
+    file->Start(WDX);
+    ASSERT_TRUE(file->Active());
 
     const TCD3DFileObject* root = file->Root();
     ASSERT_NE(root, nullptr);
@@ -175,6 +180,7 @@ TEST_F(XFileTest, MissingUnreadableAndCutModelsFailWithTheirTexts)
     EXPECT_FALSE(file.Active());
     if (!HasReader()) GTEST_SKIP() << "this platform has no X-file reader yet";
     // A reader error part way through drops the whole tree; the component still starts.
+    file.AutoLoadResources = false;
     const std::string model = kModel;
     file.SetXFile(Write("cut.x", model.substr(0, model.find("Mesh Loose") + 20)));
     EXPECT_EQ(StartFile(file), "");
