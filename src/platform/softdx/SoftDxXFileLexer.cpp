@@ -153,7 +153,7 @@ Token Lexer::Read()
 {
     for (;;) {
         Token t = FBinary ? ReadBinary() : ReadText();
-        if (t.kind != Token::Kind::Punct || (t.punct != ',' && t.punct != ';')) return t;
+        if (FKeepSeparators || t.kind != Token::Kind::Punct || (t.punct != ',' && t.punct != ';')) return t;
     }
 }
 

@@ -29,6 +29,9 @@ public:
     Lexer(const uint8_t* begin, const uint8_t* end, bool binary, int floatBytes);
     Token Next();
     const Token& Peek();
+    // Templates keep their separators: there a ';' ends a member, so that an array's sizes
+    // and a following list of allowed children cannot be mistaken for each other.
+    void KeepSeparators(bool keep) { FKeepSeparators = keep; }
     // Bytes not yet read: no array of the file can have more elements than this.
     std::size_t Remaining() const { return static_cast<std::size_t>(FEnd - FAt); }
 
@@ -45,6 +48,7 @@ private:
     bool FHasPeeked = false;
     uint32_t FListLeft = 0;
     bool FListFloats = false;
+    bool FKeepSeparators = false;
 };
 
 }  // namespace softdx::xfile

@@ -127,6 +127,15 @@ HRESULT Document::ReadTemplate()
 {
     Lexer& lex = *FLexer;
     lex.Next();  // "template"
+    lex.KeepSeparators(true);
+    const HRESULT hr = ReadTemplateBody();
+    lex.KeepSeparators(false);
+    return hr;
+}
+
+HRESULT Document::ReadTemplateBody()
+{
+    Lexer& lex = *FLexer;
     Template tpl;
     Token t = lex.Next();
     if (t.kind != Kind::Name || t.text.size() > MaxNameLength) return DXFILEERR_PARSEERROR;
@@ -137,6 +146,7 @@ HRESULT Document::ReadTemplate()
     tpl.id = t.guid;
     for (;;) {
         t = lex.Next();
+        if (IsPunct(t, ';') || IsPunct(t, ',')) continue;
         if (IsPunct(t, '}')) break;
         if (IsPunct(t, '[')) {
             if (IsPunct(lex.Peek(), '.')) {
@@ -144,12 +154,16 @@ HRESULT Document::ReadTemplate()
                 tpl.children = Template::Children::Open;
             } else {
                 tpl.children = Template::Children::Restricted;
-                while (lex.Peek().kind == Kind::Name) {
-                    tpl.allowedNames.emplace_back(lex.Next().text);
+                while (lex.Peek().kind == Kind::Name || IsPunct(lex.Peek(), ',')) {
+                    t = lex.Next();
+                    if (t.kind != Kind::Name) continue;
+                    tpl.allowedNames.emplace_back(t.text);
                     if (lex.Peek().kind == Kind::Guid) tpl.allowedIds.push_back(lex.Next().guid);
                 }
             }
-            if (!IsPunct(lex.Next(), ']') || !IsPunct(lex.Next(), '}')) return DXFILEERR_PARSEERROR;
+            if (!IsPunct(lex.Next(), ']')) return DXFILEERR_PARSEERROR;
+            while (IsPunct(lex.Peek(), ';')) lex.Next();
+            if (!IsPunct(lex.Next(), '}')) return DXFILEERR_PARSEERROR;
             break;
         }
         if (t.kind != Kind::Name) return DXFILEERR_PARSEERROR;

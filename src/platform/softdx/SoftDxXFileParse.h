@@ -88,6 +88,7 @@ public:
 
 private:
     HRESULT ReadTemplate();
+    HRESULT ReadTemplateBody();
     HRESULT ReadObject(std::unique_ptr<Node>& node, int depth);
     HRESULT ReadMembers(Node& node, int type, int depth, bool topLevel);
     HRESULT ReadValue(Node& node, const Member& member);
