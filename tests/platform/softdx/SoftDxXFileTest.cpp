@@ -3,6 +3,7 @@
 // result code, never a crash or a read past their end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -290,6 +291,162 @@ TEST(SoftDxXFile, ReadsFromAFileAndReportsAMissingOne)
     IDirectXFileEnumObject* e = nullptr;
     EXPECT_EQ(r.File->CreateEnumObject(const_cast<char*>(path.c_str()), DXFILELOAD_FROMFILE, &e),
               DXFILEERR_FILENOTFOUND);
+}
+
+std::vector<uint8_t> Text(const std::string& body)
+{
+    std::vector<uint8_t> bytes = Header("txt ", 32);
+    bytes.insert(bytes.end(), body.begin(), body.end());
+    return bytes;
+}
+
+std::string Nested(int depth)
+{
+    std::string s;
+    for (int i = 0; i < depth; ++i) s += "Frame {\n";
+    return s + std::string(size_t(depth), '}');
+}
+
+TEST(SoftDxXFile, DamagedFilesEndInAResultCode)
+{
+    const std::vector<uint8_t> binary = EncodeBinary(Model().tokens);
+    std::vector<uint8_t> badDeflate = Compress(binary);
+    badDeflate[26] ^= 0xFF;  // inside the first block's deflate data
+    std::vector<uint8_t> shortBlock = Compress(binary);
+    shortBlock.resize(shortBlock.size() - 5);
+    std::vector<uint8_t> listLie = binary;
+    // The mesh's first number list claims far more numbers than the file holds.
+    for (std::size_t i = 16; i + 6 <= listLie.size(); ++i)
+        if (listLie[i] == 6 && listLie[i + 1] == 0 && listLie[i + 2] == 1) {
+            listLie[i + 4] = 0x40;
+            break;
+        }
+    std::vector<uint8_t> nameLie = binary;
+    nameLie[16 + 2 + 3] = 0x7F;  // the first name's length, beyond the file's end
+
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        HRESULT open;  // CreateEnumObject's result
+        HRESULT walk;  // what ends the walk when the file opens
+    };
+    const Case cases[] = {
+        {"empty", {}, DXFILEERR_BADFILETYPE, 0},
+        {"header cut short",
+         [] {
+             auto b = Text("");
+             b.resize(10);
+             return b;
+         }(),
+         DXFILEERR_BADFILETYPE, 0},
+        {"not an X file", std::vector<uint8_t>(20, 'x'), DXFILEERR_BADFILETYPE, 0},
+        {"unknown version",
+         [] {
+             auto b = Text("");
+             b[6] = '9';
+             return b;
+         }(),
+         DXFILEERR_BADFILEVERSION, 0},
+        {"unknown format",
+         [] {
+             auto b = Text("");
+             b[8] = 'q';
+             return b;
+         }(),
+         DXFILEERR_BADFILETYPE, 0},
+        {"unknown float size",
+         [] {
+             auto b = Text("");
+             b[14] = '1';
+             return b;
+         }(),
+         DXFILEERR_BADFILEFLOATSIZE, 0},
+        {"damaged deflate data", badDeflate, DXFILEERR_BADFILE, 0},
+        {"last block cut short", shortBlock, DXFILEERR_BADFILE, 0},
+        {"undefined template", Text("Gadget G { 1; }"), DXFILE_OK, DXFILEERR_NOTEMPLATE},
+        {"template of an undefined type", Text("template T { <01234567-89AB-CDEF-0123-456789ABCDEF> Gizmo g; }"),
+         DXFILE_OK, DXFILEERR_NOTEMPLATE},
+        {"array sized by a later member",
+         Text("template T { <01234567-89AB-CDEF-0123-456789ABCDEF> array DWORD a[n]; DWORD n; }"), DXFILE_OK,
+         DXFILEERR_PARSEERROR},
+        {"array size beyond the file", Text("Mesh { 1000000; 0;0;0;; 0;; }"), DXFILE_OK, DXFILEERR_BADARRAYSIZE},
+        {"faces beyond the file", Text("Mesh { 1; 0;0;0;; 4000000000; }"), DXFILE_OK, DXFILEERR_BADARRAYSIZE},
+        {"binary list beyond the file", listLie, DXFILE_OK, DXFILEERR_PARSEERROR},
+        {"binary name beyond the file", nameLie, DXFILE_OK, DXFILEERR_PARSEERROR},
+        {"name too long", Text("Frame " + std::string(300, 'n') + " { }"), DXFILE_OK, DXFILEERR_PARSEERROR},
+        {"nesting too deep", Text(Nested(100)), DXFILE_OK, DXFILEERR_PARSEERROR},
+        {"child of a closed template", Text("TextureFilename { \"a\"; Frame { } }"), DXFILE_OK, DXFILEERR_PARSEERROR},
+        {"child a restricted template refuses", Text("MeshMaterialList { 1; 0;; Frame { } }"), DXFILE_OK,
+         DXFILEERR_PARSEERROR},
+        {"string where a number belongs", Text("Grid { \"two\"; }"), DXFILE_OK, DXFILEERR_PARSEERROR},
+        {"unterminated string", Text("TextureFilename { \"a.png"), DXFILE_OK, DXFILEERR_PARSEERROR},
+        {"object left open", Text("Frame F { Frame G { }"), DXFILE_OK, DXFILEERR_BADFILE},
+        {"stray character", Text("Frame F { @ }"), DXFILE_OK, DXFILEERR_PARSEERROR},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Reader r;
+        ASSERT_EQ(r.Open(c.bytes), c.open);
+        if (c.open != DXFILE_OK) continue;
+        HRESULT end = 0;
+        r.Walk(end);
+        EXPECT_EQ(end, c.walk);
+        // The fault stays: the enumeration does not go on past it.
+        IDirectXFileData* data = nullptr;
+        EXPECT_EQ(r.Enum->GetNextDataObject(&data), c.walk);
+        EXPECT_EQ(data, nullptr);
+    }
+    // Nesting well within the cap is read.
+    Reader deep;
+    ASSERT_EQ(deep.Open(Text(Nested(40))), DXFILE_OK);
+    HRESULT end = 0;
+    deep.Walk(end);
+    EXPECT_EQ(end, DXFILEERR_NOMOREOBJECTS);
+}
+
+TEST(SoftDxXFile, EveryCutOfAFileEndsInAResultOrAShorterTree)
+{
+    for (const Encoding& e : Encodings) {
+        SCOPED_TRACE(e.name);
+        const std::vector<uint8_t> whole = e.encode(Model().tokens);
+        for (std::size_t length = 0; length < whole.size(); ++length) {
+            Reader r;
+            // A copy of exactly `length` bytes, so that a read past the cut reads past the buffer.
+            if (r.Open(std::vector<uint8_t>(whole.begin(), whole.begin() + std::ptrdiff_t(length))) != DXFILE_OK)
+                continue;
+            HRESULT end = 0;
+            const std::string tree = r.Walk(end);
+            const bool onlySpaceCut = std::all_of(whole.begin() + std::ptrdiff_t(length), whole.end(),
+                                                  [](uint8_t c) { return c == '\n' || c == ' '; });
+            if (end == DXFILEERR_NOMOREOBJECTS && !onlySpaceCut) {
+                // Only a cut between top-level objects reads cleanly, as the objects before it.
+                EXPECT_EQ(tree.find("'Numbers'"), std::string::npos) << length;
+            } else {
+                EXPECT_TRUE(FAILED(end)) << length;
+            }
+        }
+    }
+}
+
+TEST(SoftDxXFile, UnresolvableReferenceAndFaultyTemplatesAreReported)
+{
+    Reader r;
+    ASSERT_EQ(r.Open(Text("Frame F { { Nowhere } }")), DXFILE_OK);
+    HRESULT end = 0;
+    EXPECT_NE(r.Walk(end).find("-> unresolved " + std::to_string(DXFILEERR_BADDATAREFERENCE)), std::string::npos);
+
+    // A faulty template set is refused and leaves the registered set as it was.
+    const std::vector<uint8_t> faulty = Text("template Broken { <01234567-89AB-CDEF-0123-456789ABCDEF> Nothing n; }");
+    EXPECT_EQ(r.File->RegisterTemplates(const_cast<uint8_t*>(faulty.data()), DWORD(faulty.size())),
+              DXFILEERR_NOTEMPLATE);
+    EXPECT_EQ(r.File->RegisterTemplates(const_cast<uint8_t*>(faulty.data()), 8), DXFILEERR_BADFILETYPE);
+    Reader again;
+    again.File->Release();
+    again.File = r.File;
+    r.File->AddRef();
+    ASSERT_EQ(again.Open(EncodeText(Model().tokens)), DXFILE_OK);
+    again.Walk(end);
+    EXPECT_EQ(end, DXFILEERR_NOMOREOBJECTS);
 }
 
 }  // namespace
