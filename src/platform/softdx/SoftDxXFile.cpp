@@ -6,7 +6,6 @@
 // binary objects.
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "SoftDxCounted.h"
@@ -180,10 +179,13 @@ public:
         *enumObject = nullptr;
         std::vector<uint8_t> bytes;
         if (options == DXFILELOAD_FROMFILE) {
-            std::ifstream in(static_cast<const char*>(source), std::ios::binary);
+            std::ifstream in(static_cast<const char*>(source), std::ios::binary | std::ios::ate);
             if (!in) return DXFILEERR_FILENOTFOUND;
-            bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-            if (in.bad()) return DXFILEERR_BADFILE;
+            const std::streamoff size = in.tellg();
+            if (size < 0) return DXFILEERR_BADFILE;
+            bytes.resize(static_cast<std::size_t>(size));
+            in.seekg(0);
+            if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) return DXFILEERR_BADFILE;
         } else if (options == DXFILELOAD_FROMMEMORY) {
             const auto* memory = static_cast<const DXFILELOADMEMORY*>(source);
             if (!memory->lpMemory && memory->dSize) return DXFILEERR_BADVALUE;
