@@ -31,6 +31,7 @@ bool LoadDirectXLibraries()
     Binding.DirectDrawCreateEx = &::DirectDrawCreateEx;
     Binding.DirectInputCreateEx = &::DirectInputCreateEx;
     Binding.DirectSoundCreate = &::DirectSoundCreate;
+    Binding.DirectXFileCreate = reinterpret_cast<TDirectXProc>(&::DirectXFileCreate);
     return true;
 }
 
