@@ -3,6 +3,7 @@
 // --dump it prints the loaded tree instead, for scripts and for checking a model.
 //
 //   ModelViewer [model.x] [--dump]
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -147,13 +148,17 @@ private:
         IDirect3DDevice7* d3d = Device->D3DDevice();
         const float turn = std::chrono::duration<float>(std::chrono::steady_clock::now() - FStart).count() * 0.6f;
         D3DMATRIX view = Identity(), projection{};
-        view._43 = 3;  // the model sits three units in front of the eye
+        // The eye stands back three times the model's reach from its origin.
+        if (FReach == 0) FReach = Model && Model->Root() ? std::max(Reach(Model->Root()), 0.01f) : 1;
+        view._43 = 3 * FReach;
         const float aspect = static_cast<float>(Device->OutputWidth()) / static_cast<float>(Device->OutputHeight());
         projection._11 = 1.8f / aspect;
         projection._22 = 1.8f;
-        projection._33 = 100.0f / 99.0f;
+        // Depth from a tenth of the distance to ten times it.
+        const float nearZ = 0.3f * FReach, farZ = 30 * FReach;
+        projection._33 = farZ / (farZ - nearZ);
         projection._34 = 1;
-        projection._43 = -100.0f / 99.0f;
+        projection._43 = -nearZ * farZ / (farZ - nearZ);
         d3d->SetTransform(D3DTRANSFORMSTATE_VIEW, &view);
         d3d->SetTransform(D3DTRANSFORMSTATE_PROJECTION, &projection);
         d3d->SetRenderState(D3DRENDERSTATE_LIGHTING, TRUE);
@@ -221,7 +226,19 @@ private:
         }
     }
 
+    static float Reach(const TCD3DFileObject* node)
+    {
+        float reach = 0;
+        for (; node; node = node->Next.get()) {
+            for (const TD3DFileVertex& v : node->Vertices)
+                reach = std::max(reach, std::sqrt(v.X * v.X + v.Y * v.Y + v.Z * v.Z));
+            reach = std::max(reach, Reach(node->Children.get()));
+        }
+        return reach;
+    }
+
     std::string FTexture;
+    float FReach = 0;
     std::chrono::steady_clock::time_point FStart = std::chrono::steady_clock::now();
 };
 }  // namespace
