@@ -31,6 +31,7 @@ bool LoadDirectXLibraries()
     Binding.DirectDrawCreateEx = &::DirectDrawCreateEx;
     Binding.DirectInputCreateEx = &::DirectInputCreateEx;
     Binding.DirectSoundCreate = &::DirectSoundCreate;
+    Binding.DirectXFileCreate = reinterpret_cast<TDirectXProc>(&::DirectXFileCreate);
     // The software surfaces keep their state to themselves; only making and releasing one
     // changes its DirectDraw object's list.
     Binding.SurfacesWorkOffThread = true;

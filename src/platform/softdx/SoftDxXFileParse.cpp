@@ -1,0 +1,335 @@
+// Implements: templates (members, arrays sized by numbers or by earlier members, nested
+// templates, closed, open and restricted templates) and data objects with their data laid
+// out as DirectX lays it out (packed little-endian members, strings as pointers), children
+// and references. Does not: binary data objects of the format's rarely used inline kind.
+#include "SoftDxXFileParse.h"
+
+#include <cstring>
+
+#include "SoftDxXFileLexer.h"
+
+namespace softdx::xfile {
+
+namespace {
+
+using Kind = Token::Kind;
+
+struct PrimitiveName {
+    const char* name;
+    Primitive primitive;
+};
+constexpr PrimitiveName Primitives[] = {
+    {"WORD", Primitive::Word},     {"DWORD", Primitive::Dword},  {"FLOAT", Primitive::Float},
+    {"DOUBLE", Primitive::Double}, {"CHAR", Primitive::Char},    {"UCHAR", Primitive::Uchar},
+    {"BYTE", Primitive::Uchar},    {"SWORD", Primitive::Sword},  {"SDWORD", Primitive::Sdword},
+    {"STRING", Primitive::String}, {"LPSTR", Primitive::String}, {"CSTRING", Primitive::String},
+    {"UNICODE", Primitive::String}};
+
+Primitive FindPrimitive(std::string_view name)
+{
+    for (const PrimitiveName& p : Primitives)
+        if (name == p.name) return p.primitive;
+    return Primitive::None;
+}
+
+bool IsIntegral(Primitive p)
+{
+    return p == Primitive::Word || p == Primitive::Dword || p == Primitive::Char || p == Primitive::Uchar ||
+           p == Primitive::Sword || p == Primitive::Sdword;
+}
+
+bool IsPunct(const Token& t, char c) { return t.kind == Kind::Punct && t.punct == c; }
+
+template <typename T>
+void Append(std::vector<uint8_t>& data, T value)
+{
+    const std::size_t at = data.size();
+    data.resize(at + sizeof(T));
+    std::memcpy(data.data() + at, &value, sizeof(T));
+}
+
+const Node* FindIn(const Node& node, const std::string& name, const std::optional<GUID>& id)
+{
+    if (id ? (node.id && *node.id == *id) : (!name.empty() && node.name == name)) return &node;
+    for (const Child& c : node.children)
+        if (c.object)
+            if (const Node* found = FindIn(*c.object, name, id)) return found;
+    return nullptr;
+}
+
+}  // namespace
+
+Document::Document(std::vector<uint8_t> bytes, TemplateSet templates)
+    : FBytes(std::move(bytes)), FTemplates(std::move(templates))
+{
+}
+
+Document::~Document() = default;
+
+HRESULT Document::Open()
+{
+    std::vector<uint8_t> body;
+    bool binary = false;
+    int floatBytes = 4;
+    const HRESULT hr = ReadHeader(FBytes, body, binary, floatBytes);
+    if (hr != DXFILE_OK) return FFault = hr;
+    FBytes = std::move(body);
+    FLexer = std::make_unique<Lexer>(FBytes.data(), FBytes.data() + FBytes.size(), binary, floatBytes);
+    return DXFILE_OK;
+}
+
+HRESULT Document::Next(Node*& node)
+{
+    node = nullptr;
+    while (FFault == DXFILE_OK) {
+        const Token& t = FLexer->Peek();
+        if (t.kind == Kind::End) return DXFILEERR_NOMOREOBJECTS;
+        if (t.kind == Kind::Name && t.text == "template") {
+            FFault = ReadTemplate();
+            continue;
+        }
+        std::unique_ptr<Node> object;
+        FFault = ReadObject(object, 0);
+        if (FFault != DXFILE_OK) break;
+        node = object.get();
+        FObjects.push_back(std::move(object));
+        return DXFILE_OK;
+    }
+    return FFault;
+}
+
+HRESULT Document::ReadTemplatesOnly()
+{
+    while (FFault == DXFILE_OK) {
+        const Token& t = FLexer->Peek();
+        if (t.kind == Kind::End) return DXFILE_OK;
+        if (t.kind != Kind::Name || t.text != "template") return FFault = DXFILEERR_PARSEERROR;
+        FFault = ReadTemplate();
+    }
+    return FFault;
+}
+
+int Document::FindTemplate(const std::string& name) const
+{
+    for (std::size_t i = 0; i < FTemplates.size(); ++i)
+        if (FTemplates[i].name == name) return static_cast<int>(i);
+    return -1;
+}
+
+const Node* Document::Find(const std::string& name, const std::optional<GUID>& id) const
+{
+    for (const auto& object : FObjects)
+        if (const Node* found = FindIn(*object, name, id)) return found;
+    return nullptr;
+}
+
+HRESULT Document::ReadTemplate()
+{
+    Lexer& lex = *FLexer;
+    lex.Next();  // "template"
+    lex.KeepSeparators(true);
+    const HRESULT hr = ReadTemplateBody();
+    lex.KeepSeparators(false);
+    return hr;
+}
+
+HRESULT Document::ReadTemplateBody()
+{
+    Lexer& lex = *FLexer;
+    Template tpl;
+    Token t = lex.Next();
+    if (t.kind != Kind::Name || t.text.size() > MaxNameLength) return DXFILEERR_PARSEERROR;
+    tpl.name = t.text;
+    if (!IsPunct(lex.Next(), '{')) return DXFILEERR_PARSEERROR;
+    t = lex.Next();
+    if (t.kind != Kind::Guid) return DXFILEERR_PARSEERROR;
+    tpl.id = t.guid;
+    for (;;) {
+        t = lex.Next();
+        if (IsPunct(t, ';') || IsPunct(t, ',')) continue;
+        if (IsPunct(t, '}')) break;
+        if (IsPunct(t, '[')) {
+            if (IsPunct(lex.Peek(), '.')) {
+                while (IsPunct(lex.Peek(), '.')) lex.Next();
+                tpl.children = Template::Children::Open;
+            } else {
+                tpl.children = Template::Children::Restricted;
+                while (lex.Peek().kind == Kind::Name || IsPunct(lex.Peek(), ',')) {
+                    t = lex.Next();
+                    if (t.kind != Kind::Name) continue;
+                    tpl.allowedNames.emplace_back(t.text);
+                    if (lex.Peek().kind == Kind::Guid) tpl.allowedIds.push_back(lex.Next().guid);
+                }
+            }
+            if (!IsPunct(lex.Next(), ']')) return DXFILEERR_PARSEERROR;
+            while (IsPunct(lex.Peek(), ';')) lex.Next();
+            if (!IsPunct(lex.Next(), '}')) return DXFILEERR_PARSEERROR;
+            break;
+        }
+        if (t.kind != Kind::Name) return DXFILEERR_PARSEERROR;
+        Member member;
+        if (t.text == "array") {
+            member.isArray = true;
+            t = lex.Next();
+            if (t.kind != Kind::Name) return DXFILEERR_PARSEERROR;
+        }
+        member.primitive = FindPrimitive(t.text);
+        if (member.primitive == Primitive::None) {
+            member.structType = FindTemplate(std::string(t.text));
+            if (member.structType < 0) return DXFILEERR_NOTEMPLATE;
+        }
+        t = lex.Next();
+        if (t.kind != Kind::Name || t.text.size() > MaxNameLength) return DXFILEERR_PARSEERROR;
+        member.name = t.text;
+        while (member.isArray && IsPunct(lex.Peek(), '[')) {
+            lex.Next();
+            t = lex.Next();
+            Dimension d;
+            if (t.kind == Kind::Integer) {
+                d.fixed = t.integer;
+            } else if (t.kind == Kind::Name) {
+                for (std::size_t i = 0; i < tpl.members.size(); ++i) {
+                    const Member& m = tpl.members[i];
+                    if (m.name == t.text && !m.isArray && IsIntegral(m.primitive)) d.member = static_cast<int>(i);
+                }
+                if (d.member < 0) return DXFILEERR_PARSEERROR;
+            } else {
+                return DXFILEERR_PARSEERROR;
+            }
+            if (!IsPunct(lex.Next(), ']')) return DXFILEERR_PARSEERROR;
+            member.dimensions.push_back(d);
+        }
+        if (member.isArray && member.dimensions.empty()) return DXFILEERR_PARSEERROR;
+        tpl.members.push_back(std::move(member));
+    }
+    // A template already known keeps its first definition: files often repeat the standard
+    // set, and objects read so far refer to the known one by index.
+    if (FindTemplate(tpl.name) < 0) FTemplates.push_back(std::move(tpl));
+    return DXFILE_OK;
+}
+
+HRESULT Document::ReadObject(std::unique_ptr<Node>& node, int depth)
+{
+    if (depth > MaxDepth) return DXFILEERR_PARSEERROR;
+    Lexer& lex = *FLexer;
+    Token t = lex.Next();
+    if (t.kind != Kind::Name) return t.kind == Kind::End ? DXFILEERR_BADFILE : DXFILEERR_PARSEERROR;
+    node = std::make_unique<Node>();
+    node->type = FindTemplate(std::string(t.text));
+    if (node->type < 0) return DXFILEERR_NOTEMPLATE;
+    t = lex.Next();
+    if (t.kind == Kind::Name) {
+        if (t.text.size() > MaxNameLength) return DXFILEERR_PARSEERROR;
+        node->name = t.text;
+        t = lex.Next();
+    }
+    if (!IsPunct(t, '{')) return DXFILEERR_PARSEERROR;
+    if (lex.Peek().kind == Kind::Guid) node->id = lex.Next().guid;
+    if (const HRESULT hr = ReadMembers(*node, node->type, depth, true); hr != DXFILE_OK) return hr;
+    for (;;) {
+        const Token& next = lex.Peek();
+        if (IsPunct(next, '}')) {
+            lex.Next();
+            return DXFILE_OK;
+        }
+        Child child;
+        if (IsPunct(next, '{')) {
+            lex.Next();
+            bool named = false;
+            if (lex.Peek().kind == Kind::Name) {
+                t = lex.Next();
+                if (t.text.size() > MaxNameLength) return DXFILEERR_PARSEERROR;
+                child.referenceName = t.text;
+                named = true;
+            }
+            if (lex.Peek().kind == Kind::Guid) child.referenceId = lex.Next().guid;
+            if ((!named && !child.referenceId) || !IsPunct(lex.Next(), '}')) return DXFILEERR_PARSEERROR;
+        } else if (next.kind == Kind::Name) {
+            const Template& parent = FTemplates[static_cast<std::size_t>(node->type)];
+            if (parent.children == Template::Children::Closed) return DXFILEERR_PARSEERROR;
+            const int type = FindTemplate(std::string(next.text));
+            if (type < 0) return DXFILEERR_NOTEMPLATE;
+            if (parent.children == Template::Children::Restricted) {
+                const Template& childType = FTemplates[static_cast<std::size_t>(type)];
+                bool allowed = false;
+                for (const std::string& name : parent.allowedNames) allowed = allowed || name == childType.name;
+                for (const GUID& id : parent.allowedIds) allowed = allowed || id == childType.id;
+                if (!allowed) return DXFILEERR_PARSEERROR;
+            }
+            if (const HRESULT hr = ReadObject(child.object, depth + 1); hr != DXFILE_OK) return hr;
+        } else {
+            return next.kind == Kind::End ? DXFILEERR_BADFILE : DXFILEERR_PARSEERROR;
+        }
+        node->children.push_back(std::move(child));
+    }
+}
+
+HRESULT Document::ReadMembers(Node& node, int type, int depth, bool topLevel)
+{
+    if (depth > MaxDepth) return DXFILEERR_PARSEERROR;
+    // The set is a deque and grows only between objects, so this reference stays good.
+    const Template& tpl = FTemplates[static_cast<std::size_t>(type)];
+    std::vector<uint32_t> values(tpl.members.size(), 0);
+    for (std::size_t m = 0; m < tpl.members.size(); ++m) {
+        const Member& member = tpl.members[m];
+        const std::size_t start = node.data.size();
+        uint64_t count = 1;
+        for (const Dimension& d : member.dimensions) {
+            count *= d.member >= 0 ? values[static_cast<std::size_t>(d.member)] : d.fixed;
+            // Every element takes at least one byte of the file, so a count beyond what is
+            // left is a lie of the file, refused before anything is read or reserved.
+            if (count > FLexer->Remaining()) return DXFILEERR_BADARRAYSIZE;
+        }
+        for (uint64_t i = 0; i < count; ++i) {
+            if (member.structType >= 0) {
+                if (const HRESULT hr = ReadMembers(node, member.structType, depth + 1, false); hr != DXFILE_OK)
+                    return hr;
+            } else {
+                if (const HRESULT hr = ReadValue(node, member); hr != DXFILE_OK) return hr;
+            }
+        }
+        if (!member.isArray && IsIntegral(member.primitive)) {
+            const std::size_t size = node.data.size() - start;
+            uint32_t v = 0;
+            std::memcpy(&v, node.data.data() + start, size < 4 ? size : 4);
+            values[m] = member.primitive == Primitive::Dword || member.primitive == Primitive::Sdword ? v
+                        : size == 2                                                                   ? (v & 0xFFFF)
+                                                                                                      : (v & 0xFF);
+        }
+        if (topLevel)
+            node.memberSpans.emplace_back(static_cast<uint32_t>(start),
+                                          static_cast<uint32_t>(node.data.size() - start));
+    }
+    return DXFILE_OK;
+}
+
+HRESULT Document::ReadValue(Node& node, const Member& member)
+{
+    const Token t = FLexer->Next();
+    if (t.kind == Kind::End) return DXFILEERR_BADFILE;
+    if (member.primitive == Primitive::String) {
+        if (t.kind != Kind::String) return DXFILEERR_PARSEERROR;
+        node.strings.emplace_back(t.text);
+        Append(node.data, node.strings.back().c_str());
+        return DXFILE_OK;
+    }
+    if (member.primitive == Primitive::Float || member.primitive == Primitive::Double) {
+        if (t.kind != Kind::Float && t.kind != Kind::Integer) return DXFILEERR_PARSEERROR;
+        if (member.primitive == Primitive::Float)
+            Append(node.data, static_cast<float>(t.real));
+        else
+            Append(node.data, t.real);
+        return DXFILE_OK;
+    }
+    if (t.kind != Kind::Integer) return DXFILEERR_PARSEERROR;
+    switch (member.primitive) {
+    case Primitive::Word:
+    case Primitive::Sword: Append(node.data, static_cast<uint16_t>(t.integer)); break;
+    case Primitive::Char:
+    case Primitive::Uchar: Append(node.data, static_cast<uint8_t>(t.integer)); break;
+    default: Append(node.data, t.integer); break;
+    }
+    return DXFILE_OK;
+}
+
+}  // namespace softdx::xfile
