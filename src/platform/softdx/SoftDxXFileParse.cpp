@@ -48,14 +48,7 @@ void Append(std::vector<uint8_t>& data, T value)
     std::memcpy(data.data() + at, &value, sizeof(T));
 }
 
-const Node* FindIn(const Node& node, const std::string& name, const std::optional<GUID>& id)
-{
-    if (id ? (node.id && *node.id == *id) : (!name.empty() && node.name == name)) return &node;
-    for (const Child& c : node.children)
-        if (c.object)
-            if (const Node* found = FindIn(*c.object, name, id)) return found;
-    return nullptr;
-}
+std::string IdKey(const GUID& id) { return std::string(reinterpret_cast<const char*>(&id), sizeof id); }
 
 }  // namespace
 
@@ -92,6 +85,7 @@ HRESULT Document::Next(Node*& node)
         FFault = ReadObject(object, 0);
         if (FFault != DXFILE_OK) break;
         node = object.get();
+        Index(*node);
         FObjects.push_back(std::move(object));
         return DXFILE_OK;
     }
@@ -118,9 +112,18 @@ int Document::FindTemplate(const std::string& name) const
 
 const Node* Document::Find(const std::string& name, const std::optional<GUID>& id) const
 {
-    for (const auto& object : FObjects)
-        if (const Node* found = FindIn(*object, name, id)) return found;
-    return nullptr;
+    const auto& index = id ? FById : FByName;
+    const auto found = index.find(id ? IdKey(*id) : name);
+    return found == index.end() ? nullptr : found->second;
+}
+
+// Objects are found by the first of their name or id in file order.
+void Document::Index(const Node& node)
+{
+    if (!node.name.empty()) FByName.emplace(node.name, &node);
+    if (node.id) FById.emplace(IdKey(*node.id), &node);
+    for (const Child& c : node.children)
+        if (c.object) Index(*c.object);
 }
 
 HRESULT Document::ReadTemplate()
@@ -282,6 +285,7 @@ HRESULT Document::ReadMembers(Node& node, int type, int depth, bool topLevel)
         }
         for (uint64_t i = 0; i < count; ++i) {
             if (member.structType >= 0) {
+                if (++FSteps > 2 * FBytes.size() + 1024) return DXFILEERR_BADARRAYSIZE;
                 if (const HRESULT hr = ReadMembers(node, member.structType, depth + 1, false); hr != DXFILE_OK)
                     return hr;
             } else {
