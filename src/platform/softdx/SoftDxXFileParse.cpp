@@ -272,7 +272,11 @@ HRESULT Document::ReadMembers(Node& node, int type, int depth, bool topLevel)
     if (depth > MaxDepth) return DXFILEERR_PARSEERROR;
     // The set is a deque and grows only between objects, so this reference stays good.
     const Template& tpl = FTemplates[static_cast<std::size_t>(type)];
-    std::vector<uint32_t> values(tpl.members.size(), 0);
+    // The sizes that later arrays may use; on the stack for the common small templates, as
+    // this runs once per vertex and face.
+    uint32_t small[16] = {};
+    std::vector<uint32_t> large(tpl.members.size() > 16 ? tpl.members.size() : 0, 0);
+    uint32_t* values = large.empty() ? small : large.data();
     for (std::size_t m = 0; m < tpl.members.size(); ++m) {
         const Member& member = tpl.members[m];
         const std::size_t start = node.data.size();
