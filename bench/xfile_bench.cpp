@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "wdx/XFileTemplates.h"
 #include "platform/softdx/XFileWriter.h"
+#include "wdx/XFileTemplates.h"
 
 using namespace xfiletest;
 

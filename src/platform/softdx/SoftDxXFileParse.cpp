@@ -48,14 +48,7 @@ void Append(std::vector<uint8_t>& data, T value)
     std::memcpy(data.data() + at, &value, sizeof(T));
 }
 
-const Node* FindIn(const Node& node, const std::string& name, const std::optional<GUID>& id)
-{
-    if (id ? (node.id && *node.id == *id) : (!name.empty() && node.name == name)) return &node;
-    for (const Child& c : node.children)
-        if (c.object)
-            if (const Node* found = FindIn(*c.object, name, id)) return found;
-    return nullptr;
-}
+std::string IdKey(const GUID& id) { return std::string(reinterpret_cast<const char*>(&id), sizeof id); }
 
 }  // namespace
 
@@ -92,6 +85,7 @@ HRESULT Document::Next(Node*& node)
         FFault = ReadObject(object, 0);
         if (FFault != DXFILE_OK) break;
         node = object.get();
+        Index(*node);
         FObjects.push_back(std::move(object));
         return DXFILE_OK;
     }
@@ -118,9 +112,18 @@ int Document::FindTemplate(const std::string& name) const
 
 const Node* Document::Find(const std::string& name, const std::optional<GUID>& id) const
 {
-    for (const auto& object : FObjects)
-        if (const Node* found = FindIn(*object, name, id)) return found;
-    return nullptr;
+    const auto& index = id ? FById : FByName;
+    const auto found = index.find(id ? IdKey(*id) : name);
+    return found == index.end() ? nullptr : found->second;
+}
+
+// Objects are found by the first of their name or id in file order.
+void Document::Index(const Node& node)
+{
+    if (!node.name.empty()) FByName.emplace(node.name, &node);
+    if (node.id) FById.emplace(IdKey(*node.id), &node);
+    for (const Child& c : node.children)
+        if (c.object) Index(*c.object);
 }
 
 HRESULT Document::ReadTemplate()
@@ -269,7 +272,11 @@ HRESULT Document::ReadMembers(Node& node, int type, int depth, bool topLevel)
     if (depth > MaxDepth) return DXFILEERR_PARSEERROR;
     // The set is a deque and grows only between objects, so this reference stays good.
     const Template& tpl = FTemplates[static_cast<std::size_t>(type)];
-    std::vector<uint32_t> values(tpl.members.size(), 0);
+    // The sizes that later arrays may use; on the stack for the common small templates, as
+    // this runs once per vertex and face.
+    uint32_t small[16] = {};
+    std::vector<uint32_t> large(tpl.members.size() > 16 ? tpl.members.size() : 0, 0);
+    uint32_t* values = large.empty() ? small : large.data();
     for (std::size_t m = 0; m < tpl.members.size(); ++m) {
         const Member& member = tpl.members[m];
         const std::size_t start = node.data.size();
@@ -282,6 +289,7 @@ HRESULT Document::ReadMembers(Node& node, int type, int depth, bool topLevel)
         }
         for (uint64_t i = 0; i < count; ++i) {
             if (member.structType >= 0) {
+                if (++FSteps > 2 * FBytes.size() + 1024) return DXFILEERR_BADARRAYSIZE;
                 if (const HRESULT hr = ReadMembers(node, member.structType, depth + 1, false); hr != DXFILE_OK)
                     return hr;
             } else {

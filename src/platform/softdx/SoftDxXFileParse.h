@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "SoftDxApi.h"
@@ -98,7 +99,14 @@ private:
     TemplateSet FTemplates;
     std::unique_ptr<Lexer> FLexer;
     std::vector<std::unique_ptr<Node>> FObjects;
+    void Index(const Node& node);
+
     HRESULT FFault = DXFILE_OK;
+    // Elements of templates read so far. Templates of no members take no bytes, so only this
+    // budget keeps arrays of them inside arrays of them from running for ever.
+    std::size_t FSteps = 0;
+    std::unordered_map<std::string, const Node*> FByName;
+    std::unordered_map<std::string, const Node*> FById;
 };
 
 }  // namespace softdx::xfile

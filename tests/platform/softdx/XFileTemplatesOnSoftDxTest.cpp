@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "wdx/XFileTemplates.h"
 #include "platform/softdx/XFileWriter.h"
+#include "wdx/XFileTemplates.h"
 
 namespace {
 
