@@ -189,11 +189,11 @@ int SavedOrientation(const jpeg_decompress_struct& info)
     return 1;
 }
 
-bool Decode(TBitmap& bitmap, const TFileBytes& bytes)
+bool Decode(TBitmap& bitmap, const unsigned char* data, size_t size)
 {
     TDecoder decoder;
     jpeg_decompress_struct& info = decoder.Info;
-    if (!ReadHeader(decoder, bytes.Data.get(), bytes.Size)) return false;
+    if (!ReadHeader(decoder, data, size)) return false;
     if (info.image_width == 0 || info.image_height == 0 ||
         static_cast<uint64_t>(info.image_width) * info.image_height > MaxPicturePixels)
         return false;
@@ -294,11 +294,23 @@ bool LoadJpegIntoBitmap(TBitmap& bitmap, const std::string& folder, const std::s
     try {
         const std::string path = folder.empty() ? fileName : folder + PathDelim + fileName;
         TFileBytes bytes;
-        loaded = ReadWholeFile(path, bytes) && Decode(bitmap, bytes);
+        loaded = ReadWholeFile(path, bytes) && Decode(bitmap, bytes.Data.get(), bytes.Size);
     } catch (const std::bad_alloc&) {
         loaded = false;
     }
     // A half-decoded picture is of no use to anyone; give its memory back at once.
+    if (!loaded) bitmap.SetSize(0, 0);
+    return loaded;
+}
+
+bool LoadJpegBytesIntoBitmap(TBitmap& bitmap, const uint8_t* data, size_t size)
+{
+    bool loaded = false;
+    try {
+        loaded = data != nullptr && size > 0 && Decode(bitmap, data, size);
+    } catch (const std::bad_alloc&) {
+        loaded = false;
+    }
     if (!loaded) bitmap.SetSize(0, 0);
     return loaded;
 }

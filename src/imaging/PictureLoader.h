@@ -11,6 +11,8 @@ class TBitmap;
 // into bitmap, full size, 24 bits, upright as the camera meant it. False on any failure,
 // after which the bitmap must not be used; nothing is reported and nothing leaks.
 bool LoadJpegIntoBitmap(TBitmap& bitmap, const std::string& folder, const std::string& fileName);
+// The same for a JPEG file's bytes already in memory.
+bool LoadJpegBytesIntoBitmap(TBitmap& bitmap, const uint8_t* data, size_t size);
 
 // A JPEG file read and its header understood, for decoding straight into memory of the
 // caller's (an image surface), which saves a bitmap's worth of memory and a copy of a large
