@@ -199,12 +199,12 @@ int SavedOrientation(const jpeg_decompress_struct& info)
     return 1;
 }
 
-bool Decode(TBitmap& bitmap, const TFileBytes& bytes, const std::atomic<bool>* cancel)
+bool Decode(TBitmap& bitmap, const unsigned char* data, size_t size, const std::atomic<bool>* cancel)
 {
     TDecoder decoder;
     decoder.Progress.Cancel = cancel;
     jpeg_decompress_struct& info = decoder.Info;
-    if (!ReadHeader(decoder, bytes.Data.get(), bytes.Size)) return false;
+    if (!ReadHeader(decoder, data, size)) return false;
     if (info.image_width == 0 || info.image_height == 0 ||
         static_cast<uint64_t>(info.image_width) * info.image_height > MaxPicturePixels)
         return false;
@@ -249,6 +249,10 @@ struct TJpegPicture::Impl {
     TFileBytes Bytes;
     TDecoder Decoder;
     bool HeaderRead = false;
+    // The size the header gave. A frame header met again inside the data overwrites the
+    // decoder's own fields before it is refused, so those are not asked after decoding.
+    int Width = 0;
+    int Height = 0;
     bool Straight = false;
     bool Used = false;
 };
@@ -273,13 +277,15 @@ bool TJpegPicture::Open(const std::string& path)
         static_cast<uint64_t>(info.image_width) * info.image_height > MaxPicturePixels)
         return false;
     FImpl->HeaderRead = true;
+    FImpl->Width = static_cast<int>(info.image_width);
+    FImpl->Height = static_cast<int>(info.image_height);
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
     FImpl->Straight = !cmyk && SavedOrientation(info) == 1;
     return true;
 }
 
-int TJpegPicture::Width() const { return FImpl->HeaderRead ? static_cast<int>(FImpl->Decoder.Info.image_width) : 0; }
-int TJpegPicture::Height() const { return FImpl->HeaderRead ? static_cast<int>(FImpl->Decoder.Info.image_height) : 0; }
+int TJpegPicture::Width() const { return FImpl->HeaderRead ? FImpl->Width : 0; }
+int TJpegPicture::Height() const { return FImpl->HeaderRead ? FImpl->Height : 0; }
 bool TJpegPicture::DecodesStraight() const { return FImpl->HeaderRead && FImpl->Straight; }
 
 bool TJpegPicture::DecodeInto(uint8_t* pixels, ptrdiff_t pitch)
@@ -290,7 +296,9 @@ bool TJpegPicture::DecodeInto(uint8_t* pixels, ptrdiff_t pitch)
     info.out_color_space = JCS_EXT_BGRX;
     if (!StartDecompress(FImpl->Decoder)) return false;
     // Without scaling the output is the picture's own size, which the caller's rows are.
-    if (info.output_width != info.image_width || info.output_height != info.image_height) return false;
+    if (info.output_width != static_cast<JDIMENSION>(FImpl->Width) ||
+        info.output_height != static_cast<JDIMENSION>(FImpl->Height))
+        return false;
     try {
         std::vector<JSAMPROW> rows(info.output_height);
         for (JDIMENSION y = 0; y < info.output_height; ++y) rows[y] = pixels + static_cast<ptrdiff_t>(y) * pitch;
@@ -308,11 +316,23 @@ bool LoadJpegIntoBitmap(TBitmap& bitmap, const std::string& folder, const std::s
     try {
         const std::string path = folder.empty() ? fileName : folder + PathDelim + fileName;
         TFileBytes bytes;
-        loaded = ReadWholeFile(path, bytes) && Decode(bitmap, bytes, cancel);
+        loaded = ReadWholeFile(path, bytes) && Decode(bitmap, bytes.Data.get(), bytes.Size, cancel);
     } catch (const std::bad_alloc&) {
         loaded = false;
     }
     // A half-decoded picture is of no use to anyone; give its memory back at once.
+    if (!loaded) bitmap.SetSize(0, 0);
+    return loaded;
+}
+
+bool LoadJpegBytesIntoBitmap(TBitmap& bitmap, const uint8_t* data, size_t size)
+{
+    bool loaded = false;
+    try {
+        loaded = data != nullptr && size > 0 && Decode(bitmap, data, size, nullptr);
+    } catch (const std::bad_alloc&) {
+        loaded = false;
+    }
     if (!loaded) bitmap.SetSize(0, 0);
     return loaded;
 }

@@ -14,6 +14,8 @@ class TBitmap;
 // cancel (when given) is set, from any thread, the decoding stops within a few rows and fails.
 bool LoadJpegIntoBitmap(TBitmap& bitmap, const std::string& folder, const std::string& fileName,
                         const std::atomic<bool>* cancel = nullptr);
+// The same for a JPEG file's bytes already in memory.
+bool LoadJpegBytesIntoBitmap(TBitmap& bitmap, const uint8_t* data, size_t size);
 
 // A JPEG file read and its header understood, for decoding straight into memory of the
 // caller's (an image surface), which saves a bitmap's worth of memory and a copy of a large

@@ -156,6 +156,34 @@ TEST_F(JpegPictureTest, RefusesWhatTheBitmapLoaderRefuses)
     EXPECT_GT(refusedInData, 0) << "some damage must be fatal only past the header";
 }
 
+// A second frame header between the scans of a progressive file is met only while decoding,
+// and libjpeg takes its sizes in before it refuses it: the picture keeps the size of its
+// header, which the caller's rows were made for, and both ways refuse the file alike.
+TEST_F(JpegPictureTest, AFrameHeaderInsideTheDataChangesNoSize)
+{
+    const std::string good = MakeJpeg(Noisy(40, 24, 3), {.Progressive = true});
+    const size_t frame = good.find("\xFF\xC2");
+    const size_t secondScan = good.find("\xFF\xDA", good.find("\xFF\xDA") + 2);
+    ASSERT_NE(frame, std::string::npos);
+    ASSERT_NE(secondScan, std::string::npos);
+    const size_t length = static_cast<uint8_t>(good[frame + 2]) << 8 | static_cast<uint8_t>(good[frame + 3]);
+    std::string again = good.substr(frame, 2 + length);
+    again[5] = again[7] = 0x7F;  // height and width high bytes: a picture of about 32600 x 32600
+    std::string bad = good;
+    bad.insert(secondScan, again);
+
+    const std::string path = Write("two-frames.jpg", bad);
+    TJpegPicture jpeg;
+    ASSERT_TRUE(jpeg.Open(path));
+    ASSERT_TRUE(jpeg.DecodesStraight());
+    std::vector<uint8_t> rows(40 * 4 * 24);
+    const bool decoded = jpeg.DecodeInto(rows.data(), 40 * 4);
+    EXPECT_EQ(40, jpeg.Width());
+    EXPECT_EQ(24, jpeg.Height());
+    TBitmap bitmap;
+    EXPECT_EQ(decoded, LoadJpegIntoBitmap(bitmap, "", path));
+}
+
 TEST_F(JpegPictureTest, BothWaysRefuseAFileOfMoreThanAHundredScans)
 {
     // Every extra scan costs a pass over the whole picture: thousands of them would hold the

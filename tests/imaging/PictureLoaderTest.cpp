@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -175,6 +176,29 @@ TEST_F(PictureLoaderTest, ReplacesAnEarlierPicture)
     EXPECT_EQ(8, bitmap.Width());
     EXPECT_EQ(12, bitmap.Height());
     EXPECT_TRUE(RegionIs(bitmap, 0, 0, 8, 12, Blue, 4));
+}
+
+// Bytes in memory load exactly as the same bytes in a file, turned upright the same way, and
+// a refusal leaves the bitmap empty as a file's does.
+TEST_F(PictureLoaderTest, BytesInMemoryLoadAsTheirFile)
+{
+    const std::string jpeg =
+        MakeJpeg(QuadrantPicture(24, 16, Red, Green, Blue, Cream), {.Subsample420 = true, .Orientation = 6});
+    TBitmap fromFile, fromBytes;
+    ASSERT_TRUE(Load(fromFile, Write("turned.jpg", jpeg)));
+    const auto* data = reinterpret_cast<const uint8_t*>(jpeg.data());
+    ASSERT_TRUE(LoadJpegBytesIntoBitmap(fromBytes, data, jpeg.size()));
+    ASSERT_EQ(fromFile.Width(), fromBytes.Width());
+    ASSERT_EQ(fromFile.Height(), fromBytes.Height());
+    for (int y = 0; y < fromFile.Height(); ++y)
+        ASSERT_EQ(0, std::memcmp(fromFile.ScanLine(y), fromBytes.ScanLine(y), fromFile.Width() * 3u)) << "row " << y;
+
+    for (size_t size : {size_t{0}, size_t{2}, jpeg.size() / 8}) {
+        TBitmap bitmap;
+        bitmap.SetSize(3, 3);
+        EXPECT_FALSE(LoadJpegBytesIntoBitmap(bitmap, data, size)) << size;
+        EXPECT_TRUE(bitmap.Empty()) << size;
+    }
 }
 
 // ---- what is not a picture -----------------------------------------------------------------
