@@ -93,10 +93,18 @@ TEST_F(ScreenUnitOnSoftDx, EveryFrameTakesARefreshWhetherOrNotItIsShown)
         EXPECT_GE(elapsed * 60, uint64_t{Ticks - 1} * Second) << "at most 60 ticks a second";
         ASSERT_EQ(Clock->Sleeps.size(), size_t{Ticks}) << "one wait a frame";
         for (const FakeClock::Sleep& sleep : Clock->Sleeps) EXPECT_EQ(sleep.Until, SoftDxNextRefresh(sleep.From));
+        // Every frame is offered but those whose rectangle holds no part of the picture: the
+        // first, before any tick, and at most one at each of the two changes, where the new
+        // picture still has the last one's rectangle until the next tick.
         const uint32_t shown = Presenter->PresentCount() - presentsBefore;
-        EXPECT_EQ(shown, c.framesShown ? uint32_t{Ticks} : 0u);
+        if (c.framesShown) {
+            EXPECT_LE(shown, uint32_t{Ticks - 1});
+            EXPECT_GE(shown, uint32_t{Ticks - 3});
+        } else {
+            EXPECT_EQ(shown, 0u);
+        }
         if (!c.screenTakesFrames) {
-            EXPECT_GE(refusing->Refused, Ticks) << "the frames were offered";
+            EXPECT_GE(refusing->Refused, Ticks - 3) << "the frames were offered";
         }
 
         Form->WDirectX->StopAll();
