@@ -26,7 +26,6 @@ inline int64_t FloorDiv(int64_t a, int64_t b)  // b > 0
     const int64_t q = a / b;
     return (a % b != 0 && a < 0) ? q - 1 : q;
 }
-inline int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }  // b > 0
 
 // One edge from corner a to corner b: E = K0 + KStep * row + A * column at pixel centres,
 // inside where E >= Bias. Each row's bound on the columns is the quotient of a division;
