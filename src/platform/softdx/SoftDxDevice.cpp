@@ -27,19 +27,6 @@ int TransformSlot(D3DTRANSFORMSTATETYPE state)
     }
 }
 
-D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b)
-{
-    D3DMATRIX r;
-    const float* x = &a._11;
-    const float* y = &b._11;
-    float* out = &r._11;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            out[i * 4 + j] =
-                x[i * 4] * y[j] + x[i * 4 + 1] * y[4 + j] + x[i * 4 + 2] * y[8 + j] + x[i * 4 + 3] * y[12 + j];
-    return r;
-}
-
 // The light Direct3D makes when a program enables a light it never set: white, shining
 // along +z.
 D3DLIGHT7 DefaultLight()

@@ -87,4 +87,7 @@ void RasteriseTriangle(const PipelineState& state, const RasterTarget& target, c
 void ClearColour(const RasterTarget& target, const RECT& rect, D3DCOLOR colour);
 void ClearDepth(const RasterTarget& target, const RECT& rect, float z);
 
+// The product a x b of two transforms (SoftDxTransform.cpp).
+D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b);
+
 }  // namespace softdx

@@ -33,19 +33,6 @@ struct Colour {
 };
 Colour FromValue(const D3DCOLORVALUE& c) { return {c.r, c.g, c.b}; }
 
-D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b)
-{
-    D3DMATRIX r;
-    const float* x = &a._11;
-    const float* y = &b._11;
-    float* out = &r._11;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            out[i * 4 + j] =
-                x[i * 4] * y[j] + x[i * 4 + 1] * y[4 + j] + x[i * 4 + 2] * y[8 + j] + x[i * 4 + 3] * y[12 + j];
-    return r;
-}
-
 // Points go through rows 1-3 plus the translation row; directions through rows 1-3 only.
 inline Vec3 Point(const D3DMATRIX& m, Vec3 p)
 {
@@ -254,6 +241,20 @@ void TransformAndLight(const PipelineState& s, DWORD fvf, const uint8_t* vertice
         out.U = l.HasTexture ? ReadFloat(v + l.Texture) : 0.0f;
         out.V = l.HasTexture ? ReadFloat(v + l.Texture + 4) : 0.0f;
     }
+}
+
+// Row vectors, as Direct3D's: a then b.
+D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b)
+{
+    D3DMATRIX r;
+    const float* x = &a._11;
+    const float* y = &b._11;
+    float* out = &r._11;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            out[i * 4 + j] =
+                x[i * 4] * y[j] + x[i * 4 + 1] * y[4 + j] + x[i * 4 + 2] * y[8 + j] + x[i * 4 + 3] * y[12 + j];
+    return r;
 }
 
 }  // namespace softdx
