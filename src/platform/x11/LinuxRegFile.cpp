@@ -146,6 +146,57 @@ bool ParseHexBytes(std::string_view list, std::vector<uint8_t>& out, std::string
 
 bool IsTextType(uint32_t type) { return type == rvString || type == rvExpandString || type == rvMultiString; }
 
+bool IsValidUtf8(std::string_view text)
+{
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto b0 = static_cast<uint8_t>(text[i]);
+        size_t length = 1;
+        uint32_t low = 0;  // the smallest code point the length may carry
+        if (b0 >= 0xC2 && b0 < 0xE0) {
+            length = 2;
+        } else if (b0 >= 0xE0 && b0 < 0xF0) {
+            length = 3;
+            low = 0x800;
+        } else if (b0 >= 0xF0 && b0 < 0xF5) {
+            length = 4;
+            low = 0x10000;
+        } else if (b0 >= 0x80) {
+            return false;
+        }
+        if (i + length > text.size()) return false;
+        uint32_t cp = length == 1 ? b0 : b0 & (0x7Fu >> length);
+        for (size_t k = 1; k < length; ++k) {
+            const auto b = static_cast<uint8_t>(text[i + k]);
+            if ((b & 0xC0) != 0x80) return false;
+            cp = cp << 6 | (b & 0x3Fu);
+        }
+        if (cp < low || cp >= 0x110000) return false;
+        i += length;
+    }
+    return true;
+}
+
+// REGEDIT4 files come from the ANSI world: text in them that is not UTF-8 is Windows-1252
+// (as the Windows build reads such text), so a later save, which writes UTF-8 or UTF-16,
+// keeps every character. Its five unassigned bytes become the C1 controls of the same number,
+// as Windows maps them, so no byte is lost.
+std::string Windows1252ToUtf8(std::string_view text)
+{
+    static const uint16_t High[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
+                                      0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+    std::string out;
+    for (char c : text) {
+        const auto b = static_cast<uint8_t>(c);
+        AppendUtf8(out, b >= 0x80 && b < 0xA0 ? High[b - 0x80] : b);
+    }
+    return out;
+}
+
+std::string ReadAnsiText(std::string text) { return IsValidUtf8(text) ? text : Windows1252ToUtf8(text); }
+
 // Reads the text line by line as it goes: nothing is kept per line, so a file of blank or
 // comment lines costs no memory beyond its own bytes.
 class TParser {
@@ -280,7 +331,7 @@ private:
                 error = "text after the closing quote";
                 return false;
             }
-            value = MakeStringValue(rvString, text);
+            value = MakeStringValue(rvString, FUnicode ? text : ReadAnsiText(std::move(text)));
         } else if (StartsWithNoCase(line, "dword:")) {
             const std::string_view digits = line.substr(6);
             if (digits.size() != 8) {
@@ -352,6 +403,9 @@ private:
             }
             const std::string text =
                 Utf16LeToUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+            value.Data.assign(text.begin(), text.end());
+        } else if (IsTextType(value.Type)) {
+            const std::string text = ReadAnsiText(std::string(bytes.begin(), bytes.end()));
             value.Data.assign(text.begin(), text.end());
         } else {
             value.Data = std::move(bytes);

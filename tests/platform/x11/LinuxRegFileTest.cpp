@@ -196,6 +196,29 @@ TEST(LinuxRegFileFormat, StringTypesAreUtf16InTheFileAndUtf8InMemory)
     EXPECT_EQ(Find(old, Key, "E")->Data, Stored("%H"));
 }
 
+// 8-bit text that is not UTF-8 is Windows-1252 and keeps every character through saves, also
+// when a line break forces the value into UTF-16 hex; UTF-8 text stays as it is.
+TEST(LinuxRegFileFormat, Regedit4AnsiTextSurvivesSaves)
+{
+    struct TCase {
+        const char* Value;  // as it stands in the REGEDIT4 file
+        std::string Expected;
+    };
+    const std::vector<TCase> cases = {
+        {"\"J\xF6rg \x80\x81\"", "J\xC3\xB6rg \xE2\x82\xAC\xC2\x81"},
+        {"hex(1):4a,f6,0a,9d,00", "J\xC3\xB6\n\xC2\x9D"},
+        {"hex(2):25,9f,00", "%\xC5\xB8"},
+        {"\"J\xC3\xB6rg\"", "J\xC3\xB6rg"},
+        {"hex(1):4a,c3,b6,0a,00", "J\xC3\xB6\n"},
+    };
+    for (const TCase& c : cases) {
+        TLinuxRegModel model = ParseOk("REGEDIT4\n\n[" + Key + "]\n\"V\"=" + c.Value + "\n");
+        EXPECT_EQ(Find(model, Key, "V")->Data, Stored(c.Expected)) << c.Value;
+        TLinuxRegModel saved = ParseOk(FormatLinuxRegText(model));
+        EXPECT_EQ(Find(saved, Key, "V")->Data, Stored(c.Expected)) << c.Value;
+    }
+}
+
 TEST(LinuxRegFileFormat, AcceptsContinuationsLineEndsEncodingsAndComments)
 {
     const std::string expected =
