@@ -18,6 +18,7 @@
 #include "framework/Forms.h"
 #include "imaging/PictureLoader.h"
 #include "support/JpegMaker.h"
+#include "support/PictureFiles.h"
 #include "support/TestSupport.h"
 #include "wdx/DirectXBinding.h"
 #include "wdx/WDirectDrawBasicSurface.h"
@@ -25,36 +26,6 @@
 #include "wdx/results/ResultTexts.h"
 
 namespace {
-void Put32(std::string& s, size_t at, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>(v >> (8 * i));
-}
-
-// A 24-bit bottom-up BMP of the picture.
-std::string MakeBmp(const TPicture& picture)
-{
-    const size_t rowBytes = (static_cast<size_t>(picture.Width) * 3 + 3) & ~size_t{3};
-    std::string s(54, '\0');
-    s[0] = 'B';
-    s[1] = 'M';
-    Put32(s, 10, 54);
-    Put32(s, 14, 40);
-    Put32(s, 18, static_cast<uint32_t>(picture.Width));
-    Put32(s, 22, static_cast<uint32_t>(picture.Height));
-    s[26] = 1;
-    s[28] = 24;
-    for (int y = picture.Height - 1; y >= 0; --y) {
-        std::string row;
-        for (int x = 0; x < picture.Width; ++x) {
-            const TRgb& c = picture.At(x, y);
-            row += {static_cast<char>(c.B), static_cast<char>(c.G), static_cast<char>(c.R)};
-        }
-        row.resize(rowBytes, '\0');
-        s += row;
-    }
-    return s;
-}
-
 std::string MakeTga(int width, int height)
 {
     std::string s(18, '\0');
@@ -194,7 +165,7 @@ TEST_F(SurfaceList, ABitmapFromTheImagesFolderLoadsExactly)
     TPicture picture(4, 3, {10, 20, 30});
     picture.At(3, 0) = {200, 100, 0};
     picture.At(0, 2) = {0, 0, 250};
-    Dir.WriteFile("pics/p.bmp", MakeBmp(picture));
+    Dir.WriteFile("pics/p.bmp", MakeBmp24(picture));
     WDX->PathImages = (Dir.Path() / "pics").string() + PathDelim;
     TWDirectDrawSurface* s = NewSurface("p.bmp");
     s->Start(WDX);
@@ -209,7 +180,7 @@ TEST_F(SurfaceList, ABitmapFromTheImagesFolderLoadsExactly)
 TEST_F(SurfaceList, AFolderWithThePicturesNameIsPassedOverForTheImagesFolder)
 {
     // The name is looked for as it is, from the working folder, before the images folder.
-    Dir.WriteFile("pics/p.bmp", MakeBmp(TPicture(4, 3, {10, 20, 30})));
+    Dir.WriteFile("pics/p.bmp", MakeBmp24(TPicture(4, 3, {10, 20, 30})));
     std::filesystem::create_directory(Dir.Path() / "p.bmp");
     WDX->PathImages = std::string("pics") + PathDelim;
     TWDirectDrawSurface* s = NewSurface("p.bmp");
