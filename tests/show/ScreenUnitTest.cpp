@@ -117,6 +117,30 @@ TEST_F(ScreenUnit, KeysAndActivationChangesCloseButClicksAndOthersDoNot)
     }
 }
 
+TEST_F(ScreenUnit, ForTheSoakActivationChangesOnlyStopTheDeviceAndTheTraceMarksItsStartsAndStops)
+{
+    const std::string trace = (Dir.Path() / "trace.txt").string();
+    setenv("VELLUMINE_SHOW_KEEP_ON_FOCUS", "1", 1);
+    setenv("VELLUMINE_SHOW_TRACE", trace.c_str(), 1);
+    Good("a.jpg");
+    Create();
+    unsetenv("VELLUMINE_SHOW_KEEP_ON_FOCUS");
+    unsetenv("VELLUMINE_SHOW_TRACE");
+    SkipIgnored();
+    for (UINT message : {WM_ACTIVATE, WM_ACTIVATEAPP, WM_NCACTIVATE})
+        EXPECT_FALSE(Feed(message)) << std::hex << message;
+    EXPECT_TRUE(Feed(WM_KEYDOWN));
+    Form->WDirectX->StartAll();
+    Form->WDirectX->StopAll();  // as when the focus goes
+    Form->WDirectX->StartAll();
+    // Device lines are written out at once, while the show runs.
+    std::ifstream in(trace);
+    std::vector<std::string> marks;
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("device ", 0) == 0) marks.push_back(line);
+    EXPECT_EQ(marks, (std::vector<std::string>{"device started", "device stopped", "device started"}));
+}
+
 TEST_F(ScreenUnit, TheMouseMayWanderFivePixelsFromItsStart)
 {
     Create();
