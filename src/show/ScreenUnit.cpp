@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cinttypes>
 #include <cstdlib>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -142,6 +143,7 @@ TScrnFrm::TScrnFrm(TComponent* owner, TShowOptions options) : TForm(owner), FOpt
     WDirectX->AutoStart = false;
     WDirectX->OnIdle = TIdleEvent::Of<&TScrnFrm::WDirectXIdle>(this);
     WDirectX->OnAfterStart = TNotifyEvent::Of<&TScrnFrm::WDirectXAfterStart>(this);
+    WDirectX->OnAfterStop = TNotifyEvent::Of<&TScrnFrm::WDirectXAfterStop>(this);
     WDirectX->SetIdleEnabled(true);
     WDirectX->SetBacksurfaces(1);
     WDirectX->OutputControl = this;
@@ -210,9 +212,11 @@ TScrnFrm::~TScrnFrm()
 //   frame <n> progress <p> rect <left>,<top>,<right>,<bottom> drawn <start>-<end>
 // where p is printed so that it reads back as the same 32-bit value, and start and end are
 // steady-clock microseconds taken before the blit and once the flip has returned: the frame
-// was handed to the screen between the two. A control byte in a path is written as \xNN, so
-// each record stays one line. The file is buffered and written out when the
-// show closes, so a reader waits for the program to end.
+// was handed to the screen between the two. "device started" and "device stopped" mark the
+// device's starts (the first, and each return of the focus) and its stops. A control byte in
+// a path is written as \xNN, so each record stays one line. Frame lines are buffered and
+// reach the file when the show closes; picture and device lines are written out at once, so
+// that a soak test can follow the changes of a running show.
 void TScrnFrm::OpenTrace()
 {
     if (FTrace) return;
@@ -237,6 +241,14 @@ void TScrnFrm::TracePicture()
     std::fprintf(FTrace, "picture %dx%d animation %d focus %d,%d file %s\n", FAnimation.PictureWidth(),
                  FAnimation.PictureHeight(), FAnimation.Animation(), focus.X, focus.Y,
                  EscapeControlBytes(FCurrentPicture).c_str());
+    std::fflush(FTrace);
+}
+
+void TScrnFrm::TraceDevice(const char* state)
+{
+    if (!FTrace) return;
+    std::fprintf(FTrace, "device %s\n", state);
+    std::fflush(FTrace);
 }
 
 void TScrnFrm::TraceFrame(int64_t startMicroseconds, TRect source)
@@ -250,6 +262,11 @@ void TScrnFrm::TraceFrame(int64_t startMicroseconds, TRect source)
 void TScrnFrm::FormCreate(TObject*)
 {
     OpenTrace();
+    // For soak tests, which stop and start the device by moving the focus many times over:
+    // with VELLUMINE_SHOW_KEEP_ON_FOCUS=1 a change of focus stops the device (its return
+    // starts it again) instead of ending the show. Keys and the mouse still end it.
+    const char* keepOnFocus = std::getenv("VELLUMINE_SHOW_KEEP_ON_FOCUS");
+    FKeepOnFocus = keepOnFocus && std::string_view(keepOnFocus) == "1";
     Randomize();
     FAnimation.SetSpeed(5);
 
@@ -344,6 +361,7 @@ void TScrnFrm::FormClose(TObject*, TCloseAction& action)
 
 void TScrnFrm::WDirectXAfterStart(TObject*)
 {
+    TraceDevice("started");
     if (FOptions.InHostWindow) {
         // Starting maps and maximises the form; in a host's window it must neither cover
         // the host nor stop the device when it never gets the focus.
@@ -362,6 +380,8 @@ void TScrnFrm::WDirectXAfterStart(TObject*)
     TracePicture();
     PrepareNext();
 }
+
+void TScrnFrm::WDirectXAfterStop(TObject*) { TraceDevice("stopped"); }
 
 void TScrnFrm::PrepareNext()
 {
@@ -548,10 +568,10 @@ void TScrnFrm::DeactivateScrnSaver(TMsg& msg, bool&)
         end = std::abs(x - FStartCursor.X) > MouseTolerance || std::abs(y - FStartCursor.Y) > MouseTolerance;
         break;
     }
-    case WM_KEYDOWN:
+    case WM_KEYDOWN: end = true; break;
     case WM_ACTIVATE:
     case WM_ACTIVATEAPP:
-    case WM_NCACTIVATE: end = true; break;
+    case WM_NCACTIVATE: end = !FKeepOnFocus; break;
     default: break;
     }
     if (end) Close();

@@ -69,6 +69,7 @@ public:
     void FormClose(TObject* sender, TCloseAction& action);
     void WDirectXIdle(TObject* sender, bool& done);
     void WDirectXAfterStart(TObject* sender);
+    void WDirectXAfterStop(TObject* sender);
     void tmrAnimTimer(TObject* sender);
     void DeactivateScrnSaver(TMsg& msg, bool& handled);
 
@@ -117,6 +118,7 @@ private:
     void CloseTrace();
     void TracePicture();
     void TraceFrame(int64_t startMicroseconds, TRect source);
+    void TraceDevice(const char* state);
 
     const TShowOptions FOptions;
     TPoint FStartCursor;
@@ -131,6 +133,7 @@ private:
     bool FCursorHidden = false;
     bool FFirstPlaced = false;
     bool FClosing = false;
+    bool FKeepOnFocus = false;  // a test's: the focus stops the device, not the show
     std::unique_ptr<TSurfacePreparer> FPreparer;
     int FPrepareIn = 0;  // ticks until BeginPreparing; 0: not planned
     // The surface of the picture last replaced, let go a few ticks after the change.

@@ -243,7 +243,7 @@ TTrace ReadTrace(const std::string& path)
             frame.Start = start;
             frame.End = end;
             trace.Frames.push_back(frame);
-        } else {
+        } else if (line != "device started" && line != "device stopped") {
             ++trace.BadLines;
         }
     }

@@ -46,6 +46,8 @@ public:
     // Asks the program to end, as a screen-saver host does (SIGTERM).
     void Terminate();
     std::string Err() const;
+    // For a look at the running program in /proc.
+    pid_t Pid() const { return FPid; }
 
 private:
     pid_t FPid = -1;

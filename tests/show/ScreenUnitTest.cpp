@@ -31,6 +31,28 @@ namespace {
 const TRgb Red{255, 0, 0};
 const TRgb Blue{0, 0, 255};
 
+// An environment variable set for a scope, as a test's run of the program would have it.
+class TEnvironment {
+public:
+    TEnvironment(const char* name, const std::string& value) : FName(name) { Set(FName + "=" + value); }
+    ~TEnvironment() { Set(FName + "="); }  // an empty value removes it
+
+private:
+    static void Set(const std::string& assignment)
+    {
+#ifdef _WIN32
+        _putenv(assignment.c_str());
+#else
+        const size_t equals = assignment.find('=');
+        if (equals + 1 == assignment.size())
+            unsetenv(assignment.substr(0, equals).c_str());
+        else
+            setenv(assignment.substr(0, equals).c_str(), assignment.c_str() + equals + 1, 1);
+#endif
+    }
+    std::string FName;
+};
+
 class ScreenUnit : public ::testing::Test {
 protected:
     TempDir Dir;
@@ -115,6 +137,29 @@ TEST_F(ScreenUnit, KeysAndActivationChangesCloseButClicksAndOthersDoNot)
         Closes = 0;
         EXPECT_TRUE(Feed(message)) << std::hex << message;
     }
+}
+
+TEST_F(ScreenUnit, ForTheSoakActivationChangesOnlyStopTheDeviceAndTheTraceMarksItsStartsAndStops)
+{
+    const std::string trace = (Dir.Path() / "trace.txt").string();
+    Good("a.jpg");
+    {
+        const TEnvironment keep("VELLUMINE_SHOW_KEEP_ON_FOCUS", "1"), traced("VELLUMINE_SHOW_TRACE", trace);
+        Create();
+    }
+    SkipIgnored();
+    for (UINT message : {WM_ACTIVATE, WM_ACTIVATEAPP, WM_NCACTIVATE})
+        EXPECT_FALSE(Feed(message)) << std::hex << message;
+    EXPECT_TRUE(Feed(WM_KEYDOWN));
+    Form->WDirectX->StartAll();
+    Form->WDirectX->StopAll();  // as when the focus goes
+    Form->WDirectX->StartAll();
+    // Device lines are written out at once, while the show runs.
+    std::ifstream in(trace);
+    std::vector<std::string> marks;
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("device ", 0) == 0) marks.push_back(line);
+    EXPECT_EQ(marks, (std::vector<std::string>{"device started", "device stopped", "device started"}));
 }
 
 TEST_F(ScreenUnit, TheMouseMayWanderFivePixelsFromItsStart)

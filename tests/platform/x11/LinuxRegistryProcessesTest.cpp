@@ -11,6 +11,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -22,6 +24,13 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string FullKey = "HKEY_CURRENT_USER\\SOFTWARE\\Quillory\\Vellumine";
+
+// The soak (scripts/soak) asks for more rounds than the quick run's with VELLUMINE_SOAK_SAVES.
+int Rounds(int usual)
+{
+    const char* text = std::getenv("VELLUMINE_SOAK_SAVES");
+    return text ? std::max(usual, std::atoi(text)) : usual;
+}
 
 // A value long enough that a torn write would show, and tied to its iteration and slot.
 std::string Payload(long iteration, int slot)
@@ -128,7 +137,8 @@ TEST(LinuxRegistryProcesses, WriterKilledAtAnyMomentLeavesAWholeFile)
     }
     std::mt19937 random(20240611);
     long lastSeen = 0;
-    for (int round = 0; round < 50; ++round) {
+    const int Kills = Rounds(50);
+    for (int round = 0; round < Kills; ++round) {
         // The child tells when it has saved once, so every kill lands inside the loop.
         int ready[2];
         ASSERT_EQ(pipe(ready), 0);
@@ -281,13 +291,13 @@ TEST(LinuxRegistryProcesses, ConcurrentSavesAreNeverLoadedMixed)
                loaded.Speed == save.Speed;
     };
     SaveSettings(saves[0].Folder, saves[0].Resolution, saves[0].Speed);
-    const int Rounds = 150;
+    const int Saves = Rounds(150);
     TStartGate gate;
     std::vector<pid_t> children;
     for (const TSave& save : saves) {
         children.push_back(Spawn([&] {
             gate.Wait();
-            for (int round = 0; round < Rounds; ++round) SaveSettings(save.Folder, save.Resolution, save.Speed);
+            for (int round = 0; round < Saves; ++round) SaveSettings(save.Folder, save.Resolution, save.Speed);
             return true;
         }));
         ASSERT_GT(children.back(), 0);
