@@ -51,7 +51,7 @@ std::vector<DeviceObject> ObjectsOf(Kind kind, const SoftDxJoystickInfo& stick)
         const GUID* axes[3] = {&GUID_XAxis, &GUID_YAxis, &GUID_ZAxis};
         for (int i = 0; i < 3; ++i)
             objects.push_back({axes[i], DIDFT_RELAXIS, static_cast<DWORD>(i), Source::MouseAxis, i});
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < 8; ++i)
             objects.push_back({&GUID_Button, DIDFT_PSHBUTTON, static_cast<DWORD>(i), Source::MouseButton, i});
     } else {
         const GUID* axes[8] = {&GUID_XAxis,  &GUID_YAxis,  &GUID_ZAxis,  &GUID_RxAxis,

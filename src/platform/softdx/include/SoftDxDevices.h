@@ -14,12 +14,12 @@
 #include <vector>
 
 // The pointer as the screen sees it: its position in screen pixels, the wheel's notches
-// counted since the back end began (120 a notch, up positive) and the buttons, left, right,
-// middle, then the fourth, each true while held.
+// counted since the back end began (120 a notch, away from the user positive) and the
+// buttons, left, right, middle, then back, forward and three more, each true while held.
 struct SoftDxPointerState {
     int32_t X = 0, Y = 0;
     int32_t Wheel = 0;
-    bool Buttons[4] = {};
+    bool Buttons[8] = {};
 };
 
 class ISoftDxInput {
