@@ -1,11 +1,14 @@
 // The sound component over SDL's real sound output, with SDL's disk driver standing in for
 // a sound card: two waves played through their buffers, one at half volume panned fully
-// left, reach the output file mixed, sample for sample; and a machine whose driver has no
-// device gives no DirectSound.
+// left, reach the output file mixed, sample for sample; a machine whose driver has no
+// device gives no DirectSound; and SDL's joysticks, with one of SDL's virtual sticks standing
+// in for a real one, read through DirectInput.
 #include "platform/x11/LinuxSdlDevices.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -128,4 +131,82 @@ TEST_F(SdlAudio, ADriverWithoutDevicesGivesNoDirectSound)
     } catch (const EWDirectXError& e) {
         EXPECT_EQ(e.Message(), "TWDirectX.StartAll - No COM for DirectSound\r");
     }
+}
+
+TEST(SdlJoystick, AVirtualStickIsFoundAndReadThroughDirectInput)
+{
+    // The test holds SDL's joysticks for the whole test, so the stick outlives every list.
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0) << SDL_GetError();
+    SDL_VirtualJoystickDesc description{};
+    description.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    description.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    description.naxes = 3;
+    description.nbuttons = 6;
+    description.nhats = 1;
+    description.name = "Virtual test stick";
+    const int index = SDL_JoystickAttachVirtualEx(&description);
+    ASSERT_GE(index, 0) << SDL_GetError();
+    SDL_Joystick* stick = SDL_JoystickOpen(index);
+    ASSERT_NE(stick, nullptr) << SDL_GetError();
+    SDL_JoystickSetVirtualAxis(stick, 0, -32768);
+    SDL_JoystickSetVirtualAxis(stick, 1, 16384);
+    SDL_JoystickSetVirtualAxis(stick, 2, 32767);
+    SDL_JoystickSetVirtualButton(stick, 4, SDL_PRESSED);
+    SDL_JoystickSetVirtualHat(stick, 0, SDL_HAT_RIGHTDOWN);
+    SoftDxSetJoysticks(std::make_shared<SdlJoysticks>());
+
+    void* made = nullptr;
+    ASSERT_EQ(DirectInputCreateEx(nullptr, 0x0700, IID_IDirectInput7A, &made, nullptr), DI_OK);
+    auto* directInput = static_cast<IDirectInput7A*>(made);
+    std::vector<DIDEVICEINSTANCEA> found;
+    auto collect = [](LPCDIDEVICEINSTANCEA info, LPVOID ref) -> BOOL {
+        static_cast<std::vector<DIDEVICEINSTANCEA>*>(ref)->push_back(*info);
+        return DIENUM_CONTINUE;
+    };
+    ASSERT_EQ(directInput->EnumDevices(DIDEVTYPE_JOYSTICK, collect, &found, DIEDFL_ATTACHEDONLY), DI_OK);
+    auto named = std::find_if(found.begin(), found.end(), [](const DIDEVICEINSTANCEA& device) {
+        return std::string(device.tszProductName) == "Virtual test stick";
+    });
+    ASSERT_NE(named, found.end()) << "SDL's virtual stick is listed";
+    IDirectInputDevice7A* device = nullptr;
+    ASSERT_EQ(directInput->CreateDeviceEx(named->guidInstance, IID_IDirectInputDevice7A,
+                                          reinterpret_cast<void**>(&device), nullptr),
+              DI_OK);
+    ASSERT_EQ(device->SetCooperativeLevel(nullptr, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND), DI_OK);
+    ASSERT_EQ(device->SetDataFormat(&c_dfDIJoystick), DI_OK);
+    DIPROPRANGE range{};
+    range.diph = {sizeof range, sizeof range.diph, 0, DIPH_DEVICE};
+    range.lMin = -1000;
+    range.lMax = 1000;
+    ASSERT_EQ(device->SetProperty(DIPROP_RANGE, &range.diph), DI_OK);
+    ASSERT_EQ(device->Acquire(), DI_OK);
+    DIJOYSTATE state{};
+    ASSERT_EQ(device->Poll(), DI_OK);
+    ASSERT_EQ(device->GetDeviceState(sizeof state, &state), DI_OK);
+    EXPECT_EQ(state.lX, -1000);
+    EXPECT_EQ(state.lY, 500) << "three quarters of the way along the range";
+    EXPECT_EQ(state.lZ, 1000);
+    EXPECT_EQ(state.lRx, 0) << "an axis the stick does not have";
+    EXPECT_EQ(state.rgdwPOV[0], 13500u);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(state.rgbButtons[i], i == 4 ? 0x80 : 0) << "button " << i;
+
+    SDL_JoystickSetVirtualAxis(stick, 0, 0);
+    SDL_JoystickSetVirtualButton(stick, 4, SDL_RELEASED);
+    SDL_JoystickSetVirtualButton(stick, 0, SDL_PRESSED);
+    SDL_JoystickSetVirtualHat(stick, 0, SDL_HAT_CENTERED);
+    ASSERT_EQ(device->Poll(), DI_OK);
+    ASSERT_EQ(device->GetDeviceState(sizeof state, &state), DI_OK);
+    EXPECT_EQ(state.lX, 0) << "the stick's middle is the range's";
+    EXPECT_EQ(state.rgbButtons[0], 0x80);
+    EXPECT_EQ(state.rgbButtons[4], 0);
+    EXPECT_EQ(state.rgdwPOV[0], 0xFFFFFFFFu) << "a centred hat";
+
+    // A stick unplugged while acquired is input lost, as on Windows.
+    SDL_JoystickDetachVirtual(index);
+    EXPECT_EQ(device->GetDeviceState(sizeof state, &state), DIERR_INPUTLOST);
+    device->Release();
+    directInput->Release();
+    SoftDxSetJoysticks(nullptr);
+    SDL_JoystickClose(stick);
+    SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
 }
