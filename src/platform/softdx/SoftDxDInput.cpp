@@ -414,7 +414,7 @@ public:
         } else {
             const std::vector<SoftDxJoystickInfo> sticks = SoftDxGetJoysticks()->List();
             for (size_t i = 0; i < sticks.size() && i < 256; ++i)
-                if (guid == JoystickInstance(static_cast<int>(i)))
+                if (sticks[i].Attached && guid == JoystickInstance(static_cast<int>(i)))
                     *device = new SoftDxInputDevice(Kind::Joystick, static_cast<int>(i), sticks[i]);
         }
         // A machine without the stick asked for: the device is not there.
@@ -436,6 +436,7 @@ public:
         if (type == 0 || type == DIDEVTYPE_JOYSTICK) {
             const std::vector<SoftDxJoystickInfo> sticks = SoftDxGetJoysticks()->List();
             for (size_t i = 0; i < sticks.size() && i < 256; ++i) {
+                if (!sticks[i].Attached) continue;
                 FillInstance(info, JoystickInstance(static_cast<int>(i)), DIDEVTYPE_JOYSTICK, sticks[i].Name);
                 if (callback(&info, ref) == DIENUM_STOP) return DI_OK;
             }

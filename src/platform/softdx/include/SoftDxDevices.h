@@ -42,11 +42,14 @@ struct SoftDxJoystickState {
 struct SoftDxJoystickInfo {
     std::string Name;
     int Axes = 0, Hats = 0, Buttons = 0;  // how many of each the stick has (at most 8, 4, 32)
+    bool Attached = true;                 // false for a stick gone since it was listed
 };
 
 class ISoftDxJoysticks {
 public:
     virtual ~ISoftDxJoysticks() = default;
+    // Every stick ever listed keeps its place, so that a device made for one never reads
+    // another after a stick before it is unplugged; gone ones stay, not attached.
     virtual std::vector<SoftDxJoystickInfo> List() = 0;
     // False when the stick of that place in the list is gone.
     virtual bool State(int index, SoftDxJoystickState& state) = 0;
