@@ -230,6 +230,7 @@ bool X11Presenter::PrepareImage(uint32_t width, uint32_t height)
 SoftDxPixelMemory X11Presenter::AllocateFrame(size_t bytes)
 {
     if (!FShmAllowed || bytes == 0) return {};
+    std::lock_guard guard(FCallLock);
     auto* info = new XShmSegmentInfo{};
     info->shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
     void* address = info->shmid >= 0 ? shmat(info->shmid, nullptr, 0) : reinterpret_cast<void*>(-1);
@@ -258,6 +259,7 @@ SoftDxPixelMemory X11Presenter::AllocateFrame(size_t bytes)
 
 void X11Presenter::ForgetFrame(uint8_t* address)
 {
+    std::lock_guard guard(FCallLock);
     const auto found = FFrames.find(address);
     if (found == FFrames.end()) return;
     FrameSegment& segment = found->second;

@@ -88,8 +88,9 @@ private:
     int FCheckedDepth = 0;
 
     Display* FDisplay;
-    // Present runs on the thread that flips, while DirectInput may ask FrameRect on another;
-    // Xlib's connection is not made for threads, so the calls that use it take turns.
+    // Present runs on the thread that flips, while DirectInput may ask FrameRect on another
+    // and a surface's memory may go on a third; Xlib's connection is not made for threads,
+    // so the calls that use it take turns.
     std::mutex FCallLock;
     bool FShmAllowed = true;
     _XImage* FShmImage = nullptr;
