@@ -84,6 +84,13 @@ TEST(DirectInputOnX, TheWheelAndTheBackAndForwardButtonsReachTheStateBuffers)
     ASSERT_TRUE(input->HasWheel());
     SoftDxSetInput(input);
     SetMessageBoxHandler([](const std::string&, const std::string&, TMsgIcon) {});
+    // A program's own window under the pointer, which must still get every click and turn.
+    XConnection display(server.Name());
+    ASSERT_NE(display.Get(), nullptr);
+    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display.Get()), 0, 0, 1024, 768, 0, 0, 0);
+    XSelectInput(display, window, ButtonPressMask);
+    XMapWindow(display, window);
+    XSync(display, False);
     {
         TForm form(nullptr);
         auto* device = new TWDirectX(&form);
@@ -127,6 +134,13 @@ TEST(DirectInputOnX, TheWheelAndTheBackAndForwardButtonsReachTheStateBuffers)
         EXPECT_EQ(state2.rgbButtons[3], 0);
         EXPECT_EQ(state2.rgbButtons[4], 0x80) << "X's button 9 is the fifth";
         ASSERT_EQ(RunXdotool(server, "mouseup 9"), 0);
+        XSync(display, False);
+        int presses[10] = {};
+        for (XEvent event; XCheckTypedWindowEvent(display, window, ButtonPress, &event);)
+            if (event.xbutton.button < 10) ++presses[event.xbutton.button];
+        EXPECT_EQ(presses[4], 3) << "the window's own wheel events";
+        EXPECT_EQ(presses[5], 2);
+        EXPECT_EQ(presses[8] + presses[9], 2);
         eight->Release();
         device->StopAll();
     }
