@@ -1,5 +1,6 @@
-// A small program of the component layer's own: a square that the mouse (or a joystick)
-// moves over the screen, and a tone that plays on each press of the space bar, until Escape.
+// A small program of the component layer's own: a square that the mouse and a joystick move
+// over the screen, and a tone that plays on each press of the space bar or the stick's first
+// button, until Escape.
 // It shows the keyboard, mouse, joystick and sound buffer components working beside the
 // device, as a form of another program would hold them.
 //
@@ -8,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -87,23 +89,41 @@ private:
         if (space && !FSpaceHeld) Sound->Single()->Play();
         FSpaceHeld = space;
         const int width = Device->OutputWidth(), height = Device->OutputHeight();
-        if (Mouse->ReadState() == DI_OK) {
-            FX = Mouse->State.lX;
-            FY = Mouse->State.lY;
+        // The mouse puts the square where it points (in the mode's pixels, as drawn); the
+        // stick pushes it from wherever it is, so the two take turns without fighting.
+        if (Mouse->ReadState() == DI_OK && (Mouse->State.lX != FMouseX || Mouse->State.lY != FMouseY)) {
+            FMouseX = Mouse->State.lX;
+            FMouseY = Mouse->State.lY;
+            FX = FMouseX;
+            FY = FMouseY;
         }
+        bool fire = false;
         if (Joystick->Started() && Joystick->ReadState() == DI_OK) {
-            FX = static_cast<int>(int64_t{Joystick->State.lX} * width / 65536);
-            FY = static_cast<int>(int64_t{Joystick->State.lY} * height / 65536);
+            FX += StickSpeed(Joystick->State.lX);
+            FY += StickSpeed(Joystick->State.lY);
+            fire = Joystick->State.rgbButtons[0] != 0;
         }
+        if (fire && !FFireHeld) Sound->Single()->Play();
+        FFireHeld = fire;
+        FX = std::clamp(FX, 0, std::max(width - 40, 0));
+        FY = std::clamp(FY, 0, std::max(height - 40, 0));
         TWDirectDrawBasicSurface* back = Device->Back1() ? Device->Back1() : Device->Primary();
         back->ColorFill(back->RGBToPixel(0, 0, 64));
-        const int x = std::clamp(FX, 0, width - 40), y = std::clamp(FY, 0, height - 40);
-        back->ColorFillRect(Rect(x, y, x + 40, y + 40), back->RGBToPixel(space ? 255 : 250, 200, 40));
+        back->ColorFillRect(Rect(FX, FY, FX + 40, FY + 40), back->RGBToPixel(space || fire ? 255 : 250, 200, 40));
         Device->Flip();
     }
 
-    bool FSpaceHeld = false;
+    // Pixels a frame for an axis of the stick's default range, 0 to 65535: nothing in the
+    // middle tenth, where a worn stick rests, up to 8 at either end.
+    static int StickSpeed(LONG axis)
+    {
+        const int fromMiddle = static_cast<int>(axis) - 32768;
+        return std::abs(fromMiddle) < 3277 ? 0 : fromMiddle / 4096;
+    }
+
+    bool FSpaceHeld = false, FFireHeld = false;
     int FX = 0, FY = 0;
+    LONG FMouseX = -1, FMouseY = -1;
 };
 }  // namespace
 

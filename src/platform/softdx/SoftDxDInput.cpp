@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "SoftDxControl.h"
 #include "SoftDxCounted.h"
 #include "SoftDxDevices.h"
 #include "SoftDxInternal.h"
@@ -51,7 +52,7 @@ std::vector<DeviceObject> ObjectsOf(Kind kind, const SoftDxJoystickInfo& stick)
         const GUID* axes[3] = {&GUID_XAxis, &GUID_YAxis, &GUID_ZAxis};
         for (int i = 0; i < 3; ++i)
             objects.push_back({axes[i], DIDFT_RELAXIS, static_cast<DWORD>(i), Source::MouseAxis, i});
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < 8; ++i)
             objects.push_back({&GUID_Button, DIDFT_PSHBUTTON, static_cast<DWORD>(i), Source::MouseButton, i});
     } else {
         const GUID* axes[8] = {&GUID_XAxis,  &GUID_YAxis,  &GUID_ZAxis,  &GUID_RxAxis,
@@ -64,6 +65,25 @@ std::vector<DeviceObject> ObjectsOf(Kind kind, const SoftDxJoystickInfo& stick)
             objects.push_back({&GUID_Button, DIDFT_PSHBUTTON, static_cast<DWORD>(i), Source::StickButton, i});
     }
     return objects;
+}
+
+// In an emulated full-screen mode the program draws at the mode's size and the presenter
+// scales its frames to the screen, so the pointer's position is given in the mode's pixels,
+// as the program drawing at it expects: through the frame's rectangle on the screen, clamped
+// to the mode, so that the black bars read as the mode's nearest edge.
+void IntoEmulatedMode(LONG& x, LONG& y)
+{
+    const std::optional<softdx::FullScreenMode> fullScreen = softdx::EmulatedFullScreen();
+    if (!fullScreen) return;
+    const softdx::DisplayMode mode = fullScreen->Mode;
+    const std::optional<RECT> frame = SoftDxGetPresenter()->FrameRect(fullScreen->Window, {mode.Width, mode.Height});
+    if (!frame || frame->right <= frame->left || frame->bottom <= frame->top || !mode.Width || !mode.Height) return;
+    auto map = [](LONG at, LONG from, LONG to, uint32_t size) {
+        const int64_t pixel = (int64_t{at} - from) * size / (int64_t{to} - from);
+        return static_cast<LONG>(std::clamp<int64_t>(pixel, 0, int64_t{size} - 1));
+    };
+    x = map(x, frame->left, frame->right, mode.Width);
+    y = map(y, frame->top, frame->bottom, mode.Height);
 }
 
 bool Matches(const DIOBJECTDATAFORMAT& wanted, const DeviceObject& object)
@@ -288,6 +308,8 @@ HRESULT SoftDxInputDevice::GetDeviceState(DWORD size, LPVOID data)
         const LONG now[3] = {pointer.X, pointer.Y, pointer.Wheel};
         const LONG before[3] = {base.X, base.Y, base.Wheel};
         for (int i = 0; i < 3; ++i) mouseAxes[i] = FRelative ? now[i] - before[i] : now[i];
+        // Relative motion stays in the screen's pixels, as a real mouse's counts know no mode.
+        if (!FRelative) IntoEmulatedMode(mouseAxes[0], mouseAxes[1]);
         FLastPointer = pointer;
     }
     auto* bytes = static_cast<uint8_t*>(data);
@@ -392,7 +414,7 @@ public:
         } else {
             const std::vector<SoftDxJoystickInfo> sticks = SoftDxGetJoysticks()->List();
             for (size_t i = 0; i < sticks.size() && i < 256; ++i)
-                if (guid == JoystickInstance(static_cast<int>(i)))
+                if (sticks[i].Attached && guid == JoystickInstance(static_cast<int>(i)))
                     *device = new SoftDxInputDevice(Kind::Joystick, static_cast<int>(i), sticks[i]);
         }
         // A machine without the stick asked for: the device is not there.
@@ -414,6 +436,7 @@ public:
         if (type == 0 || type == DIDEVTYPE_JOYSTICK) {
             const std::vector<SoftDxJoystickInfo> sticks = SoftDxGetJoysticks()->List();
             for (size_t i = 0; i < sticks.size() && i < 256; ++i) {
+                if (!sticks[i].Attached) continue;
                 FillInstance(info, JoystickInstance(static_cast<int>(i)), DIDEVTYPE_JOYSTICK, sticks[i].Name);
                 if (callback(&info, ref) == DIENUM_STOP) return DI_OK;
             }

@@ -1,6 +1,6 @@
 // DirectInput's standard data formats, object for object as programs written for the
 // system's DirectInput expect them.
-// Implements: c_dfDIKeyboard, c_dfDIMouse, c_dfDIJoystick.
+// Implements: c_dfDIKeyboard, c_dfDIMouse, c_dfDIMouse2, c_dfDIJoystick.
 #include <array>
 #include <cstddef>
 
@@ -18,15 +18,22 @@ constexpr std::array<DIOBJECTDATAFORMAT, 256> KeyboardObjects()
     return objects;
 }
 
-constinit std::array<DIOBJECTDATAFORMAT, 7> mouseObjects = {{
-    {&GUID_XAxis, offsetof(DIMOUSESTATE, lX), DIDFT_AXIS | Any, 0},
-    {&GUID_YAxis, offsetof(DIMOUSESTATE, lY), DIDFT_AXIS | Any, 0},
-    {&GUID_ZAxis, offsetof(DIMOUSESTATE, lZ), DIDFT_AXIS | Any | Optional, 0},
-    {nullptr, offsetof(DIMOUSESTATE, rgbButtons) + 0, DIDFT_BUTTON | Any, 0},
-    {nullptr, offsetof(DIMOUSESTATE, rgbButtons) + 1, DIDFT_BUTTON | Any, 0},
-    {nullptr, offsetof(DIMOUSESTATE, rgbButtons) + 2, DIDFT_BUTTON | Any | Optional, 0},
-    {nullptr, offsetof(DIMOUSESTATE, rgbButtons) + 3, DIDFT_BUTTON | Any | Optional, 0},
-}};
+// X and Y, the wheel, then the buttons: the first two always there, the rest optional.
+template <typename State, size_t Buttons>
+constexpr std::array<DIOBJECTDATAFORMAT, 3 + Buttons> MouseObjects()
+{
+    std::array<DIOBJECTDATAFORMAT, 3 + Buttons> objects{};
+    objects[0] = {&GUID_XAxis, offsetof(State, lX), DIDFT_AXIS | Any, 0};
+    objects[1] = {&GUID_YAxis, offsetof(State, lY), DIDFT_AXIS | Any, 0};
+    objects[2] = {&GUID_ZAxis, offsetof(State, lZ), DIDFT_AXIS | Any | Optional, 0};
+    for (DWORD i = 0; i < Buttons; ++i)
+        objects[3 + i] = {nullptr, static_cast<DWORD>(offsetof(State, rgbButtons) + i),
+                          DIDFT_BUTTON | Any | (i < 2 ? 0 : Optional), 0};
+    return objects;
+}
+
+constinit std::array<DIOBJECTDATAFORMAT, 7> mouseObjects = MouseObjects<DIMOUSESTATE, 4>();
+constinit std::array<DIOBJECTDATAFORMAT, 11> mouse2Objects = MouseObjects<DIMOUSESTATE2, 8>();
 
 constexpr std::array<DIOBJECTDATAFORMAT, 44> JoystickObjects()
 {
@@ -53,5 +60,7 @@ extern "C" const DIDATAFORMAT c_dfDIKeyboard = {
     sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), DIDF_RELAXIS, 256, 256, keyboardObjects.data()};
 extern "C" const DIDATAFORMAT c_dfDIMouse = {
     sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), DIDF_RELAXIS, sizeof(DIMOUSESTATE), 7, mouseObjects.data()};
+extern "C" const DIDATAFORMAT c_dfDIMouse2 = {
+    sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), DIDF_RELAXIS, sizeof(DIMOUSESTATE2), 11, mouse2Objects.data()};
 extern "C" const DIDATAFORMAT c_dfDIJoystick = {
     sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), DIDF_ABSAXIS, sizeof(DIJOYSTATE), 44, joystickObjects.data()};

@@ -6,6 +6,7 @@
 // interfaces (QueryInterface answers E_NOINTERFACE).
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include "SoftDxSurface.h"
@@ -16,6 +17,9 @@ namespace {
 
 // Only one DirectDraw object at a time may hold the exclusive level, as on Windows.
 SoftDxDirectDraw* exclusiveOwner = nullptr;
+// What EmulatedFullScreen answers, kept apart from the object so other threads may read it.
+std::mutex fullScreenLock;
+std::optional<FullScreenMode> fullScreen;
 
 constexpr DWORD KnownLevelFlags = DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT | DDSCL_NOWINDOWCHANGES | DDSCL_NORMAL |
                                   DDSCL_EXCLUSIVE | DDSCL_ALLOWMODEX | DDSCL_SETFOCUSWINDOW | DDSCL_SETDEVICEWINDOW |
@@ -59,11 +63,27 @@ bool ModeMatches(const DisplayMode& mode, const DDSURFACEDESC2& filter)
 
 }  // namespace
 
+std::optional<FullScreenMode> EmulatedFullScreen()
+{
+    std::lock_guard guard(fullScreenLock);
+    return fullScreen;
+}
+
 SoftDxDirectDraw::SoftDxDirectDraw() = default;
 
 SoftDxDirectDraw::~SoftDxDirectDraw()
 {
     if (exclusiveOwner == this) exclusiveOwner = nullptr;
+    PublishMode();
+}
+
+void SoftDxDirectDraw::PublishMode()
+{
+    std::lock_guard guard(fullScreenLock);
+    if (exclusiveOwner == this && FEmulatedMode)
+        fullScreen = FullScreenMode{FWindow, *FEmulatedMode};
+    else if (!exclusiveOwner || exclusiveOwner == this)
+        fullScreen.reset();
 }
 
 void SoftDxDirectDraw::Forget(SoftDxSurface* surface)
@@ -266,6 +286,7 @@ HRESULT SoftDxDirectDraw::RestoreDisplayMode()
 {
     SOFTDX_ENTER("RestoreDisplayMode");
     FEmulatedMode.reset();
+    PublishMode();
     return DD_OK;
 }
 
@@ -287,6 +308,7 @@ HRESULT SoftDxDirectDraw::SetCooperativeLevel(HWND window, DWORD flags)
     FExclusive = exclusive;
     FWindow = window;
     FLevelSet = true;
+    PublishMode();
     return DD_OK;
 }
 
@@ -300,6 +322,7 @@ HRESULT SoftDxDirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bits, 
     if (std::find(modes.begin(), modes.end(), wanted) == modes.end()) return DDERR_INVALIDMODE;
     if (refresh != 0 && refresh != RefreshRate) return DDERR_INVALIDMODE;
     FEmulatedMode = wanted;
+    PublishMode();
     return DD_OK;
 }
 

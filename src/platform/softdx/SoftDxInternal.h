@@ -2,6 +2,7 @@
 // What the software DirectDraw's pieces share and nothing outside needs: injected faults,
 // pixel formats, the display-mode list and the refresh clock.
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "SoftDxApi.h"
@@ -59,6 +60,15 @@ struct DisplayMode {
 // Every mode offered, ordered by width, height, then bits.
 std::vector<DisplayMode> DisplayModes(ISoftDxPresenter& presenter);
 void DescribeMode(const DisplayMode& mode, DDSURFACEDESC2& description);
+
+// The window and mode of the DirectDraw object that holds the exclusive level and has set a
+// display mode, whose frames the presenter scales to the screen; nullopt while none has.
+// Safe from any thread: DirectInput asks it for the mouse.
+struct FullScreenMode {
+    HWND Window = nullptr;
+    DisplayMode Mode;
+};
+std::optional<FullScreenMode> EmulatedFullScreen();
 
 constexpr DWORD RefreshRate = 60;
 uint64_t Now();

@@ -65,6 +65,8 @@ public:
 private:
     friend SoftDxUnknown;
     ~SoftDxDirectDraw();
+    // Tells EmulatedFullScreen what this object's level and mode now are.
+    void PublishMode();
     bool FLevelSet = false;
     bool FExclusive = false;
     HWND FWindow = nullptr;

@@ -14,8 +14,8 @@ SdlJoysticks::SdlJoysticks() {}
 
 SdlJoysticks::~SdlJoysticks()
 {
-    for (void* stick : FOpen)
-        if (stick) SDL_JoystickClose(static_cast<SDL_Joystick*>(stick));
+    for (const Slot& slot : FSlots)
+        if (slot.Stick) SDL_JoystickClose(static_cast<SDL_Joystick*>(slot.Stick));
     if (FReady) SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
 }
 
@@ -27,25 +27,34 @@ std::vector<SoftDxJoystickInfo> SdlJoysticks::List()
         FReady = true;
     }
     SDL_JoystickUpdate();
-    for (void* stick : FOpen)
-        if (stick) SDL_JoystickClose(static_cast<SDL_Joystick*>(stick));
-    FOpen.clear();
-    std::vector<SoftDxJoystickInfo> list;
+    for (Slot& slot : FSlots) {
+        if (!slot.Stick || SDL_JoystickGetAttached(static_cast<SDL_Joystick*>(slot.Stick))) continue;
+        SDL_JoystickClose(static_cast<SDL_Joystick*>(slot.Stick));
+        slot.Stick = nullptr;
+        slot.Info.Attached = false;
+    }
+    // SDL's device numbers shift when a stick goes; its instance ids do not.
     for (int i = 0; i < SDL_NumJoysticks(); ++i) {
+        const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(i);
+        if (std::any_of(FSlots.begin(), FSlots.end(), [id](const Slot& slot) { return slot.Id == id && slot.Stick; }))
+            continue;
         SDL_Joystick* stick = SDL_JoystickOpen(i);
         if (!stick) continue;
-        FOpen.push_back(stick);
         const char* name = SDL_JoystickName(stick);
-        list.push_back({name ? name : "Joystick", std::min(SDL_JoystickNumAxes(stick), 8),
-                        std::min(SDL_JoystickNumHats(stick), 4), std::min(SDL_JoystickNumButtons(stick), 32)});
+        FSlots.push_back({id,
+                          stick,
+                          {name ? name : "Joystick", std::min(SDL_JoystickNumAxes(stick), 8),
+                           std::min(SDL_JoystickNumHats(stick), 4), std::min(SDL_JoystickNumButtons(stick), 32)}});
     }
+    std::vector<SoftDxJoystickInfo> list;
+    for (const Slot& slot : FSlots) list.push_back(slot.Info);
     return list;
 }
 
 bool SdlJoysticks::State(int index, SoftDxJoystickState& state)
 {
-    if (index < 0 || static_cast<size_t>(index) >= FOpen.size()) return false;
-    auto* stick = static_cast<SDL_Joystick*>(FOpen[static_cast<size_t>(index)]);
+    if (index < 0 || static_cast<size_t>(index) >= FSlots.size() || !FSlots[size_t(index)].Stick) return false;
+    auto* stick = static_cast<SDL_Joystick*>(FSlots[static_cast<size_t>(index)].Stick);
     SDL_JoystickUpdate();
     if (!SDL_JoystickGetAttached(stick)) return false;
     state = SoftDxJoystickState{};

@@ -2,6 +2,7 @@
 // The joysticks and the sound output of SDL: joysticks as the Linux input layer offers them,
 // and a stream of the machine's sound server for each DirectSound object that plays. SDL is
 // started for each only when first needed.
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -17,8 +18,15 @@ public:
     bool State(int index, SoftDxJoystickState& state) override;
 
 private:
+    // A stick's place in the list, kept for good: its SDL instance id, and its handle while
+    // it is attached (null once gone).
+    struct Slot {
+        int32_t Id;
+        void* Stick;  // SDL_Joystick*
+        SoftDxJoystickInfo Info;
+    };
     bool FReady = false;
-    std::vector<void*> FOpen;  // SDL_Joystick*, in the list's order
+    std::vector<Slot> FSlots;
 };
 
 class SdlSoundOutput : public ISoftDxSoundOutput {

@@ -3,7 +3,7 @@
 // by MIT-SHM (XShmPutImage) or, when shared memory is missing or cannot be attached (a
 // remote server), by XPutImage; scaling to the window with black bars, by the server's
 // X Render (bilinear) for frames in shared memory, by pixman here otherwise; the visible
-// parts of a window, for clippers.
+// parts of a window, for clippers; where a frame lands on the screen, for the mouse.
 // Does not implement: visuals other than TrueColor with 32-bit pixels (depth 24 or 32),
 // which every current server offers; vertical-blank synchronisation (Flip paces itself).
 #include "platform/x11/X11Presenter.h"
@@ -230,6 +230,7 @@ bool X11Presenter::PrepareImage(uint32_t width, uint32_t height)
 SoftDxPixelMemory X11Presenter::AllocateFrame(size_t bytes)
 {
     if (!FShmAllowed || bytes == 0) return {};
+    std::lock_guard guard(FCallLock);
     auto* info = new XShmSegmentInfo{};
     info->shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
     void* address = info->shmid >= 0 ? shmat(info->shmid, nullptr, 0) : reinterpret_cast<void*>(-1);
@@ -258,6 +259,7 @@ SoftDxPixelMemory X11Presenter::AllocateFrame(size_t bytes)
 
 void X11Presenter::ForgetFrame(uint8_t* address)
 {
+    std::lock_guard guard(FCallLock);
     const auto found = FFrames.find(address);
     if (found == FFrames.end()) return;
     FrameSegment& segment = found->second;
@@ -377,6 +379,7 @@ bool X11Presenter::Present(HWND window, const uint32_t* pixels, uint32_t width, 
 {
     const auto id = static_cast<unsigned long>(reinterpret_cast<uintptr_t>(window));
     if (!id || !pixels || !width || !height) return false;
+    std::lock_guard guard(FCallLock);
     Window root;
     int x, y;
     unsigned int windowWidth = 0, windowHeight = 0, border, depth;
@@ -413,6 +416,7 @@ std::optional<std::vector<RECT>> X11Presenter::VisibleRects(HWND window)
 {
     const auto id = static_cast<Window>(reinterpret_cast<uintptr_t>(window));
     if (!id) return std::nullopt;
+    std::lock_guard guard(FCallLock);
     X11ErrorTrap trap(FDisplay);
     // A window's place on the root, border included when asked for.
     auto onRoot = [&](Window w, bool border, RECT& out) {
@@ -457,4 +461,23 @@ std::optional<std::vector<RECT>> X11Presenter::VisibleRects(HWND window)
     }
     if (trap.Failed()) return std::nullopt;
     return visible;
+}
+
+std::optional<RECT> X11Presenter::FrameRect(HWND window, SoftDxSize frame)
+{
+    const auto id = static_cast<Window>(reinterpret_cast<uintptr_t>(window));
+    if (!id || !frame.Width || !frame.Height) return std::nullopt;
+    std::lock_guard guard(FCallLock);
+    X11ErrorTrap trap(FDisplay);
+    XWindowAttributes a;
+    Window child;
+    int x = 0, y = 0;
+    if (!XGetWindowAttributes(FDisplay, id, &a) || !XTranslateCoordinates(FDisplay, id, a.root, 0, 0, &x, &y, &child) ||
+        trap.Failed())
+        return std::nullopt;
+    // The same fit Present draws with, whichever of its paths shows the frame.
+    const X11FitRect fit = X11FitKeepingProportions(frame.Width, frame.Height, uint32_t(std::max(a.width, 0)),
+                                                    uint32_t(std::max(a.height, 0)));
+    const LONG left = x + LONG(fit.X), top = y + LONG(fit.Y);
+    return RECT{left, top, left + LONG(fit.Width), top + LONG(fit.Height)};
 }

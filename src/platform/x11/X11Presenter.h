@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "SoftDxControl.h"
@@ -35,6 +36,8 @@ public:
     // above each of its ancestors cover, and cut by each ancestor and the screen; none when
     // it is not shown; nullopt when the window is gone.
     std::optional<std::vector<RECT>> VisibleRects(HWND window) override;
+    // The frame's fitted rectangle in the window, moved to the window's place on the root.
+    std::optional<RECT> FrameRect(HWND window, SoftDxSize frame) override;
 
     // Shared memory is used when the server offers it and attaching works (a local
     // server); plain XPutImage otherwise. Tests turn it off to check the other path.
@@ -85,6 +88,10 @@ private:
     int FCheckedDepth = 0;
 
     Display* FDisplay;
+    // Present runs on the thread that flips, while DirectInput may ask FrameRect on another
+    // and a surface's memory may go on a third; Xlib's connection is not made for threads,
+    // so the calls that use it take turns.
+    std::mutex FCallLock;
     bool FShmAllowed = true;
     _XImage* FShmImage = nullptr;
     _XImage* FPlainImage = nullptr;

@@ -35,6 +35,11 @@ public:
         return FScreen->Present(reinterpret_cast<HWND>(static_cast<uintptr_t>(FWindow)), pixels, width, height,
                                 pitchBytes);
     }
+    // Frames land in the host's window whatever window the program names.
+    std::optional<RECT> FrameRect(HWND, SoftDxSize frame) override
+    {
+        return FScreen->FrameRect(reinterpret_cast<HWND>(static_cast<uintptr_t>(FWindow)), frame);
+    }
 
 private:
     std::shared_ptr<X11Presenter> FScreen;

@@ -1,10 +1,12 @@
 // The software DirectInput over the headless back ends: the standard formats read the keys,
 // the pointer and a stick as the tests set them; the device's rules on formats, levels and
-// acquisition; a missing stick; and the entry point's checks.
+// acquisition; a missing stick; the mouse in an emulated display mode; and the entry
+// point's checks.
 #include <gtest/gtest.h>
 
 #include <cstddef>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "SoftDxApi.h"
@@ -195,6 +197,68 @@ TEST_F(DirectInputTest, SticksAreListedAndAMissingOneIsNotRegistered)
     caps.dwSize = sizeof caps;
     ASSERT_EQ(device->GetCapabilities(&caps), DI_OK);
     EXPECT_EQ(caps.dwButtons, 2u) << "the instance id named the second stick";
+}
+
+TEST_F(DirectInputTest, TheEightButtonMouseFormatReadsEveryButton)
+{
+    IDirectInputDeviceA* mouse = Open(GUID_SysMouse, c_dfDIMouse2);
+    for (int held = 0; held < 8; ++held) {
+        Input->PointerState = {};
+        Input->PointerState.Buttons[held] = true;
+        DIMOUSESTATE2 state;
+        ASSERT_EQ(mouse->GetDeviceState(sizeof state, &state), DI_OK);
+        for (int i = 0; i < 8; ++i) EXPECT_EQ(state.rgbButtons[i], i == held ? 0x80 : 0) << held << " held, " << i;
+    }
+}
+
+// A 640 x 480 mode on the 1920 x 1080 headless screen: its frames fill 1440 x 1080 between
+// bars 240 pixels wide, as the presenter says.
+TEST_F(DirectInputTest, AnAbsoluteMouseIsInTheEmulatedModesPixels)
+{
+    auto screen = std::make_shared<SoftDxHeadlessPresenter>();
+    screen->SetFrameRect(RECT{240, 0, 1680, 1080});
+    SoftDxSetPresenter(screen);
+    DIDATAFORMAT absolute = c_dfDIMouse;
+    absolute.dwFlags = DIDF_ABSAXIS;
+    IDirectInputDeviceA* mouse = Open(GUID_SysMouse, absolute);
+    IDirectInputDeviceA* relative = Open(GUID_SysMouse, c_dfDIMouse);
+    auto read = [](IDirectInputDeviceA* device) {
+        DIMOUSESTATE state{};
+        EXPECT_EQ(device->GetDeviceState(sizeof state, &state), DI_OK);
+        return std::pair(state.lX, state.lY);
+    };
+    auto at = [&](LONG x, LONG y) {
+        Input->PointerState.X = x;
+        Input->PointerState.Y = y;
+        return read(mouse);
+    };
+    EXPECT_EQ(at(700, 300), std::pair(700, 300)) << "no mode set: the screen's pixels";
+
+    void* made = nullptr;
+    ASSERT_EQ(DirectDrawCreateEx(nullptr, &made, IID_IDirectDraw7, nullptr), DD_OK);
+    auto* draw = static_cast<IDirectDraw7*>(made);
+    ASSERT_EQ(draw->SetCooperativeLevel(Window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
+    EXPECT_EQ(at(700, 300), std::pair(700, 300)) << "the exclusive level alone keeps the screen's mode";
+    ASSERT_EQ(draw->SetDisplayMode(640, 480, 32, 0, 0), DD_OK);
+    struct Case {
+        LONG X, Y, ModeX, ModeY;
+    };
+    for (const Case c :
+         {Case{240, 0, 0, 0}, Case{960, 540, 320, 240}, Case{1679, 1079, 639, 479}, Case{1000, 100, 337, 44},
+          Case{100, 1079, 0, 479} /* the left bar */, Case{1800, -5, 639, 0} /* the right bar, above the screen */})
+        EXPECT_EQ(at(c.X, c.Y), std::pair(c.ModeX, c.ModeY)) << c.X << ", " << c.Y;
+
+    read(relative);
+    Input->PointerState.X += 90;
+    EXPECT_EQ(read(relative).first, 90) << "relative motion stays in the screen's pixels";
+    ASSERT_EQ(draw->RestoreDisplayMode(), DD_OK);
+    EXPECT_EQ(at(1800, 50), std::pair(1800, 50));
+    ASSERT_EQ(draw->SetDisplayMode(800, 600, 16, 0, 0), DD_OK);
+    screen->SetFrameRect(RECT{0, 0, 800, 600});
+    EXPECT_EQ(at(1800, 50), std::pair(799, 50));
+    EXPECT_EQ(draw->Release(), 0u);
+    EXPECT_EQ(at(1800, 50), std::pair(1800, 50)) << "the mode went with its DirectDraw object";
+    SoftDxSetPresenter(nullptr);
 }
 
 TEST(DirectInputEntry, RefusesWhatItCannotMake)

@@ -1,11 +1,14 @@
 // The sound component over SDL's real sound output, with SDL's disk driver standing in for
 // a sound card: two waves played through their buffers, one at half volume panned fully
-// left, reach the output file mixed, sample for sample; and a machine whose driver has no
-// device gives no DirectSound.
+// left, reach the output file mixed, sample for sample; a machine whose driver has no
+// device gives no DirectSound; and SDL's joysticks, with one of SDL's virtual sticks standing
+// in for a real one, read through DirectInput.
 #include "platform/x11/LinuxSdlDevices.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -128,4 +131,116 @@ TEST_F(SdlAudio, ADriverWithoutDevicesGivesNoDirectSound)
     } catch (const EWDirectXError& e) {
         EXPECT_EQ(e.Message(), "TWDirectX.StartAll - No COM for DirectSound\r");
     }
+}
+
+namespace {
+// One of SDL's virtual sticks, held open by the test; its SDL device number, -1 once gone.
+SDL_Joystick* AttachStick(const char* name, int& index)
+{
+    SDL_VirtualJoystickDesc description{};
+    description.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    description.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    description.naxes = 3;
+    description.nbuttons = 6;
+    description.nhats = 1;
+    description.name = name;
+    index = SDL_JoystickAttachVirtualEx(&description);
+    return index < 0 ? nullptr : SDL_JoystickOpen(index);
+}
+void DetachStick(SDL_Joystick* stick)
+{
+    for (int i = 0; i < SDL_NumJoysticks(); ++i)
+        if (SDL_JoystickGetDeviceInstanceID(i) == SDL_JoystickInstanceID(stick)) SDL_JoystickDetachVirtual(i);
+}
+std::vector<DIDEVICEINSTANCEA> ListSticks(IDirectInput7A* directInput)
+{
+    std::vector<DIDEVICEINSTANCEA> found;
+    auto collect = [](LPCDIDEVICEINSTANCEA info, LPVOID ref) -> BOOL {
+        static_cast<std::vector<DIDEVICEINSTANCEA>*>(ref)->push_back(*info);
+        return DIENUM_CONTINUE;
+    };
+    EXPECT_EQ(directInput->EnumDevices(DIDEVTYPE_JOYSTICK, collect, &found, DIEDFL_ATTACHEDONLY), DI_OK);
+    return found;
+}
+}  // namespace
+
+// Two sticks, the first of which goes: the second's device goes on reading the second.
+TEST(SdlJoystick, AVirtualStickIsFoundAndReadThroughDirectInput)
+{
+    // The test holds SDL's joysticks for the whole test, so the sticks outlive every list.
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0) << SDL_GetError();
+    int firstIndex = -1, index = -1;
+    SDL_Joystick* first = AttachStick("Virtual stick that goes", firstIndex);
+    SDL_Joystick* stick = AttachStick("Virtual test stick", index);
+    ASSERT_TRUE(first && stick) << SDL_GetError();
+    SDL_JoystickSetVirtualAxis(first, 0, 32767);
+    SDL_JoystickSetVirtualButton(first, 1, SDL_PRESSED);
+    SDL_JoystickSetVirtualAxis(stick, 0, -32768);
+    SDL_JoystickSetVirtualAxis(stick, 1, 16384);
+    SDL_JoystickSetVirtualAxis(stick, 2, 32767);
+    SDL_JoystickSetVirtualButton(stick, 4, SDL_PRESSED);
+    SDL_JoystickSetVirtualHat(stick, 0, SDL_HAT_RIGHTDOWN);
+    SoftDxSetJoysticks(std::make_shared<SdlJoysticks>());
+
+    void* made = nullptr;
+    ASSERT_EQ(DirectInputCreateEx(nullptr, 0x0700, IID_IDirectInput7A, &made, nullptr), DI_OK);
+    auto* directInput = static_cast<IDirectInput7A*>(made);
+    std::vector<DIDEVICEINSTANCEA> found = ListSticks(directInput);
+    auto named = [&](const std::string& name) {
+        return std::find_if(found.begin(), found.end(),
+                            [&](const DIDEVICEINSTANCEA& device) { return device.tszProductName == name; });
+    };
+    ASSERT_NE(named("Virtual test stick"), found.end()) << "SDL's virtual stick is listed";
+    ASSERT_NE(named("Virtual stick that goes"), found.end());
+    const GUID goneGuid = named("Virtual stick that goes")->guidInstance;
+    IDirectInputDevice7A* device = nullptr;
+    ASSERT_EQ(directInput->CreateDeviceEx(named("Virtual test stick")->guidInstance, IID_IDirectInputDevice7A,
+                                          reinterpret_cast<void**>(&device), nullptr),
+              DI_OK);
+    ASSERT_EQ(device->SetCooperativeLevel(nullptr, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND), DI_OK);
+    ASSERT_EQ(device->SetDataFormat(&c_dfDIJoystick), DI_OK);
+    DIPROPRANGE range{};
+    range.diph = {sizeof range, sizeof range.diph, 0, DIPH_DEVICE};
+    range.lMin = -1000;
+    range.lMax = 1000;
+    ASSERT_EQ(device->SetProperty(DIPROP_RANGE, &range.diph), DI_OK);
+    ASSERT_EQ(device->Acquire(), DI_OK);
+    DIJOYSTATE state{};
+    ASSERT_EQ(device->Poll(), DI_OK);
+    ASSERT_EQ(device->GetDeviceState(sizeof state, &state), DI_OK);
+    EXPECT_EQ(state.lX, -1000);
+    EXPECT_EQ(state.lY, 500) << "three quarters of the way along the range";
+    EXPECT_EQ(state.lZ, 1000);
+    EXPECT_EQ(state.lRx, 0) << "an axis the stick does not have";
+    EXPECT_EQ(state.rgdwPOV[0], 13500u);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(state.rgbButtons[i], i == 4 ? 0x80 : 0) << "button " << i;
+
+    // The first stick goes and the list is asked again, which renumbers SDL's devices.
+    DetachStick(first);
+    found = ListSticks(directInput);
+    EXPECT_EQ(named("Virtual stick that goes"), found.end());
+    EXPECT_NE(named("Virtual test stick"), found.end());
+    IDirectInputDeviceA* gone = reinterpret_cast<IDirectInputDeviceA*>(1);
+    EXPECT_EQ(directInput->CreateDevice(goneGuid, &gone, nullptr), DIERR_DEVICENOTREG);
+    SDL_JoystickSetVirtualAxis(stick, 0, 0);
+    SDL_JoystickSetVirtualButton(stick, 4, SDL_RELEASED);
+    SDL_JoystickSetVirtualButton(stick, 0, SDL_PRESSED);
+    SDL_JoystickSetVirtualHat(stick, 0, SDL_HAT_CENTERED);
+    ASSERT_EQ(device->Poll(), DI_OK);
+    ASSERT_EQ(device->GetDeviceState(sizeof state, &state), DI_OK) << "still the same stick";
+    EXPECT_EQ(state.lX, 0) << "the stick's middle is the range's";
+    EXPECT_EQ(state.rgbButtons[0], 0x80);
+    EXPECT_EQ(state.rgbButtons[1], 0) << "not the stick that went";
+    EXPECT_EQ(state.rgbButtons[4], 0);
+    EXPECT_EQ(state.rgdwPOV[0], 0xFFFFFFFFu) << "a centred hat";
+
+    // A stick unplugged while acquired is input lost, as on Windows.
+    DetachStick(stick);
+    EXPECT_EQ(device->GetDeviceState(sizeof state, &state), DIERR_INPUTLOST);
+    device->Release();
+    directInput->Release();
+    SoftDxSetJoysticks(nullptr);
+    SDL_JoystickClose(first);
+    SDL_JoystickClose(stick);
+    SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
 }

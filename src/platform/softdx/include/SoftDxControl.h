@@ -52,6 +52,10 @@ public:
     // the screen's edges cut it), for clippers that name the window; nullopt when the
     // presenter cannot tell, and blits through such clippers then go unclipped.
     virtual std::optional<std::vector<RECT>> VisibleRects(HWND /*window*/) { return std::nullopt; }
+    // Where a frame of that size presented into the window lands, in screen coordinates:
+    // the rectangle it is scaled into between the black bars. DirectInput maps the pointer
+    // through it into an emulated mode. Nullopt when the presenter cannot tell.
+    virtual std::optional<RECT> FrameRect(HWND /*window*/, SoftDxSize /*frame*/) { return std::nullopt; }
 };
 
 // A presenter without a screen: a configurable size, and the last frame kept for tests.
@@ -67,6 +71,9 @@ public:
     void SetVisibleRects(std::optional<std::vector<RECT>> rects) { FVisible = std::move(rects); }
     std::optional<std::vector<RECT>> VisibleRects(HWND) override { return FVisible; }
     void SetMonitorModes(std::vector<SoftDxSize> modes) { FModes = std::move(modes); }
+    // What FrameRect answers for every window and frame; nullopt (the start) for "cannot tell".
+    void SetFrameRect(std::optional<RECT> rect) { FFrameRect = rect; }
+    std::optional<RECT> FrameRect(HWND, SoftDxSize) override { return FFrameRect; }
 
     // What the last Present received, rows packed.
     HWND LastWindow() const { return FLastWindow; }
@@ -78,6 +85,7 @@ private:
     SoftDxSize FScreen;
     std::vector<SoftDxSize> FModes;
     std::optional<std::vector<RECT>> FVisible;
+    std::optional<RECT> FFrameRect;
     HWND FLastWindow = nullptr;
     SoftDxSize FLastSize;
     std::vector<uint32_t> FLastFrame;

@@ -131,9 +131,11 @@ struct IDirectInput7A : public IUnknown {
 };
 typedef IDirectInput7A* LPDIRECTINPUT7A;
 
-// The standard formats: keyboard (256 bytes), mouse (DIMOUSESTATE) and joystick (DIJOYSTATE).
+// The standard formats: keyboard (256 bytes), mouse (DIMOUSESTATE, or DIMOUSESTATE2 with eight
+// buttons) and joystick (DIJOYSTATE).
 extern "C" const DIDATAFORMAT c_dfDIKeyboard;
 extern "C" const DIDATAFORMAT c_dfDIMouse;
+extern "C" const DIDATAFORMAT c_dfDIMouse2;
 extern "C" const DIDATAFORMAT c_dfDIJoystick;
 
 STDAPI DirectInputCreateEx(HINSTANCE instance, DWORD version, REFIID riid, LPVOID* out, LPUNKNOWN outer);

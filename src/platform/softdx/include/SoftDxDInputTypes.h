@@ -122,6 +122,13 @@ typedef struct DIMOUSESTATE {
     BYTE rgbButtons[4];
 } DIMOUSESTATE;
 
+typedef struct DIMOUSESTATE2 {
+    LONG lX;
+    LONG lY;
+    LONG lZ;
+    BYTE rgbButtons[8];
+} DIMOUSESTATE2;
+
 typedef struct DIJOYSTATE {
     LONG lX;
     LONG lY;

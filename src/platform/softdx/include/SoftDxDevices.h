@@ -14,12 +14,12 @@
 #include <vector>
 
 // The pointer as the screen sees it: its position in screen pixels, the wheel's notches
-// counted since the back end began (120 a notch, up positive) and the buttons, left, right,
-// middle, then the fourth, each true while held.
+// counted since the back end began (120 a notch, away from the user positive) and the
+// buttons, left, right, middle, then back, forward and three more, each true while held.
 struct SoftDxPointerState {
     int32_t X = 0, Y = 0;
     int32_t Wheel = 0;
-    bool Buttons[4] = {};
+    bool Buttons[8] = {};
 };
 
 class ISoftDxInput {
@@ -42,11 +42,14 @@ struct SoftDxJoystickState {
 struct SoftDxJoystickInfo {
     std::string Name;
     int Axes = 0, Hats = 0, Buttons = 0;  // how many of each the stick has (at most 8, 4, 32)
+    bool Attached = true;                 // false for a stick gone since it was listed
 };
 
 class ISoftDxJoysticks {
 public:
     virtual ~ISoftDxJoysticks() = default;
+    // Every stick ever listed keeps its place, so that a device made for one never reads
+    // another after a stick before it is unplugged; gone ones stay, not attached.
     virtual std::vector<SoftDxJoystickInfo> List() = 0;
     // False when the stick of that place in the list is gone.
     virtual bool State(int index, SoftDxJoystickState& state) = 0;
