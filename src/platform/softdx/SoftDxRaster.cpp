@@ -203,18 +203,64 @@ inline void Store(uint8_t* at, uint32_t c, uint32_t alphaMask)
     }
 }
 
-// Fixed point with 16 fractional bits, for stepping colours and texture coordinates.
-inline int32_t Fixed(float f) { return int32_t(std::clamp(f, -32000.0f, 32000.0f) * 65536.0f); }
+// Texture coordinates of four neighbouring pixels of a span at once, each exact (u/w and
+// v/w divided by the pixel's own 1/w; four divisions cost about one in SIMD), in texels
+// with 16 fractional bits, clamped far outside any texture so the conversion cannot
+// overflow.
+class PerspectiveQuad {
+public:
+    // Starting at the pixel whose 1/w, u/w, v/w are at[], stepping by step[] a pixel.
+    PerspectiveQuad(const float* at, const float* step, float width, float height, int32_t half)
+    {
+#if defined(__SSE2__)
+        const __m128 ramp = _mm_set_ps(3, 2, 1, 0);
+        for (int i = 0; i < 3; ++i) {
+            FAt[i] = _mm_add_ps(_mm_set1_ps(at[i]), _mm_mul_ps(_mm_set1_ps(step[i]), ramp));
+            FStep[i] = _mm_set1_ps(step[i] * 4);
+        }
+        FWidth = _mm_set1_ps(width), FHeight = _mm_set1_ps(height), FHalf = _mm_set1_epi32(half);
+#else
+        for (int i = 0; i < 3; ++i) FAt[i] = at[i], FStep[i] = step[i];
+        FWidth = width, FHeight = height, FHalf = half;
+#endif
+    }
+    void Next(int32_t* u, int32_t* v)
+    {
+#if defined(__SSE2__)
+        const __m128 w = _mm_div_ps(_mm_set1_ps(1.0f), FAt[0]);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(u), Fixed(_mm_mul_ps(_mm_mul_ps(FAt[1], w), FWidth)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(v), Fixed(_mm_mul_ps(_mm_mul_ps(FAt[2], w), FHeight)));
+        for (int i = 0; i < 3; ++i) FAt[i] = _mm_add_ps(FAt[i], FStep[i]);
+#else
+        for (int k = 0; k < 4; ++k) {
+            const float w = 1.0f / FAt[0];
+            u[k] = Fixed(FAt[1] * w * FWidth), v[k] = Fixed(FAt[2] * w * FHeight);
+            for (int i = 0; i < 3; ++i) FAt[i] += FStep[i];
+        }
+#endif
+    }
 
-// Texture coordinates are exact (divided by the interpolated 1/w) every Segment pixels and
-// stepped linearly between, which no eye tells from exact at this length.
-constexpr int64_t Segment = 8;
+private:
+#if defined(__SSE2__)
+    __m128i Fixed(__m128 t) const
+    {
+        const __m128 limit = _mm_set1_ps(32000.0f);
+        t = _mm_min_ps(_mm_max_ps(t, _mm_sub_ps(_mm_setzero_ps(), limit)), limit);
+        return _mm_sub_epi32(_mm_cvttps_epi32(_mm_mul_ps(t, _mm_set1_ps(65536.0f))), FHalf);
+    }
+    __m128 FAt[3], FStep[3], FWidth, FHeight;
+    __m128i FHalf;
+#else
+    int32_t Fixed(float t) const { return int32_t(std::clamp(t, -32000.0f, 32000.0f) * 65536.0f) - FHalf; }
+    float FAt[3], FStep[3], FWidth, FHeight;
+    int32_t FHalf;
+#endif
+};
 
 template <RasterTarget::Layouts Layout, int DepthBits, int Filter, bool Blended>
 void Fill(const Triangle& t, const PipelineState& s, const RasterTarget& target)
 {
     const TextureSampler sampler(s);
-    const float texWidth = sampler.Width(), texHeight = sampler.Height();
     const int32_t half = Filter == 2 ? 32768 : 0;  // bilinear counts from texel centres
     const uint32_t bytes = target.Colour.BytesPerPixel;
     int32_t step[Colours];
@@ -225,7 +271,10 @@ void Fill(const Triangle& t, const PipelineState& s, const RasterTarget& target)
     Edge edges[3] = {t.E[0], t.E[1], t.E[2]};
     for (Edge& e : edges) e.Start(t.Top);
     const Comparison depthTest(s.DepthFunc), alphaTest(s.AlphaTest ? s.AlphaFunc : DWORD{D3DCMP_ALWAYS});
-    const bool depthWrite = s.DepthWrite, specular = s.Specular, textureOnly = t.Mode == UseTexture;
+    const bool depthWrite = s.DepthWrite, specular = s.Specular;
+    const ShadeMode mode = Filter == 0            ? ShadeMode::Diffuse
+                           : t.Mode == UseTexture ? ShadeMode::Texture
+                                                  : ShadeMode::Modulate;
     const uint32_t alphaMask = target.AlphaMask;
     int64_t row[FixedAttributes];
     std::copy_n(t.Fix, FixedAttributes, row);
@@ -239,38 +288,24 @@ void Fill(const Triangle& t, const PipelineState& s, const RasterTarget& target)
             ColourLanes diffuse = MakeLanes(colour[0], colour[1], colour[2], colour[3]);
             ColourLanes glint = MakeLanes(colour[4], colour[5], colour[6], 0);
             int64_t depthValue = row[DepthSlot] + depthStep * dx;
-            // Perspective from the first corner, not stepped: its precision matters most.
+            // Perspective from the first corner, not stepped from row to row: its precision
+            // matters most.
             const float px = float(lo) + 0.5f - t.X0, py = float(y) + 0.5f - t.Y0;
-            float iw = t.Persp[0] + t.PerspDx[0] * px + t.PerspDy[0] * py;
-            float uw = t.Persp[1] + t.PerspDx[1] * px + t.PerspDy[1] * py;
-            float vw = t.Persp[2] + t.PerspDx[2] * px + t.PerspDy[2] * py;
-            float u = 0, v = 0;
-            if constexpr (Filter != 0) {
-                const float w = 1.0f / iw;
-                u = uw * w * texWidth, v = vw * w * texHeight;
-            }
+            float at[3];
+            for (int i = 0; i < 3; ++i) at[i] = t.Persp[i] + t.PerspDx[i] * px + t.PerspDy[i] * py;
+            PerspectiveQuad perspective(at, t.PerspDx, sampler.Width(), sampler.Height(), half);
             uint8_t* pixel = target.Colour.At(int32_t(lo), int32_t(y));
             uint8_t* depth = DepthBits ? target.Depth.At(int32_t(lo), int32_t(y)) : nullptr;
             for (int64_t x = lo; x <= hi;) {
-                const int64_t n = std::min(Segment, hi - x + 1);
-                int32_t fu = 0, fv = 0, du = 0, dv = 0;
-                if constexpr (Filter != 0) {
-                    iw += t.PerspDx[0] * float(n), uw += t.PerspDx[1] * float(n), vw += t.PerspDx[2] * float(n);
-                    const float w = 1.0f / iw;
-                    const float u2 = uw * w * texWidth, v2 = vw * w * texHeight;
-                    fu = Fixed(u) - half, fv = Fixed(v) - half;
-                    du = (Fixed(u2) - Fixed(u)) / int32_t(n), dv = (Fixed(v2) - Fixed(v)) / int32_t(n);
-                    u = u2, v = v2;
-                }
+                const int64_t n = std::min<int64_t>(4, hi - x + 1);
+                int32_t us[4] = {}, vs[4] = {};
+                if constexpr (Filter != 0) perspective.Next(us, vs);
                 for (int64_t i = 0; i < n; ++i, ++x, pixel += bytes) {
                     auto shade = [&] {
-                        uint32_t c = PackLanes(diffuse);
-                        if constexpr (Filter != 0) {
-                            const uint32_t texel = Filter == 1 ? sampler.Point(fu, fv) : sampler.Bilinear(fu, fv);
-                            c = textureOnly ? texel : Modulate(c, texel);
-                        }
-                        if (specular) c = AddSaturated(c, PackLanes(glint) & 0xFFFFFF);
-                        return c;
+                        TexelWords texel{};
+                        if constexpr (Filter == 1) texel = sampler.Point(us[i], vs[i]);
+                        if constexpr (Filter == 2) texel = sampler.Bilinear(us[i], vs[i]);
+                        return Shade(mode, specular, diffuse, glint, texel);
                     };
                     uint32_t c = 0;
                     bool draw = true;
@@ -307,7 +342,6 @@ void Fill(const Triangle& t, const PipelineState& s, const RasterTarget& target)
                         Store<Layout>(pixel, c, alphaMask);
                     }
                     diffuse = AddLanes(diffuse, diffuseStep), glint = AddLanes(glint, glintStep);
-                    fu += du, fv += dv;
                 }
             }
         }
