@@ -296,6 +296,15 @@ void Fill(const Triangle& t, const PipelineState& s, const RasterTarget& target)
             PerspectiveQuad perspective(at, t.PerspDx, sampler.Width(), sampler.Height(), half);
             uint8_t* pixel = target.Colour.At(int32_t(lo), int32_t(y));
             uint8_t* depth = DepthBits ? target.Depth.At(int32_t(lo), int32_t(y)) : nullptr;
+            // Spans are short and each row's pixels and depths lie a pitch from the last
+            // ones, too far for the processor to foresee: ask for the next row's ends now.
+            if (y < t.Bottom) {
+                const ptrdiff_t last = ptrdiff_t(hi - lo);
+                __builtin_prefetch(pixel + target.Colour.Pitch, 1);
+                __builtin_prefetch(pixel + target.Colour.Pitch + last * bytes, 1);
+                if (DepthBits) __builtin_prefetch(depth + target.Depth.Pitch, 1);
+                if (DepthBits) __builtin_prefetch(depth + target.Depth.Pitch + last * (DepthBits / 8), 1);
+            }
             for (int64_t x = lo; x <= hi;) {
                 const int64_t n = std::min<int64_t>(4, hi - x + 1);
                 int32_t us[4] = {}, vs[4] = {};
