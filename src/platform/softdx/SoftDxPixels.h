@@ -29,20 +29,24 @@ inline TexelWords Widen(uint32_t texel)
     return _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(texel)), _mm_setzero_si128());
 }
 // a + (b - a) w / 128 for each channel of two pixel pairs at once: (a0, b0) and (a1, b1)
-// weighed by wx, and the two results by wy. With an arithmetic shift, a + ((b - a) w >> 7)
-// is (a (128 - w) + b w) / 128 rounded down, with half the multiplications.
-inline TexelWords Bilerp(uint32_t a0, uint32_t b0, uint32_t a1, uint32_t b1, uint32_t wx, uint32_t wy)
+// weighed by wx, and the two results by wy, the weights given in every word. With an
+// arithmetic shift, a + ((b - a) w >> 7) is (a (128 - w) + b w) / 128 rounded down, with
+// half the multiplications.
+inline TexelWords Bilerp(uint32_t a0, uint32_t b0, uint32_t a1, uint32_t b1, __m128i wx, __m128i wy)
 {
     const __m128i zero = _mm_setzero_si128();
     auto pair = [&](uint32_t a, uint32_t b) {
         return _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(a)), _mm_cvtsi32_si128(int(b))), zero);
     };
-    auto mix = [](__m128i from, __m128i to, uint32_t w) {
-        return _mm_add_epi16(from,
-                             _mm_srai_epi16(_mm_mullo_epi16(_mm_sub_epi16(to, from), _mm_set1_epi16(short(w))), 7));
+    auto mix = [](__m128i from, __m128i to, __m128i w) {
+        return _mm_add_epi16(from, _mm_srai_epi16(_mm_mullo_epi16(_mm_sub_epi16(to, from), w), 7));
     };
     const __m128i column = mix(pair(a0, b0), pair(a1, b1), wy);
     return mix(column, _mm_srli_si128(column, 8), wx);
+}
+inline TexelWords Bilerp(uint32_t a0, uint32_t b0, uint32_t a1, uint32_t b1, uint32_t wx, uint32_t wy)
+{
+    return Bilerp(a0, b0, a1, b1, _mm_set1_epi16(short(wx)), _mm_set1_epi16(short(wy)));
 }
 // The product is x y / 255 for each channel, exact at the ends and within one step between.
 inline uint32_t Shade(ShadeMode mode, bool specular, ColourLanes diffuse, ColourLanes glint, TexelWords texel)

@@ -13,7 +13,7 @@
 
 #include "SoftDxPixels.h"
 #include "SoftDxRaster.h"
-#include "SoftDxTexture.h"
+#include "SoftDxSpanTexels.h"
 
 namespace softdx {
 
@@ -203,65 +203,10 @@ inline void Store(uint8_t* at, uint32_t c, uint32_t alphaMask)
     }
 }
 
-// Texture coordinates of four neighbouring pixels of a span at once, each exact (u/w and
-// v/w divided by the pixel's own 1/w; four divisions cost about one in SIMD), in texels
-// with 16 fractional bits, clamped far outside any texture so the conversion cannot
-// overflow.
-class PerspectiveQuad {
-public:
-    // Starting at the pixel whose 1/w, u/w, v/w are at[], stepping by step[] a pixel.
-    PerspectiveQuad(const float* at, const float* step, float width, float height, int32_t half)
-    {
-#if defined(__SSE2__)
-        const __m128 ramp = _mm_set_ps(3, 2, 1, 0);
-        for (int i = 0; i < 3; ++i) {
-            FAt[i] = _mm_add_ps(_mm_set1_ps(at[i]), _mm_mul_ps(_mm_set1_ps(step[i]), ramp));
-            FStep[i] = _mm_set1_ps(step[i] * 4);
-        }
-        FWidth = _mm_set1_ps(width), FHeight = _mm_set1_ps(height), FHalf = _mm_set1_epi32(half);
-#else
-        for (int i = 0; i < 3; ++i) FAt[i] = at[i], FStep[i] = step[i];
-        FWidth = width, FHeight = height, FHalf = half;
-#endif
-    }
-    void Next(int32_t* u, int32_t* v)
-    {
-#if defined(__SSE2__)
-        const __m128 w = _mm_div_ps(_mm_set1_ps(1.0f), FAt[0]);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(u), Fixed(_mm_mul_ps(_mm_mul_ps(FAt[1], w), FWidth)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(v), Fixed(_mm_mul_ps(_mm_mul_ps(FAt[2], w), FHeight)));
-        for (int i = 0; i < 3; ++i) FAt[i] = _mm_add_ps(FAt[i], FStep[i]);
-#else
-        for (int k = 0; k < 4; ++k) {
-            const float w = 1.0f / FAt[0];
-            u[k] = Fixed(FAt[1] * w * FWidth), v[k] = Fixed(FAt[2] * w * FHeight);
-            for (int i = 0; i < 3; ++i) FAt[i] += FStep[i];
-        }
-#endif
-    }
-
-private:
-#if defined(__SSE2__)
-    __m128i Fixed(__m128 t) const
-    {
-        const __m128 limit = _mm_set1_ps(32000.0f);
-        t = _mm_min_ps(_mm_max_ps(t, _mm_sub_ps(_mm_setzero_ps(), limit)), limit);
-        return _mm_sub_epi32(_mm_cvttps_epi32(_mm_mul_ps(t, _mm_set1_ps(65536.0f))), FHalf);
-    }
-    __m128 FAt[3], FStep[3], FWidth, FHeight;
-    __m128i FHalf;
-#else
-    int32_t Fixed(float t) const { return int32_t(std::clamp(t, -32000.0f, 32000.0f) * 65536.0f) - FHalf; }
-    float FAt[3], FStep[3], FWidth, FHeight;
-    int32_t FHalf;
-#endif
-};
-
 template <RasterTarget::Layouts Layout, int DepthBits, int Filter, bool Blended>
 void Fill(const Triangle& t, const PipelineState& s, const RasterTarget& target)
 {
     const TextureSampler sampler(s);
-    const int32_t half = Filter == 2 ? 32768 : 0;  // bilinear counts from texel centres
     const uint32_t bytes = target.Colour.BytesPerPixel;
     int32_t step[Colours];
     for (int i = 0; i < Colours; ++i) step[i] = int32_t(t.FixDx[i]);
@@ -293,7 +238,7 @@ void Fill(const Triangle& t, const PipelineState& s, const RasterTarget& target)
             const float px = float(lo) + 0.5f - t.X0, py = float(y) + 0.5f - t.Y0;
             float at[3];
             for (int i = 0; i < 3; ++i) at[i] = t.Persp[i] + t.PerspDx[i] * px + t.PerspDy[i] * py;
-            PerspectiveQuad perspective(at, t.PerspDx, sampler.Width(), sampler.Height(), half);
+            SpanTexels<Filter == 0 ? 1 : Filter> texels(sampler, at, t.PerspDx);
             uint8_t* pixel = target.Colour.At(int32_t(lo), int32_t(y));
             uint8_t* depth = DepthBits ? target.Depth.At(int32_t(lo), int32_t(y)) : nullptr;
             // Spans are short and each row's pixels and depths lie a pitch from the last
@@ -307,13 +252,11 @@ void Fill(const Triangle& t, const PipelineState& s, const RasterTarget& target)
             }
             for (int64_t x = lo; x <= hi;) {
                 const int64_t n = std::min<int64_t>(4, hi - x + 1);
-                int32_t us[4] = {}, vs[4] = {};
-                if constexpr (Filter != 0) perspective.Next(us, vs);
+                if constexpr (Filter != 0) texels.Next();
                 for (int64_t i = 0; i < n; ++i, ++x, pixel += bytes) {
                     auto shade = [&] {
                         TexelWords texel{};
-                        if constexpr (Filter == 1) texel = sampler.Point(us[i], vs[i]);
-                        if constexpr (Filter == 2) texel = sampler.Bilinear(us[i], vs[i]);
+                        if constexpr (Filter != 0) texel = texels.Get(int(i));
                         return Shade(mode, specular, diffuse, glint, texel);
                     };
                     uint32_t c = 0;
@@ -363,6 +306,8 @@ void FillFiltered(const Triangle& t, const PipelineState& s, const RasterTarget&
 {
     if (t.Mode == UseDiffuse)
         Fill<Layout, DepthBits, 0, Blended>(t, s, target);
+    else if (s.Bilinear && TextureSampler(s).WrapsByMasks())
+        Fill<Layout, DepthBits, 3, Blended>(t, s, target);
     else if (s.Bilinear)
         Fill<Layout, DepthBits, 2, Blended>(t, s, target);
     else

@@ -23,6 +23,11 @@ public:
     }
     float Width() const { return float(FWidth); }
     float Height() const { return float(FHeight); }
+    // Both sides powers of two that wrap: addresses are masks and rows shifts.
+    bool WrapsByMasks() const { return FMaskU >= 0 && FMaskV >= 0; }
+    const uint32_t* Texels() const { return FTexels; }
+    int32_t MaskU() const { return FMaskU; }
+    int32_t MaskV() const { return FMaskV; }
 
     // The texel whose square holds (u, v).
     TexelWords Point(int32_t u, int32_t v) const
