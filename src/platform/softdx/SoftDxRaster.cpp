@@ -60,13 +60,16 @@ struct Edge {
     void Next()
     {
         if (A == 0) return;
+        // The carries follow no pattern a branch predictor could learn: take them by masks.
         if (A > 0) {
             // n - KStep = D (Q + S) - (R - T)
             Q += S, R -= T;
-            if (R < 0) R += D, ++Q;
+            const int64_t carry = R >> 63;  // all ones when R < 0
+            R += D & carry, Q -= carry;
         } else {
             Q += S, R += T;
-            if (R >= D) R -= D, ++Q;
+            const int64_t carry = ~((R - D) >> 63);  // all ones when R >= D
+            R -= D & carry, Q -= carry;
         }
     }
     void Span(int64_t row, int64_t& lo, int64_t& hi) const
