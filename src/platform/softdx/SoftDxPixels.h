@@ -20,6 +20,13 @@ enum class ShadeMode { Diffuse, Texture, Modulate };
 using ColourLanes = __m128i;
 inline ColourLanes MakeLanes(int32_t r, int32_t g, int32_t b, int32_t a) { return _mm_set_epi32(a, r, g, b); }
 inline ColourLanes AddLanes(ColourLanes x, ColourLanes y) { return _mm_add_epi32(x, y); }
+// Each lane times n, modulo 2^32 as the sums are (the values drawn always fit).
+inline ColourLanes MultiplyLanes(ColourLanes x, int32_t n)
+{
+    const __m128i m = _mm_set1_epi32(n);
+    const __m128i even = _mm_mul_epu32(x, m), odd = _mm_mul_epu32(_mm_srli_epi64(x, 32), m);
+    return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, 0x08), _mm_shuffle_epi32(odd, 0x08));
+}
 
 // A texel's channels as 16-bit words (blue, green, red, alpha in the low half), so that
 // filtering, modulation and the specular sum unpack and pack a pixel only once.
@@ -70,7 +77,12 @@ struct ColourLanes {
 inline ColourLanes MakeLanes(int32_t r, int32_t g, int32_t b, int32_t a) { return {{b, g, r, a}}; }
 inline ColourLanes AddLanes(ColourLanes x, ColourLanes y)
 {
-    for (int i = 0; i < 4; ++i) x.V[i] += y.V[i];
+    for (int i = 0; i < 4; ++i) x.V[i] = int32_t(uint32_t(x.V[i]) + uint32_t(y.V[i]));
+    return x;
+}
+inline ColourLanes MultiplyLanes(ColourLanes x, int32_t n)
+{
+    for (int i = 0; i < 4; ++i) x.V[i] = int32_t(uint32_t(x.V[i]) * uint32_t(n));
     return x;
 }
 using TexelWords = uint32_t;

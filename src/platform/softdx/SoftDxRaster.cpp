@@ -211,10 +211,6 @@ void Fill(const Triangle& t, const PipelineState& s, const RasterTarget& target)
 {
     const TextureSampler sampler(s);
     const uint32_t bytes = target.Colour.BytesPerPixel;
-    int32_t step[Colours];
-    for (int i = 0; i < Colours; ++i) step[i] = int32_t(t.FixDx[i]);
-    const ColourLanes diffuseStep = MakeLanes(step[0], step[1], step[2], step[3]);
-    const ColourLanes glintStep = MakeLanes(step[4], step[5], step[6], 0);
     const int64_t depthStep = t.FixDx[DepthSlot];
     Edge edges[3] = {t.E[0], t.E[1], t.E[2]};
     for (Edge& e : edges) e.Start(t.Top);
@@ -224,18 +220,24 @@ void Fill(const Triangle& t, const PipelineState& s, const RasterTarget& target)
                            : t.Mode == UseTexture ? ShadeMode::Texture
                                                   : ShadeMode::Modulate;
     const uint32_t alphaMask = target.AlphaMask;
-    int64_t row[FixedAttributes];
-    std::copy_n(t.Fix, FixedAttributes, row);
+    // The colours at the start of each row, and their steps, wrap as 32-bit lanes: the
+    // values at the pixels drawn fit, so what wraps on the way comes back.
+    auto lanes = [](const int64_t* c, bool glint) {
+        return MakeLanes(int32_t(c[glint ? 4 : 0]), int32_t(c[glint ? 5 : 1]), int32_t(c[glint ? 6 : 2]),
+                         glint ? 0 : int32_t(c[3]));
+    };
+    ColourLanes rowDiffuse = lanes(t.Fix, false), rowGlint = lanes(t.Fix, true);
+    const ColourLanes diffuseStep = lanes(t.FixDx, false), glintStep = lanes(t.FixDx, true);
+    const ColourLanes diffuseDown = lanes(t.FixDy, false), glintDown = lanes(t.FixDy, true);
+    int64_t rowDepth = t.Fix[DepthSlot];
     for (int64_t y = t.Top; y <= t.Bottom; ++y) {
         int64_t lo = target.Clip.left, hi = int64_t{target.Clip.right} - 1;
         for (Edge& e : edges) e.Span(y, lo, hi), e.Next();
         if (lo <= hi) {
             const int64_t dx = lo - t.OX;
-            int32_t colour[Colours];
-            for (int i = 0; i < Colours; ++i) colour[i] = int32_t(row[i] + t.FixDx[i] * dx);
-            ColourLanes diffuse = MakeLanes(colour[0], colour[1], colour[2], colour[3]);
-            ColourLanes glint = MakeLanes(colour[4], colour[5], colour[6], 0);
-            int64_t depthValue = row[DepthSlot] + depthStep * dx;
+            ColourLanes diffuse = AddLanes(rowDiffuse, MultiplyLanes(diffuseStep, int32_t(dx)));
+            ColourLanes glint = AddLanes(rowGlint, MultiplyLanes(glintStep, int32_t(dx)));
+            int64_t depthValue = rowDepth + depthStep * dx;
             // Perspective from the first corner, not stepped from row to row: its precision
             // matters most.
             const float px = float(lo) + 0.5f - t.X0, py = float(y) + 0.5f - t.Y0;
@@ -300,7 +302,8 @@ void Fill(const Triangle& t, const PipelineState& s, const RasterTarget& target)
                 }
             }
         }
-        for (int i = 0; i < FixedAttributes; ++i) row[i] += t.FixDy[i];
+        rowDiffuse = AddLanes(rowDiffuse, diffuseDown), rowGlint = AddLanes(rowGlint, glintDown);
+        rowDepth += t.FixDy[DepthSlot];
     }
 }
 
