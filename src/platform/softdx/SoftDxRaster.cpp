@@ -125,8 +125,9 @@ struct Comparison {
     bool Passes(uint32_t z, uint32_t stored) const { return z < stored ? Less : z == stored ? Equal : Greater; }
 };
 
-// Rounds half away from zero, as llround does, without a library call.
-inline int64_t Round(double v) { return int64_t(v + (v >= 0 ? 0.5 : -0.5)); }
+// Rounds half away from zero, as llround does, without a library call, and without a jump
+// on the sign, which gradients give at random.
+inline int64_t Round(double v) { return int64_t(v + std::copysign(0.5, v)); }
 
 template <int DepthBits>
 inline uint32_t DepthValue(float z)
