@@ -13,7 +13,7 @@
 
 #include "SoftDxPixels.h"
 #include "SoftDxRaster.h"
-#include "SoftDxTexture.h"
+#include "SoftDxSpanTexels.h"
 
 namespace softdx {
 
@@ -60,13 +60,16 @@ struct Edge {
     void Next()
     {
         if (A == 0) return;
+        // The carries follow no pattern a branch predictor could learn: take them by masks.
         if (A > 0) {
             // n - KStep = D (Q + S) - (R - T)
             Q += S, R -= T;
-            if (R < 0) R += D, ++Q;
+            const int64_t carry = R >> 63;  // all ones when R < 0
+            R += D & carry, Q -= carry;
         } else {
             Q += S, R += T;
-            if (R >= D) R -= D, ++Q;
+            const int64_t carry = ~((R - D) >> 63);  // all ones when R >= D
+            R -= D & carry, Q -= carry;
         }
     }
     void Span(int64_t row, int64_t& lo, int64_t& hi) const
@@ -122,8 +125,9 @@ struct Comparison {
     bool Passes(uint32_t z, uint32_t stored) const { return z < stored ? Less : z == stored ? Equal : Greater; }
 };
 
-// Rounds half away from zero, as llround does, without a library call.
-inline int64_t Round(double v) { return int64_t(v + (v >= 0 ? 0.5 : -0.5)); }
+// Rounds half away from zero, as llround does, without a library call, and without a jump
+// on the sign, which gradients give at random.
+inline int64_t Round(double v) { return int64_t(v + std::copysign(0.5, v)); }
 
 template <int DepthBits>
 inline uint32_t DepthValue(float z)
@@ -203,74 +207,63 @@ inline void Store(uint8_t* at, uint32_t c, uint32_t alphaMask)
     }
 }
 
-// Fixed point with 16 fractional bits, for stepping colours and texture coordinates.
-inline int32_t Fixed(float f) { return int32_t(std::clamp(f, -32000.0f, 32000.0f) * 65536.0f); }
-
-// Texture coordinates are exact (divided by the interpolated 1/w) every Segment pixels and
-// stepped linearly between, which no eye tells from exact at this length.
-constexpr int64_t Segment = 8;
-
 template <RasterTarget::Layouts Layout, int DepthBits, int Filter, bool Blended>
 void Fill(const Triangle& t, const PipelineState& s, const RasterTarget& target)
 {
     const TextureSampler sampler(s);
-    const float texWidth = sampler.Width(), texHeight = sampler.Height();
-    const int32_t half = Filter == 2 ? 32768 : 0;  // bilinear counts from texel centres
     const uint32_t bytes = target.Colour.BytesPerPixel;
-    int32_t step[Colours];
-    for (int i = 0; i < Colours; ++i) step[i] = int32_t(t.FixDx[i]);
-    const ColourLanes diffuseStep = MakeLanes(step[0], step[1], step[2], step[3]);
-    const ColourLanes glintStep = MakeLanes(step[4], step[5], step[6], 0);
     const int64_t depthStep = t.FixDx[DepthSlot];
     Edge edges[3] = {t.E[0], t.E[1], t.E[2]};
     for (Edge& e : edges) e.Start(t.Top);
     const Comparison depthTest(s.DepthFunc), alphaTest(s.AlphaTest ? s.AlphaFunc : DWORD{D3DCMP_ALWAYS});
-    const bool depthWrite = s.DepthWrite, specular = s.Specular, textureOnly = t.Mode == UseTexture;
+    const bool depthWrite = s.DepthWrite, specular = s.Specular;
+    const ShadeMode mode = Filter == 0            ? ShadeMode::Diffuse
+                           : t.Mode == UseTexture ? ShadeMode::Texture
+                                                  : ShadeMode::Modulate;
     const uint32_t alphaMask = target.AlphaMask;
-    int64_t row[FixedAttributes];
-    std::copy_n(t.Fix, FixedAttributes, row);
+    // The colours at the start of each row, and their steps, wrap as 32-bit lanes: the
+    // values at the pixels drawn fit, so what wraps on the way comes back.
+    auto lanes = [](const int64_t* c, bool glint) {
+        return MakeLanes(int32_t(c[glint ? 4 : 0]), int32_t(c[glint ? 5 : 1]), int32_t(c[glint ? 6 : 2]),
+                         glint ? 0 : int32_t(c[3]));
+    };
+    ColourLanes rowDiffuse = lanes(t.Fix, false), rowGlint = lanes(t.Fix, true);
+    const ColourLanes diffuseStep = lanes(t.FixDx, false), glintStep = lanes(t.FixDx, true);
+    const ColourLanes diffuseDown = lanes(t.FixDy, false), glintDown = lanes(t.FixDy, true);
+    int64_t rowDepth = t.Fix[DepthSlot];
     for (int64_t y = t.Top; y <= t.Bottom; ++y) {
         int64_t lo = target.Clip.left, hi = int64_t{target.Clip.right} - 1;
         for (Edge& e : edges) e.Span(y, lo, hi), e.Next();
         if (lo <= hi) {
             const int64_t dx = lo - t.OX;
-            int32_t colour[Colours];
-            for (int i = 0; i < Colours; ++i) colour[i] = int32_t(row[i] + t.FixDx[i] * dx);
-            ColourLanes diffuse = MakeLanes(colour[0], colour[1], colour[2], colour[3]);
-            ColourLanes glint = MakeLanes(colour[4], colour[5], colour[6], 0);
-            int64_t depthValue = row[DepthSlot] + depthStep * dx;
-            // Perspective from the first corner, not stepped: its precision matters most.
+            ColourLanes diffuse = AddLanes(rowDiffuse, MultiplyLanes(diffuseStep, int32_t(dx)));
+            ColourLanes glint = AddLanes(rowGlint, MultiplyLanes(glintStep, int32_t(dx)));
+            int64_t depthValue = rowDepth + depthStep * dx;
+            // Perspective from the first corner, not stepped from row to row: its precision
+            // matters most.
             const float px = float(lo) + 0.5f - t.X0, py = float(y) + 0.5f - t.Y0;
-            float iw = t.Persp[0] + t.PerspDx[0] * px + t.PerspDy[0] * py;
-            float uw = t.Persp[1] + t.PerspDx[1] * px + t.PerspDy[1] * py;
-            float vw = t.Persp[2] + t.PerspDx[2] * px + t.PerspDy[2] * py;
-            float u = 0, v = 0;
-            if constexpr (Filter != 0) {
-                const float w = 1.0f / iw;
-                u = uw * w * texWidth, v = vw * w * texHeight;
-            }
+            float at[3];
+            for (int i = 0; i < 3; ++i) at[i] = t.Persp[i] + t.PerspDx[i] * px + t.PerspDy[i] * py;
+            SpanTexels<Filter == 0 ? 1 : Filter> texels(sampler, at, t.PerspDx);
             uint8_t* pixel = target.Colour.At(int32_t(lo), int32_t(y));
             uint8_t* depth = DepthBits ? target.Depth.At(int32_t(lo), int32_t(y)) : nullptr;
+            // Spans are short and each row's pixels and depths lie a pitch from the last
+            // ones, too far for the processor to foresee: ask for the next row's ends now.
+            if (y < t.Bottom) {
+                const ptrdiff_t last = ptrdiff_t(hi - lo);
+                __builtin_prefetch(pixel + target.Colour.Pitch, 1);
+                __builtin_prefetch(pixel + target.Colour.Pitch + last * bytes, 1);
+                if (DepthBits) __builtin_prefetch(depth + target.Depth.Pitch, 1);
+                if (DepthBits) __builtin_prefetch(depth + target.Depth.Pitch + last * (DepthBits / 8), 1);
+            }
             for (int64_t x = lo; x <= hi;) {
-                const int64_t n = std::min(Segment, hi - x + 1);
-                int32_t fu = 0, fv = 0, du = 0, dv = 0;
-                if constexpr (Filter != 0) {
-                    iw += t.PerspDx[0] * float(n), uw += t.PerspDx[1] * float(n), vw += t.PerspDx[2] * float(n);
-                    const float w = 1.0f / iw;
-                    const float u2 = uw * w * texWidth, v2 = vw * w * texHeight;
-                    fu = Fixed(u) - half, fv = Fixed(v) - half;
-                    du = (Fixed(u2) - Fixed(u)) / int32_t(n), dv = (Fixed(v2) - Fixed(v)) / int32_t(n);
-                    u = u2, v = v2;
-                }
+                const int64_t n = std::min<int64_t>(4, hi - x + 1);
+                if constexpr (Filter != 0) texels.Next();
                 for (int64_t i = 0; i < n; ++i, ++x, pixel += bytes) {
                     auto shade = [&] {
-                        uint32_t c = PackLanes(diffuse);
-                        if constexpr (Filter != 0) {
-                            const uint32_t texel = Filter == 1 ? sampler.Point(fu, fv) : sampler.Bilinear(fu, fv);
-                            c = textureOnly ? texel : Modulate(c, texel);
-                        }
-                        if (specular) c = AddSaturated(c, PackLanes(glint) & 0xFFFFFF);
-                        return c;
+                        TexelWords texel{};
+                        if constexpr (Filter != 0) texel = texels.Get(int(i));
+                        return Shade(mode, specular, diffuse, glint, texel);
                     };
                     uint32_t c = 0;
                     bool draw = true;
@@ -307,11 +300,11 @@ void Fill(const Triangle& t, const PipelineState& s, const RasterTarget& target)
                         Store<Layout>(pixel, c, alphaMask);
                     }
                     diffuse = AddLanes(diffuse, diffuseStep), glint = AddLanes(glint, glintStep);
-                    fu += du, fv += dv;
                 }
             }
         }
-        for (int i = 0; i < FixedAttributes; ++i) row[i] += t.FixDy[i];
+        rowDiffuse = AddLanes(rowDiffuse, diffuseDown), rowGlint = AddLanes(rowGlint, glintDown);
+        rowDepth += t.FixDy[DepthSlot];
     }
 }
 
@@ -320,6 +313,8 @@ void FillFiltered(const Triangle& t, const PipelineState& s, const RasterTarget&
 {
     if (t.Mode == UseDiffuse)
         Fill<Layout, DepthBits, 0, Blended>(t, s, target);
+    else if (s.Bilinear && TextureSampler(s).WrapsByMasks())
+        Fill<Layout, DepthBits, 3, Blended>(t, s, target);
     else if (s.Bilinear)
         Fill<Layout, DepthBits, 2, Blended>(t, s, target);
     else

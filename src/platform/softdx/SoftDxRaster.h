@@ -56,22 +56,6 @@ struct ClipVertex {
     float U, V;
 };
 
-// The buffers one draw needs, kept by the device so draws do not allocate.
-struct PipelineScratch {
-    std::vector<ClipVertex> Vertices;
-    bool ScreenSpace = false;  // the vertices came transformed (D3DFVF_XYZRHW): X, Y in pixels, W = 1 / rhw
-    std::vector<uint32_t> Triangles;
-};
-
-// Bytes of one vertex of the layout; 0 for layouts the pipeline does not take.
-uint32_t VertexStride(DWORD fvf);
-// Transforms and lights count vertices of layout fvf into scratch.Vertices.
-void TransformAndLight(const PipelineState& state, DWORD fvf, const uint8_t* vertices, uint32_t count,
-                       PipelineScratch& scratch);
-// Draws the triangles whose corners the index triples name (into scratch.Vertices).
-void DrawTriangles(const PipelineState& state, const RasterTarget& target, const PipelineScratch& scratch,
-                   const uint32_t* indices, size_t indexCount);
-
 // One triangle in screen space: X and Y in pixels, Z in 0..1, and the attributes a
 // span interpolates (texture coordinates already divided by w).
 struct ScreenVertex {
@@ -80,6 +64,27 @@ struct ScreenVertex {
     float SR, SG, SB;
     float UW, VW;
 };
+
+// The buffers one draw needs, kept by the device so draws do not allocate.
+struct PipelineScratch {
+    std::vector<ClipVertex> Vertices;
+    bool ScreenSpace = false;  // the vertices came transformed (D3DFVF_XYZRHW): X, Y in pixels, W = 1 / rhw
+    std::vector<uint32_t> Triangles;
+    // Each vertex projected once for all the triangles that share it, and the planes it lies
+    // beyond (DrawTriangles).
+    std::vector<ScreenVertex> Screen;
+    std::vector<uint8_t> Outside;
+};
+
+// Bytes of one vertex of the layout; 0 for layouts the pipeline does not take.
+uint32_t VertexStride(DWORD fvf);
+// Transforms and lights count vertices of layout fvf into scratch.Vertices.
+void TransformAndLight(const PipelineState& state, DWORD fvf, const uint8_t* vertices, uint32_t count,
+                       PipelineScratch& scratch);
+// Draws the triangles whose corners the index triples name (into scratch.Vertices).
+void DrawTriangles(const PipelineState& state, const RasterTarget& target, PipelineScratch& scratch,
+                   const uint32_t* indices, size_t indexCount);
+// Fills one triangle whose corners run clockwise on screen.
 void RasteriseTriangle(const PipelineState& state, const RasterTarget& target, const ScreenVertex& a,
                        const ScreenVertex& b, const ScreenVertex& c);
 

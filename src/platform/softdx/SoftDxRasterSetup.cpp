@@ -98,43 +98,70 @@ void CullAndDraw(const PipelineState& s, const RasterTarget& target, const Scree
         RasteriseTriangle(s, target, a, c, b);
 }
 
-void CopyColour(const ClipVertex& from, ClipVertex& to)
+template <typename Vertex>
+void CopyColour(const Vertex& from, Vertex& to)
 {
     to.R = from.R, to.G = from.G, to.B = from.B, to.A = from.A, to.SR = from.SR, to.SG = from.SG, to.SB = from.SB;
 }
 
 }  // namespace
 
-void DrawTriangles(const PipelineState& s, const RasterTarget& target, const PipelineScratch& scratch,
+void DrawTriangles(const PipelineState& s, const RasterTarget& target, PipelineScratch& scratch,
                    const uint32_t* indices, size_t indexCount)
 {
     if (target.Clip.left >= target.Clip.right || target.Clip.top >= target.Clip.bottom) return;
     const D3DVIEWPORT7& vp = s.Viewport;
     const float guard = std::max(1.0f, 8192.0f / float(std::max<DWORD>({vp.dwWidth, vp.dwHeight, 1})));
     const bool flat = s.ShadeMode == D3DSHADE_FLAT;
-    for (size_t t = 0; t + 2 < indexCount; t += 3) {
-        Polygon p;
-        for (int i = 0; i < 3; ++i) p[size_t(i)] = scratch.Vertices[indices[t + size_t(i)]];
-        // Flat shading colours the whole triangle as its first corner.
-        if (flat) CopyColour(p[0], p[1]), CopyColour(p[0], p[2]);
+    // Most corners are shared by several triangles and lie inside every plane: project
+    // those once. A corner at or behind the eye is marked too, for the clipping path.
+    constexpr uint8_t Unprojectable = 1u << Planes;
+    const size_t count = scratch.Vertices.size();
+    scratch.Screen.resize(count);
+    scratch.Outside.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        const ClipVertex& v = scratch.Vertices[i];
+        uint8_t outside = 0;
         if (scratch.ScreenSpace) {
-            CullAndDraw(s, target, AsScreen(p[0]), AsScreen(p[1]), AsScreen(p[2]));
+            scratch.Screen[i] = AsScreen(v);
+        } else {
+            for (int plane = 0; plane < Planes; ++plane)
+                if (!(Distance(v, plane, guard) >= 0.0f)) outside |= uint8_t(1u << plane);
+            if (!(v.W > 1e-20f)) outside |= Unprojectable;
+            if (!outside) scratch.Screen[i] = Project(v, vp);
+        }
+        scratch.Outside[i] = outside;
+    }
+    for (size_t t = 0; t + 2 < indexCount; t += 3) {
+        const uint32_t corner[3] = {indices[t], indices[t + 1], indices[t + 2]};
+        const unsigned outside[3] = {scratch.Outside[corner[0]], scratch.Outside[corner[1]],
+                                     scratch.Outside[corner[2]]};
+        if (!(outside[0] | outside[1] | outside[2])) {
+            const ScreenVertex& a = scratch.Screen[corner[0]];
+            if (!flat) {
+                CullAndDraw(s, target, a, scratch.Screen[corner[1]], scratch.Screen[corner[2]]);
+                continue;
+            }
+            // Flat shading colours the whole triangle as its first corner.
+            ScreenVertex b = scratch.Screen[corner[1]], c = scratch.Screen[corner[2]];
+            CopyColour(a, b), CopyColour(a, c);
+            CullAndDraw(s, target, a, b, c);
             continue;
         }
-        unsigned outside[3] = {0, 0, 0};
-        for (int i = 0; i < 3; ++i)
-            for (int plane = 0; plane < Planes; ++plane)
-                if (!(Distance(p[size_t(i)], plane, guard) >= 0.0f)) outside[i] |= 1u << plane;
-        if (outside[0] & outside[1] & outside[2]) continue;  // wholly beyond one plane
-        int count = 3;
-        if (outside[0] | outside[1] | outside[2]) count = Clip(p, 3, outside[0] | outside[1] | outside[2], guard);
-        if (count < 3) continue;
+        if (outside[0] & outside[1] & outside[2] & ~Unprojectable) continue;  // wholly beyond one plane
+        Polygon p;
+        for (int i = 0; i < 3; ++i) p[size_t(i)] = scratch.Vertices[corner[i]];
+        if (flat) CopyColour(p[0], p[1]), CopyColour(p[0], p[2]);
+        int n = 3;
+        const unsigned planes = (outside[0] | outside[1] | outside[2]) & ~Unprojectable;
+        if (planes) n = Clip(p, 3, planes, guard);
+        if (n < 3) continue;
         // A projection without a near plane at positive w could still leave corners at
         // or behind the eye; such triangles are not drawn.
-        if (std::any_of(p.begin(), p.begin() + count, [](const ClipVertex& v) { return !(v.W > 1e-20f); })) continue;
+        if (std::any_of(p.begin(), p.begin() + n, [](const ClipVertex& v) { return !(v.W > 1e-20f); })) continue;
         const ScreenVertex first = Project(p[0], vp);
         ScreenVertex previous = Project(p[1], vp);
-        for (int i = 2; i < count; ++i) {
+        for (int i = 2; i < n; ++i) {
             const ScreenVertex next = Project(p[size_t(i)], vp);
             CullAndDraw(s, target, first, previous, next);
             previous = next;

@@ -23,16 +23,21 @@ public:
     }
     float Width() const { return float(FWidth); }
     float Height() const { return float(FHeight); }
+    // Both sides powers of two that wrap: addresses are masks and rows shifts.
+    bool WrapsByMasks() const { return FMaskU >= 0 && FMaskV >= 0; }
+    const uint32_t* Texels() const { return FTexels; }
+    int32_t MaskU() const { return FMaskU; }
+    int32_t MaskV() const { return FMaskV; }
 
     // The texel whose square holds (u, v).
-    uint32_t Point(int32_t u, int32_t v) const
+    TexelWords Point(int32_t u, int32_t v) const
     {
-        return At(Address(u >> 16, FWidth, FMaskU, FClampU), Address(v >> 16, FHeight, FMaskV, FClampV));
+        return Widen(At(Address(u >> 16, FWidth, FMaskU, FClampU), Address(v >> 16, FHeight, FMaskV, FClampV)));
     }
 
     // The four texels round (u, v) weighed by nearness, in 1/128 steps; (u, v) counted from
     // texel centres (half a texel less than for Point).
-    uint32_t Bilinear(int32_t u, int32_t v) const
+    TexelWords Bilinear(int32_t u, int32_t v) const
     {
         const int32_t iu = u >> 16, iv = v >> 16;
         const uint32_t wu = uint32_t(u >> 9) & 0x7F, wv = uint32_t(v >> 9) & 0x7F;
