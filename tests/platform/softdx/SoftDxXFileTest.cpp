@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "SoftDxApi.h"
-#include "platform/softdx/XFileWriter.h"
+#include "support/XFileWriter.h"
 
 using namespace xfiletest;
 
