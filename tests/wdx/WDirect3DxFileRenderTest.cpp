@@ -393,7 +393,8 @@ TEST_F(XFileRenderTest, ACubeInEveryEncodingDrawsAsTheModelSays)
     const Picture expected =
         CastCube(scene, Multiply(Multiply(flip, stored), flip), light->Description(), drawn.Width, drawn.Height);
 
-    // The scene is worth its salt only when it shows three faces, the textured one among them.
+    // The scene proves something only when the cube fills a good part of the picture and its
+    // textured face shows.
     int textured = 0, cube = 0;
     const TRgb background{0x20, 0x30, 0x40};
     for (const TRgb& c : expected.Pixels) {
