@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "platform/softdx/XFileWriter.h"
+#include "support/XFileWriter.h"
 #include "wdx/XFileTemplates.h"
 
 using namespace xfiletest;

@@ -7,8 +7,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <optional>
+#include <random>
 #include <string>
+#include <system_error>
 
 #include "framework/Application.h"
 #include "framework/Forms.h"
@@ -21,9 +25,42 @@
 #include "wdx/WDirectX.h"
 
 namespace {
-// A 64 x 64 chequered picture as a 24-bit BMP, the ellipsoid's texture.
-std::string WriteChequer()
+// A folder of the viewer's own in the system's temporary folder, for the files it makes while it
+// runs (never the current folder, which may be anyone's, or not writable); removed with what
+// it holds when the viewer ends.
+class TScratchFolder {
+public:
+    TScratchFolder()
+    {
+        std::error_code error;
+        const std::filesystem::path base = std::filesystem::temp_directory_path(error);
+        if (error) return;
+        std::random_device random;
+        // A name no other viewer running now has taken: create_directory says whether it made it.
+        for (int attempt = 0; attempt < 100 && FPath.empty(); ++attempt) {
+            const std::filesystem::path candidate = base / ("ModelViewer-" + std::to_string(random()));
+            if (std::filesystem::create_directory(candidate, error)) FPath = candidate;
+        }
+    }
+    ~TScratchFolder()
+    {
+        std::error_code error;
+        if (!FPath.empty()) std::filesystem::remove_all(FPath, error);
+    }
+    TScratchFolder(const TScratchFolder&) = delete;
+    TScratchFolder& operator=(const TScratchFolder&) = delete;
+    // Empty when no folder could be made.
+    const std::filesystem::path& Path() const { return FPath; }
+
+private:
+    std::filesystem::path FPath;
+};
+
+// A 64 x 64 chequered picture as a 24-bit BMP, the ellipsoid's texture, written into folder;
+// empty when it cannot be written (the ellipsoid is then drawn untextured).
+std::string WriteChequer(const std::filesystem::path& folder)
 {
+    if (folder.empty()) return {};
     const int size = 64, row = size * 3;
     auto le = [](std::string& out, uint32_t value, int bytes) {
         for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i) & 0xFF);
@@ -40,9 +77,11 @@ std::string WriteChequer()
     for (int i = 0; i < 6; ++i) le(bmp, 0, 4);
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) bmp += ((x / 8 + y / 8) % 2) ? std::string("\x30\x90\xF0", 3) : "\xF0\xF0\xF0";
-    const std::string path = "ModelViewer-chequer.bmp";
-    std::ofstream(path, std::ios::binary) << bmp;
-    return path;
+    const std::string path = (folder / "ModelViewer-chequer.bmp").string();
+    std::ofstream out(path, std::ios::binary);
+    out << bmp;
+    out.close();
+    return out ? path : std::string();
 }
 
 D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b)
@@ -89,7 +128,7 @@ void Dump(const TCD3DFileObject* node, int depth)
 
 class TViewerForm : public TForm {
 public:
-    TViewerForm(TComponent* owner, const std::string& model) : TForm(owner)
+    TViewerForm(TComponent* owner, const std::string& model, const std::filesystem::path& scratch) : TForm(owner)
     {
         SetBounds(40, 40, 640, 480);
         Device = new TWDirectX(this);
@@ -100,8 +139,8 @@ public:
         Device->SetIdleEnabled(true);
         Keyboard = new TWDirectInputKeyboard(this);
         if (model.empty()) {
-            auto* texture = new TWDirect3DTexture(this);
-            texture->Image = FTexture = WriteChequer();
+            FTexture = WriteChequer(scratch);
+            if (!FTexture.empty()) (new TWDirect3DTexture(this))->Image = FTexture;
             Mesh = new TWDirectObject(this);
             Mesh->SetObjectType(dxotEllipse);
             Mesh->SetSegmentsX(32);
@@ -263,8 +302,11 @@ int main(int argc, char** argv)
         Dump(file.Root(), 0);
         return 0;
     }
+    // Outlives the forms, whose texture surface was loaded from it.
+    std::optional<TScratchFolder> scratch;
+    if (model.empty()) scratch.emplace();
     Application->Initialize();
-    auto* form = new TViewerForm(Application, model);
+    auto* form = new TViewerForm(Application, model, scratch ? scratch->Path() : std::filesystem::path());
     form->Show();
     try {
         form->Device->StartAll();

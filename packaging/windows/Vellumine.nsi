@@ -1,8 +1,11 @@
 ; The Windows installer: puts Vellumine.scr into the system folder, makes it the current
-; user's screen saver and registers an uninstaller in Add/Remove Programs.
+; user's screen saver, puts the component layer's example programs (ModelViewer.exe,
+; InputSoundDemo.exe) into the program's folder, and registers an uninstaller in Add/Remove
+; Programs.
 ;
 ; Built by the win32 preset (target vellumine_installer):
-;   makensis -DSCREEN_SAVER=path/Vellumine.scr -DOUTPUT=path/Vellumine-Setup.exe Vellumine.nsi
+;   makensis -DSCREEN_SAVER=path/Vellumine.scr -DMODEL_VIEWER=path/ModelViewer.exe
+;            -DINPUT_SOUND_DEMO=path/InputSoundDemo.exe -DOUTPUT=path/Vellumine-Setup.exe Vellumine.nsi
 ;
 ; Where the screen saver goes: the program is 32-bit, so on 64-bit Windows it belongs in
 ; SysWOW64, the system folder of 32-bit programs (that is where Windows' own screen-saver list
@@ -13,6 +16,12 @@
 
 !ifndef SCREEN_SAVER
   !error "define SCREEN_SAVER, the path of the built Vellumine.scr"
+!endif
+!ifndef MODEL_VIEWER
+  !error "define MODEL_VIEWER, the path of the built ModelViewer.exe"
+!endif
+!ifndef INPUT_SOUND_DEMO
+  !error "define INPUT_SOUND_DEMO, the path of the built InputSoundDemo.exe"
 !endif
 !ifndef OUTPUT
   !error "define OUTPUT, the path of the installer to write"
@@ -33,7 +42,8 @@ RequestExecutionLevel admin  ; the system folder and the machine-wide uninstall 
 
 Name "${PRODUCT}"
 OutFile "${OUTPUT}"
-; Holds only the uninstaller: the screen saver itself lives in the system folder.
+; Holds the example programs and the uninstaller: the screen saver itself lives in the system
+; folder, which is no place for ordinary programs.
 InstallDir "$PROGRAMFILES\${PRODUCT}"
 ShowInstDetails show
 ShowUninstDetails show
@@ -63,6 +73,8 @@ Section "Install"
   Call ScreenSaverPath
   SetOutPath "$INSTDIR"
   File "/oname=$0" "${SCREEN_SAVER}"
+  File "${MODEL_VIEWER}"
+  File "${INPUT_SOUND_DEMO}"
 
   ; The full long path, as the screen-saver settings of Windows Vista and later write it.
   WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" "$0"
@@ -110,6 +122,8 @@ Section "Uninstall"
   ; A screen saver running right now keeps its file until the next restart.
   Delete /REBOOTOK "$0"
 
+  Delete "$INSTDIR\ModelViewer.exe"
+  Delete "$INSTDIR\InputSoundDemo.exe"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"

@@ -254,15 +254,15 @@ Token Lexer::ReadBinary()
                                                "SDWORD", "VOID",  "STRING", "UNICODE", "CSTRING", "array"};
     switch (code) {
     case 1:  // name
-    case 2:  // string, followed by its terminating separator's token
+    case 2:  // string; the separator that ends it is the next token, of two bytes like any other
         if (Remaining() < 4) return Fault();
         {
             const uint32_t length = Dword(FAt);
             FAt += 4;
-            if (Remaining() < length + (code == 2 ? 4u : 0u)) return Fault();
+            if (Remaining() < length) return Fault();
             t.kind = code == 1 ? Token::Kind::Name : Token::Kind::String;
             t.text = std::string_view(reinterpret_cast<const char*>(FAt), length);
-            FAt += length + (code == 2 ? 4 : 0);
+            FAt += length;
         }
         return t;
     case 3:  // integer

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "SoftDxApi.h"
-#include "platform/softdx/XFileWriter.h"
+#include "support/XFileWriter.h"
 
 using namespace xfiletest;
 
@@ -334,6 +334,10 @@ TEST(SoftDxXFile, DamagedFilesEndInAResultCode)
         }
     std::vector<uint8_t> nameLie = binary;
     nameLie[16 + 2 + 3] = 0x7F;  // the first name's length, beyond the file's end
+    // A string's terminator is a two-byte token like any other; four bytes leave a token 0.
+    std::vector<uint8_t> wideTerminator = Header("bin ", 32);
+    for (uint8_t b : std::string("\1\0\x0F\0\0\0TextureFilename\x0A\0\2\0\1\0\0\0a\x14\0\0\0\x0B\0", 36))
+        wideTerminator.push_back(b);
 
     struct Case {
         const char* what;
@@ -384,6 +388,7 @@ TEST(SoftDxXFile, DamagedFilesEndInAResultCode)
         {"faces beyond the file", Text("Mesh { 1; 0;0;0;; 4000000000; }"), DXFILE_OK, DXFILEERR_BADARRAYSIZE},
         {"binary list beyond the file", listLie, DXFILE_OK, DXFILEERR_PARSEERROR},
         {"binary name beyond the file", nameLie, DXFILE_OK, DXFILEERR_PARSEERROR},
+        {"binary string ended by four bytes", wideTerminator, DXFILE_OK, DXFILEERR_PARSEERROR},
         {"arrays of empty templates in arrays", Text(EmptyArrays()), DXFILE_OK, DXFILEERR_BADARRAYSIZE},
         {"name too long", Text("Frame " + std::string(300, 'n') + " { }"), DXFILE_OK, DXFILEERR_PARSEERROR},
         {"nesting too deep", Text(Nested(100)), DXFILE_OK, DXFILEERR_PARSEERROR},

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/softdx/XFileWriter.h"
+#include "support/XFileWriter.h"
 #include "wdx/XFileTemplates.h"
 
 namespace {

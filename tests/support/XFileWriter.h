@@ -1,25 +1,32 @@
 #pragma once
-// Writes X files for the reader's tests and benchmark: one writer records a file as tokens,
+// Writes X files for the readers' tests and benchmark: one writer records a file as tokens,
 // and three encoders turn the same tokens into the text, the binary and the MSZIP-compressed
-// forms, with 32- or 64-bit floats.
+// forms, with 32- or 64-bit floats. It needs no DirectX header, so the tests of either
+// platform's reader (ours, and the system's under Wine) write their files with it.
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "SoftDxApi.h"
-
 namespace xfiletest {
+
+// A GUID's fields, as any GUID type of the platform has them.
+struct XGuid {
+    uint32_t Data1 = 0;
+    uint16_t Data2 = 0, Data3 = 0;
+    uint8_t Data4[8] = {};
+};
 
 struct XTok {
     enum Kind { Name, Str, Int, Flt, Guid, Punct } kind;
     std::string text;
     uint32_t integer = 0;
     double real = 0;
-    GUID guid{};
+    XGuid guid{};
 };
 
 class XWriter {
@@ -28,7 +35,13 @@ public:
     XWriter& S(const std::string& text) { return Add({XTok::Str, text}); }
     XWriter& I(uint32_t v) { return Add({XTok::Int, {}, v}); }
     XWriter& F(double v) { return Add({XTok::Flt, {}, 0, v}); }
-    XWriter& G(const GUID& g) { return Add({XTok::Guid, {}, 0, 0, g}); }
+    template <class Guid>
+    XWriter& G(const Guid& g)
+    {
+        XGuid id{static_cast<uint32_t>(g.Data1), static_cast<uint16_t>(g.Data2), static_cast<uint16_t>(g.Data3), {}};
+        std::memcpy(id.Data4, g.Data4, 8);
+        return Add({XTok::Guid, {}, 0, 0, id});
+    }
     // Punctuation, one character each: "{", "};" ...
     XWriter& P(const char* marks)
     {
@@ -52,11 +65,14 @@ inline std::vector<uint8_t> Header(const char* format, int floatBits)
     return std::vector<uint8_t>(h, h + 16);
 }
 
-inline std::string GuidText(const GUID& g)
+// A GUID as text, of XGuid or of any GUID type of the platform.
+template <class Guid>
+std::string GuidText(const Guid& g)
 {
     char s[40];
-    std::snprintf(s, sizeof s, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X", g.Data1, g.Data2, g.Data3,
-                  g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+    std::snprintf(s, sizeof s, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X", static_cast<unsigned>(g.Data1),
+                  unsigned{g.Data2}, unsigned{g.Data3}, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4],
+                  g.Data4[5], g.Data4[6], g.Data4[7]);
     return s;
 }
 
@@ -98,7 +114,8 @@ inline std::vector<uint8_t> EncodeBinary(const std::vector<XTok>& tokens, int fl
     for (std::size_t i = 0; i < tokens.size(); ++i) {
         const XTok& t = tokens[i];
         if (t.kind == XTok::Int || t.kind == XTok::Flt) {
-            // A run of numbers of one kind, separators between them dropped, is one list.
+            // A run of numbers of one kind, with the separators between and after them, is one
+            // list.
             std::vector<const XTok*> run;
             std::size_t j = i;
             for (; j < tokens.size(); ++j) {
@@ -107,7 +124,8 @@ inline std::vector<uint8_t> EncodeBinary(const std::vector<XTok>& tokens, int fl
                 else if (!(tokens[j].kind == XTok::Punct && (tokens[j].text == "," || tokens[j].text == ";")))
                     break;
             }
-            while (j > i && tokens[j - 1].kind == XTok::Punct) --j;  // keep the run's final separators
+            // The list stands for its separators too, the last ones included: the binary
+            // encoding has none around a list of numbers (DirectX's own reader refuses them).
             word(t.kind == XTok::Int ? 6 : 7);
             dword(uint32_t(run.size()));
             for (const XTok* n : run) {
@@ -149,7 +167,7 @@ inline std::vector<uint8_t> EncodeBinary(const std::vector<XTok>& tokens, int fl
             out.insert(out.end(), t.text.begin(), t.text.end());
             const bool comma = i + 1 < tokens.size() && tokens[i + 1].text == ",";
             const bool separated = i + 1 < tokens.size() && (comma || tokens[i + 1].text == ";");
-            dword(comma ? 19 : 20);
+            word(comma ? 19 : 20);  // the terminator is a token of its own, two bytes
             if (separated) ++i;
             break;
         }
@@ -167,8 +185,10 @@ inline std::vector<uint8_t> EncodeBinary(const std::vector<XTok>& tokens, int fl
 }
 
 // The MSZIP form of an encoded file, in blocks of `blockSize` bytes of the body, each
-// compressed with the body before it as history.
-inline std::vector<uint8_t> Compress(const std::vector<uint8_t>& file, std::size_t blockSize = 32768)
+// compressed with the body before it as history, or alone. Readers that keep no history
+// between blocks (Wine's) read only the second form, which every reader reads.
+inline std::vector<uint8_t> Compress(const std::vector<uint8_t>& file, std::size_t blockSize = 32768,
+                                     bool history = true)
 {
     const bool binary = std::memcmp(file.data() + 8, "bin ", 4) == 0;
     std::vector<uint8_t> out(file.begin(), file.begin() + 16);
@@ -183,8 +203,8 @@ inline std::vector<uint8_t> Compress(const std::vector<uint8_t>& file, std::size
         const std::size_t plain = std::min(blockSize, file.size() - at);
         z_stream z{};
         deflateInit2(&z, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-        const std::size_t history = std::min<std::size_t>(at - 16, 32768);
-        if (history) deflateSetDictionary(&z, file.data() + at - history, uInt(history));
+        const std::size_t before = history ? std::min<std::size_t>(at - 16, 32768) : 0;
+        if (before) deflateSetDictionary(&z, file.data() + at - before, uInt(before));
         std::vector<uint8_t> packed(deflateBound(&z, uLong(plain)) + 16);
         z.next_in = const_cast<Bytef*>(file.data() + at);
         z.avail_in = uInt(plain);

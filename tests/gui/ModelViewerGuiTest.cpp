@@ -1,0 +1,34 @@
+// The model viewer as a user runs it on an X server: without a model it draws its ellipsoid
+// with a chequer texture that it writes into a folder of its own under the temporary folder,
+// never into the current one, and that folder goes when a key ends the viewer.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "gui/XvfbServer.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+
+TEST(ModelViewerOnX, TheEllipsoidsTextureLivesInATemporaryFolderOfItsOwnUntilTheEnd)
+{
+    XvfbServer server;
+    TempDir temp;
+    const fs::path texture = "ModelViewer-chequer.bmp";
+    ASSERT_FALSE(fs::exists(texture)) << "left in the current folder by an earlier run";
+    const auto written = [&] {
+        for (const fs::directory_entry& entry : fs::directory_iterator(temp.Path()))
+            if (fs::exists(entry.path() / texture)) return true;
+        return false;
+    };
+    ChildProcess viewer({VELLUMINE_MODEL_VIEWER}, {"DISPLAY=" + server.Name(), "TMPDIR=" + temp.Path().string()},
+                        (temp.Path() / "viewer.err").string());
+    ASSERT_TRUE(WaitUntil(written, std::chrono::seconds(20))) << viewer.Err();
+    EXPECT_TRUE(viewer.Running()) << viewer.Err();
+    EXPECT_EQ(PressKeysUntilExit(server, viewer), 0) << viewer.Err();
+    std::vector<fs::path> left;
+    for (const fs::directory_entry& entry : fs::directory_iterator(temp.Path()))
+        if (entry.path().filename() != "viewer.err") left.push_back(entry.path());
+    EXPECT_TRUE(left.empty()) << left.front();
+    EXPECT_FALSE(fs::exists(texture)) << "written into the current folder";
+}
