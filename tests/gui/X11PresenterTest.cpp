@@ -298,3 +298,62 @@ TEST_F(X11PresenterTest, VisibleRectsLeaveOutWhatCoversTheWindowAndItsParent)
     XSync(display, False);
     EXPECT_FALSE(Presenter->VisibleRects(reinterpret_cast<HWND>(above)).has_value()) << "gone";
 }
+
+TEST_F(X11PresenterTest, AnEmulatedModesPictureGoesToTheWindowAtItsSizeAsTheScaledFrameWould)
+{
+    // The show's frame, one shrinking stretch of a picture into the back buffer, is made at
+    // the window's size and shown without scaling; it must look as the mode's frame scaled
+    // by the server does: same place, same bars, the same colours on a smooth picture.
+    SoftDxSetPresenter(Presenter);
+    const Window w = MakeWindow(1024, 600);
+    ASSERT_NO_FATAL_FAILURE(MakeFlipChain(w, 640, 480, 32, 1));
+    DDSURFACEDESC2 d;
+    std::memset(&d, 0, sizeof d);
+    d.dwSize = sizeof d;
+    d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+    d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    d.dwWidth = 1600;
+    d.dwHeight = 1200;
+    IDirectDrawSurface7* picture = nullptr;
+    ASSERT_EQ(DirectDraw->CreateSurface(&d, &picture, nullptr), DD_OK);
+    DDSURFACEDESC2 locked;
+    std::memset(&locked, 0, sizeof locked);
+    locked.dwSize = sizeof locked;
+    ASSERT_EQ(picture->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr), DD_OK);
+    for (uint32_t y = 0; y < 1200; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.lpSurface) + y * locked.lPitch);
+        for (uint32_t x = 0; x < 1600; ++x) row[x] = (x * 255 / 1599) << 16 | (y * 255 / 1199) << 8 | 0x80;
+    }
+    ASSERT_EQ(picture->Unlock(nullptr), DD_OK);
+    ASSERT_EQ(Back->Blt(nullptr, picture, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+    ASSERT_EQ(Front->Flip(nullptr, DDFLIP_NOVSYNC), DD_OK);
+    EXPECT_EQ(Presenter->DirectFrames(), 1u);
+    EXPECT_EQ(Presenter->ServerScaledFrames(), 0u);
+    const auto direct = ReadBack(w, 1024, 600);
+
+    // The mode's own frame, made when locked, then scaled by the server from its memory.
+    ASSERT_EQ(Front->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr), DD_OK);
+    const auto* frame = static_cast<const uint32_t*>(locked.lpSurface);
+    const size_t pitch = size_t(locked.lPitch);
+    ASSERT_EQ(Front->Unlock(nullptr), DD_OK);
+    ASSERT_TRUE(Presenter->Present(Handle(w), frame, 640, 480, pitch));
+    EXPECT_EQ(Presenter->ServerScaledFrames(), 1u);
+    const auto scaled = ReadBack(w, 1024, 600);
+    picture->Release();
+
+    ASSERT_EQ(direct.size(), 1024u * 600u);
+    ASSERT_EQ(scaled.size(), direct.size());
+    int worst = 0;
+    for (size_t i = 0; i < direct.size(); ++i)
+        for (int shift : {0, 8, 16})
+            worst = std::max(worst, std::abs(int((direct[i] >> shift) & 0xFF) - int((scaled[i] >> shift) & 0xFF)));
+    EXPECT_LE(worst, 2);
+    for (unsigned y : {0u, 300u, 599u}) {
+        EXPECT_EQ(direct[y * 1024 + 111], 0u) << "bars";
+        EXPECT_EQ(direct[y * 1024 + 912], 0u);
+        EXPECT_NE(direct[y * 1024 + 112], 0u);
+        EXPECT_NE(direct[y * 1024 + 911], 0u);
+    }
+    ReleaseFlipChain();
+    SoftDxSetPresenter(nullptr);
+}

@@ -1,6 +1,7 @@
 // The software DirectX's controls: the current presenter (headless unless one is set), the
 // refresh clock Flip waits by, and the table of injected failures.
-// Implements: SoftDxSetPresenter, SoftDxGetPresenter, SoftDxHeadlessPresenter::Present,
+// Implements: SoftDxSetPresenter, SoftDxGetPresenter, SoftDxFitKeepingProportions,
+// SoftDxHeadlessPresenter's Present, Placement and AllocateFrame,
 // SoftDxSetClock, SoftDxNextRefresh, SoftDxFailNext, SoftDxFailAlways, SoftDxClearFaults, and
 // for the other files softdx::InjectedFault, Now and SleepUntil.
 // Not here: a presenter on a real screen, which the program installs.
@@ -64,6 +65,37 @@ bool SoftDxHeadlessPresenter::Present(HWND window, const uint32_t* pixels, uint3
     }
     ++FPresentCount;
     return true;
+}
+
+SoftDxPlacement SoftDxFitKeepingProportions(SoftDxSize frame, SoftDxSize window)
+{
+    SoftDxPlacement placed{window, {}};
+    if (!frame.Width || !frame.Height || !window.Width || !window.Height) return placed;
+    uint32_t width, height;
+    if (uint64_t{frame.Width} * window.Height <= uint64_t{window.Width} * frame.Height) {
+        height = window.Height;
+        width = uint32_t((uint64_t{frame.Width} * window.Height + frame.Height / 2) / frame.Height);
+    } else {
+        width = window.Width;
+        height = uint32_t((uint64_t{frame.Height} * window.Width + frame.Width / 2) / frame.Width);
+    }
+    width = std::clamp<uint32_t>(width, 1, window.Width);
+    height = std::clamp<uint32_t>(height, 1, window.Height);
+    const LONG x = LONG((window.Width - width) / 2), y = LONG((window.Height - height) / 2);
+    placed.Frame = {x, y, x + LONG(width), y + LONG(height)};
+    return placed;
+}
+
+std::optional<SoftDxPlacement> SoftDxHeadlessPresenter::Placement(HWND, SoftDxSize frame)
+{
+    if (!FWindowSize) return std::nullopt;
+    return SoftDxFitKeepingProportions(frame, *FWindowSize);
+}
+
+SoftDxPixelMemory SoftDxHeadlessPresenter::AllocateFrame(size_t bytes)
+{
+    if (!FWindowSize) return {};
+    return SoftDxPixelMemory(static_cast<uint8_t*>(std::calloc(bytes, 1)));
 }
 
 void SoftDxSetPresenter(std::shared_ptr<ISoftDxPresenter> presenter)

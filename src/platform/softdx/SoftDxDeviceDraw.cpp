@@ -55,7 +55,7 @@ RasterTarget::Layouts LayoutOf(const PixelFormat& f)
 RasterTarget SoftDxDevice::Target() const
 {
     RasterTarget t;
-    t.Colour = FTarget->View();
+    t.Colour = FTarget->WritableView();
     t.Layout = LayoutOf(FTarget->Format());
     t.AlphaMask = FTarget->Format().AlphaMask;
     const RECT surface{0, 0, LONG(t.Colour.Width), LONG(t.Colour.Height)};
@@ -63,7 +63,7 @@ RasterTarget SoftDxDevice::Target() const
                         LONG(FViewport.dwY + FViewport.dwHeight)};
     t.Clip = Intersect(surface, viewport);
     if (SoftDxSurface* z = FTarget->ZBuffer()) {
-        t.Depth = z->View();
+        t.Depth = z->WritableView();
         t.DepthBits = z->Format().Bits;
     }
     return t;

@@ -6,6 +6,7 @@
 // overlays, private data, BltBatch, SetSurfaceDesc, texture priority and level of detail.
 #include <sys/mman.h>
 
+#include <atomic>
 #include <cstring>
 #include <new>
 
@@ -31,6 +32,8 @@ bool InsideSurface(const RECT& r, uint32_t width, uint32_t height)
            uint32_t(r.bottom) <= height;
 }
 
+std::atomic<uint64_t> nextSerial{0};
+
 }  // namespace
 
 SoftDxSurface::SoftDxSurface(SoftDxDirectDraw* owner, DWORD caps, uint32_t width, uint32_t height,
@@ -41,7 +44,8 @@ SoftDxSurface::SoftDxSurface(SoftDxDirectDraw* owner, DWORD caps, uint32_t width
       FHeight(height),
       FFormat(format),
       FMemory(std::move(memory)),
-      FPitch(pitch)
+      FPitch(pitch),
+      FSerial(nextSerial.fetch_add(1) + 1)
 {
     FOwner->AddRef();
 }
@@ -97,6 +101,9 @@ void SoftDxSurface::Chain(const std::vector<SoftDxSurface*>& surfaces)
 
 SoftDxSurface::~SoftDxSurface()
 {
+    // Stretches from this surface put off are made while its pixels are still here.
+    Changing();
+    DropDeferred();
     if (IsFront()) {
         // The back buffers were made with the front buffer and go with it.
         auto chain = FChain;
@@ -295,7 +302,7 @@ HRESULT SoftDxSurface::GetDC(HDC* dc)
     if (!dc) return DDERR_INVALIDPARAMS;
     if (FDcOut) return DDERR_DCALREADYCREATED;
     if (FLocked) return DDERR_SURFACEBUSY;
-    FDc.Bits = FMemory.get();
+    FDc.Bits = WritableView().Bits;
     FDc.Pitch = static_cast<long>(FPitch);
     FDc.Width = FWidth;
     FDc.Height = FHeight;
@@ -406,7 +413,8 @@ HRESULT SoftDxSurface::Lock(LPRECT rect, LPDDSURFACEDESC2 desc, DWORD, HANDLE)
     if (FLocked || FDcOut) return DDERR_SURFACEBUSY;
     GetSurfaceDesc(desc);
     desc->dwFlags |= DDSD_LPSURFACE;
-    desc->lpSurface = rect ? View().At(rect->left, rect->top) : FMemory.get();
+    const PixelView pixels = WritableView();
+    desc->lpSurface = rect ? pixels.At(rect->left, rect->top) : pixels.Bits;
     FLocked = true;
     return DD_OK;
 }

@@ -11,6 +11,15 @@ namespace softdx {
 
 struct FlipChain {
     std::vector<SoftDxSurface*> Members;  // front buffer first
+    // The screen's whole picture, for frames stretched straight to the screen's size
+    // (SoftDxSurfaceBlt.cpp); memory of the presenter's, made on first use.
+    PixelMemory ScreenFrame;
+    SoftDxSize ScreenFrameSize;
+    RECT ScreenFrameRect{};
+    // What it shows: a slow animation repeats a frame often, and the stretch is then skipped.
+    uint64_t ShownSerial = 0;  // the source's; 0 for nothing yet
+    DWORD ShownUniqueness = 0;
+    RECT ShownSourceRect{};
 };
 
 class SoftDxSurface final : public SoftDxUnknown<SoftDxSurface, IDirectDrawSurface7, IID_IDirectDrawSurface7> {
@@ -75,7 +84,18 @@ public:
 
     // Zeroed pixel memory of that many bytes; empty when there is none to be had.
     static PixelMemory ZeroedMemory(uint64_t bytes);
-    PixelView View() const { return {FMemory.get(), FPitch, FWidth, FHeight, FFormat.BytesPerPixel()}; }
+    // The pixels, a stretch put off made first. WritableView also makes the stretches put
+    // off that read this surface, before the caller changes it.
+    PixelView View()
+    {
+        if (FDeferred) Realise();
+        return Pixels();
+    }
+    PixelView WritableView()
+    {
+        Changing();
+        return View();
+    }
     // The pixels averaged down by halves, level times (1 is half the size each way), for
     // stretches that shrink a lot; kept until the pixels change. Empty (no pixels) when
     // the memory cannot be had.
@@ -103,6 +123,23 @@ private:
     friend SoftDxUnknown;
     ~SoftDxSurface();
     bool IsFront() const { return FChain && FChain->Members.front() == this; }
+    PixelView Pixels() const { return {FMemory.get(), FPitch, FWidth, FHeight, FFormat.BytesPerPixel()}; }
+    // A back buffer's whole content as one stretch from another surface, not yet made: the
+    // show's frame. Presented, it is made at the screen's size (an emulated mode then costs
+    // what the screen's own does); anything else that reads or changes the pixels makes it
+    // in them first. It moves with the pixel memory at a flip.
+    struct Deferred {
+        SoftDxSurface* Source = nullptr;  // not owned: the source makes its readers first
+        RECT SourceRect{};
+    };
+    bool CanDefer(const SoftDxSurface* from, const RECT& destRect) const;
+    void Defer(SoftDxSurface* source, const RECT& sourceRect);
+    void DropDeferred();
+    void Realise();
+    // Makes the stretches put off that read this surface, which is about to change or go.
+    void Changing();
+    // Shows the stretch put off at the window's size; false when it cannot, or should not.
+    bool PresentDeferred(ISoftDxPresenter& presenter, HWND window);
     bool ChainBusy() const;
     // Shows this surface's pixels when it is what the user sees without a Flip.
     void PresentIfVisible();
@@ -115,6 +152,9 @@ private:
     PixelMemory FMemory;
     ptrdiff_t FPitch;
     std::shared_ptr<FlipChain> FChain;
+    std::optional<Deferred> FDeferred;
+    const uint64_t FSerial;                        // unique among all surfaces ever made, unlike an address
+    std::vector<SoftDxSurface*> FDeferredReaders;  // surfaces whose stretch put off reads this one
     bool FLocked = false;
     bool FDcOut = false;
     SoftDxDeviceContext FDc;

@@ -9,8 +9,16 @@
 // A surface with a clipper draws only inside the clipper's region (its clip list, or the
 // visible parts of its window as the presenter tells them), and its destination rectangle
 // may then reach beyond the surface, as on Windows.
-// Implements: SoftDxSurface::Blt, BltFast and Flip, and presenting a surface through the
-// current presenter.
+// A back buffer of the presenter's 32-bit format filled whole by one stretch from a surface
+// outside the chain (the show's frame) only notes the stretch. When the frame is presented
+// in a window of another size (an emulated mode), the stretch is made straight at the
+// window's size into memory of the presenter's, so that the mode costs what the screen's own
+// does instead of a frame made small and then scaled up. A stretch that would enlarge onto
+// the window keeps the old way, whose smooth scaling looks better than repeated pixels.
+// Anything else that reads or changes the back buffer, or changes or releases the source,
+// first makes the stretch in the back buffer's own pixels, so no one can tell it was put off.
+// Implements: SoftDxSurface::Blt, BltFast and Flip, presenting a surface through the current
+// presenter, and the stretch put off (CanDefer, Defer, Realise, PresentDeferred).
 // Not implemented: raster operations other than SRCCOPY, BLACKNESS and WHITENESS, the
 // DDBLT_DDFX effects (mirroring, rotation), alpha and z blits (DDERR_UNSUPPORTED, or
 // DDERR_NORASTEROPHW for the other raster operations); clip lists (a clipper only names
@@ -86,6 +94,34 @@ void Halve(const PixelView& in, uint32_t* out, uint32_t width, uint32_t height)
     }
 }
 
+bool SameRect(const RECT& a, const RECT& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// What a stretch of sr onto a dw x dh rectangle reads: for one that shrinks by half or more
+// both ways, the source's copy averaged down to the smallest size still at least the
+// destination's; in and inRect are left as they are otherwise.
+void ShrinkInput(SoftDxSurface& from, const RECT& sr, uint32_t dw, uint32_t dh, PixelView& in, RECT& inRect)
+{
+    const uint32_t sw = uint32_t(sr.right - sr.left), sh = uint32_t(sr.bottom - sr.top);
+    uint32_t level = 0;
+    while (level < 16 && (sw >> (level + 1)) >= dw && (sh >> (level + 1)) >= dh) ++level;
+    const PixelView reduced = level ? from.Reduced(level) : PixelView{};
+    if (!reduced.Bits) return;
+    // The same part of the picture at the smaller scale, at least one pixel of it.
+    const auto scale = [&](LONG v, uint32_t limit, bool up) {
+        const int64_t step = int64_t{1} << level;
+        return LONG(std::min<int64_t>((up ? v + step - 1 : v) / step, limit));
+    };
+    RECT r{scale(sr.left, reduced.Width - 1, false), scale(sr.top, reduced.Height - 1, false),
+           scale(sr.right, reduced.Width, true), scale(sr.bottom, reduced.Height, true)};
+    r.right = std::max(r.right, r.left + 1);
+    r.bottom = std::max(r.bottom, r.top + 1);
+    in = reduced;
+    inRect = r;
+}
+
 }  // namespace
 
 HRESULT SoftDxSurface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 source, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx)
@@ -124,7 +160,8 @@ HRESULT SoftDxSurface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 source, LPRECT 
     }
     if ((flags & DDBLT_DDFX) && fx->dwDDFX != 0) return DDERR_UNSUPPORTED;
     if (fill) {
-        for (const RECT& part : parts) FillRect(View(), part, *fill);
+        const PixelView out = WritableView();
+        for (const RECT& part : parts) FillRect(out, part, *fill);
         ++FUniqueness;
         PresentIfVisible();
         return DD_OK;
@@ -151,6 +188,11 @@ HRESULT SoftDxSurface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 source, LPRECT 
         destKey = Key(*FDestKey);
     }
 
+    if (!sourceKey.Enabled && !destKey.Enabled && CanDefer(from, dr)) {
+        Defer(from, sr);
+        ++FUniqueness;
+        return DD_OK;
+    }
     PixelView in = from->View();
     RECT inRect = sr;
     std::vector<uint8_t> copy;
@@ -168,27 +210,12 @@ HRESULT SoftDxSurface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 source, LPRECT 
         in = {copy.data(), ptrdiff_t(rowBytes), w, h, FFormat.BytesPerPixel()};
         inRect = {0, 0, LONG(w), LONG(h)};
     }
-    if (copy.empty() && !sourceKey.Enabled && !destKey.Enabled && ByteChannels(FFormat)) {
-        const uint32_t sw = uint32_t(sr.right - sr.left), sh = uint32_t(sr.bottom - sr.top);
-        const uint32_t dw = uint32_t(dr.right - dr.left), dh = uint32_t(dr.bottom - dr.top);
-        uint32_t level = 0;
-        while (level < 16 && (sw >> (level + 1)) >= dw && (sh >> (level + 1)) >= dh) ++level;
-        const PixelView reduced = level ? from->Reduced(level) : PixelView{};
-        if (reduced.Bits) {
-            // The same part of the picture at the smaller scale, at least one pixel of it.
-            const auto scale = [&](LONG v, uint32_t limit, bool up) {
-                const int64_t step = int64_t{1} << level;
-                return LONG(std::min<int64_t>((up ? v + step - 1 : v) / step, limit));
-            };
-            RECT r{scale(sr.left, reduced.Width - 1, false), scale(sr.top, reduced.Height - 1, false),
-                   scale(sr.right, reduced.Width, true), scale(sr.bottom, reduced.Height, true)};
-            r.right = std::max(r.right, r.left + 1);
-            r.bottom = std::max(r.bottom, r.top + 1);
-            in = reduced;
-            inRect = r;
-        }
-    }
-    for (const RECT& part : parts) StretchCopy(View(), dr, part, in, inRect, sourceKey, destKey, FFormat.ValueMask());
+    if (copy.empty() && !sourceKey.Enabled && !destKey.Enabled && ByteChannels(FFormat))
+        ShrinkInput(*from, sr, uint32_t(dr.right - dr.left), uint32_t(dr.bottom - dr.top), in, inRect);
+    // A blit that replaces all the pixels makes what was put off for them needless.
+    if (!FClipper && !sourceKey.Enabled && !destKey.Enabled && SameRect(dr, whole)) DropDeferred();
+    const PixelView out = WritableView();
+    for (const RECT& part : parts) StretchCopy(out, dr, part, in, inRect, sourceKey, destKey, FFormat.ValueMask());
     ++FUniqueness;
     PresentIfVisible();
     return DD_OK;
@@ -218,17 +245,33 @@ HRESULT SoftDxSurface::Flip(LPDIRECTDRAWSURFACE7 target, DWORD flags)
     if (ChainBusy()) return DDERR_SURFACEBUSY;
     const uint64_t start = Now();
     auto& members = FChain->Members;
+    auto found = members.end();
     if (target) {
-        auto found = std::find(members.begin() + 1, members.end(), static_cast<SoftDxSurface*>(target));
+        found = std::find(members.begin() + 1, members.end(), static_cast<SoftDxSurface*>(target));
         if (found == members.end()) return DDERR_INVALIDPARAMS;
+    }
+    // A stretch put off is the content of its pixel memory and goes round with it; its
+    // source learns which surface now holds it.
+    for (SoftDxSurface* s : members)
+        if (s->FDeferred) std::erase(s->FDeferred->Source->FDeferredReaders, s);
+    if (target) {
         std::swap(FMemory, (*found)->FMemory);
+        std::swap(FDeferred, (*found)->FDeferred);
     } else {
         // What was the first back buffer is now seen; what was seen goes to the end.
         PixelMemory shown = std::move(members.front()->FMemory);
-        for (size_t i = 0; i + 1 < members.size(); ++i) members[i]->FMemory = std::move(members[i + 1]->FMemory);
+        std::optional<Deferred> shownDeferred = std::move(members.front()->FDeferred);
+        for (size_t i = 0; i + 1 < members.size(); ++i) {
+            members[i]->FMemory = std::move(members[i + 1]->FMemory);
+            members[i]->FDeferred = std::move(members[i + 1]->FDeferred);
+        }
         members.back()->FMemory = std::move(shown);
+        members.back()->FDeferred = std::move(shownDeferred);
     }
-    for (SoftDxSurface* s : members) ++s->FUniqueness;
+    for (SoftDxSurface* s : members) {
+        if (s->FDeferred) s->FDeferred->Source->FDeferredReaders.push_back(s);
+        ++s->FUniqueness;
+    }
     Present();
     if (!(flags & DDFLIP_NOVSYNC)) {
         // DDFLIP_INTERVAL2..4 wait that many refreshes.
@@ -272,8 +315,10 @@ void SoftDxSurface::Present()
 {
     const auto presenter = SoftDxGetPresenter();
     const HWND window = FClipper && FClipper->Window() ? FClipper->Window() : FOwner->Window();
+    if (FDeferred && PresentDeferred(*presenter, window)) return;
+    const PixelView pixels = View();
     if (FFormat.Bits == 32 && FFormat.RedMask == 0x00FF0000) {
-        presenter->Present(window, reinterpret_cast<const uint32_t*>(FMemory.get()), FWidth, FHeight, size_t(FPitch));
+        presenter->Present(window, reinterpret_cast<const uint32_t*>(pixels.Bits), FWidth, FHeight, size_t(FPitch));
         return;
     }
     try {
@@ -281,8 +326,91 @@ void SoftDxSurface::Present()
     } catch (const std::bad_alloc&) {
         return;  // nothing shown this time; the next frame tries again
     }
-    ConvertToXrgb(View(), FFormat, FPalette ? FPalette->Entries() : nullptr, FXrgb.data(), size_t{FWidth} * 4);
+    ConvertToXrgb(pixels, FFormat, FPalette ? FPalette->Entries() : nullptr, FXrgb.data(), size_t{FWidth} * 4);
     presenter->Present(window, FXrgb.data(), FWidth, FHeight, size_t{FWidth} * 4);
+}
+
+bool SoftDxSurface::CanDefer(const SoftDxSurface* from, const RECT& destRect) const
+{
+    // The show's frame: a back buffer in the presenter's 32-bit format filled whole from a
+    // surface outside the chain.
+    const RECT whole{0, 0, LONG(FWidth), LONG(FHeight)};
+    return FChain && !IsFront() && !FClipper && from != this && !from->FChain && from->FOwner == FOwner &&
+           SameRect(destRect, whole) && ByteChannels(FFormat) && FFormat.RedMask == 0x00FF0000 &&
+           FFormat.GreenMask == 0x0000FF00 && FFormat.BlueMask == 0x000000FF;
+}
+
+void SoftDxSurface::Defer(SoftDxSurface* source, const RECT& sourceRect)
+{
+    DropDeferred();
+    FDeferred = Deferred{source, sourceRect};
+    source->FDeferredReaders.push_back(this);
+}
+
+void SoftDxSurface::DropDeferred()
+{
+    if (!FDeferred) return;
+    std::erase(FDeferred->Source->FDeferredReaders, this);
+    FDeferred.reset();
+}
+
+void SoftDxSurface::Realise()
+{
+    const Deferred deferred = *FDeferred;
+    DropDeferred();
+    PixelView in = deferred.Source->View();
+    RECT inRect = deferred.SourceRect;
+    ShrinkInput(*deferred.Source, deferred.SourceRect, FWidth, FHeight, in, inRect);
+    StretchCopy(Pixels(), RECT{0, 0, LONG(FWidth), LONG(FHeight)}, in, inRect, {}, {}, FFormat.ValueMask());
+}
+
+void SoftDxSurface::Changing()
+{
+    while (!FDeferredReaders.empty()) FDeferredReaders.back()->Realise();
+}
+
+bool SoftDxSurface::PresentDeferred(ISoftDxPresenter& presenter, HWND window)
+{
+    const SoftDxSize size{FWidth, FHeight};
+    const std::optional<SoftDxPlacement> placed = presenter.Placement(window, size);
+    // The screen's own mode is made in place and shown from the chain's own memory.
+    if (!placed || !FChain || placed->Window == size) return false;
+    const RECT& fit = placed->Frame;
+    const uint32_t fitWidth = uint32_t(fit.right - fit.left), fitHeight = uint32_t(fit.bottom - fit.top);
+    const RECT& sr = FDeferred->SourceRect;
+    // Only a stretch that shrinks onto the window as well: one that enlarges keeps the look of
+    // a frame of the mode's size that the presenter scales smoothly.
+    if (fitWidth == 0 || fitHeight == 0 || uint32_t(sr.right - sr.left) < fitWidth ||
+        uint32_t(sr.bottom - sr.top) < fitHeight)
+        return false;
+    FlipChain& chain = *FChain;
+    const SoftDxSize screen = placed->Window;
+    if (chain.ScreenFrameSize != screen || !SameRect(chain.ScreenFrameRect, fit)) {
+        // Zeroed: the bars around the frame stay black.
+        chain.ScreenFrame.reset();
+        chain.ScreenFrame = presenter.AllocateFrame(size_t{screen.Width} * screen.Height * 4);
+        chain.ScreenFrameSize = screen;
+        chain.ScreenFrameRect = fit;
+        chain.ShownSerial = 0;
+    }
+    // Memory of the presenter's reaches the screen without a copy; without it, the mode's
+    // smaller frame is the cheaper one to send.
+    if (!chain.ScreenFrame) return false;
+    const PixelView out{chain.ScreenFrame.get(), ptrdiff_t{screen.Width} * 4, screen.Width, screen.Height, 4};
+    SoftDxSurface& source = *FDeferred->Source;
+    if (chain.ShownSerial != source.FSerial || chain.ShownUniqueness != source.FUniqueness ||
+        !SameRect(chain.ShownSourceRect, sr)) {
+        PixelView in = source.View();
+        RECT inRect = sr;
+        ShrinkInput(source, sr, fitWidth, fitHeight, in, inRect);
+        StretchCopy(out, fit, in, inRect, {}, {}, FFormat.ValueMask());
+        chain.ShownSerial = source.FSerial;
+        chain.ShownUniqueness = source.FUniqueness;
+        chain.ShownSourceRect = sr;
+    }
+    presenter.Present(window, reinterpret_cast<const uint32_t*>(out.Bits), screen.Width, screen.Height,
+                      size_t{screen.Width} * 4);
+    return true;
 }
 
 }  // namespace softdx

@@ -3,7 +3,8 @@
 // by MIT-SHM (XShmPutImage) or, when shared memory is missing or cannot be attached (a
 // remote server), by XPutImage; scaling to the window with black bars, by the server's
 // X Render (bilinear) for frames in shared memory, by pixman here otherwise; the visible
-// parts of a window, for clippers; where a frame lands on the screen, for the mouse.
+// parts of a window, for clippers; where a frame goes in a window, so that the software
+// DirectX can make it at the window's size; where a frame lands on the screen, for the mouse.
 // Does not implement: visuals other than TrueColor with 32-bit pixels (depth 24 or 32),
 // which every current server offers; vertical-blank synchronisation (Flip paces itself).
 #include "platform/x11/X11Presenter.h"
@@ -410,6 +411,21 @@ bool X11Presenter::Present(HWND window, const uint32_t* pixels, uint32_t width, 
     // Waiting for the server also keeps the next frame from overwriting shared pixels
     // the server is still reading.
     return !trap.Failed();
+}
+
+std::optional<SoftDxPlacement> X11Presenter::Placement(HWND window, SoftDxSize frame)
+{
+    const auto id = static_cast<unsigned long>(reinterpret_cast<uintptr_t>(window));
+    if (!id) return std::nullopt;
+    Window root;
+    int x, y;
+    unsigned int width = 0, height = 0, border, depth;
+    std::lock_guard guard(FCallLock);
+    X11ErrorTrap trap(FDisplay);
+    if (!XGetGeometry(FDisplay, id, &root, &x, &y, &width, &height, &border, &depth) || !WindowTakesFrames(id) ||
+        trap.Failed())
+        return std::nullopt;
+    return SoftDxFitKeepingProportions(frame, {width, height});
 }
 
 std::optional<std::vector<RECT>> X11Presenter::VisibleRects(HWND window)

@@ -30,6 +30,9 @@ public:
     // The sizes XRandR knows, or the screen's own size without XRandR.
     std::vector<SoftDxSize> MonitorModes() override;
     bool Present(HWND window, const uint32_t* pixels, uint32_t width, uint32_t height, size_t pitchBytes) override;
+    // The window's size and the frame's fitted rectangle in it, for a window whose pixels
+    // take frames as they are; nullopt otherwise (a window gone, another visual).
+    std::optional<SoftDxPlacement> Placement(HWND window, SoftDxSize frame) override;
     // A shared-memory segment the server has attached; empty without shared memory.
     SoftDxPixelMemory AllocateFrame(size_t bytes) override;
     // The window's rectangle on the root window, less what the windows stacked above it and

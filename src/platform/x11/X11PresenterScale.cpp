@@ -4,6 +4,8 @@
 
 #include <pixman.h>
 
+#include "SoftDxControl.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -41,20 +43,10 @@ struct PixmanImage {
 X11FitRect X11FitKeepingProportions(uint32_t frameWidth, uint32_t frameHeight, uint32_t targetWidth,
                                     uint32_t targetHeight)
 {
-    X11FitRect fit;
-    if (!frameWidth || !frameHeight || !targetWidth || !targetHeight) return fit;
-    if (uint64_t{frameWidth} * targetHeight <= uint64_t{targetWidth} * frameHeight) {
-        fit.Height = targetHeight;
-        fit.Width = uint32_t((uint64_t{frameWidth} * targetHeight + frameHeight / 2) / frameHeight);
-    } else {
-        fit.Width = targetWidth;
-        fit.Height = uint32_t((uint64_t{frameHeight} * targetWidth + frameWidth / 2) / frameWidth);
-    }
-    fit.Width = std::clamp<uint32_t>(fit.Width, 1, targetWidth);
-    fit.Height = std::clamp<uint32_t>(fit.Height, 1, targetHeight);
-    fit.X = (targetWidth - fit.Width) / 2;
-    fit.Y = (targetHeight - fit.Height) / 2;
-    return fit;
+    // The software DirectX's own fitting, so that frames it makes at the window's size put
+    // the picture exactly where the scaling here would.
+    const RECT r = SoftDxFitKeepingProportions({frameWidth, frameHeight}, {targetWidth, targetHeight}).Frame;
+    return {uint32_t(r.left), uint32_t(r.top), uint32_t(r.right - r.left), uint32_t(r.bottom - r.top)};
 }
 
 void X11ScaleFrame(const uint32_t* pixels, uint32_t width, uint32_t height, size_t pitchBytes, uint32_t* target,

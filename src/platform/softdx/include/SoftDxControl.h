@@ -33,6 +33,14 @@ struct SoftDxMemoryRelease {
 };
 using SoftDxPixelMemory = std::unique_ptr<uint8_t, SoftDxMemoryRelease>;
 
+// Where a frame is shown in a window: the window's size, and the rectangle of it the frame
+// is scaled into (the largest of the frame's proportions, centred; black around it).
+struct SoftDxPlacement {
+    SoftDxSize Window;
+    RECT Frame{};
+};
+SoftDxPlacement SoftDxFitKeepingProportions(SoftDxSize frame, SoftDxSize window);
+
 // Shows finished frames and tells what the screen offers. Frames arrive as 32-bit
 // 0x00RRGGBB pixels whatever the surface's own format; the presenter scales them to the
 // window smoothly, keeping proportions, with black bars where the shapes differ.
@@ -48,6 +56,9 @@ public:
     // copy when the frame fits the window exactly (memory the X server shares); empty when
     // the presenter has no such memory, and the surface takes its own.
     virtual SoftDxPixelMemory AllocateFrame(size_t /*bytes*/) { return {}; }
+    // Where Present would show a frame of that size in the window, so that a frame can be
+    // made at the window's size instead; nullopt when the presenter cannot tell.
+    virtual std::optional<SoftDxPlacement> Placement(HWND /*window*/, SoftDxSize /*frame*/) { return std::nullopt; }
     // The parts of the window the user can see, in screen coordinates (other windows and
     // the screen's edges cut it), for clippers that name the window; nullopt when the
     // presenter cannot tell, and blits through such clippers then go unclipped.
@@ -74,6 +85,11 @@ public:
     // What FrameRect answers for every window and frame; nullopt (the start) for "cannot tell".
     void SetFrameRect(std::optional<RECT> rect) { FFrameRect = rect; }
     std::optional<RECT> FrameRect(HWND, SoftDxSize) override { return FFrameRect; }
+    // Makes every window that size, told through Placement, with frame memory of the
+    // presenter's own as a screen's presenter has; nullopt (the start) for neither.
+    void SetWindowSize(std::optional<SoftDxSize> size) { FWindowSize = size; }
+    std::optional<SoftDxPlacement> Placement(HWND, SoftDxSize frame) override;
+    SoftDxPixelMemory AllocateFrame(size_t bytes) override;
 
     // What the last Present received, rows packed.
     HWND LastWindow() const { return FLastWindow; }
@@ -86,6 +102,7 @@ private:
     std::vector<SoftDxSize> FModes;
     std::optional<std::vector<RECT>> FVisible;
     std::optional<RECT> FFrameRect;
+    std::optional<SoftDxSize> FWindowSize;
     HWND FLastWindow = nullptr;
     SoftDxSize FLastSize;
     std::vector<uint32_t> FLastFrame;
