@@ -75,10 +75,11 @@ TModeRunners BuildModeRunners()
         if (RequestedHost) {
             if (!UseShowHostWindow(*RequestedHost, std::cerr)) throw TProgramEnd{1};
             options.InHostWindow = true;
-            // The host ends its show with SIGTERM; the handler wakes the loop, the form closes
-            // at the next message and the program leaves its loop as after a key press.
-            std::signal(SIGTERM, RequestShowEnd);
         }
+        // Hosts end their show with SIGTERM, and so do a session's end and a user's kill: the
+        // handler wakes the loop, the form closes at the next message and the program leaves
+        // its loop as after a key press.
+        std::signal(SIGTERM, RequestShowEnd);
         auto* form = new TScrnFrm(Application, options);
         form->WDirectX->StartAll();
     };

@@ -41,11 +41,13 @@ std::string SettingsFile(const TempDir& home)
            "\n\"Res_Bits\"=" + Dword(32) + "\n\"Animate_Speed\"=" + Dword(5) + "\n";
 }
 
-std::unique_ptr<ChildProcess> StartShow(const XvfbServer& server, const TempDir& home)
+std::unique_ptr<ChildProcess> StartShow(const XvfbServer& server, const TempDir& home,
+                                        std::vector<std::string> extraEnv = {})
 {
-    return std::make_unique<ChildProcess>(std::vector<std::string>{VELLUMINE_PROGRAM, "/s"},
-                                          std::vector<std::string>{"DISPLAY=" + server.Name(), "HOME=" + home.Str(),
-                                                                   "XDG_CONFIG_HOME=" + home.Str() + "/config"},
+    std::vector<std::string> env{"DISPLAY=" + server.Name(), "HOME=" + home.Str(),
+                                 "XDG_CONFIG_HOME=" + home.Str() + "/config"};
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    return std::make_unique<ChildProcess>(std::vector<std::string>{VELLUMINE_PROGRAM, "/s"}, env,
                                           home.Str() + "/stderr.txt");
 }
 
@@ -161,6 +163,30 @@ TEST(ShowGui, AFivePixelMouseMoveKeepsTheShowAndASixPixelOneEndsIt)
     ASSERT_EQ(RunXdotool(server, "mousemove_relative 6 0"), 0);
     const std::optional<int> status = program->WaitExit(2s);
     ASSERT_TRUE(status.has_value()) << "6 pixels across end the show";
+    EXPECT_EQ(*status, 0) << program->Err();
+}
+
+// A session's end or a user's kill sends SIGTERM: the show closes as after a key, also when
+// the sound library (which would take the signal for itself) was started for the device.
+TEST(ShowGui, SigtermEndsTheShowCleanly)
+{
+    XvfbServer server;
+    TempDir home;
+    const TRgb orange{240, 120, 20};
+    home.WriteFile("pictures/a.jpg", MakeSolidJpeg(320, 240, orange));
+    home.WriteFile("config/vellumine/registry.reg", SettingsFile(home));
+    XConnection display(server.Name());
+    ASSERT_NE(display.Get(), nullptr);
+    XSetErrorHandler(IgnoreXErrors);
+
+    auto program = StartShow(server, home, {"SDL_AUDIODRIVER=dummy"});
+    const double share = ReadUntil([&] { return ShareOnScreen(display, orange); },
+                                   [&](double seen) { return seen >= 0.9 || !program->Running(); }, 10s, 20ms);
+    ASSERT_GE(share, 0.9) << program->Err();
+
+    program->Terminate();
+    const std::optional<int> status = program->WaitExit(2s);
+    ASSERT_TRUE(status.has_value()) << "SIGTERM ends the show";
     EXPECT_EQ(*status, 0) << program->Err();
 }
 }  // namespace

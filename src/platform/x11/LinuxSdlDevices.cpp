@@ -10,6 +10,16 @@
 
 #include "platform/x11/LinuxSdlDevices.h"
 
+namespace {
+// SDL would otherwise take SIGINT and SIGTERM for its own quit event, which nothing here
+// reads: a show killed with SIGTERM would go on.
+bool InitSdl(Uint32 subsystem)
+{
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    return SDL_InitSubSystem(subsystem) == 0;
+}
+}  // namespace
+
 SdlJoysticks::SdlJoysticks() {}
 
 SdlJoysticks::~SdlJoysticks()
@@ -23,7 +33,7 @@ std::vector<SoftDxJoystickInfo> SdlJoysticks::List()
 {
     // SDL starts only when a program first asks for a stick, not at every device's start.
     if (!FReady) {
-        if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return {};
+        if (!InitSdl(SDL_INIT_JOYSTICK)) return {};
         FReady = true;
     }
     SDL_JoystickUpdate();
@@ -96,7 +106,7 @@ SdlSoundOutput::~SdlSoundOutput()
 bool SdlSoundOutput::Init()
 {
     if (!FInitialised && !FInitFailed) {
-        FInitialised = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+        FInitialised = InitSdl(SDL_INIT_AUDIO);
         FInitFailed = !FInitialised;
     }
     return FInitialised;
