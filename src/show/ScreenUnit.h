@@ -131,6 +131,9 @@ private:
     bool FCursorHidden = false;
     bool FFirstPlaced = false;
     bool FClosing = false;
+    // A picture change came with the last tick: the animation still holds the rectangle
+    // the replaced picture ended with until the next tick.
+    bool FChangedThisTick = false;
     std::unique_ptr<TSurfacePreparer> FPreparer;
     int FPrepareIn = 0;  // ticks until BeginPreparing; 0: not planned
     // The surface of the picture last replaced, let go a few ticks after the change.
