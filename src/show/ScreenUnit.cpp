@@ -416,13 +416,25 @@ void TScrnFrm::WDirectXIdle(TObject*, bool&)
         return;
     }
     const TRect out = WDirectX->OutputRect();
-    const TRect source = FAnimation.SourceRect();
-    // A rectangle reaching outside the picture, or an empty one (the frames between a change
-    // and the next tick, which still hold the last picture's rectangle; the first frame before
-    // any tick), is refused by the blit; a flip would then bring back the frame before last.
-    // The screen keeps the last frame instead.
-    if (source.Left < 0 || source.Top < 0 || source.Right > picture->Width || source.Bottom > picture->Height ||
-        source.Left >= source.Right || source.Top >= source.Bottom) {
+    const auto fits = [picture](const TRect& r) {
+        return r.Left >= 0 && r.Top >= 0 && r.Right <= picture->Width && r.Bottom <= picture->Height &&
+               r.Left < r.Right && r.Top < r.Bottom;
+    };
+    TRect source = FAnimation.SourceRect();
+    // The frame between a change and the next tick holds the rectangle the last picture
+    // ended with. Where that reaches outside the new picture (a zoom out or a slide ends a
+    // little past its last step), the frame shows the new picture where its own animation
+    // starts: keeping the old frame on the screen instead would stop the show for a frame
+    // at such a change.
+    if (FChangedThisTick && !fits(source)) {
+        TShowAnimation start = FAnimation;
+        start.UpdateSourceRect();
+        source = start.SourceRect();
+    }
+    // A rectangle reaching outside the picture, or an empty one (the first frame before any
+    // tick), is refused by the blit; a flip would then bring back the frame before last. The
+    // screen keeps the last frame instead.
+    if (!fits(source)) {
         WDirectX->WaitForRefresh();
         return;
     }
@@ -440,6 +452,7 @@ void TScrnFrm::tmrAnimTimer(TObject*)
     if (FReleaseIn > 0 && --FReleaseIn == 0) FReplaced.reset();
     if (FPrepareIn > 0 && --FPrepareIn == 0) BeginPreparing();
     FPreparer->Pump();
+    FChangedThisTick = false;
     if (FAnimation.Tick()) ShowNextPicture();
 }
 
@@ -543,6 +556,7 @@ void TScrnFrm::ShowNextPicture()
         if (!LoadIntoSurface(name)) continue;
         FCurrentPicture = name;
         FAnimation.StartPicture(WSurface->Width, WSurface->Height);
+        FChangedThisTick = true;
         TracePicture();
         PrepareNext();
         return;

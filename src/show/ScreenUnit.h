@@ -134,6 +134,9 @@ private:
     bool FFirstPlaced = false;
     bool FClosing = false;
     bool FKeepOnFocus = false;  // a test's: the focus stops the device, not the show
+    // A picture change came with the last tick: the animation still holds the rectangle
+    // the replaced picture ended with until the next tick.
+    bool FChangedThisTick = false;
     std::unique_ptr<TSurfacePreparer> FPreparer;
     int FPrepareIn = 0;  // ticks until BeginPreparing; 0: not planned
     // The surface of the picture last replaced, let go a few ticks after the change.

@@ -118,6 +118,9 @@ void TSurfacePreparer::Work(std::vector<std::string> names, std::vector<std::str
 {
     for (size_t i = 0; i < names.size() && !FCancel; ++i) {
         std::unique_ptr<TPreparedPicture> picture = Prepare(names[i], paths[i]);
+        // Once the file's data and the decoder's buffers have gone, which would otherwise add
+        // to the memory held at the worst moment: both pictures in, and their smaller copies.
+        if (picture && picture->Kind == TPreparedPicture::TKind::Surface) Warm(*picture);
         const std::lock_guard guard(FLock);
         // A name that cannot be prepared here is left, with the rest, to the caller.
         if (!picture) break;
@@ -163,7 +166,6 @@ std::unique_ptr<TPreparedPicture> TSurfacePreparer::Prepare(const std::string& n
     picture->Bitmap.Pixels.SetSize(0, 0);
     picture->Width = width;
     picture->Height = height;
-    Warm(*picture);
     picture->Kind = TPreparedPicture::TKind::Surface;
     return picture;
 }
@@ -231,7 +233,6 @@ bool TSurfacePreparer::PrepareStraight(TPreparedPicture& picture, TJpegPicture& 
         CopyBitmapToSurface(false, FDirectDraw, picture.Surface.Get(), picture.Bitmap, Td3dTextr{});
         picture.Bitmap.Pixels.SetSize(0, 0);
     }
-    Warm(picture);
     picture.Kind = TPreparedPicture::TKind::Surface;
     return true;
 }
