@@ -169,6 +169,28 @@ TEST_F(X11PresenterTest, UnknownWindowIsRefusedQuietly)
     EXPECT_FALSE(Presenter->Present(nullptr, frame.data(), 4, 4, 16));
 }
 
+TEST_F(X11PresenterTest, ARepeatedFrameIsNotSentUntilARefreshIsDueOrTheWindowChanges)
+{
+    const Window w = MakeWindow(64, 48), other = MakeWindow(64, 48);
+    const std::vector<uint32_t> frame(64 * 48, 0x3366CC);
+    EXPECT_FALSE(Presenter->Repeat(Handle(w))) << "nothing shown yet";
+    ASSERT_TRUE(Presenter->Present(Handle(w), frame.data(), 64, 48, 64 * 4));
+    EXPECT_FALSE(Presenter->Repeat(Handle(other)));
+    for (uint32_t round = 0; round < 2; ++round) {
+        uint32_t kept = 0;
+        while (kept < 100 && Presenter->Repeat(Handle(w))) ++kept;
+        EXPECT_EQ(kept, X11Presenter::RefreshEvery - 1) << "then the frame is asked for in full";
+        ASSERT_TRUE(Presenter->Present(Handle(w), frame.data(), 64, 48, 64 * 4));
+    }
+    XResizeWindow(Display->Get(), w, 80, 48);
+    XSync(Display->Get(), False);
+    EXPECT_FALSE(Presenter->Repeat(Handle(w))) << "a window of another size needs the frame scaled anew";
+    XDestroyWindow(Display->Get(), w);
+    XSync(Display->Get(), False);
+    EXPECT_FALSE(Presenter->Present(Handle(w), frame.data(), 64, 48, 64 * 4));
+    EXPECT_FALSE(Presenter->Repeat(Handle(w)));
+}
+
 TEST_F(X11PresenterTest, FlipOfAnEmulatedModeFillsTheWindowsMiddle)
 {
     SoftDxSetPresenter(Presenter);

@@ -1,7 +1,7 @@
 // The software DirectX's controls: the current presenter (headless unless one is set), the
 // refresh clock Flip waits by, and the table of injected failures.
 // Implements: SoftDxSetPresenter, SoftDxGetPresenter, SoftDxFitKeepingProportions,
-// SoftDxHeadlessPresenter's Present, Placement and AllocateFrame,
+// SoftDxHeadlessPresenter's Present, Repeat, Placement and AllocateFrame,
 // SoftDxSetClock, SoftDxNextRefresh, SoftDxFailNext, SoftDxFailAlways, SoftDxClearFaults, and
 // for the other files softdx::InjectedFault, Now and SleepUntil.
 // Not here: a presenter on a real screen, which the program installs.
@@ -64,6 +64,14 @@ bool SoftDxHeadlessPresenter::Present(HWND window, const uint32_t* pixels, uint3
         std::copy_n(row, width, FLastFrame.data() + size_t{y} * width);
     }
     ++FPresentCount;
+    return true;
+}
+
+bool SoftDxHeadlessPresenter::Repeat(HWND window)
+{
+    if (!FPresentCount || window != FLastWindow) return false;
+    ++FPresentCount;
+    ++FRepeatCount;
     return true;
 }
 

@@ -20,6 +20,15 @@ struct FlipChain {
     uint64_t ShownSerial = 0;  // the source's; 0 for nothing yet
     DWORD ShownUniqueness = 0;
     RECT ShownSourceRect{};
+    // The stretch the front buffer shows, while its pixels are unchanged since (its
+    // uniqueness value then): a flip to the same stretch again only repeats the frame.
+    struct Stretch {
+        uint64_t SourceSerial = 0;
+        DWORD SourceUniqueness = 0;
+        RECT SourceRect{};
+        DWORD FrontUniqueness = 0;
+    };
+    std::optional<Stretch> FrontShows;
 };
 
 class SoftDxSurface final : public SoftDxUnknown<SoftDxSurface, IDirectDrawSurface7, IID_IDirectDrawSurface7> {
@@ -141,9 +150,14 @@ private:
     // Shows the stretch put off at the window's size; false when it cannot, or should not.
     bool PresentDeferred(ISoftDxPresenter& presenter, HWND window);
     bool ChainBusy() const;
+    // Whether a flip would show what the front buffer shows already: a two-buffer chain
+    // whose back buffer is the same stretch put off, from the same unchanged source.
+    bool FlipRepeats() const;
     // Shows this surface's pixels when it is what the user sees without a Flip.
     void PresentIfVisible();
     void Present();
+    // The window the surface's frames go to.
+    HWND ShownIn() const;
 
     SoftDxDirectDraw* FOwner;
     DWORD FCaps;

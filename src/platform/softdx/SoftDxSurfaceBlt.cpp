@@ -250,29 +250,43 @@ HRESULT SoftDxSurface::Flip(LPDIRECTDRAWSURFACE7 target, DWORD flags)
         found = std::find(members.begin() + 1, members.end(), static_cast<SoftDxSurface*>(target));
         if (found == members.end()) return DDERR_INVALIDPARAMS;
     }
-    // A stretch put off is the content of its pixel memory and goes round with it; its
-    // source learns which surface now holds it.
-    for (SoftDxSurface* s : members)
-        if (s->FDeferred) std::erase(s->FDeferred->Source->FDeferredReaders, s);
-    if (target) {
-        std::swap(FMemory, (*found)->FMemory);
-        std::swap(FDeferred, (*found)->FDeferred);
+    if (FlipRepeats() && (!target || found == members.begin() + 1)) {
+        // Both buffers hold the frame on the screen: swapping them would change nothing
+        // anyone can see, so the presenter is only told the frame repeats.
+        for (SoftDxSurface* s : members) ++s->FUniqueness;
+        FChain->FrontShows->FrontUniqueness = FUniqueness;
+        if (!SoftDxGetPresenter()->Repeat(ShownIn())) Present();
     } else {
-        // What was the first back buffer is now seen; what was seen goes to the end.
-        PixelMemory shown = std::move(members.front()->FMemory);
-        std::optional<Deferred> shownDeferred = std::move(members.front()->FDeferred);
-        for (size_t i = 0; i + 1 < members.size(); ++i) {
-            members[i]->FMemory = std::move(members[i + 1]->FMemory);
-            members[i]->FDeferred = std::move(members[i + 1]->FDeferred);
+        // A stretch put off is the content of its pixel memory and goes round with it; its
+        // source learns which surface now holds it.
+        for (SoftDxSurface* s : members)
+            if (s->FDeferred) std::erase(s->FDeferred->Source->FDeferredReaders, s);
+        if (target) {
+            std::swap(FMemory, (*found)->FMemory);
+            std::swap(FDeferred, (*found)->FDeferred);
+        } else {
+            // What was the first back buffer is now seen; what was seen goes to the end.
+            PixelMemory shown = std::move(members.front()->FMemory);
+            std::optional<Deferred> shownDeferred = std::move(members.front()->FDeferred);
+            for (size_t i = 0; i + 1 < members.size(); ++i) {
+                members[i]->FMemory = std::move(members[i + 1]->FMemory);
+                members[i]->FDeferred = std::move(members[i + 1]->FDeferred);
+            }
+            members.back()->FMemory = std::move(shown);
+            members.back()->FDeferred = std::move(shownDeferred);
         }
-        members.back()->FMemory = std::move(shown);
-        members.back()->FDeferred = std::move(shownDeferred);
+        for (SoftDxSurface* s : members) {
+            if (s->FDeferred) s->FDeferred->Source->FDeferredReaders.push_back(s);
+            ++s->FUniqueness;
+        }
+        const std::optional<Deferred> shown = FDeferred;
+        Present();
+        if (shown)
+            FChain->FrontShows = FlipChain::Stretch{shown->Source->FSerial, shown->Source->FUniqueness,
+                                                    shown->SourceRect, FUniqueness};
+        else
+            FChain->FrontShows.reset();
     }
-    for (SoftDxSurface* s : members) {
-        if (s->FDeferred) s->FDeferred->Source->FDeferredReaders.push_back(s);
-        ++s->FUniqueness;
-    }
-    Present();
     if (!(flags & DDFLIP_NOVSYNC)) {
         // DDFLIP_INTERVAL2..4 wait that many refreshes.
         const DWORD interval = std::max<DWORD>((flags >> 24) & 0xF, 1);
@@ -311,10 +325,26 @@ void SoftDxSurface::PresentIfVisible()
     if ((FCaps & DDSCAPS_PRIMARYSURFACE) && !FChain) Present();
 }
 
+HWND SoftDxSurface::ShownIn() const
+{
+    return FClipper && FClipper->Window() ? FClipper->Window() : FOwner->Window();
+}
+
+bool SoftDxSurface::FlipRepeats() const
+{
+    const FlipChain& chain = *FChain;
+    if (chain.Members.size() != 2 || !chain.FrontShows) return false;
+    const FlipChain::Stretch& shows = *chain.FrontShows;
+    const std::optional<Deferred>& next = chain.Members[1]->FDeferred;
+    return next && chain.Members[0]->FUniqueness == shows.FrontUniqueness &&
+           next->Source->FSerial == shows.SourceSerial && next->Source->FUniqueness == shows.SourceUniqueness &&
+           SameRect(next->SourceRect, shows.SourceRect);
+}
+
 void SoftDxSurface::Present()
 {
     const auto presenter = SoftDxGetPresenter();
-    const HWND window = FClipper && FClipper->Window() ? FClipper->Window() : FOwner->Window();
+    const HWND window = ShownIn();
     if (FDeferred && PresentDeferred(*presenter, window)) return;
     const PixelView pixels = View();
     if (FFormat.Bits == 32 && FFormat.RedMask == 0x00FF0000) {

@@ -4,7 +4,8 @@
 // remote server), by XPutImage; scaling to the window with black bars, by the server's
 // X Render (bilinear) for frames in shared memory, by pixman here otherwise; the visible
 // parts of a window, for clippers; where a frame goes in a window, so that the software
-// DirectX can make it at the window's size; where a frame lands on the screen, for the mouse.
+// DirectX can make it at the window's size; where a frame lands on the screen, for the mouse;
+// repeated frames left on the screen without sending them again.
 // Does not implement: visuals other than TrueColor with 32-bit pixels (depth 24 or 32),
 // which every current server offers; vertical-blank synchronisation (Flip paces itself).
 #include "platform/x11/X11Presenter.h"
@@ -381,6 +382,7 @@ bool X11Presenter::Present(HWND window, const uint32_t* pixels, uint32_t width, 
     const auto id = static_cast<unsigned long>(reinterpret_cast<uintptr_t>(window));
     if (!id || !pixels || !width || !height) return false;
     std::lock_guard guard(FCallLock);
+    FShownWindow = 0;
     Window root;
     int x, y;
     unsigned int windowWidth = 0, windowHeight = 0, border, depth;
@@ -410,7 +412,29 @@ bool X11Presenter::Present(HWND window, const uint32_t* pixels, uint32_t width, 
     }
     // Waiting for the server also keeps the next frame from overwriting shared pixels
     // the server is still reading.
-    return !trap.Failed();
+    const bool shown = !trap.Failed();
+    if (shown) FShownWindow = id;
+    FShownWidth = windowWidth;
+    FShownHeight = windowHeight;
+    FRepeats = 0;
+    return shown;
+}
+
+bool X11Presenter::Repeat(HWND window)
+{
+    const auto id = static_cast<unsigned long>(reinterpret_cast<uintptr_t>(window));
+    std::lock_guard guard(FCallLock);
+    if (!id || id != FShownWindow || FRepeats + 1 >= RefreshEvery) return false;
+    Window root;
+    int x, y;
+    unsigned int width = 0, height = 0, border, depth;
+    X11ErrorTrap trap(FDisplay);
+    if (!XGetGeometry(FDisplay, id, &root, &x, &y, &width, &height, &border, &depth) || trap.Failed() ||
+        width != FShownWidth || height != FShownHeight)
+        return false;
+    ++FRepeats;
+    ++FRepeatedFrames;
+    return true;
 }
 
 std::optional<SoftDxPlacement> X11Presenter::Placement(HWND window, SoftDxSize frame)

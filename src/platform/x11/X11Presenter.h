@@ -30,6 +30,11 @@ public:
     // The sizes XRandR knows, or the screen's own size without XRandR.
     std::vector<SoftDxSize> MonitorModes() override;
     bool Present(HWND window, const uint32_t* pixels, uint32_t width, uint32_t height, size_t pitchBytes) override;
+    // Nothing is sent for a repeated frame while the window keeps its size, but every
+    // RefreshEvery-th is sent again in full: a window uncovered in the meantime is whole
+    // again within half a second even when the animation stands still.
+    bool Repeat(HWND window) override;
+    static constexpr uint32_t RefreshEvery = 30;
     // The window's size and the frame's fitted rectangle in it, for a window whose pixels
     // take frames as they are; nullopt otherwise (a window gone, another visual).
     std::optional<SoftDxPlacement> Placement(HWND window, SoftDxSize frame) override;
@@ -50,6 +55,8 @@ public:
     uint64_t DirectFrames() const { return FDirectFrames; }
     // How many frames the server scaled to their window.
     uint64_t ServerScaledFrames() const { return FServerScaledFrames; }
+    // How many repeated frames were left on the screen as they were.
+    uint64_t RepeatedFrames() const { return FRepeatedFrames; }
 
 private:
     explicit X11Presenter(Display* display);
@@ -104,4 +111,9 @@ private:
     uint32_t FImageWidth = 0, FImageHeight = 0;
     int FImageDepth = 0;
     void* FImageVisual = nullptr;
+    // The window the last frame went to and its size then; 0 after a frame that failed.
+    unsigned long FShownWindow = 0;
+    uint32_t FShownWidth = 0, FShownHeight = 0;
+    uint32_t FRepeats = 0;  // repeated frames not sent since the last that was
+    uint64_t FRepeatedFrames = 0;
 };

@@ -231,3 +231,70 @@ TEST_F(SoftDxDeferredStretch, ARepeatedFrameIsShownAgainAndAChangedOneMadeAnew)
     ASSERT_NE(Picture, nullptr);
     EXPECT_EQ(show(first)[384 * 1024 + 512] & 0xFFFFFF, 0u) << "a new picture, black";
 }
+
+TEST_F(SoftDxDeferredStretch, AFlipToTheFrameShownOnlyRepeatsItAndKeepsWhatAFlipPromises)
+{
+    // After any flip the front buffer shows the back buffer's frame and the back buffer holds
+    // what was shown; only a frame equal to the one shown may skip the work.
+    const RECT first{0, 0, 1600, 1200}, second{400, 300, 2000, 1500};
+    DDBLTFX fill;
+    std::memset(&fill, 0, sizeof fill);
+    fill.dwSize = sizeof fill;
+    fill.dwFillColor = 0x123456;
+    RECT corner{0, 0, 10, 10};
+    struct Case {
+        const char* Name;
+        std::function<void(SoftDxDeferredStretch&)> Between;  // after the first flip
+        RECT Next;
+        bool Repeats;
+    };
+    const Case cases[] = {
+        {"the same stretch", [](SoftDxDeferredStretch&) {}, first, true},
+        {"another rectangle", [](SoftDxDeferredStretch&) {}, second, false},
+        {"the picture drawn on",
+         [&](SoftDxDeferredStretch& t) {
+             ASSERT_EQ(t.Picture->Blt(&corner, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fill), DD_OK);
+         },
+         first, false},
+        {"the front buffer drawn on",
+         [&](SoftDxDeferredStretch& t) {
+             ASSERT_EQ(t.Front->Blt(&corner, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fill), DD_OK);
+         },
+         first, false},
+        {"the back buffer drawn on before the stretch",
+         [&](SoftDxDeferredStretch& t) {
+             ASSERT_EQ(t.Back->Blt(&corner, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fill), DD_OK);
+         },
+         first, true},
+    };
+    for (const SoftDxSize window : {SoftDxSize{ModeWidth, ModeHeight}, SoftDxSize{1024, 768}})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.Name + std::string(window.Width == ModeWidth ? ", the screen's own mode" : ", emulated"));
+            ASSERT_NO_FATAL_FAILURE(Start(window, 2000, 1500));
+            ASSERT_NO_FATAL_FAILURE(Draw(Back, first));
+            ASSERT_EQ(Front->Flip(nullptr, DDFLIP_NOVSYNC), DD_OK);
+            ASSERT_NO_FATAL_FAILURE(c.Between(*this));
+            // Read through a blit: an unlock counts as a change, and would end the repeats.
+            IDirectDrawSurface7* plain = Offscreen(ModeWidth, ModeHeight);
+            ASSERT_EQ(plain->Blt(nullptr, Front, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+            const std::vector<uint32_t> shownBefore = Pixels(plain);
+            ASSERT_NO_FATAL_FAILURE(Draw(plain, c.Next));
+            const std::vector<uint32_t> expected = Pixels(plain);
+            plain->Release();
+
+            const uint32_t repeats = Presenter->RepeatCount(), presents = Presenter->PresentCount();
+            ASSERT_NO_FATAL_FAILURE(Draw(Back, c.Next));
+            ASSERT_EQ(Front->Flip(nullptr, DDFLIP_NOVSYNC), DD_OK);
+            EXPECT_EQ(Presenter->PresentCount(), presents + 1) << "one frame shown";
+            EXPECT_EQ(Presenter->RepeatCount(), repeats + (c.Repeats ? 1 : 0));
+            EXPECT_EQ(Pixels(Front), expected);
+            EXPECT_EQ(Pixels(Back), shownBefore);
+            if (window.Width == ModeWidth) {
+                EXPECT_EQ(Presenter->LastFrame(), Pixels(Front)) << "on the screen";
+            }
+            for (IDirectDrawSurface7** s : {&Picture, &Back, &Front}) {
+                if (*s) (*s)->Release();
+                *s = nullptr;
+            }
+        }
+}

@@ -52,6 +52,10 @@ public:
     virtual std::vector<SoftDxSize> MonitorModes() = 0;
     // False when the frame could not be shown (no such window, server gone).
     virtual bool Present(HWND window, const uint32_t* pixels, uint32_t width, uint32_t height, size_t pitchBytes) = 0;
+    // The frame last presented into the window is the next one too, unchanged (a slow
+    // animation repeats many): true when the presenter keeps it on screen without being sent
+    // it again; false asks for it in full, as a presenter without this must.
+    virtual bool Repeat(HWND /*window*/) { return false; }
     // Zeroed memory for the buffers of a flip chain, which Present can then show without a
     // copy when the frame fits the window exactly (memory the X server shares); empty when
     // the presenter has no such memory, and the surface takes its own.
@@ -76,6 +80,8 @@ public:
     SoftDxSize ScreenSize() override { return FScreen; }
     std::vector<SoftDxSize> MonitorModes() override { return FModes.empty() ? std::vector{FScreen} : FModes; }
     bool Present(HWND window, const uint32_t* pixels, uint32_t width, uint32_t height, size_t pitchBytes) override;
+    // Counted as a frame presented; the last frame stays as it is.
+    bool Repeat(HWND window) override;
 
     void SetScreenSize(SoftDxSize screen) { FScreen = screen; }
     // What VisibleRects answers for every window; nullopt (the start) for "cannot tell".
@@ -95,7 +101,9 @@ public:
     HWND LastWindow() const { return FLastWindow; }
     SoftDxSize LastSize() const { return FLastSize; }
     const std::vector<uint32_t>& LastFrame() const { return FLastFrame; }
+    // Frames shown, repeats among them.
     uint32_t PresentCount() const { return FPresentCount; }
+    uint32_t RepeatCount() const { return FRepeatCount; }
 
 private:
     SoftDxSize FScreen;
@@ -107,6 +115,7 @@ private:
     SoftDxSize FLastSize;
     std::vector<uint32_t> FLastFrame;
     uint32_t FPresentCount = 0;
+    uint32_t FRepeatCount = 0;
 };
 
 // Null puts back the built-in headless presenter (1920 x 1080). DirectDraw objects ask the
