@@ -282,8 +282,8 @@ HRESULT SoftDxSurface::Flip(LPDIRECTDRAWSURFACE7 target, DWORD flags)
         const std::optional<Deferred> shown = FDeferred;
         Present();
         if (shown)
-            FChain->FrontShows = FlipChain::Stretch{shown->Source->FSerial, shown->Source->FUniqueness,
-                                                    shown->SourceRect, FUniqueness};
+            FChain->FrontShows =
+                FlipChain::Stretch{shown->Source->FSerial, shown->Source->FUniqueness, shown->SourceRect, FUniqueness};
         else
             FChain->FrontShows.reset();
     }
@@ -325,10 +325,7 @@ void SoftDxSurface::PresentIfVisible()
     if ((FCaps & DDSCAPS_PRIMARYSURFACE) && !FChain) Present();
 }
 
-HWND SoftDxSurface::ShownIn() const
-{
-    return FClipper && FClipper->Window() ? FClipper->Window() : FOwner->Window();
-}
+HWND SoftDxSurface::ShownIn() const { return FClipper && FClipper->Window() ? FClipper->Window() : FOwner->Window(); }
 
 bool SoftDxSurface::FlipRepeats() const
 {
