@@ -17,6 +17,9 @@
 // the window keeps the old way, whose smooth scaling looks better than repeated pixels.
 // Anything else that reads or changes the back buffer, or changes or releases the source,
 // first makes the stretch in the back buffer's own pixels, so no one can tell it was put off.
+// A flip of two buffers whose back buffer is the very stretch the front shows (same source,
+// unchanged, same rectangle; a slow zoom moves less than a pixel a frame) leaves the buffers
+// where they are and only tells the presenter the frame repeats.
 // Implements: SoftDxSurface::Blt, BltFast and Flip, presenting a surface through the current
 // presenter, and the stretch put off (CanDefer, Defer, Realise, PresentDeferred).
 // Not implemented: raster operations other than SRCCOPY, BLACKNESS and WHITENESS, the
