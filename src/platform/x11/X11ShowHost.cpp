@@ -4,7 +4,8 @@
 // the device itself presents to. The show's own form never shows there.
 // Implements: UseShowHostWindow (XSCREENSAVER_WINDOW, else the root window, for the root form).
 // Does not implement: following a host window that changes size (the presenter scales each
-// frame to the window's size of the moment instead).
+// frame to the window's size of the moment instead); clippers naming the host window (no
+// visible rectangles are told, and such blits go unclipped).
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -32,16 +33,22 @@ public:
     std::vector<SoftDxSize> MonitorModes() override { return {FSize}; }
     bool Present(HWND, const uint32_t* pixels, uint32_t width, uint32_t height, size_t pitchBytes) override
     {
-        return FScreen->Present(reinterpret_cast<HWND>(static_cast<uintptr_t>(FWindow)), pixels, width, height,
-                                pitchBytes);
+        return FScreen->Present(Host(), pixels, width, height, pitchBytes);
     }
     // Frames land in the host's window whatever window the program names.
-    std::optional<RECT> FrameRect(HWND, SoftDxSize frame) override
+    std::optional<RECT> FrameRect(HWND, SoftDxSize frame) override { return FScreen->FrameRect(Host(), frame); }
+    bool Repeat(HWND) override { return FScreen->Repeat(Host()); }
+    std::optional<SoftDxPlacement> Placement(HWND, SoftDxSize frame) override
     {
-        return FScreen->FrameRect(reinterpret_cast<HWND>(static_cast<uintptr_t>(FWindow)), frame);
+        return FScreen->Placement(Host(), frame);
     }
+    // The flip chain's memory shared with the server, as on the screen: a frame of the
+    // window's size then goes to it without a copy.
+    SoftDxPixelMemory AllocateFrame(size_t bytes) override { return FScreen->AllocateFrame(bytes); }
 
 private:
+    HWND Host() const { return reinterpret_cast<HWND>(static_cast<uintptr_t>(FWindow)); }
+
     std::shared_ptr<X11Presenter> FScreen;
     unsigned long FWindow;
     SoftDxSize FSize;
