@@ -169,9 +169,11 @@ TEST_F(X11PresenterTest, UnknownWindowIsRefusedQuietly)
     EXPECT_FALSE(Presenter->Present(nullptr, frame.data(), 4, 4, 16));
 }
 
-TEST_F(X11PresenterTest, ARepeatedFrameIsNotSentUntilARefreshIsDueOrTheWindowChanges)
+TEST_F(X11PresenterTest, ARepeatedFrameIsNotSentUntilTheWindowIsExposedOrChangesOrARefreshIsDue)
 {
     const Window w = MakeWindow(64, 48), other = MakeWindow(64, 48);
+    XMoveWindow(Display->Get(), other, 100, 0);  // not over w, which could then not be exposed
+    XSync(Display->Get(), False);
     const std::vector<uint32_t> frame(64 * 48, 0x3366CC);
     EXPECT_FALSE(Presenter->Repeat(Handle(w))) << "nothing shown yet";
     ASSERT_TRUE(Presenter->Present(Handle(w), frame.data(), 64, 48, 64 * 4));
@@ -182,6 +184,13 @@ TEST_F(X11PresenterTest, ARepeatedFrameIsNotSentUntilARefreshIsDueOrTheWindowCha
         EXPECT_EQ(kept, X11Presenter::RefreshEvery - 1) << "then the frame is asked for in full";
         ASSERT_TRUE(Presenter->Present(Handle(w), frame.data(), 64, 48, 64 * 4));
     }
+    // Uncovered, as when a window above it goes.
+    ASSERT_TRUE(Presenter->Repeat(Handle(w)));
+    XClearArea(Display->Get(), w, 0, 0, 8, 8, True);
+    XSync(Display->Get(), False);
+    EXPECT_FALSE(Presenter->Repeat(Handle(w))) << "an exposed window needs the frame again";
+    ASSERT_TRUE(Presenter->Present(Handle(w), frame.data(), 64, 48, 64 * 4));
+    EXPECT_TRUE(Presenter->Repeat(Handle(w))) << "the full frame answered the exposure";
     XResizeWindow(Display->Get(), w, 80, 48);
     XSync(Display->Get(), False);
     EXPECT_FALSE(Presenter->Repeat(Handle(w))) << "a window of another size needs the frame scaled anew";

@@ -413,7 +413,19 @@ bool X11Presenter::Present(HWND window, const uint32_t* pixels, uint32_t width, 
     // Waiting for the server also keeps the next frame from overwriting shared pixels
     // the server is still reading.
     const bool shown = !trap.Failed();
-    if (shown) FShownWindow = id;
+    if (shown && id != FExposedWindow) {
+        // Told when the window is uncovered, so that a repeated frame is sent again at once.
+        if (FExposedWindow) XSelectInput(FDisplay, FExposedWindow, NoEventMask);
+        XSelectInput(FDisplay, id, ExposureMask);
+        FExposedWindow = id;
+    }
+    if (shown) {
+        FShownWindow = id;
+        // This whole frame answers the exposures heard so far.
+        XEvent event;
+        while (XCheckTypedEvent(FDisplay, Expose, &event)) {
+        }
+    }
     FShownWidth = windowWidth;
     FShownHeight = windowHeight;
     FRepeats = 0;
@@ -432,6 +444,11 @@ bool X11Presenter::Repeat(HWND window)
     if (!XGetGeometry(FDisplay, id, &root, &x, &y, &width, &height, &border, &depth) || trap.Failed() ||
         width != FShownWidth || height != FShownHeight)
         return false;
+    // The reply brought along any exposure since; none may stay queued, of any window.
+    bool exposed = false;
+    XEvent event;
+    while (XCheckTypedEvent(FDisplay, Expose, &event)) exposed |= event.xexpose.window == id;
+    if (exposed) return false;
     ++FRepeats;
     ++FRepeatedFrames;
     return true;

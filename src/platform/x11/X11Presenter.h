@@ -30,9 +30,8 @@ public:
     // The sizes XRandR knows, or the screen's own size without XRandR.
     std::vector<SoftDxSize> MonitorModes() override;
     bool Present(HWND window, const uint32_t* pixels, uint32_t width, uint32_t height, size_t pitchBytes) override;
-    // Nothing is sent for a repeated frame while the window keeps its size, but every
-    // RefreshEvery-th is sent again in full: a window uncovered in the meantime is whole
-    // again within half a second even when the animation stands still.
+    // Nothing is sent for a repeated frame while the window keeps its size and nothing
+    // uncovered part of it; and every RefreshEvery-th is sent again in full all the same.
     bool Repeat(HWND window) override;
     static constexpr uint32_t RefreshEvery = 30;
     // The window's size and the frame's fitted rectangle in it, for a window whose pixels
@@ -114,6 +113,7 @@ private:
     // The window the last frame went to and its size then; 0 after a frame that failed.
     unsigned long FShownWindow = 0;
     uint32_t FShownWidth = 0, FShownHeight = 0;
+    unsigned long FExposedWindow = 0;  // the window whose exposures this connection hears
     uint32_t FRepeats = 0;  // repeated frames not sent since the last that was
     uint64_t FRepeatedFrames = 0;
 };
