@@ -114,6 +114,6 @@ private:
     unsigned long FShownWindow = 0;
     uint32_t FShownWidth = 0, FShownHeight = 0;
     unsigned long FExposedWindow = 0;  // the window whose exposures this connection hears
-    uint32_t FRepeats = 0;  // repeated frames not sent since the last that was
+    uint32_t FRepeats = 0;             // repeated frames not sent since the last that was
     uint64_t FRepeatedFrames = 0;
 };
