@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -25,6 +26,11 @@
 #include "wdx/WDirectX.h"
 
 namespace {
+// SIGTERM (a session's end, a kill) and SIGINT (Ctrl+C) end the viewer as a key does, so
+// that its temporary folder goes with it.
+volatile std::sig_atomic_t EndRequested = 0;
+void RequestEnd(int) { EndRequested = 1; }
+
 // A folder of the viewer's own in the system's temporary folder, for the files it makes while it
 // runs (never the current folder, which may be anyone's, or not writable); removed with what
 // it holds when the viewer ends.
@@ -177,6 +183,10 @@ private:
     void Idle(TObject*, bool& done)
     {
         done = false;
+        if (EndRequested) {
+            Close();
+            return;
+        }
         if (!Device->Active() || !Device->D3DDevice()) return;
         Keyboard->ReadState();
         for (unsigned char key : Keyboard->State)
@@ -305,6 +315,8 @@ int main(int argc, char** argv)
     // Outlives the forms, whose texture surface was loaded from it.
     std::optional<TScratchFolder> scratch;
     if (model.empty()) scratch.emplace();
+    std::signal(SIGTERM, RequestEnd);
+    std::signal(SIGINT, RequestEnd);
     Application->Initialize();
     auto* form = new TViewerForm(Application, model, scratch ? scratch->Path() : std::filesystem::path());
     form->Show();
