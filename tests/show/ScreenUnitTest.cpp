@@ -439,10 +439,17 @@ protected:
         uint8_t* pixels = nullptr;
         if (surface && surface->LockPixel(0, 0, pixels)) {
             const DDSURFACEDESC2& desc = surface->LockDesc();
-            const size_t rowBytes = size_t(desc.dwWidth) * desc.ddpfPixelFormat.dwRGBBitCount / 8;
+            const DDPIXELFORMAT& format = desc.ddpfPixelFormat;
+            const size_t rowBytes = size_t(desc.dwWidth) * format.dwRGBBitCount / 8;
+            // The colour bits only: the unused byte of a 32-bit pixel is whatever DirectDraw
+            // keeps there, and Wine's sets it in a blit that the rows may go through.
+            const uint32_t colour = format.dwRBitMask | format.dwGBitMask | format.dwBBitMask;
+            const auto kept = [&](size_t x) -> uint8_t {
+                return format.dwRGBBitCount == 32 ? uint8_t(colour >> (8 * (x % 4))) : uint8_t(0xFF);
+            };
             for (DWORD y = 0; y < desc.dwHeight; ++y)
                 for (size_t x = 0; x < rowBytes; ++x)
-                    seen.PixelSum = seen.PixelSum * 31 + pixels[ptrdiff_t(y) * desc.lPitch + ptrdiff_t(x)];
+                    seen.PixelSum = seen.PixelSum * 31 + (pixels[ptrdiff_t(y) * desc.lPitch + ptrdiff_t(x)] & kept(x));
             surface->Surface()->Unlock(nullptr);
         }
         return seen;
