@@ -37,7 +37,9 @@ int ShrinkLevels(int width, int height, int outWidth, int outHeight)
 
 void TSurfacePreparer::Begin(TWDirectX& device, const std::vector<std::string>& names)
 {
+    TComPtr<IDirectDrawSurface7> spare = std::move(FSpare);
     Cancel();
+    FSpare = std::move(spare);
     if (!device.Active() || !device.DirectDraw() || names.empty()) return;
     FDirectDraw = device.DirectDraw();
     FOutputWidth = device.OutputWidth();
@@ -73,6 +75,15 @@ void TSurfacePreparer::Cancel()
     FNames.clear();
     FNextOffered = 0;
     FFinished = true;
+    FSpare.Reset();
+}
+
+void TSurfacePreparer::Recycle(const TComPtr<IDirectDrawSurface7>& surface)
+{
+    // Only a surface these bands filled: one locked or given a device context once may stay
+    // in system memory under some drivers, each blit to it then made by the processor and
+    // uploaded whole at the next blit from it.
+    if (surface && (surface.Get() == FFilledHere[0] || surface.Get() == FFilledHere[1])) FSpare = surface;
 }
 
 bool TSurfacePreparer::Pending() const
@@ -120,9 +131,19 @@ void TSurfacePreparer::FillBand(TPreparedPicture& picture, int rows)
         desc.dwWidth = static_cast<DWORD>(picture.Width);
         desc.dwHeight = static_cast<DWORD>(picture.Height);
         desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+        // The picture replaced last, when of this size and not lost, is used again: every row
+        // is written over.
+        DDSURFACEDESC2 spare;
+        std::memset(&spare, 0, sizeof spare);
+        spare.dwSize = sizeof spare;
+        if (FSpare && FSpare->GetSurfaceDesc(&spare) == DD_OK && spare.dwWidth == desc.dwWidth &&
+            spare.dwHeight == desc.dwHeight && FSpare->IsLost() == DD_OK)
+            picture.Surface = std::move(FSpare);
+        FSpare.Reset();
         // Refused, most likely while the shown picture holds its memory: the change, which
         // lets that go, tries again.
-        if (FDirectDraw->CreateSurface(&desc, picture.Surface.Put(), nullptr) != DD_OK) return leaveToChange();
+        if (!picture.Surface && FDirectDraw->CreateSurface(&desc, picture.Surface.Put(), nullptr) != DD_OK)
+            return leaveToChange();
         desc.dwHeight = static_cast<DWORD>(std::min(rows, picture.Height));
         desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
         if (FDirectDraw->CreateSurface(&desc, picture.Band.Put(), nullptr) != DD_OK) return leaveToChange();
@@ -339,6 +360,10 @@ bool TSurfacePreparer::OfferTo(TWDirectX& device, const std::string& name)
     if (picture->Kind == TPreparedPicture::TKind::Surface && picture->Surface->IsLost() != DD_OK) {
         Cancel();
         return false;
+    }
+    if (picture->Kind == TPreparedPicture::TKind::Surface) {
+        FFilledHere[1] = FFilledHere[0];
+        FFilledHere[0] = picture->Filled == picture->Height ? picture->Surface.Get() : nullptr;
     }
     device.OfferPreparedPicture(std::move(picture));
     return true;

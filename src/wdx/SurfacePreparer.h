@@ -44,8 +44,9 @@ struct TPreparedPicture {
     TComPtr<IDirectDrawSurface7> Surface;
     TComPtr<IDirectDrawSurface7> Scratch;  // one pixel the worker blitted onto
     std::unique_ptr<uint32_t[]> Pixels;
-    // While Kind is Pixels: the rows already copied into Surface through Band, or -1 when the
-    // copy is left to the change (a surface was refused, lost or would not lock).
+    // The rows copied into Surface through Band (all of them once Kind turns to Surface), or
+    // while Kind is Pixels -1 when the copy is left to the change (a surface was refused, lost
+    // or would not lock).
     int Filled = 0;
     TComPtr<IDirectDrawSurface7> Band;
     TLoadedBitmap Bitmap;
@@ -73,6 +74,11 @@ public:
         FFillHere = true;
         FBandBytes = bandBytes;
     }
+    // Keeps surface, the picture a change just replaced, to take the rows of the next picture
+    // of its size instead of a new surface, where surfaces are filled on this thread: making
+    // one of a photograph's size and touching its memory the first time is most of a fill's
+    // cost. Elsewhere nothing is kept. Cancel lets it go.
+    void Recycle(const TComPtr<IDirectDrawSurface7>& surface);
     // Hands device what was prepared for name, the next of the names in order, waiting for
     // the worker if it is still at it. False, with nothing handed over and the preparation
     // dropped, when name is not the next or the worker gave it up: the caller loads it.
@@ -113,6 +119,10 @@ private:
     // 6000-pixel photograph) took well under a millisecond to copy and blit under Wine, where
     // four cost frames while the fill lasted; 92 ticks fill a 24-megapixel picture.
     size_t FBandBytes = size_t(1) << 20;
+    TComPtr<IDirectDrawSurface7> FSpare;  // UI thread only
+    // The last two surfaces handed over that bands filled (UI thread only; compared, never
+    // used: a surface may have gone since).
+    IDirectDrawSurface7* FFilledHere[2] = {};
     bool FThirtyTwoBits = false;
     std::thread FWorker;
     std::atomic<bool> FCancel{false};

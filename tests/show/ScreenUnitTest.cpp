@@ -516,11 +516,13 @@ TEST_F(ScreenUnitPrepared, PicturesCopiedInBandsAtTheTicksAreThePicturesLoadedAt
 {
     // Where surfaces stay on the user-interface thread the ticks copy a decoded picture into
     // its surface band by band. A row a band leaves the tall picture part way at its change,
-    // which copies the rest; a hundred rows a band fill it at the ticks before. Either way the
-    // change shows what a load at the change shows, and logs the same.
+    // which copies the rest; a hundred rows a band fill it at the ticks before. b takes its
+    // rows into the surface a replaced (of its size, red), the last a into b's. Either way
+    // the change shows what a load at the change shows, and logs the same.
     const std::vector<std::string> list = {
         Good("a.jpg", Red),
         Dir.WriteFile("tall.jpg", MakeJpeg(QuadrantPicture(24, 1000, Red, Blue, Blue, Red))).string(),
+        Good("b.jpg", Blue),
         Bad("c.jpg"),
         Dir.WriteFile("wide.jpg", MakeJpeg(QuadrantPicture(120, 30, Blue, Red, Red, Blue))).string(),
     };
@@ -531,7 +533,7 @@ TEST_F(ScreenUnitPrepared, PicturesCopiedInBandsAtTheTicksAreThePicturesLoadedAt
         SCOPED_TRACE(rowsByBand[mode]);
         StartWith(list);
         Form->Preparer().FillOnThisThread(size_t(rowsByBand[mode]) * 24 * 4);
-        for (int change = 0; change < 4; ++change) {
+        for (int change = 0; change < 5; ++change) {
             if (rowsByBand[mode] > 0)
                 TickToChange();
             else
@@ -542,10 +544,10 @@ TEST_F(ScreenUnitPrepared, PicturesCopiedInBandsAtTheTicksAreThePicturesLoadedAt
         Form->WDirectX->StopAll();
         Form.reset();
     }
-    // a, tall, wide (past the bad one), a.
-    ASSERT_EQ(seen[2].size(), 4u);
+    // a, tall, b, wide (past the bad one), a.
+    ASSERT_EQ(seen[2].size(), 5u);
     EXPECT_EQ(seen[2][1].Height, 1000);
-    EXPECT_EQ(seen[2][2].Picture, list[3]);
+    EXPECT_EQ(seen[2][3].Picture, list[4]);
     EXPECT_EQ(seen[0], seen[2]);
     EXPECT_EQ(seen[1], seen[2]);
     EXPECT_EQ(logs[0], logs[2]);
