@@ -386,6 +386,8 @@ void TScrnFrm::WDirectXAfterStop(TObject*) { TraceDevice("stopped"); }
 void TScrnFrm::PrepareNext()
 {
     FPreparer->Cancel();
+    // The picture just replaced may take the next one's rows.
+    if (FReplaced) FPreparer->Recycle(*static_cast<TComPtr<IDirectDrawSurface7>*>(FReplaced.get()));
     FPrepareIn = PrepareAfterTicks;
 }
 

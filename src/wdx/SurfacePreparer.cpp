@@ -1,6 +1,7 @@
 // The worker that prepares pictures for image surfaces, and its hand-over to the device.
 #include "wdx/SurfacePreparer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -36,12 +37,14 @@ int ShrinkLevels(int width, int height, int outWidth, int outHeight)
 
 void TSurfacePreparer::Begin(TWDirectX& device, const std::vector<std::string>& names)
 {
+    TComPtr<IDirectDrawSurface7> spare = std::move(FSpare);
     Cancel();
+    FSpare = std::move(spare);
     if (!device.Active() || !device.DirectDraw() || names.empty()) return;
     FDirectDraw = device.DirectDraw();
     FOutputWidth = device.OutputWidth();
     FOutputHeight = device.OutputHeight();
-    FOffThread = DirectXBinding().SurfacesWorkOffThread;
+    FOffThread = DirectXBinding().SurfacesWorkOffThread && !FFillHere;
     FThirtyTwoBits = device.Primary() && device.Primary()->Bits == 32;
     // The files are looked for here, as a load would at this moment.
     std::vector<std::string> paths;
@@ -72,6 +75,15 @@ void TSurfacePreparer::Cancel()
     FNames.clear();
     FNextOffered = 0;
     FFinished = true;
+    FSpare.Reset();
+}
+
+void TSurfacePreparer::Recycle(const TComPtr<IDirectDrawSurface7>& surface)
+{
+    // Only a surface these bands filled: under Wine the bands' blits into one that was locked
+    // or gave a device context once were seen to cost about 60 ms at the first frame after
+    // the change, as if made in system memory and uploaded whole.
+    if (surface && (surface.Get() == FFilledHere[0] || surface.Get() == FFilledHere[1])) FSpare = surface;
 }
 
 bool TSurfacePreparer::Pending() const
@@ -89,8 +101,86 @@ bool TSurfacePreparer::Finished() const
 void TSurfacePreparer::Pump()
 {
     if (!FWorker.joinable()) return;
-    std::unique_lock lock(FLock);
-    ServeRequest(lock);
+    TPreparedPicture* filling = nullptr;
+    {
+        std::unique_lock lock(FLock);
+        ServeRequest(lock);
+        // Handed over by the worker, which no longer touches it: this thread's alone.
+        for (const auto& result : FResults)
+            if (result->Kind == TPreparedPicture::TKind::Pixels && result->Filled >= 0) filling = result.get();
+    }
+    if (filling) FillBand(*filling, int(std::max<size_t>(1, FBandBytes / (size_t(filling->Width) * 4))));
+}
+
+void TSurfacePreparer::FillBand(TPreparedPicture& picture, int rows)
+{
+    const auto leaveToChange = [&picture] {
+        picture.Surface.Reset();
+        picture.Band.Reset();
+        picture.Filled = -1;
+    };
+    if (!picture.Surface) {
+        // Made as the change makes an image surface of the file's size, and a band in system
+        // memory that the rows go through: the picture's own surface is only blitted to.
+        // Locked, a surface in video memory is under Wine kept in system memory and uploaded
+        // whole at the next blit from it, about 100 ms for a photograph at the change.
+        DDSURFACEDESC2 desc;
+        std::memset(&desc, 0, sizeof desc);
+        desc.dwSize = sizeof desc;
+        desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+        desc.dwWidth = static_cast<DWORD>(picture.Width);
+        desc.dwHeight = static_cast<DWORD>(picture.Height);
+        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+        // The picture replaced last, when of this size and not lost, is used again: every row
+        // is written over.
+        DDSURFACEDESC2 spare;
+        std::memset(&spare, 0, sizeof spare);
+        spare.dwSize = sizeof spare;
+        if (FSpare && FSpare->GetSurfaceDesc(&spare) == DD_OK && spare.dwWidth == desc.dwWidth &&
+            spare.dwHeight == desc.dwHeight && FSpare->IsLost() == DD_OK)
+            picture.Surface = std::move(FSpare);
+        FSpare.Reset();
+        // Refused, most likely while the shown picture holds its memory: the change, which
+        // lets that go, tries again.
+        if (!picture.Surface && FDirectDraw->CreateSurface(&desc, picture.Surface.Put(), nullptr) != DD_OK)
+            return leaveToChange();
+        desc.dwHeight = static_cast<DWORD>(std::min(rows, picture.Height));
+        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+        if (FDirectDraw->CreateSurface(&desc, picture.Band.Put(), nullptr) != DD_OK) return leaveToChange();
+        // As a copy through a staging surface goes: only one that grants a device context
+        // takes the picture.
+        HDC dc = nullptr;
+        if (picture.Band->GetDC(&dc) != DD_OK) return leaveToChange();
+        picture.Band->ReleaseDC(dc);
+        picture.Filled = 0;
+    }
+    DDSURFACEDESC2 locked;
+    std::memset(&locked, 0, sizeof locked);
+    locked.dwSize = sizeof locked;
+    HRESULT result;
+    while ((result = picture.Band->Lock(nullptr, &locked, DDLOCK_WRITEONLY, nullptr)) == DDERR_WASSTILLDRAWING) {
+    }
+    if (result != DD_OK) return leaveToChange();
+    const DDPIXELFORMAT& pf = locked.ddpfPixelFormat;
+    if (!locked.lpSurface || pf.dwRGBBitCount != 32 || pf.dwRBitMask != 0xFF0000 || pf.dwGBitMask != 0xFF00 ||
+        pf.dwBBitMask != 0xFF || locked.dwWidth != DWORD(picture.Width)) {
+        picture.Band->Unlock(nullptr);
+        return leaveToChange();
+    }
+    const int from = picture.Filled, to = std::min(picture.Height, from + int(locked.dwHeight));
+    const size_t rowBytes = size_t(picture.Width) * 4;
+    for (int y = from; y < to; ++y)
+        std::memcpy(static_cast<uint8_t*>(locked.lpSurface) + ptrdiff_t(y - from) * locked.lPitch,
+                    picture.Pixels.get() + size_t(y) * size_t(picture.Width), rowBytes);
+    if (picture.Band->Unlock(nullptr) != DD_OK) return leaveToChange();
+    RECT target{0, from, picture.Width, to}, source{0, 0, picture.Width, to - from};
+    if (picture.Surface->Blt(&target, picture.Band.Get(), &source, DDBLT_WAIT, nullptr) != DD_OK)
+        return leaveToChange();
+    picture.Filled = to;
+    if (to < picture.Height) return;
+    picture.Band.Reset();
+    picture.Kind = TPreparedPicture::TKind::Surface;
+    picture.Pixels.reset();
 }
 
 void TSurfacePreparer::ServeRequest(std::unique_lock<std::mutex>&)
@@ -263,6 +353,18 @@ bool TSurfacePreparer::OfferTo(TWDirectX& device, const std::string& name)
         Cancel();
         return false;
     }
+    // A fill begun in the ticks before is ended here; one that fails is left to the copy
+    // the change makes of the rows.
+    while (picture->Kind == TPreparedPicture::TKind::Pixels && picture->Surface) FillBand(*picture, picture->Height);
+    // A surface lost since it was filled holds nothing to show: the file is loaded instead.
+    if (picture->Kind == TPreparedPicture::TKind::Surface && picture->Surface->IsLost() != DD_OK) {
+        Cancel();
+        return false;
+    }
+    FFilledHere[1] = FFilledHere[0];
+    FFilledHere[0] = picture->Kind == TPreparedPicture::TKind::Surface && picture->Filled == picture->Height
+                         ? picture->Surface.Get()
+                         : nullptr;
     device.OfferPreparedPicture(std::move(picture));
     return true;
 }

@@ -439,10 +439,17 @@ protected:
         uint8_t* pixels = nullptr;
         if (surface && surface->LockPixel(0, 0, pixels)) {
             const DDSURFACEDESC2& desc = surface->LockDesc();
-            const size_t rowBytes = size_t(desc.dwWidth) * desc.ddpfPixelFormat.dwRGBBitCount / 8;
+            const DDPIXELFORMAT& format = desc.ddpfPixelFormat;
+            const size_t rowBytes = size_t(desc.dwWidth) * format.dwRGBBitCount / 8;
+            // The colour bits only: the unused byte of a 32-bit pixel is whatever DirectDraw
+            // keeps there, and Wine's sets it in a blit that the rows may go through.
+            const uint32_t colour = format.dwRBitMask | format.dwGBitMask | format.dwBBitMask;
+            const auto kept = [&](size_t x) -> uint8_t {
+                return format.dwRGBBitCount == 32 ? uint8_t(colour >> (8 * (x % 4))) : uint8_t(0xFF);
+            };
             for (DWORD y = 0; y < desc.dwHeight; ++y)
                 for (size_t x = 0; x < rowBytes; ++x)
-                    seen.PixelSum = seen.PixelSum * 31 + pixels[ptrdiff_t(y) * desc.lPitch + ptrdiff_t(x)];
+                    seen.PixelSum = seen.PixelSum * 31 + (pixels[ptrdiff_t(y) * desc.lPitch + ptrdiff_t(x)] & kept(x));
             surface->Surface()->Unlock(nullptr);
         }
         return seen;
@@ -505,6 +512,48 @@ TEST_F(ScreenUnitPrepared, ChangesPreparedAheadAreTheChangesMadeOnTheSpot)
     EXPECT_EQ(logs[true], logs[false]);
 }
 
+TEST_F(ScreenUnitPrepared, PicturesCopiedInBandsAtTheTicksAreThePicturesLoadedAtTheChange)
+{
+    // Where surfaces stay on the user-interface thread the ticks copy a decoded picture into
+    // its surface band by band. A row a band leaves the tall picture part way at its change,
+    // which copies the rest; a hundred rows a band fill it at the ticks before. b takes its
+    // rows into the surface a replaced (of its size, red), the last a into b's. Either way
+    // the change shows what a load at the change shows, and logs the same.
+    const std::vector<std::string> list = {
+        Good("a.jpg", Red),
+        Dir.WriteFile("tall.jpg", MakeJpeg(QuadrantPicture(24, 1000, Red, Blue, Blue, Red))).string(),
+        Good("b.jpg", Blue),
+        Bad("c.jpg"),
+        Dir.WriteFile("wide.jpg", MakeJpeg(QuadrantPicture(120, 30, Blue, Red, Red, Blue))).string(),
+    };
+    const int rowsByBand[] = {1, 100, 0};  // 0: loaded at the change
+    std::vector<TChangeSeen> seen[3];
+    std::vector<std::string> logs[3];
+    for (int mode = 0; mode < 3; ++mode) {
+        SCOPED_TRACE(rowsByBand[mode]);
+        StartWith(list);
+        Form->Preparer().FillOnThisThread(size_t(rowsByBand[mode]) * 24 * 4);
+        for (int change = 0; change < 5; ++change) {
+            if (rowsByBand[mode] > 0)
+                TickToChange();
+            else
+                Form->ShowNextPicture();
+            seen[mode].push_back(Seen());
+        }
+        logs[mode] = LogLines();
+        Form->WDirectX->StopAll();
+        Form.reset();
+    }
+    // a, tall, b, wide (past the bad one), a.
+    ASSERT_EQ(seen[2].size(), 5u);
+    EXPECT_EQ(seen[2][1].Height, 1000);
+    EXPECT_EQ(seen[2][3].Picture, list[4]);
+    EXPECT_EQ(seen[0], seen[2]);
+    EXPECT_EQ(seen[1], seen[2]);
+    EXPECT_EQ(logs[0], logs[2]);
+    EXPECT_EQ(logs[1], logs[2]);
+}
+
 TEST_F(ScreenUnitPrepared, APreparedPictureIsShownAsItWasWhenPrepared)
 {
     // The change hands over what the worker made; a file rewritten since is not read again.
@@ -539,7 +588,9 @@ TEST_F(ScreenUnitPrepared, StoppingTheDeviceEndsThePreparationAndKeepsNothing)
         directDraw->AddRef();
         return directDraw->Release();
     };
-    for (const int pumps : {0, 2}) {
+    // Stopped with the worker at any step, or (a row copied at a tick) part way through
+    // copying what it decoded into a surface.
+    for (const int pumps : {0, 2, -1}) {
         SCOPED_TRACE(pumps);
         Create();
         // Every surface holds its DirectDraw object: what a stopped device leaves held is a leak.
@@ -548,10 +599,16 @@ TEST_F(ScreenUnitPrepared, StoppingTheDeviceEndsThePreparationAndKeepsNothing)
         const ULONG idle = references(directDraw);
         Form.reset();
         StartWith({small, big});
+        if (pumps < 0) Form->Preparer().FillOnThisThread(1200 * 4);
         directDraw = Form->WDirectX->DirectDraw();
         TickToChange();
         for (int tick = 0; tick < 20; ++tick) Form->tmrAnimTimer(Form->tmrAnim);
         for (int i = 0; i < pumps; ++i) Form->Preparer().Pump();
+        if (pumps < 0) {
+            WaitForPreparation();
+            for (int i = 0; i < 3; ++i) Form->Preparer().Pump();
+            ASSERT_TRUE(Form->Preparer().Pending());
+        }
         Form->WDirectX->StopAll();  // as when the focus goes
         EXPECT_TRUE(Form->Preparer().Finished());
         EXPECT_FALSE(Form->Preparer().Pending());

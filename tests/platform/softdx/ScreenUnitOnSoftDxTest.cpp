@@ -14,6 +14,7 @@
 #include "support/TestSupport.h"
 #include "wdx/DirectXBinding.h"
 #include "wdx/SurfacePreparer.h"
+#include "wdx/WDirectDrawBasicSurface.h"
 #include "wdx/WDirectDrawSurface.h"
 #include "wdx/WDirectX.h"
 
@@ -174,4 +175,65 @@ TEST_F(ScreenUnitOnSoftDx, APictureRefusedASurfaceAheadIsLoadedAtTheChange)
     EXPECT_EQ(Form->PictureIndex(), 1);
     EXPECT_EQ(Form->WSurface->Width, 48);
 }
+TEST_F(ScreenUnitOnSoftDx, ACopyInBandsThatFailsPartWayGivesTheWholePictureAtTheChange)
+{
+    // A picture copied a row a tick (as where surfaces stay on the user-interface thread).
+    // A band refused part way leaves the copy of the decoded rows to the change; a surface
+    // lost once filled leaves the change to load the file, rewritten since with its colours
+    // swapped. Never a picture with rows missing.
+    const struct {
+        const char* method;
+        int rowsBefore;  // rows copied before the fault
+        bool fromFile;
+    } cases[] = {{"Lock", 300, false}, {"Blt", 300, false}, {"IsLost", 1000, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.method);
+        TempDir dir;
+        const std::string first = dir.WriteFile("a.jpg", MakeSolidJpeg(40, 30, {200, 40, 40})).string();
+        const auto tall = [&](TRgb one, TRgb other) {
+            return dir.WriteFile("b.jpg", MakeJpeg(QuadrantPicture(24, 1000, one, other, other, one))).string();
+        };
+        const TRgb red{255, 0, 0}, blue{0, 0, 255};
+        const std::string second = tall(red, blue);
+        TShowOptions options;
+        options.Settings = TShowSettings{dir.Str(), {1, 1, 1}, 100};
+        Form = std::make_unique<TScrnFrm>(nullptr, options);
+        Form->WDirectX->StartAll();
+        ASSERT_TRUE(Form->WDirectX->Active());
+        Form->SetPictures({first, second});
+        Form->Preparer().FillOnThisThread(24 * 4);
+        for (int tick = 0; tick < 400 && Form->PictureIndex() != 0; ++tick) Form->tmrAnimTimer(Form->tmrAnim);
+        ASSERT_EQ(Form->CurrentPicture(), first);
+        for (int tick = 0; tick < 20; ++tick) Form->tmrAnimTimer(Form->tmrAnim);
+        ASSERT_TRUE(WaitUntil([&] { return Form->Preparer().Finished(); }, std::chrono::seconds(10)));
+        for (int row = 0; row < c.rowsBefore; ++row) Form->Preparer().Pump();
+        tall(blue, red);
+        SoftDxFailNext(c.method, DDERR_SURFACELOST);
+        for (int tick = 0; tick < 400 && Form->CurrentPicture() == first; ++tick) Form->tmrAnimTimer(Form->tmrAnim);
+        SoftDxClearFaults();
+        ASSERT_EQ(Form->CurrentPicture(), second);
+        ASSERT_EQ(Form->WSurface->Height, 1000);
+        TWDirectDrawBasicSurface* surface = Form->WSurface->DDBS();
+        ASSERT_NE(surface, nullptr);
+        // Every row, away from the blur where the halves meet: red where the prepared picture
+        // is red (top left, bottom right), blue where it is blue.
+        int wrong = 0;
+        for (int y = 0; y < 1000; ++y) {
+            if (y > 490 && y < 510) continue;
+            for (const int x : {2, 21}) {
+                uint8_t* pixel = nullptr;
+                ASSERT_TRUE(surface->LockPixel(x, y, pixel));
+                const int r = pixel[2], b = pixel[0];
+                surface->Surface()->Unlock(nullptr);
+                const bool red = (x < 12) == (y < 500);
+                const bool redWanted = red != c.fromFile;
+                if (redWanted ? !(r > 200 && b < 60) : !(b > 200 && r < 60)) ++wrong;
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+        Form->WDirectX->StopAll();
+        Form.reset();
+    }
+}
+
 }  // namespace
