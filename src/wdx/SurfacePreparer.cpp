@@ -33,6 +33,18 @@ int ShrinkLevels(int width, int height, int outWidth, int outHeight)
     while (level < 16 && (width >> (level + 1)) >= outWidth && (height >> (level + 1)) >= outHeight) ++level;
     return level;
 }
+// An off-screen surface of that size in the display's format, in memory DirectDraw chooses.
+DDSURFACEDESC2 ImageSurfaceDesc(int width, int height)
+{
+    DDSURFACEDESC2 desc;
+    std::memset(&desc, 0, sizeof desc);
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+    desc.dwWidth = static_cast<DWORD>(width);
+    desc.dwHeight = static_cast<DWORD>(height);
+    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    return desc;
+}
 }  // namespace
 
 void TSurfacePreparer::Begin(TWDirectX& device, const std::vector<std::string>& names)
@@ -124,13 +136,7 @@ void TSurfacePreparer::FillBand(TPreparedPicture& picture, int rows)
         // memory that the rows go through: the picture's own surface is only blitted to.
         // Locked, a surface in video memory is under Wine kept in system memory and uploaded
         // whole at the next blit from it, about 100 ms for a photograph at the change.
-        DDSURFACEDESC2 desc;
-        std::memset(&desc, 0, sizeof desc);
-        desc.dwSize = sizeof desc;
-        desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
-        desc.dwWidth = static_cast<DWORD>(picture.Width);
-        desc.dwHeight = static_cast<DWORD>(picture.Height);
-        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+        DDSURFACEDESC2 desc = ImageSurfaceDesc(picture.Width, picture.Height);
         // The picture replaced last, when of this size and not lost, is used again: every row
         // is written over.
         DDSURFACEDESC2 spare;
@@ -187,13 +193,7 @@ void TSurfacePreparer::ServeRequest(std::unique_lock<std::mutex>&)
 {
     if (!FRequest.Wanted || FRequest.Answered) return;
     // Made as the device makes an image surface of the file's size, in the display's format.
-    DDSURFACEDESC2 desc;
-    std::memset(&desc, 0, sizeof desc);
-    desc.dwSize = sizeof desc;
-    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
-    desc.dwWidth = static_cast<DWORD>(FRequest.Width);
-    desc.dwHeight = static_cast<DWORD>(FRequest.Height);
-    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    DDSURFACEDESC2 desc = ImageSurfaceDesc(FRequest.Width, FRequest.Height);
     FRequest.Code = FDirectDraw->CreateSurface(&desc, FRequest.Picture.Put(), nullptr);
     if (FRequest.Code == DD_OK) {
         desc.dwWidth = desc.dwHeight = 1;
