@@ -22,7 +22,7 @@
 #include "BenchSupport.h"
 #include "SoftDxApi.h"
 #include "SoftDxControl.h"
-#include "platform/x11/X11Presenter.h"
+#include "wdx/x11/X11Presenter.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "platform/x11/LinuxRegFile.h"
+#include "framework/x11/LinuxRegFile.h"
 
 namespace {
 const double TargetMs = 500;

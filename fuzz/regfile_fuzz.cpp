@@ -2,7 +2,7 @@
 // for what was read reads back as the same model and writes as the same text. (The first
 // write may change a value: text in a REGEDIT4 file is 8-bit, and bytes that are not UTF-8 in
 // a string that cannot be quoted become U+FFFD when written as UTF-16.)
-#include "platform/x11/LinuxRegFile.h"
+#include "framework/x11/LinuxRegFile.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -5,8 +5,8 @@
 //
 // Build by hand until the shared fuzz set-up lands (from the worktree root):
 //   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined \
-//     -DVELLUMINE_DIRECTX_API='"SoftDxApi.h"' -Isrc/platform/softdx/include -Isrc \
-//     src/platform/softdx/SoftDxXFile*.cpp src/wdx/XFileTemplates.cpp fuzz/xfile_fuzz.cpp -lz -o xfile_fuzz
+//     -DVELLUMINE_DIRECTX_API='"SoftDxApi.h"' -Isrc/softdx/include -Isrc \
+//     src/softdx/SoftDxXFile*.cpp src/wdx/XFileTemplates.cpp fuzz/xfile_fuzz.cpp -lz -o xfile_fuzz
 #include <cstddef>
 #include <cstdint>
 #include <cstring>

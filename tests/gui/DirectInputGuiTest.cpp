@@ -19,11 +19,11 @@
 #include "framework/Forms.h"
 #include "gui/XConnection.h"
 #include "gui/XvfbServer.h"
-#include "platform/x11/X11Input.h"
-#include "platform/x11/X11Presenter.h"
 #include "wdx/DirectXBinding.h"
 #include "wdx/WDirectInputDevice.h"
 #include "wdx/WDirectX.h"
+#include "wdx/x11/X11Input.h"
+#include "wdx/x11/X11Presenter.h"
 
 TEST(DirectInputOnX, KeysButtonsAndPointerReachTheStateBuffers)
 {

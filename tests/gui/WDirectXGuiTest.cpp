@@ -15,10 +15,10 @@
 #include "framework/Forms.h"
 #include "gui/XConnection.h"
 #include "gui/XvfbServer.h"
-#include "platform/x11/X11Presenter.h"
 #include "support/TestSupport.h"
 #include "wdx/DirectXBinding.h"
 #include "wdx/WDirectX.h"
+#include "wdx/x11/X11Presenter.h"
 
 namespace {
 // A window that is not (yet) mapped makes XGetImage fail; that must not end the test program.

@@ -5,7 +5,7 @@
 
 #include <X11/Xlib.h>
 
-#include "platform/x11/X11ErrorTrap.h"
+#include "framework/x11/X11ErrorTrap.h"
 
 #include "gui/XConnection.h"
 #include "gui/XvfbServer.h"

@@ -7,7 +7,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include "platform/x11/X11Presenter.h"
+#include "wdx/x11/X11Presenter.h"
 
 #include <algorithm>
 #include <cstdlib>
