@@ -200,7 +200,7 @@ TCfgFrm::~TCfgFrm()
 
 void TCfgFrm::FormCreate(TObject*)
 {
-    VersionLbl->SetCaption("v 1.0.1");
+    VersionLbl->SetCaption("v " VELLUMINE_VERSION);
     PageControl->SetActivePageIndex(0);
     LoadSettings();
 }
