@@ -2,6 +2,8 @@
 // Colours, points and rectangles as the drawing code uses them.
 #include <cstdint>
 
+#include "core/Rect.h"
+
 // A colour with red in the low byte, then green, then blue; black is 0.
 using TColor = uint32_t;
 
@@ -35,18 +37,3 @@ struct TPoint {
     int32_t Y = 0;
     bool operator==(const TPoint&) const = default;
 };
-
-// Right and bottom are exclusive, as the blits expect.
-struct TRect {
-    int32_t Left = 0;
-    int32_t Top = 0;
-    int32_t Right = 0;
-    int32_t Bottom = 0;
-
-    int32_t Width() const { return Right - Left; }
-    int32_t Height() const { return Bottom - Top; }
-    bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
-    bool operator==(const TRect&) const = default;
-};
-
-constexpr TRect Rect(int32_t left, int32_t top, int32_t right, int32_t bottom) { return {left, top, right, bottom}; }

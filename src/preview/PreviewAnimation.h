@@ -3,16 +3,10 @@
 // far the zoom has gone. Pure state and arithmetic, so it runs the same under any window system.
 #include <cstdint>
 
-// A rectangle with exclusive right and bottom edges, as the window systems' own.
-struct TPreviewRect {
-    int64_t Left = 0;
-    int64_t Top = 0;
-    int64_t Right = 0;
-    int64_t Bottom = 0;
-    int64_t Width() const { return Right - Left; }
-    int64_t Height() const { return Bottom - Top; }
-    bool operator==(const TPreviewRect&) const = default;
-};
+#include "core/Rect.h"
+
+// The preview's rectangles are 64-bit: its edges come from extended-precision arithmetic.
+using TPreviewRect = TRectT<int64_t>;
 
 // The part of a width x height picture shown at zoom step f (1 shows nearly all of it, 1000
 // a third of it) around the focus point (px, py). Worked in extended precision, each edge

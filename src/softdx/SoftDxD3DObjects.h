@@ -16,7 +16,7 @@ inline constexpr const GUID& SoftwareDeviceGuid = IID_IDirect3DRGBDevice;
 D3DDEVICEDESC7 SoftwareDeviceDesc();
 std::vector<DDPIXELFORMAT> CurrentTextureFormats();
 
-class SoftDxDirect3D final : public SoftDxUnknown<SoftDxDirect3D, IDirect3D7, IID_IDirect3D7> {
+class SoftDxDirect3D final : public SoftDxUnknown<SoftDxDirect3D, IDirect3D7, DDERR_INVALIDPARAMS> {
 public:
     explicit SoftDxDirect3D(SoftDxDirectDraw* owner);
     HRESULT STDMETHODCALLTYPE EnumDevices(LPD3DENUMDEVICESCALLBACK7 callback, void* context) override;
@@ -30,6 +30,7 @@ public:
 
 private:
     friend SoftDxUnknown;
+    static bool Answers(REFIID riid) { return riid == IID_IDirect3D7; }
     ~SoftDxDirect3D();
     SoftDxDirectDraw* FOwner;
 };
@@ -40,7 +41,7 @@ struct LightSlot {
     bool Enabled = false;
 };
 
-class SoftDxDevice final : public SoftDxUnknown<SoftDxDevice, IDirect3DDevice7, IID_IDirect3DDevice7> {
+class SoftDxDevice final : public SoftDxUnknown<SoftDxDevice, IDirect3DDevice7, DDERR_INVALIDPARAMS> {
 public:
     SoftDxDevice(SoftDxDirect3D* direct3D, SoftDxSurface* target);
     HRESULT STDMETHODCALLTYPE GetCaps(D3DDEVICEDESC7* desc) override;
@@ -98,6 +99,7 @@ public:
 
 private:
     friend SoftDxUnknown;
+    static bool Answers(REFIID riid) { return riid == IID_IDirect3DDevice7; }
     ~SoftDxDevice();
     // One draw call: checks it, gathers the state the pipeline needs and runs it. Depth is
     // tested only when enabled and a z-buffer is attached.

@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "SoftDxControl.h"
-#include "SoftDxCounted.h"
 #include "SoftDxDevices.h"
 #include "SoftDxInternal.h"
+#include "SoftDxUnknown.h"
 
-using softdx::SoftDxCounted;
+using softdx::SoftDxUnknown;
 
 namespace {
 
@@ -97,7 +97,7 @@ bool Matches(const DIOBJECTDATAFORMAT& wanted, const DeviceObject& object)
     return instance == 0xFFFF || instance == object.Instance;
 }
 
-class SoftDxInputDevice final : public SoftDxCounted<SoftDxInputDevice, IDirectInputDevice7A> {
+class SoftDxInputDevice final : public SoftDxUnknown<SoftDxInputDevice, IDirectInputDevice7A> {
 public:
     SoftDxInputDevice(Kind kind, int stick, SoftDxJoystickInfo info)
         : FKind(kind),
@@ -219,7 +219,7 @@ public:
     }
 
 private:
-    friend class SoftDxCounted<SoftDxInputDevice, IDirectInputDevice7A>;
+    friend class SoftDxUnknown<SoftDxInputDevice, IDirectInputDevice7A>;
     ~SoftDxInputDevice() = default;
 
     DWORD DevType() const
@@ -394,7 +394,7 @@ HRESULT SoftDxInputDevice::GetDeviceInfo(LPDIDEVICEINSTANCEA info)
     return DI_OK;
 }
 
-class SoftDxDirectInput final : public SoftDxCounted<SoftDxDirectInput, IDirectInput7A> {
+class SoftDxDirectInput final : public SoftDxUnknown<SoftDxDirectInput, IDirectInput7A> {
 public:
     static bool Answers(REFIID riid)
     {
@@ -466,7 +466,7 @@ public:
     }
 
 private:
-    friend class SoftDxCounted<SoftDxDirectInput, IDirectInput7A>;
+    friend class SoftDxUnknown<SoftDxDirectInput, IDirectInput7A>;
     ~SoftDxDirectInput() = default;
 };
 

@@ -11,11 +11,11 @@
 #include <mutex>
 #include <vector>
 
-#include "SoftDxCounted.h"
 #include "SoftDxDevices.h"
 #include "SoftDxInternal.h"
+#include "SoftDxUnknown.h"
 
-using softdx::SoftDxCounted;
+using softdx::SoftDxUnknown;
 
 namespace {
 
@@ -75,7 +75,7 @@ struct Mixer : std::enable_shared_from_this<Mixer> {
 // DirectSound's volume and pan are attenuations in hundredths of a decibel.
 float Gain(LONG attenuation) { return attenuation >= 0 ? 1.0f : std::pow(10.0f, attenuation / 2000.0f); }
 
-class SoftDxSoundBuffer final : public SoftDxCounted<SoftDxSoundBuffer, IDirectSoundBuffer> {
+class SoftDxSoundBuffer final : public SoftDxUnknown<SoftDxSoundBuffer, IDirectSoundBuffer> {
 public:
     // A buffer holds a reference to its DirectSound object, which closes the output only
     // when the last of its buffers is gone.
@@ -245,7 +245,7 @@ public:
     }
 
 private:
-    friend class SoftDxCounted<SoftDxSoundBuffer, IDirectSoundBuffer>;
+    friend class SoftDxUnknown<SoftDxSoundBuffer, IDirectSoundBuffer>;
     ~SoftDxSoundBuffer()
     {
         {
@@ -321,7 +321,7 @@ bool UsableFormat(const WAVEFORMATEX* format)
            format->nAvgBytesPerSec == format->nSamplesPerSec * format->nBlockAlign;
 }
 
-class SoftDxDirectSound final : public SoftDxCounted<SoftDxDirectSound, IDirectSound> {
+class SoftDxDirectSound final : public SoftDxUnknown<SoftDxDirectSound, IDirectSound> {
 public:
     explicit SoftDxDirectSound(std::shared_ptr<Mixer> mixer) : FMixer(std::move(mixer)) {}
     static bool Answers(REFIID riid) { return riid == IID_IDirectSound; }
@@ -377,7 +377,7 @@ public:
     HRESULT STDMETHODCALLTYPE Initialize(LPCGUID) override { return DSERR_ALREADYINITIALIZED; }
 
 private:
-    friend class SoftDxCounted<SoftDxDirectSound, IDirectSound>;
+    friend class SoftDxUnknown<SoftDxDirectSound, IDirectSound>;
     // Runs on the program's thread (a Release), never on the output's, so the close may wait
     // for a pull under way.
     ~SoftDxDirectSound() { FMixer->Close(); }

@@ -16,7 +16,7 @@ namespace softdx {
 
 class SoftDxSurface;
 
-class SoftDxDirectDraw final : public SoftDxUnknown<SoftDxDirectDraw, IDirectDraw7, IID_IDirectDraw7> {
+class SoftDxDirectDraw final : public SoftDxUnknown<SoftDxDirectDraw, IDirectDraw7, DDERR_INVALIDPARAMS> {
 public:
     SoftDxDirectDraw();
     HRESULT STDMETHODCALLTYPE Compact() override;
@@ -64,6 +64,7 @@ public:
 
 private:
     friend SoftDxUnknown;
+    static bool Answers(REFIID riid) { return riid == IID_IDirectDraw7; }
     ~SoftDxDirectDraw();
     // Tells EmulatedFullScreen what this object's level and mode now are.
     void PublishMode();
@@ -75,7 +76,7 @@ private:
     std::vector<SoftDxSurface*> FSurfaces;  // alive, not owned
 };
 
-class SoftDxPalette final : public SoftDxUnknown<SoftDxPalette, IDirectDrawPalette, IID_IDirectDrawPalette> {
+class SoftDxPalette final : public SoftDxUnknown<SoftDxPalette, IDirectDrawPalette, DDERR_INVALIDPARAMS> {
 public:
     SoftDxPalette(SoftDxDirectDraw* owner, DWORD caps, const PALETTEENTRY* entries);
     HRESULT STDMETHODCALLTYPE GetCaps(LPDWORD caps) override;
@@ -89,6 +90,7 @@ public:
 
 private:
     friend SoftDxUnknown;
+    static bool Answers(REFIID riid) { return riid == IID_IDirectDrawPalette; }
     ~SoftDxPalette();
     SoftDxDirectDraw* FOwner;
     DWORD FCaps;
@@ -97,7 +99,7 @@ private:
     uint32_t FVersion = 0;
 };
 
-class SoftDxClipper final : public SoftDxUnknown<SoftDxClipper, IDirectDrawClipper, IID_IDirectDrawClipper> {
+class SoftDxClipper final : public SoftDxUnknown<SoftDxClipper, IDirectDrawClipper, DDERR_INVALIDPARAMS> {
 public:
     HRESULT STDMETHODCALLTYPE GetClipList(LPRECT rect, LPRGNDATA list, LPDWORD size) override;
     HRESULT STDMETHODCALLTYPE GetHWnd(HWND* window) override;
@@ -113,6 +115,7 @@ public:
 
 private:
     friend SoftDxUnknown;
+    static bool Answers(REFIID riid) { return riid == IID_IDirectDrawClipper; }
     ~SoftDxClipper() = default;
     HWND FWindow = nullptr;
     std::vector<uint8_t> FClipList;  // the region as given, header and rectangles

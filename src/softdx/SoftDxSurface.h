@@ -31,7 +31,7 @@ struct FlipChain {
     std::optional<Stretch> FrontShows;
 };
 
-class SoftDxSurface final : public SoftDxUnknown<SoftDxSurface, IDirectDrawSurface7, IID_IDirectDrawSurface7> {
+class SoftDxSurface final : public SoftDxUnknown<SoftDxSurface, IDirectDrawSurface7, DDERR_INVALIDPARAMS> {
 public:
     SoftDxSurface(SoftDxDirectDraw* owner, DWORD caps, uint32_t width, uint32_t height, const PixelFormat& format,
                   PixelMemory memory, uint32_t pitch);
@@ -130,6 +130,7 @@ public:
 
 private:
     friend SoftDxUnknown;
+    static bool Answers(REFIID riid) { return riid == IID_IDirectDrawSurface7; }
     ~SoftDxSurface();
     bool IsFront() const { return FChain && FChain->Members.front() == this; }
     PixelView Pixels() const { return {FMemory.get(), FPitch, FWidth, FHeight, FFormat.BytesPerPixel()}; }

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <memory>
 
-#include "SoftDxCounted.h"
+#include "SoftDxUnknown.h"
 #include "SoftDxXFileParse.h"
 
 namespace softdx {
@@ -34,7 +34,7 @@ HRESULT CopyName(const std::string& name, LPSTR buffer, LPDWORD size)
     return DXFILE_OK;
 }
 
-class XFileData final : public SoftDxCounted<XFileData, IDirectXFileData> {
+class XFileData final : public SoftDxUnknown<XFileData, IDirectXFileData> {
 public:
     XFileData(std::shared_ptr<Document> document, const Node* node) : FDocument(std::move(document)), FNode(node) {}
     static bool Answers(REFIID riid) { return riid == IID_IDirectXFileData || riid == IID_IDirectXFileObject; }
@@ -76,14 +76,14 @@ public:
     HRESULT STDMETHODCALLTYPE AddBinaryObject(LPCSTR, const GUID*, LPCSTR, LPVOID, DWORD) override { return E_NOTIMPL; }
 
 private:
-    friend class SoftDxCounted<XFileData, IDirectXFileData>;
+    friend class SoftDxUnknown<XFileData, IDirectXFileData>;
     ~XFileData() = default;
     std::shared_ptr<Document> FDocument;
     const Node* FNode;
     std::size_t FNextChild = 0;
 };
 
-class XFileReference final : public SoftDxCounted<XFileReference, IDirectXFileDataReference> {
+class XFileReference final : public SoftDxUnknown<XFileReference, IDirectXFileDataReference> {
 public:
     XFileReference(std::shared_ptr<Document> document, const xfile::Child* child)
         : FDocument(std::move(document)), FChild(child)
@@ -112,7 +112,7 @@ public:
     }
 
 private:
-    friend class SoftDxCounted<XFileReference, IDirectXFileDataReference>;
+    friend class SoftDxUnknown<XFileReference, IDirectXFileDataReference>;
     ~XFileReference() = default;
     std::shared_ptr<Document> FDocument;
     const xfile::Child* FChild;
@@ -131,7 +131,7 @@ HRESULT XFileData::GetNextObject(LPDIRECTXFILEOBJECT* object)
     return DXFILE_OK;
 }
 
-class XFileEnum final : public SoftDxCounted<XFileEnum, IDirectXFileEnumObject> {
+class XFileEnum final : public SoftDxUnknown<XFileEnum, IDirectXFileEnumObject> {
 public:
     explicit XFileEnum(std::shared_ptr<Document> document) : FDocument(std::move(document)) {}
     static bool Answers(REFIID riid) { return riid == IID_IDirectXFileEnumObject; }
@@ -157,7 +157,7 @@ public:
     }
 
 private:
-    friend class SoftDxCounted<XFileEnum, IDirectXFileEnumObject>;
+    friend class SoftDxUnknown<XFileEnum, IDirectXFileEnumObject>;
     ~XFileEnum() = default;
     HRESULT Found(const Node* node, LPDIRECTXFILEDATA* data)
     {
@@ -168,7 +168,7 @@ private:
     std::shared_ptr<Document> FDocument;
 };
 
-class XFile final : public SoftDxCounted<XFile, IDirectXFile> {
+class XFile final : public SoftDxUnknown<XFile, IDirectXFile> {
 public:
     static bool Answers(REFIID riid) { return riid == IID_IDirectXFile; }
 
@@ -217,7 +217,7 @@ public:
     }
 
 private:
-    friend class SoftDxCounted<XFile, IDirectXFile>;
+    friend class SoftDxUnknown<XFile, IDirectXFile>;
     ~XFile() = default;
     xfile::TemplateSet FTemplates;
 };

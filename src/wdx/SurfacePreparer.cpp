@@ -9,6 +9,7 @@
 #include "core/Text.h"
 #include "imaging/PictureLoader.h"
 #include "wdx/DirectXBinding.h"
+#include "wdx/SurfaceLock.h"
 #include "wdx/WDirectDrawSurface.h"
 #include "wdx/WDirectX.h"
 
@@ -161,15 +162,10 @@ void TSurfacePreparer::FillBand(TPreparedPicture& picture, int rows)
         picture.Filled = 0;
     }
     DDSURFACEDESC2 locked;
-    std::memset(&locked, 0, sizeof locked);
-    locked.dwSize = sizeof locked;
-    HRESULT result;
-    while ((result = picture.Band->Lock(nullptr, &locked, DDLOCK_WRITEONLY, nullptr)) == DDERR_WASSTILLDRAWING) {
-    }
-    if (result != DD_OK) return leaveToChange();
+    if (LockWhole(picture.Band.Get(), locked, DDLOCK_WRITEONLY) != DD_OK) return leaveToChange();
     const DDPIXELFORMAT& pf = locked.ddpfPixelFormat;
-    if (!locked.lpSurface || pf.dwRGBBitCount != 32 || pf.dwRBitMask != 0xFF0000 || pf.dwGBitMask != 0xFF00 ||
-        pf.dwBBitMask != 0xFF || locked.dwWidth != DWORD(picture.Width)) {
+    if (pf.dwRGBBitCount != 32 || pf.dwRBitMask != 0xFF0000 || pf.dwGBitMask != 0xFF00 || pf.dwBBitMask != 0xFF ||
+        locked.dwWidth != DWORD(picture.Width)) {
         picture.Band->Unlock(nullptr);
         return leaveToChange();
     }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "wdx/SurfaceLock.h"
 #include "wdx/WDirectX.h"
 
 namespace {
@@ -188,12 +189,7 @@ HRESULT TWDirectDrawBasicSurface::AttachSurface(IDirectDrawSurface7* surface, DD
 bool TWDirectDrawBasicSurface::LockPixel(int x, int y, uint8_t*& address)
 {
     if (!FActive || !FSurface || x < 0 || x >= Width || y < 0 || y >= Height) return false;
-    std::memset(&FLockDesc, 0, sizeof(FLockDesc));
-    FLockDesc.dwSize = sizeof(FLockDesc);
-    HRESULT result;
-    while ((result = FSurface->Lock(nullptr, &FLockDesc, 0, nullptr)) == DDERR_WASSTILLDRAWING) {
-    }
-    if (result != DD_OK || !FLockDesc.lpSurface) return false;
+    if (LockWhole(FSurface.Get(), FLockDesc) != DD_OK) return false;
     address = static_cast<uint8_t*>(FLockDesc.lpSurface) + static_cast<ptrdiff_t>(y) * FLockDesc.lPitch +
               static_cast<ptrdiff_t>(x) * (FLockDesc.ddpfPixelFormat.dwRGBBitCount / 8);
     return true;

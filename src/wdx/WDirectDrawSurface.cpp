@@ -7,6 +7,7 @@
 #include "imaging/PictureLoader.h"
 #include "wdx/ComPtr.h"
 #include "wdx/ImageFiles.h"
+#include "wdx/SurfaceLock.h"
 #include "wdx/WDirectDrawBasicSurface.h"
 #include "wdx/WDirectX.h"
 
@@ -79,16 +80,6 @@ constexpr DWORD TextureStagingCaps = 0x1800;
 // DDPCAPS_8BIT and DDPCAPS_ALLOW256, and DDPCAPS_ALPHA.
 constexpr DWORD PaletteCaps = 0x44;
 constexpr DWORD PaletteAlpha = 0x400;
-
-HRESULT LockWhole(IDirectDrawSurface7* surface, DDSURFACEDESC2& desc)
-{
-    std::memset(&desc, 0, sizeof desc);
-    desc.dwSize = sizeof desc;
-    HRESULT result;
-    while ((result = surface->Lock(nullptr, &desc, 0, nullptr)) == DDERR_WASSTILLDRAWING) {
-    }
-    return result == DD_OK && !desc.lpSurface ? DDERR_GENERIC : result;
-}
 
 // The palette entry nearest to a colour, for pictures drawn into an 8-bit surface.
 uint8_t NearestEntry(const PALETTEENTRY* palette, uint8_t r, uint8_t g, uint8_t b)

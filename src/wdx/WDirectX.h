@@ -73,7 +73,7 @@ public:
     TStartStage StartStage() const { return FStartStage; }
     bool WasActive() const { return FWasActive; }
     bool FormRestyled() const { return FFormRestyled; }
-    TFormBounds SavedBounds() const { return FSavedBounds; }
+    TRect SavedBounds() const { return FSavedBounds; }
     TRect OutputRect() const { return FOutputRect; }
     TRect ClientArea() const { return FClientArea; }
     int OutputWidth() const { return FOutputRect.Width(); }
@@ -222,7 +222,7 @@ private:
     TStartStage FStartStage = TStartStage::Stopped;
     int FBacksurfaces = 0;
     TColor FColorKey = clBlack;
-    TFormBounds FSavedBounds;
+    TRect FSavedBounds;  // the form's place and size, kept while the form is restyled
     TRect FOutputRect, FClientArea;
     TForm* FOwnerForm = nullptr;
     // The owner's addresses, kept to recognise its hooks while it is being destroyed.

@@ -24,7 +24,10 @@ void TWDirectX::StartAll()
     OnBeforeStart(this);
     if (!OutputControl) OutputControl = FOwnerForm;
     FFormRestyled = false;
-    if (FOwnerForm) FSavedBounds = {FOwnerForm->Left(), FOwnerForm->Top(), FOwnerForm->Width(), FOwnerForm->Height()};
+    if (FOwnerForm) {
+        const int left = FOwnerForm->Left(), top = FOwnerForm->Top();
+        FSavedBounds = Rect(left, top, left + FOwnerForm->Width(), top + FOwnerForm->Height());
+    }
     if (FActive) {
         LogAll("TWDirectX.StartAll - Already active");
         return;
@@ -242,7 +245,7 @@ void TWDirectX::RestoreForm()
     FOwnerForm->SetBorderStyle(bsSizeable);
     FOwnerForm->SetWindowState(wsNormal);
     FOwnerForm->SetFormStyle(fsNormal);
-    FOwnerForm->SetBounds(FSavedBounds.Left, FSavedBounds.Top, FSavedBounds.Width, FSavedBounds.Height);
+    FOwnerForm->SetBounds(FSavedBounds.Left, FSavedBounds.Top, FSavedBounds.Width(), FSavedBounds.Height());
 }
 
 void TWDirectX::StopAll()

@@ -9,6 +9,7 @@
 #include "wdx/ComPtr.h"
 #include "wdx/ImageFiles.h"
 #include "wdx/NewSurface.h"
+#include "wdx/SurfaceLock.h"
 #include "wdx/SurfacePreparer.h"
 #include "wdx/WDirectDrawSurface.h"
 #include "wdx/WDirectX.h"
@@ -177,12 +178,7 @@ TComPtr<IDirectDrawSurface7> SurfaceFromPrepared(IDirectDraw7* directDraw, TPrep
     if (surface->GetDC(&dc) != DD_OK) return surface;
     surface->ReleaseDC(dc);
     DDSURFACEDESC2 locked;
-    std::memset(&locked, 0, sizeof locked);
-    locked.dwSize = sizeof locked;
-    HRESULT result;
-    while ((result = surface->Lock(nullptr, &locked, 0, nullptr)) == DDERR_WASSTILLDRAWING) {
-    }
-    if (result != DD_OK || !locked.lpSurface) return surface;
+    if (LockWhole(surface.Get(), locked) != DD_OK) return surface;
     const DDPIXELFORMAT& pf = locked.ddpfPixelFormat;
     if (pf.dwRGBBitCount == 32 && pf.dwRBitMask == 0xFF0000 && pf.dwGBitMask == 0xFF00 && pf.dwBBitMask == 0xFF &&
         locked.dwWidth == DWORD(prepared.Width) && locked.dwHeight == DWORD(prepared.Height)) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "wdx/NewSurface.h"
+#include "wdx/SurfaceLock.h"
 #include "wdx/TextureFormats.h"
 #include "wdx/WDirectDrawSurface.h"
 #include "wdx/WDirectX.h"
@@ -13,16 +14,6 @@
 namespace {
 // DDSD_CAPS, DDSD_HEIGHT, DDSD_WIDTH, DDSD_PIXELFORMAT and DDSD_TEXTURESTAGE.
 constexpr DWORD TextureDescFlags = 0x101007;
-
-HRESULT LockWhole(IDirectDrawSurface7* surface, DDSURFACEDESC2& desc)
-{
-    std::memset(&desc, 0, sizeof desc);
-    desc.dwSize = sizeof desc;
-    HRESULT result;
-    while ((result = surface->Lock(nullptr, &desc, 0, nullptr)) == DDERR_WASSTILLDRAWING) {
-    }
-    return result == DD_OK && !desc.lpSurface ? DDERR_GENERIC : result;
-}
 
 // The display's bits per pixel: a picture decoded into a bitmap has the display's format.
 int DisplayBits(IDirectDraw7* directDraw)

@@ -30,12 +30,6 @@ using TAcceptDriverEvent = TEvent<TObject*, const TDriverInfo&, bool&>;
 using TAcceptD3DDeviceEvent = TEvent<TObject*, const Td3dDeviceInfo&, bool&>;
 using TAcceptZBufferEvent = TEvent<TObject*, const TDDPixelFormat_DX6&>;
 
-// A form's place and size, as the device keeps it while the form is restyled.
-struct TFormBounds {
-    int Left = 0, Top = 0, Width = 0, Height = 0;
-    bool operator==(const TFormBounds&) const = default;
-};
-
 // How far the device's start got: the stage a step sets before it runs, so a failed start
 // stops at its step, and StopAll undoes exactly the steps that were passed. The numbers are
 // the device's published state and never move.

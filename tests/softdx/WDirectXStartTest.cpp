@@ -388,7 +388,7 @@ TEST_F(DeviceOnSoftDx, AStartedDeviceHoldsTheScreenUntilStopped)
     EXPECT_EQ(DeviceDisplayMode(), (SoftDxSize{800, 600}));
     EXPECT_EQ(Device->OutputRect(), Rect(0, 0, 800, 600));
     EXPECT_EQ(Device->ClientArea(), Rect(0, 0, 800, 600));
-    EXPECT_EQ(Device->SavedBounds(), (TFormBounds{40, 30, 640, 480}));
+    EXPECT_EQ(Device->SavedBounds(), Rect(40, 30, 680, 510));
     EXPECT_EQ(Form->BorderStyle(), bsNone);
     EXPECT_EQ(Form->FormStyle(), fsStayOnTop);
     EXPECT_EQ(Form->WindowState(), wsMaximized);

@@ -1,11 +1,10 @@
 // Windows half of timers: SetTimer on a hidden message-only window; Windows itself
 // coalesces WM_TIMER, so a slow handler never builds a backlog. Intervals below the
 // system's minimum (10 ms) are raised to it by Windows.
-// Implements: TTimer's platform half (Impl, constructor, destructor, Update, FindTimer).
+// Implements: TTimer's platform half (Impl, constructor, destructor, Update).
 // Not here: multimedia timers, timers on other threads.
-#include <map>
-
 #include "framework/Timer.h"
+#include "framework/TimerRegistry.h"
 #include "framework/WinApi.h"
 #include "framework/win32/Win32Framework.h"
 
@@ -14,14 +13,6 @@ struct TTimer::Impl {
 };
 
 namespace {
-std::map<uintptr_t, TTimer*>& Timers()
-{
-    // Never destroyed: objects freed during the program's exit still look here.
-    static auto* timers = new std::map<uintptr_t, TTimer*>;
-    return *timers;
-}
-uintptr_t nextId = 1;
-
 LRESULT CALLBACK TimerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_TIMER) {
@@ -50,22 +41,15 @@ HWND TimerWindow()
 }
 }  // namespace
 
-TTimer::TTimer(TComponent* owner) : TComponent(owner), FImpl(std::make_unique<Impl>()), FId(nextId++)
+TTimer::TTimer(TComponent* owner) : TComponent(owner), FImpl(std::make_unique<Impl>()), FId(RegisterTimer(this))
 {
-    Timers()[FId] = this;
     Update();
 }
 
 TTimer::~TTimer()
 {
     if (FImpl->running) KillTimer(TimerWindow(), FId);
-    Timers().erase(FId);
-}
-
-TTimer* TTimer::FindTimer(uintptr_t id)
-{
-    const auto found = Timers().find(id);
-    return found == Timers().end() ? nullptr : found->second;
+    UnregisterTimer(FId);
 }
 
 void TTimer::Update()

@@ -68,8 +68,6 @@ std::vector<TRect> TabRects(TPageControl& control, int x, int y)
     return rects;
 }
 
-bool Inside(const TRect& r, int x, int y) { return x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom; }
-
 class PageControlWidget : public Fl_Group {
 public:
     PageControlWidget(TPageControl& control) : Fl_Group(0, 0, 1, 1), FControl(control)
@@ -104,7 +102,7 @@ public:
         case FL_PUSH: {
             const std::vector<TRect> tabs = TabRects(FControl, x(), y());
             for (int i = 0; i < static_cast<int>(tabs.size()); ++i)
-                if (Inside(tabs[static_cast<size_t>(i)], Fl::event_x(), Fl::event_y())) {
+                if (tabs[static_cast<size_t>(i)].Contains(Fl::event_x(), Fl::event_y())) {
                     FControl.TabPressed(i);
                     return 1;
                 }
@@ -187,9 +185,9 @@ private:
         for (int i = FSheet.ComponentCount() - 1; i >= 0; --i) {
             auto* label = dynamic_cast<TLabel*>(FSheet.Components(i));
             if (!label || !label->Visible() || !label->Enabled()) continue;
-            if (Inside(Rect(x() + label->Left(), y() + label->Top(), x() + label->Left() + label->Width(),
-                            y() + label->Top() + label->Height()),
-                       px, py))
+            if (Rect(x() + label->Left(), y() + label->Top(), x() + label->Left() + label->Width(),
+                     y() + label->Top() + label->Height())
+                    .Contains(px, py))
                 return label;
         }
         return nullptr;

@@ -1,14 +1,13 @@
 // Linux half of timers: a repeating FLTK timeout per enabled timer posts WM_TIMER (hwnd
 // null, wParam the timer's id) to the framework's queue, which keeps at most one pending
 // per timer, so ticks coalesce as on Windows.
-// Implements: TTimer's platform half (Impl, constructor, destructor, Update, FindTimer).
+// Implements: TTimer's platform half (Impl, constructor, destructor, Update).
 // Not here: timers on other threads.
 #include <FL/Fl.H>
 
-#include <map>
-
 #include "framework/Application.h"
 #include "framework/Timer.h"
+#include "framework/TimerRegistry.h"
 #include "framework/WinApi.h"
 
 struct TTimer::Impl {
@@ -18,14 +17,6 @@ struct TTimer::Impl {
 };
 
 namespace {
-std::map<uintptr_t, TTimer*>& Timers()
-{
-    // Never destroyed: objects freed during the program's exit still look here.
-    static auto* timers = new std::map<uintptr_t, TTimer*>;
-    return *timers;
-}
-uintptr_t nextId = 1;
-
 void Tick(void* data)
 {
     auto* impl = static_cast<TTimer::Impl*>(data);
@@ -41,23 +32,16 @@ void Stop(TTimer::Impl& impl)
 }
 }  // namespace
 
-TTimer::TTimer(TComponent* owner) : TComponent(owner), FImpl(std::make_unique<Impl>()), FId(nextId++)
+TTimer::TTimer(TComponent* owner) : TComponent(owner), FImpl(std::make_unique<Impl>()), FId(RegisterTimer(this))
 {
     FImpl->id = FId;
-    Timers()[FId] = this;
     Update();
 }
 
 TTimer::~TTimer()
 {
     Stop(*FImpl);
-    Timers().erase(FId);
-}
-
-TTimer* TTimer::FindTimer(uintptr_t id)
-{
-    const auto found = Timers().find(id);
-    return found == Timers().end() ? nullptr : found->second;
+    UnregisterTimer(FId);
 }
 
 void TTimer::Update()

@@ -331,11 +331,11 @@ bool X11Presenter::PresentScaledByServer(unsigned long window, const uint32_t* p
     auto* const visual = static_cast<Visual*>(FCheckedVisual);
     XRenderPictFormat* format = XRenderFindVisualFormat(FDisplay, visual);
     if (!format) return false;
-    const X11FitRect fit = X11FitKeepingProportions(width, height, windowWidth, windowHeight);
-    if (fit.Width == 0 || fit.Height == 0) return false;
+    const TRectT<uint32_t> fit = X11FitKeepingProportions(width, height, windowWidth, windowHeight);
+    if (fit.Width() == 0 || fit.Height() == 0) return false;
     X11ErrorTrap trap(FDisplay);
-    if (FScaleWindow != window || FScaleWidth != width || FScaleHeight != height || FScaleToWidth != fit.Width ||
-        FScaleToHeight != fit.Height) {
+    if (FScaleWindow != window || FScaleWidth != width || FScaleHeight != height || FScaleToWidth != fit.Width() ||
+        FScaleToHeight != fit.Height()) {
         DropScaler();
         FScalePixmap = XCreatePixmap(FDisplay, window, width, height, unsigned(FCheckedDepth));
         XRenderPictureAttributes padded{};
@@ -344,14 +344,15 @@ bool X11Presenter::PresentScaledByServer(unsigned long window, const uint32_t* p
         FScaleTarget = XRenderCreatePicture(FDisplay, window, format, 0, nullptr);
         // Each window pixel's centre mapped back into the frame: the steps in 16.16 fixed point.
         const auto step = [](uint32_t from, uint32_t to) { return XFixed(((uint64_t{from} << 16) + to / 2) / to); };
-        XTransform scale{{{step(width, fit.Width), 0, 0}, {0, step(height, fit.Height), 0}, {0, 0, XDoubleToFixed(1)}}};
+        XTransform scale{
+            {{step(width, fit.Width()), 0, 0}, {0, step(height, fit.Height()), 0}, {0, 0, XDoubleToFixed(1)}}};
         XRenderSetPictureTransform(FDisplay, FScaleSource, &scale);
         XRenderSetPictureFilter(FDisplay, FScaleSource, FilterBilinear, nullptr, 0);
         FScaleWindow = window;
         FScaleWidth = width;
         FScaleHeight = height;
-        FScaleToWidth = fit.Width;
-        FScaleToHeight = fit.Height;
+        FScaleToWidth = fit.Width();
+        FScaleToHeight = fit.Height();
         if (trap.Failed()) {
             DropScaler();
             FRender = false;  // this server does not: scaled here from now on
@@ -359,16 +360,17 @@ bool X11Presenter::PresentScaledByServer(unsigned long window, const uint32_t* p
         }
     }
     if (!PutSegment(FScalePixmap, pixels, width, height, pitchBytes)) return false;
-    XRenderComposite(FDisplay, PictOpSrc, FScaleSource, None, FScaleTarget, 0, 0, 0, 0, int(fit.X), int(fit.Y),
-                     fit.Width, fit.Height);
+    XRenderComposite(FDisplay, PictOpSrc, FScaleSource, None, FScaleTarget, 0, 0, 0, 0, int(fit.Left), int(fit.Top),
+                     fit.Width(), fit.Height());
     // The bars, black: the GC's foreground is its default, 0.
     const XRectangle bars[] = {
-        {0, 0, static_cast<unsigned short>(windowWidth), static_cast<unsigned short>(fit.Y)},
-        {0, static_cast<short>(fit.Y + fit.Height), static_cast<unsigned short>(windowWidth),
-         static_cast<unsigned short>(windowHeight - fit.Y - fit.Height)},
-        {0, static_cast<short>(fit.Y), static_cast<unsigned short>(fit.X), static_cast<unsigned short>(fit.Height)},
-        {static_cast<short>(fit.X + fit.Width), static_cast<short>(fit.Y),
-         static_cast<unsigned short>(windowWidth - fit.X - fit.Width), static_cast<unsigned short>(fit.Height)},
+        {0, 0, static_cast<unsigned short>(windowWidth), static_cast<unsigned short>(fit.Top)},
+        {0, static_cast<short>(fit.Bottom), static_cast<unsigned short>(windowWidth),
+         static_cast<unsigned short>(windowHeight - fit.Bottom)},
+        {0, static_cast<short>(fit.Top), static_cast<unsigned short>(fit.Left),
+         static_cast<unsigned short>(fit.Height())},
+        {static_cast<short>(fit.Right), static_cast<short>(fit.Top),
+         static_cast<unsigned short>(windowWidth - fit.Right), static_cast<unsigned short>(fit.Height())},
     };
     for (const XRectangle& bar : bars)
         if (bar.width && bar.height) XFillRectangle(FDisplay, window, FGc, bar.x, bar.y, bar.width, bar.height);
@@ -533,8 +535,8 @@ std::optional<RECT> X11Presenter::FrameRect(HWND window, SoftDxSize frame)
         trap.Failed())
         return std::nullopt;
     // The same fit Present draws with, whichever of its paths shows the frame.
-    const X11FitRect fit = X11FitKeepingProportions(frame.Width, frame.Height, uint32_t(std::max(a.width, 0)),
-                                                    uint32_t(std::max(a.height, 0)));
-    const LONG left = x + LONG(fit.X), top = y + LONG(fit.Y);
-    return RECT{left, top, left + LONG(fit.Width), top + LONG(fit.Height)};
+    const TRectT<uint32_t> fit = X11FitKeepingProportions(frame.Width, frame.Height, uint32_t(std::max(a.width, 0)),
+                                                          uint32_t(std::max(a.height, 0)));
+    const LONG left = x + LONG(fit.Left), top = y + LONG(fit.Top);
+    return RECT{left, top, left + LONG(fit.Width()), top + LONG(fit.Height())};
 }

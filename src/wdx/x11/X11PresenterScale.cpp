@@ -40,32 +40,32 @@ struct PixmanImage {
 
 }  // namespace
 
-X11FitRect X11FitKeepingProportions(uint32_t frameWidth, uint32_t frameHeight, uint32_t targetWidth,
-                                    uint32_t targetHeight)
+TRectT<uint32_t> X11FitKeepingProportions(uint32_t frameWidth, uint32_t frameHeight, uint32_t targetWidth,
+                                          uint32_t targetHeight)
 {
     // The software DirectX's own fitting, so that frames it makes at the window's size put
     // the picture exactly where the scaling here would.
     const RECT r = SoftDxFitKeepingProportions({frameWidth, frameHeight}, {targetWidth, targetHeight}).Frame;
-    return {uint32_t(r.left), uint32_t(r.top), uint32_t(r.right - r.left), uint32_t(r.bottom - r.top)};
+    return {uint32_t(r.left), uint32_t(r.top), uint32_t(r.right), uint32_t(r.bottom)};
 }
 
 void X11ScaleFrame(const uint32_t* pixels, uint32_t width, uint32_t height, size_t pitchBytes, uint32_t* target,
                    uint32_t targetWidth, uint32_t targetHeight, size_t targetPitchBytes)
 {
-    const X11FitRect fit = X11FitKeepingProportions(width, height, targetWidth, targetHeight);
+    const TRectT<uint32_t> fit = X11FitKeepingProportions(width, height, targetWidth, targetHeight);
     for (uint32_t y = 0; y < targetHeight; ++y) {
         uint32_t* out = Row(target, targetPitchBytes, y);
-        if (y < fit.Y || y >= fit.Y + fit.Height) {
+        if (y < fit.Top || y >= fit.Bottom) {
             std::fill_n(out, targetWidth, 0u);
             continue;
         }
-        std::fill_n(out, fit.X, 0u);
-        std::fill_n(out + fit.X + fit.Width, targetWidth - fit.X - fit.Width, 0u);
+        std::fill_n(out, fit.Left, 0u);
+        std::fill_n(out + fit.Right, targetWidth - fit.Right, 0u);
     }
-    if (fit.Width == 0) return;
-    if (fit.Width == width && fit.Height == height) {
+    if (fit.Width() == 0) return;
+    if (fit.Width() == width && fit.Height() == height) {
         for (uint32_t y = 0; y < height; ++y)
-            std::memcpy(Row(target, targetPitchBytes, fit.Y + y) + fit.X, Row(pixels, pitchBytes, y),
+            std::memcpy(Row(target, targetPitchBytes, fit.Top + y) + fit.Left, Row(pixels, pitchBytes, y),
                         size_t{width} * 4);
         return;
     }
@@ -78,10 +78,10 @@ void X11ScaleFrame(const uint32_t* pixels, uint32_t width, uint32_t height, size
     // The steps in 16.16 fixed point, rounded: a truncated step would drift across a row.
     const auto step = [](uint32_t from, uint32_t to) { return pixman_fixed_t(((uint64_t{from} << 16) + to / 2) / to); };
     pixman_transform_t scale;
-    pixman_transform_init_scale(&scale, step(width, fit.Width), step(height, fit.Height));
+    pixman_transform_init_scale(&scale, step(width, fit.Width()), step(height, fit.Height()));
     pixman_image_set_transform(source.Image, &scale);
     pixman_image_set_filter(source.Image, PIXMAN_FILTER_BILINEAR, nullptr, 0);
     pixman_image_set_repeat(source.Image, PIXMAN_REPEAT_PAD);
-    pixman_image_composite32(PIXMAN_OP_SRC, source.Image, nullptr, destination.Image, 0, 0, 0, 0, int32_t(fit.X),
-                             int32_t(fit.Y), int32_t(fit.Width), int32_t(fit.Height));
+    pixman_image_composite32(PIXMAN_OP_SRC, source.Image, nullptr, destination.Image, 0, 0, 0, 0, int32_t(fit.Left),
+                             int32_t(fit.Top), int32_t(fit.Width()), int32_t(fit.Height()));
 }

@@ -5,12 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
-struct X11FitRect {
-    uint32_t X = 0, Y = 0, Width = 0, Height = 0;
-};
+#include "core/Rect.h"
 
-X11FitRect X11FitKeepingProportions(uint32_t frameWidth, uint32_t frameHeight, uint32_t targetWidth,
-                                    uint32_t targetHeight);
+TRectT<uint32_t> X11FitKeepingProportions(uint32_t frameWidth, uint32_t frameHeight, uint32_t targetWidth,
+                                          uint32_t targetHeight);
 
 // Writes a whole target of 0x00RRGGBB pixels: the frame scaled into its fitted rectangle,
 // black elsewhere. A frame of the target's own size is copied unchanged.

@@ -8,18 +8,18 @@
 
 TEST(X11PresenterScale, FitKeepsProportionsAndCentres)
 {
-    const X11FitRect wide = X11FitKeepingProportions(640, 480, 1920, 1080);
-    EXPECT_EQ(wide.Width, 1440u);
-    EXPECT_EQ(wide.Height, 1080u);
-    EXPECT_EQ(wide.X, 240u);
-    EXPECT_EQ(wide.Y, 0u);
-    const X11FitRect tall = X11FitKeepingProportions(1920, 1080, 1280, 1024);
-    EXPECT_EQ(tall.Width, 1280u);
-    EXPECT_EQ(tall.Height, 720u);
-    EXPECT_EQ(tall.Y, 152u);
-    const X11FitRect same = X11FitKeepingProportions(800, 600, 800, 600);
-    EXPECT_EQ(same.Width, 800u);
-    EXPECT_EQ(same.X, 0u);
+    const TRectT<uint32_t> wide = X11FitKeepingProportions(640, 480, 1920, 1080);
+    EXPECT_EQ(wide.Width(), 1440u);
+    EXPECT_EQ(wide.Height(), 1080u);
+    EXPECT_EQ(wide.Left, 240u);
+    EXPECT_EQ(wide.Top, 0u);
+    const TRectT<uint32_t> tall = X11FitKeepingProportions(1920, 1080, 1280, 1024);
+    EXPECT_EQ(tall.Width(), 1280u);
+    EXPECT_EQ(tall.Height(), 720u);
+    EXPECT_EQ(tall.Top, 152u);
+    const TRectT<uint32_t> same = X11FitKeepingProportions(800, 600, 800, 600);
+    EXPECT_EQ(same.Width(), 800u);
+    EXPECT_EQ(same.Left, 0u);
 }
 
 TEST(X11PresenterScale, BarsAreBlackAndFlatColourStaysFlat)
