@@ -1,36 +1,20 @@
+// The show form: its components and their wiring, the frame, and the input that ends the show.
 #include "show/ScreenUnit.h"
 
-#include <algorithm>
-#include <chrono>
-#include <cinttypes>
 #include <cstdlib>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "core/Paths.h"
 #include "core/Random.h"
-#include "core/Text.h"
 #include "framework/Application.h"
-#include "framework/Bitmap.h"
 #include "framework/WinApi.h"
-#include "imaging/PictureLoader.h"
 #include "show/ShowMode.h"
-#include "wdx/ComPtr.h"
-#include "wdx/SurfacePreparer.h"
 #include "wdx/WDirectDrawBasicSurface.h"
 #include "wdx/WDirectDrawSurface.h"
 #include "wdx/WDirectX.h"
 
 volatile std::sig_atomic_t ShowEndRequested = 0;
-
-bool PictureDecodes(const std::string& path)
-{
-    // The header only: the picture is decoded once, into the surface, where a file that
-    // fails after a sound header is skipped as well (TShowSurface).
-    TJpegPicture jpeg;
-    return jpeg.Open(path);
-}
 
 TShowSettings ReadShowSettings(const TShowOptions& options)
 {
@@ -46,85 +30,6 @@ TShowSettings ReadShowSettings(const TShowOptions& options)
 namespace {
 constexpr int32_t IgnoredMessages = 100;
 constexpr int MouseTolerance = 5;
-// Names prepared ahead at most: past that many failing files in a row the walk goes on
-// loading at the change itself, as it would with none prepared.
-constexpr size_t PreparedAhead = 8;
-// Ticks between a picture's start and the preparation of the next: the first frames of a
-// picture keep the processor to themselves, and a picture lasts 300 ticks at the most.
-constexpr int PrepareAfterTicks = 20;
-// Ticks a replaced picture's surface is kept before it is let go: giving back the memory of
-// a large photograph takes milliseconds, better spent away from the frame of the change.
-constexpr int ReleaseAfterTicks = 5;
-
-int64_t TraceClock()
-{
-    // The steady clock is the system's monotonic one, so a test can compare its own
-    // readings with the trace's.
-    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-// Keeps the device running through a failure for the length of one call: a picture that
-// cannot be loaded is skipped, and must not stop the show or open a box nobody sees.
-class TIgnoreDeviceErrors {
-public:
-    explicit TIgnoreDeviceErrors(TWDirectX& device) : FDevice(device), FWas(device.ExceptionIgnore)
-    {
-        FDevice.ExceptionIgnore = true;
-    }
-    ~TIgnoreDeviceErrors() { FDevice.ExceptionIgnore = FWas; }
-    TIgnoreDeviceErrors(const TIgnoreDeviceErrors&) = delete;
-    TIgnoreDeviceErrors& operator=(const TIgnoreDeviceErrors&) = delete;
-
-private:
-    TWDirectX& FDevice;
-    bool FWas;
-};
-
-// The show's picture surface. When the device starts it (the first picture, or the current
-// one once the focus comes back) with a file that does not load, the show goes on to the
-// next file that does, or to no picture, rather than failing the whole start.
-class TShowSurface : public TWDirectDrawSurface {
-public:
-    using TWDirectDrawSurface::TWDirectDrawSurface;
-    // Loads another picture; false when none loads. Set by the form.
-    std::function<bool()> SkipUnloadable;
-    // Called when the surface is stopped other than by the form's own change of picture (the
-    // device stopping, the show giving up its pictures), before the device lets anything go.
-    std::function<void()> OnStopping;
-    // Set by the form around its own stop and start of a change.
-    bool Changing = false;
-
-    void Stop() override
-    {
-        if (!Changing && OnStopping) OnStopping();
-        TWDirectDrawSurface::Stop();
-    }
-
-    void Start(TWDirectX* device) override
-    {
-        // Only the device's own start is looked after; the form's loads check for themselves.
-        if (FSkipping || !SkipUnloadable || !UseFile || Active() || !device || device->Active()) {
-            TWDirectDrawSurface::Start(device);
-            return;
-        }
-        try {
-            const TIgnoreDeviceErrors keepRunning(*device);
-            TWDirectDrawSurface::Start(device);
-            return;
-        } catch (const EWDirectXError&) {
-        }
-        FSkipping = true;
-        const bool loaded = SkipUnloadable();
-        FSkipping = false;
-        if (loaded) return;
-        UseFile = false;
-        TWDirectDrawSurface::Start(device);
-    }
-
-private:
-    bool FSkipping = false;
-};
 }  // namespace
 
 TScrnFrm::TScrnFrm(TComponent* owner, TShowOptions options) : TForm(owner), FOptions(std::move(options))
@@ -156,15 +61,9 @@ TScrnFrm::TScrnFrm(TComponent* owner, TShowOptions options) : TForm(owner), FOpt
     WDirectX->LogType = dxlogNone;
     WDirectX->ExceptionIgnore = false;
 
-    FPreparer = std::make_unique<TSurfacePreparer>();
-    auto* surface = new TShowSurface(this);
-    surface->SkipUnloadable = [this] { return LoadNextLoadable(); };
-    surface->OnStopping = [this] {
-        FPrepareIn = 0;
-        FReplaced.reset();
-        FPreparer->Cancel();
-    };
-    WSurface = surface;
+    FCycle = std::make_unique<TPictureCycle>(*WDirectX, FOptions.PictureCheck);
+    FCycle->OnPictureShown = [this](bool atChange) { PictureShown(atChange); };
+    WSurface = FCycle->MakeSurface(this);
     WSurface->Name = "WSurface";
     WSurface->UseFile = true;
     WSurface->SurfaceDimension = sdFromFile;
@@ -198,70 +97,13 @@ TScrnFrm::~TScrnFrm()
     // A form freed without closing must not leave the cursor hidden.
     if (FCursorHidden) ShowCursor(true);
     // The worker goes, and what it prepared, while the device is still there to take it back.
-    FPreparer->Cancel();
-    static_cast<TShowSurface*>(WSurface)->OnStopping = nullptr;
-    FReplaced.reset();
-    CloseTrace();
-}
-
-// A diagnostic for tests and benchmarks, off unless the environment variable
-// VELLUMINE_SHOW_TRACE names a file. The show then appends to it one line per picture it
-// starts:
-//   picture <width>x<height> animation <type> focus <x>,<y> file <path>
-// and one per frame it draws and flips:
-//   frame <n> progress <p> rect <left>,<top>,<right>,<bottom> drawn <start>-<end>
-// where p is printed so that it reads back as the same 32-bit value, and start and end are
-// steady-clock microseconds taken before the blit and once the flip has returned: the frame
-// was handed to the screen between the two. "device started" and "device stopped" mark the
-// device's starts (the first, and each return of the focus) and its stops. A control byte in
-// a path is written as \xNN, so each record stays one line. Frame lines are buffered and
-// reach the file when the show closes; picture and device lines are written out at once, so
-// that a soak test can follow the changes of a running show.
-void TScrnFrm::OpenTrace()
-{
-    if (FTrace) return;
-    const char* path = std::getenv("VELLUMINE_SHOW_TRACE");
-    if (!path || !*path) return;
-    // Only a regular file of the user's own: a FIFO or device there would hold the show at
-    // its start, and a link could make it write where the user never meant.
-    FTrace = AppendToOwnFile(path);
-}
-
-void TScrnFrm::CloseTrace()
-{
-    if (!FTrace) return;
-    std::fclose(FTrace);
-    FTrace = nullptr;
-}
-
-void TScrnFrm::TracePicture()
-{
-    if (!FTrace) return;
-    const TPoint focus = FAnimation.Focus();
-    std::fprintf(FTrace, "picture %dx%d animation %d focus %d,%d file %s\n", FAnimation.PictureWidth(),
-                 FAnimation.PictureHeight(), FAnimation.Animation(), focus.X, focus.Y,
-                 EscapeControlBytes(FCurrentPicture).c_str());
-    std::fflush(FTrace);
-}
-
-void TScrnFrm::TraceDevice(const char* state)
-{
-    if (!FTrace) return;
-    std::fprintf(FTrace, "device %s\n", state);
-    std::fflush(FTrace);
-}
-
-void TScrnFrm::TraceFrame(int64_t startMicroseconds, TRect source)
-{
-    if (!FTrace) return;
-    std::fprintf(FTrace, "frame %" PRIu64 " progress %.9g rect %d,%d,%d,%d drawn %" PRId64 "-%" PRId64 "\n",
-                 ++FTracedFrames, static_cast<double>(FAnimation.Progress()), source.Left, source.Top, source.Right,
-                 source.Bottom, startMicroseconds, TraceClock());
+    FCycle.reset();
+    FTrace.Close();
 }
 
 void TScrnFrm::FormCreate(TObject*)
 {
-    OpenTrace();
+    FTrace.Open();
     // For soak tests, which stop and start the device by moving the focus many times over:
     // with VELLUMINE_SHOW_KEEP_ON_FOCUS=1 a change of focus stops the device (its return
     // starts it again) instead of ending the show. Keys and the mouse still end it.
@@ -273,6 +115,8 @@ void TScrnFrm::FormCreate(TObject*)
     const TShowSettings settings = ReadShowSettings(FOptions);
     FImagesPath = settings.ImagesPath;
     FAnimation.SetSpeed(settings.Speed);
+    // A speed that never ends the picture needs no next one.
+    FCycle->NextWanted = FAnimation.Speed() > 0;
 
     if (FOptions.InHostWindow)
         SelectHostWindowMode();
@@ -280,15 +124,7 @@ void TScrnFrm::FormCreate(TObject*)
         SelectStoredMode(settings.Resolution);
 
     BuildPictureList();
-    FPictureIndex = -1;
-
-    std::string name;
-    FHavePicture = NextGoodPictureName(name);
-    FCurrentPicture = name;
-    if (FHavePicture)
-        WSurface->Image = name;
-    else
-        WSurface->UseFile = false;
+    FCycle->NameFirstPicture();
 
     FAnimation.BeginPicture();
 
@@ -355,13 +191,13 @@ void TScrnFrm::FormClose(TObject*, TCloseAction& action)
         ShowCursor(true);
         FCursorHidden = false;
     }
-    CloseTrace();
+    FTrace.Close();
     action = caFree;
 }
 
 void TScrnFrm::WDirectXAfterStart(TObject*)
 {
-    TraceDevice("started");
+    FTrace.Device("started");
     if (FOptions.InHostWindow) {
         // Starting maps and maximises the form; in a host's window it must neither cover
         // the host nor stop the device when it never gets the focus.
@@ -371,36 +207,25 @@ void TScrnFrm::WDirectXAfterStart(TObject*)
     }
     // The first picture's focus point needs its size, known once the device has loaded it.
     // Later starts (the focus coming back) keep the point already drawn.
-    if (FFirstPlaced || !FHavePicture || !WSurface->Active()) {
-        PrepareNext();
+    if (FFirstPlaced || !HavePicture() || !WSurface->Active()) {
+        FCycle->DeviceStarted();
         return;
     }
     FFirstPlaced = true;
     FAnimation.PlacePicture(WSurface->Width, WSurface->Height);
-    TracePicture();
-    PrepareNext();
+    FTrace.Picture(FAnimation, CurrentPicture());
+    FCycle->DeviceStarted();
 }
 
-void TScrnFrm::WDirectXAfterStop(TObject*) { TraceDevice("stopped"); }
+void TScrnFrm::WDirectXAfterStop(TObject*) { FTrace.Device("stopped"); }
 
-void TScrnFrm::PrepareNext()
+void TScrnFrm::PictureShown(bool atChange)
 {
-    FPreparer->Cancel();
-    // The picture just replaced may take the next one's rows.
-    if (FReplaced) FPreparer->Recycle(*static_cast<TComPtr<IDirectDrawSurface7>*>(FReplaced.get()));
-    FPrepareIn = PrepareAfterTicks;
-}
-
-void TScrnFrm::BeginPreparing()
-{
-    // A speed that never ends the picture needs no next one.
-    if (!FHavePicture || !WDirectX->Active() || !WSurface->Active() || FPictures.empty() || FAnimation.Speed() <= 0)
-        return;
-    std::vector<std::string> names;
-    const size_t count = FPictures.size();
-    for (size_t k = 1; k <= std::min(PreparedAhead, count); ++k)
-        names.push_back(FPictures[(static_cast<size_t>(FPictureIndex) + k) % count]);
-    FPreparer->Begin(*WDirectX, names);
+    // The first picture is placed once the device has started; a later one starts afresh.
+    if (!atChange && !FFirstPlaced) return;
+    FAnimation.StartPicture(WSurface->Width, WSurface->Height);
+    if (atChange) FChangedThisTick = true;
+    FTrace.Picture(FAnimation, CurrentPicture());
 }
 
 void TScrnFrm::WDirectXIdle(TObject*, bool&)
@@ -413,7 +238,7 @@ void TScrnFrm::WDirectXIdle(TObject*, bool&)
     // to draw on or from. The frame still takes a refresh: the timer's ticks, which wake this
     // handler, would otherwise come as fast as the timer allows, hurrying the animation and
     // decoding picture after picture for a screen that shows none of them.
-    if (!FHavePicture || !back || !back->Active() || !picture) {
+    if (!HavePicture() || !back || !back->Active() || !picture) {
         WDirectX->WaitForRefresh();
         return;
     }
@@ -440,131 +265,25 @@ void TScrnFrm::WDirectXIdle(TObject*, bool&)
         WDirectX->WaitForRefresh();
         return;
     }
-    const int64_t started = FTrace ? TraceClock() : 0;
+    const int64_t started = FTrace.On() ? TShowTrace::Clock() : 0;
     back->BltCoords(out.Left, out.Top, out.Right, out.Bottom, picture, source.Left, source.Top, source.Right,
                     source.Bottom);
     back->ReleaseHandle();
     WDirectX->Flip();
-    TraceFrame(started, source);
+    FTrace.Frame(FAnimation, started, source);
 }
 
 void TScrnFrm::tmrAnimTimer(TObject*)
 {
     if (EndWhenRequested()) return;
-    if (FReleaseIn > 0 && --FReleaseIn == 0) FReplaced.reset();
-    if (FPrepareIn > 0 && --FPrepareIn == 0) BeginPreparing();
-    FPreparer->Pump();
+    FCycle->Tick();
     FChangedThisTick = false;
     if (FAnimation.Tick()) ShowNextPicture();
 }
 
-void TScrnFrm::BuildPictureList()
-{
-    FPictures.clear();
-    FindPictureFiles(FPictures, FImagesPath, PictureMasks());
-    ShufflePictureList(FPictures);
-}
+void TScrnFrm::BuildPictureList() { FCycle->BuildPictureList(FImagesPath); }
 
-void TScrnFrm::SetPictures(const TPictureList& pictures)
-{
-    FPrepareIn = 0;
-    FPreparer->Cancel();
-    FPictures = pictures;
-    FPictureIndex = -1;
-}
-
-bool TScrnFrm::NextPictureName(std::string& name)
-{
-    name.clear();
-    if (FPictures.empty()) return false;
-    ++FPictureIndex;
-    if (FPictureIndex >= static_cast<int32_t>(FPictures.size())) FPictureIndex = 0;
-    name = FPictures[static_cast<size_t>(FPictureIndex)];
-    return true;
-}
-
-bool TScrnFrm::NextGoodPictureName(std::string& name)
-{
-    for (size_t tries = 0; tries < FPictures.size(); ++tries) {
-        if (!NextPictureName(name)) return false;
-        if (!FOptions.PictureCheck || FOptions.PictureCheck(name)) return true;
-    }
-    name.clear();
-    return false;
-}
-
-bool TScrnFrm::LoadIntoSurface(const std::string& name)
-{
-    // What was prepared for the name stands in for its load; otherwise the file is loaded.
-    FPreparer->OfferTo(*WDirectX, name);
-    auto* surface = static_cast<TShowSurface*>(WSurface);
-    if (TWDirectDrawBasicSurface* shown = WSurface->DDBS()) {
-        FReplaced =
-            std::make_shared<TComPtr<IDirectDrawSurface7>>(TComPtr<IDirectDrawSurface7>::Share(shown->Surface()));
-        FReleaseIn = ReleaseAfterTicks;
-    }
-    WSurface->Image = name;
-    surface->Changing = true;
-    WSurface->Stop();
-    const TIgnoreDeviceErrors keepRunning(*WDirectX);
-    bool loaded = false;
-    try {
-        WSurface->Start(WDirectX);
-        loaded = WSurface->Active();
-    } catch (const EWDirectXError&) {
-    }
-    surface->Changing = false;
-    WDirectX->OfferPreparedPicture(nullptr);
-    return loaded;
-}
-
-bool TScrnFrm::LoadNextLoadable()
-{
-    for (size_t tries = 0; tries < FPictures.size(); ++tries) {
-        std::string name;
-        if (!NextPictureName(name)) break;
-        if (!LoadIntoSurface(name)) continue;
-        FCurrentPicture = name;
-        // The first picture is placed once the device has started; a later one starts afresh.
-        if (FFirstPlaced) {
-            FAnimation.StartPicture(WSurface->Width, WSurface->Height);
-            TracePicture();
-        }
-        return true;
-    }
-    FHavePicture = false;
-    FCurrentPicture.clear();
-    return false;
-}
-
-void TScrnFrm::StopShowingPictures()
-{
-    // As with an empty folder: nothing more is drawn, and a restart of the device gives the
-    // surface an empty image instead of a file that failed.
-    FHavePicture = false;
-    FCurrentPicture.clear();
-    WSurface->Stop();
-    WSurface->UseFile = false;
-}
-
-void TScrnFrm::ShowNextPicture()
-{
-    if (!FHavePicture) return;
-    // A stopped device cannot load; the next tick tries again.
-    if (!WDirectX->Active()) return;
-    for (size_t tries = 0; tries < FPictures.size(); ++tries) {
-        std::string name;
-        if (!NextPictureName(name)) return;
-        if (!LoadIntoSurface(name)) continue;
-        FCurrentPicture = name;
-        FAnimation.StartPicture(WSurface->Width, WSurface->Height);
-        FChangedThisTick = true;
-        TracePicture();
-        PrepareNext();
-        return;
-    }
-    StopShowingPictures();
-}
+void TScrnFrm::ShowNextPicture() { FCycle->ShowNextPicture(); }
 
 void TScrnFrm::EndOnRequest(TMsg&, bool&) { EndWhenRequested(); }
 

@@ -1,7 +1,8 @@
 #pragma once
 // What the steps of the device's CreateNewSurface share between the image steps
-// (WDirectXSurfaces.cpp) and the texture steps (WDirectXTextures.cpp): the picture read for
-// the surface and what the steps settle about it.
+// (WDirectXSurfaces.cpp), the texture steps (WDirectXTextures.cpp) and the surfaces made
+// ahead (SurfacePreparer.cpp): the picture read for the surface, what the steps settle about
+// it, and how an image surface is described.
 #include <string>
 #include <utility>
 
@@ -49,6 +50,12 @@ struct TNewSurface {
         Code = code;
     }
 };
+
+// An off-screen image surface of w x h: bits 0 takes the display's format, otherwise the
+// format of that depth; in the memory asked for (dxmtAuto: DirectDraw chooses). Every image
+// surface, made at once or ahead, is described here, so that a surface made ahead is the one
+// the load would have made.
+DDSURFACEDESC2 ImageSurfaceDesc(int w, int h, int bits, TdxMemoryType memoryType);
 
 // The texture steps: describes, creates (or, with attachTo, fetches the next mip-map level
 // of) a texture surface of the settled size and fills it from the picture. Empty, with

@@ -9,6 +9,7 @@
 #include "core/Text.h"
 #include "imaging/PictureLoader.h"
 #include "wdx/DirectXBinding.h"
+#include "wdx/NewSurface.h"
 #include "wdx/SurfaceLock.h"
 #include "wdx/WDirectDrawSurface.h"
 #include "wdx/WDirectX.h"
@@ -33,18 +34,6 @@ int ShrinkLevels(int width, int height, int outWidth, int outHeight)
     int level = 0;
     while (level < 16 && (width >> (level + 1)) >= outWidth && (height >> (level + 1)) >= outHeight) ++level;
     return level;
-}
-// An off-screen surface of that size in the display's format, in memory DirectDraw chooses.
-DDSURFACEDESC2 ImageSurfaceDesc(int width, int height)
-{
-    DDSURFACEDESC2 desc;
-    std::memset(&desc, 0, sizeof desc);
-    desc.dwSize = sizeof desc;
-    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
-    desc.dwWidth = static_cast<DWORD>(width);
-    desc.dwHeight = static_cast<DWORD>(height);
-    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-    return desc;
 }
 }  // namespace
 
@@ -137,7 +126,7 @@ void TSurfacePreparer::FillBand(TPreparedPicture& picture, int rows)
         // memory that the rows go through: the picture's own surface is only blitted to.
         // Locked, a surface in video memory is under Wine kept in system memory and uploaded
         // whole at the next blit from it, about 100 ms for a photograph at the change.
-        DDSURFACEDESC2 desc = ImageSurfaceDesc(picture.Width, picture.Height);
+        DDSURFACEDESC2 desc = ImageSurfaceDesc(picture.Width, picture.Height, 0, dxmtAuto);
         // The picture replaced last, when of this size and not lost, is used again: every row
         // is written over.
         DDSURFACEDESC2 spare;
@@ -151,8 +140,7 @@ void TSurfacePreparer::FillBand(TPreparedPicture& picture, int rows)
         // lets that go, tries again.
         if (!picture.Surface && FDirectDraw->CreateSurface(&desc, picture.Surface.Put(), nullptr) != DD_OK)
             return leaveToChange();
-        desc.dwHeight = static_cast<DWORD>(std::min(rows, picture.Height));
-        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+        desc = ImageSurfaceDesc(picture.Width, std::min(rows, picture.Height), 0, dxmtSystemMemory);
         if (FDirectDraw->CreateSurface(&desc, picture.Band.Put(), nullptr) != DD_OK) return leaveToChange();
         // As a copy through a staging surface goes: only one that grants a device context
         // takes the picture.
@@ -189,7 +177,7 @@ void TSurfacePreparer::ServeRequest(std::unique_lock<std::mutex>&)
 {
     if (!FRequest.Wanted || FRequest.Answered) return;
     // Made as the device makes an image surface of the file's size, in the display's format.
-    DDSURFACEDESC2 desc = ImageSurfaceDesc(FRequest.Width, FRequest.Height);
+    DDSURFACEDESC2 desc = ImageSurfaceDesc(FRequest.Width, FRequest.Height, 0, dxmtAuto);
     FRequest.Code = FDirectDraw->CreateSurface(&desc, FRequest.Picture.Put(), nullptr);
     if (FRequest.Code == DD_OK) {
         desc.dwWidth = desc.dwHeight = 1;
@@ -323,9 +311,9 @@ bool TSurfacePreparer::PrepareStraight(TPreparedPicture& picture, TJpegPicture& 
     return true;
 }
 
-bool TSurfacePreparer::OfferTo(TWDirectX& device, const std::string& name)
+std::unique_ptr<TPreparedPicture> TSurfacePreparer::Take(TWDirectX& device, const std::string& name)
 {
-    if (!FWorker.joinable() && FResults.empty()) return false;
+    if (!FWorker.joinable() && FResults.empty()) return nullptr;
     std::unique_ptr<TPreparedPicture> picture;
     {
         std::unique_lock lock(FLock);
@@ -347,7 +335,7 @@ bool TSurfacePreparer::OfferTo(TWDirectX& device, const std::string& name)
     }
     if (!picture || picture->Owner != device.DirectDraw()) {
         Cancel();
-        return false;
+        return nullptr;
     }
     // A fill begun in the ticks before is ended here; one that fails is left to the copy
     // the change makes of the rows.
@@ -355,12 +343,11 @@ bool TSurfacePreparer::OfferTo(TWDirectX& device, const std::string& name)
     // A surface lost since it was filled holds nothing to show: the file is loaded instead.
     if (picture->Kind == TPreparedPicture::TKind::Surface && picture->Surface->IsLost() != DD_OK) {
         Cancel();
-        return false;
+        return nullptr;
     }
     FFilledHere[1] = FFilledHere[0];
     FFilledHere[0] = picture->Kind == TPreparedPicture::TKind::Surface && picture->Filled == picture->Height
                          ? picture->Surface.Get()
                          : nullptr;
-    device.OfferPreparedPicture(std::move(picture));
-    return true;
+    return picture;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Pictures made ready for the device's image surfaces on a worker thread, so that a later
-// CreateNewSurface of the same name is a hand-over instead of a decode.
+// Pictures made ready for the device's image surfaces on a worker thread, so that the
+// CreateNewSurface they are handed to as made ahead is a hand-over instead of a decode.
 //
 // The worker takes the names in the order given and stops at the first that loads. A name
 // that fails is kept as a failure, to be reported by CreateNewSurface exactly as a failed
@@ -54,7 +54,9 @@ struct TPreparedPicture {
 
 class TSurfacePreparer {
 public:
-    TSurfacePreparer() = default;
+    // Where the surfaces stay on the user-interface thread, each Pump copies bandBytes of a
+    // decoded picture into its surface.
+    explicit TSurfacePreparer(size_t bandBytes) : FBandBytes(bandBytes) {}
     ~TSurfacePreparer() { Cancel(); }
     TSurfacePreparer(const TSurfacePreparer&) = delete;
     TSurfacePreparer& operator=(const TSurfacePreparer&) = delete;
@@ -79,10 +81,11 @@ public:
     // one of a photograph's size and touching its memory the first time is most of a fill's
     // cost. Elsewhere nothing is kept. Cancel lets it go.
     void Recycle(const TComPtr<IDirectDrawSurface7>& surface);
-    // Hands device what was prepared for name, the next of the names in order, waiting for
-    // the worker if it is still at it. False, with nothing handed over and the preparation
-    // dropped, when name is not the next or the worker gave it up: the caller loads it.
-    bool OfferTo(TWDirectX& device, const std::string& name);
+    // What was prepared for name, the next of the names in order, for device's
+    // CreateNewSurface (as made ahead), waiting for the worker if it is still at it; a fill
+    // begun at the ticks before is ended here. Null, with the preparation dropped, when name
+    // is not the next, the worker gave it up or its surface was lost: the caller loads it.
+    std::unique_ptr<TPreparedPicture> Take(TWDirectX& device, const std::string& name);
     // Whether names are being prepared or wait to be handed over.
     bool Pending() const;
     // Whether the worker has ended (or never began); what it prepared may still wait.
@@ -115,11 +118,7 @@ private:
     int FOutputWidth = 0, FOutputHeight = 0;
     bool FOffThread = false;
     bool FFillHere = false;
-    // Copied at a tick where the surfaces stay on this thread: a megabyte (43 rows of a
-    // 6000-pixel photograph, 92 ticks for all) is copied in about 0.1 ms. Under Wine a band's
-    // lock and blit wait for the frames queued before them, and bands of four megabytes
-    // showed in the frame times (99th percentile 51 ms against 39 with one).
-    size_t FBandBytes = size_t(1) << 20;
+    size_t FBandBytes;
     TComPtr<IDirectDrawSurface7> FSpare;  // UI thread only
     // What the last two hand-overs gave, where bands filled it (UI thread only; compared,
     // never used: a surface may have gone since).

@@ -33,7 +33,14 @@ void TWDirectDrawSurface::SetColorKey(TColor color)
     if (TWDirectDrawBasicSurface* surface = DDBS()) surface->SetColorKey(color);
 }
 
-void TWDirectDrawSurface::Start(TWDirectX* device)
+void TWDirectDrawSurface::Start(TWDirectX* device) { StartWith(device, nullptr); }
+
+void TWDirectDrawSurface::StartMadeAhead(TWDirectX* device, TPreparedPicture& madeAhead)
+{
+    StartWith(device, &madeAhead);
+}
+
+void TWDirectDrawSurface::StartWith(TWDirectX* device, TPreparedPicture* madeAhead)
 {
     FDevice = device;
     if (FActive || !device) return;
@@ -55,7 +62,7 @@ void TWDirectDrawSurface::Start(TWDirectX* device)
     }
     // A failure raises here and leaves the component inactive.
     FIndex = device->CreateNewSurface(name, Td3dTextr{}, Width, Height, Bits, FColorKey, 0, memory, SurfaceDimension,
-                                      type, nullptr, 0);
+                                      type, nullptr, 0, madeAhead);
     FActive = true;
     if (const TWDirectDrawBasicSurface* surface = DDBS()) {
         Width = surface->Width;

@@ -13,6 +13,7 @@
 
 class TWDirectDrawBasicSurface;
 struct TLoadedBitmap;
+struct TPreparedPicture;
 
 // May change the requested Width, Height and Bits before the surface is made.
 using TOnSettingDimension = TEvent<TObject*, int&, int&, int&>;
@@ -47,9 +48,14 @@ public:
     TWDirectXComponentKind DirectXKind() const override { return dxkSurface; }
     bool StartsWithDevice() const override { return AutoStart; }
     void Start(TWDirectX* device) override;
+    // Starts as Start does, with madeAhead (a picture of Image made ahead, SurfacePreparer.h)
+    // standing for the load of the file; the device takes what it holds.
+    void StartMadeAhead(TWDirectX* device, TPreparedPicture& madeAhead);
     void Stop() override;
 
 private:
+    void StartWith(TWDirectX* device, TPreparedPicture* madeAhead);
+
     TWDirectX* FDevice = nullptr;  // not owned
     int FIndex = -1;
     bool FActive = false;

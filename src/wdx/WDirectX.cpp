@@ -3,8 +3,6 @@
 // Start and stop are in WDirectXStart.cpp, the lists in WDirectXModes.cpp.
 #include "wdx/WDirectX.h"
 
-#include "wdx/SurfacePreparer.h"
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -70,7 +68,6 @@ TWDirectX::~TWDirectX()
     FVideoModes.reset();
     FD3DDevices.clear();
     FZBuffers.clear();
-    FPrepared.reset();
     ReleaseCOM();
 
     // Only the hooks that are this device's or its form's are cleared: when a second device

@@ -146,19 +146,19 @@ public:
 
     // The named surface list (WDirectXSurfaces.cpp). Surfaces are shared by name, compared
     // without regard to case; a destroyed entry leaves an empty slot, so indices never move.
+    // madeAhead, a picture of this name made ahead for this device (SurfacePreparer.h), stands
+    // for the file's load of an image of the file's own size in memory DirectDraw chooses: the
+    // same size, pixels, refusal and log lines. Otherwise it is ignored and the file is loaded.
     int CreateNewSurface(const std::string& name, Td3dTextr flags, int width, int height, int bits, TColor colorKey,
                          int stage, TdxMemoryType memoryType, TddSurfaceDimension surfaceDimension,
-                         TdxSurfaceType surfaceType, IDirectDrawSurface7* attachTo, int mipMapCount);
+                         TdxSurfaceType surfaceType, IDirectDrawSurface7* attachTo, int mipMapCount,
+                         TPreparedPicture* madeAhead = nullptr);
     void DestroySurface(int index);
     void DestroySurface(const std::string& name);
     TSurfaceContainer* SurfaceEntry(int index) const;  // null outside the list or for an empty slot
     int SurfaceIndex(const std::string& name) const;   // the last match, -1 when absent
     TSurfaceContainer* SurfaceEntryByName(const std::string& name) const;
     int SurfaceCount() const { return FSurfaces ? static_cast<int>(FSurfaces->size()) : 0; }
-    // A picture prepared ahead (SurfacePreparer.h), which the next CreateNewSurface of its
-    // name, as an image of the file's own size, takes instead of loading the file; null
-    // drops one not taken.
-    void OfferPreparedPicture(std::unique_ptr<TPreparedPicture> picture);
     // The file a picture name stands for; false when there is none.
     bool FindPicture(const std::string& name, std::string& path) const;
 
@@ -242,7 +242,6 @@ private:
     TWDirectDrawBasicSurface* FRenderTarget = nullptr;
     // Absent until the first start; StopAll destroys every entry and frees it.
     std::optional<std::vector<std::unique_ptr<TSurfaceContainer>>> FSurfaces;
-    std::unique_ptr<TPreparedPicture> FPrepared;
 
     // A list that was never built is absent, which the video mode queries tell from empty.
     std::optional<std::vector<TDriverInfo>> FDrivers;

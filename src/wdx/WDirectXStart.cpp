@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "framework/Application.h"
-#include "wdx/SurfacePreparer.h"
 #include "wdx/WDirectX.h"
 
 namespace {
@@ -270,7 +269,6 @@ void TWDirectX::StopAll()
         if (FDirectDraw) FDirectDraw->SetCooperativeLevel(FormWindow(), DDSCL_NORMAL);
     }
     FreeSurfaceList();
-    OfferPreparedPicture(nullptr);
     FActive = false;
     FStartStage = TStartStage::Stopped;
     if (OutputControl) OutputControl->Invalidate(true);

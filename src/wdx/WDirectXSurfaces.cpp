@@ -30,38 +30,7 @@ constexpr DWORD Indexed8Flags = 0x60;
 HRESULT CreateImageSurface(IDirectDraw7* directDraw, int w, int h, int bits, TdxMemoryType memoryType,
                            IDirectDrawSurface7** surface)
 {
-    DDSURFACEDESC2 desc;
-    std::memset(&desc, 0, sizeof desc);
-    desc.dwSize = sizeof desc;
-    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
-    desc.dwWidth = static_cast<DWORD>(w);
-    desc.dwHeight = static_cast<DWORD>(h);
-    if (bits != 0) {
-        desc.dwFlags |= DDSD_PIXELFORMAT;
-        DDPIXELFORMAT& pf = desc.ddpfPixelFormat;
-        pf.dwSize = sizeof pf;
-        pf.dwRGBBitCount = static_cast<DWORD>(bits);
-        switch (bits) {
-        case 8: pf.dwFlags = Indexed8Flags; break;
-        case 16:
-            pf.dwFlags = DDPF_RGB;
-            pf.dwRBitMask = 0x7C00;
-            pf.dwGBitMask = 0x03E0;
-            pf.dwBBitMask = 0x001F;
-            break;
-        case 24:
-        case 32:
-            pf.dwFlags = DDPF_RGB;
-            pf.dwRBitMask = 0xFF0000;
-            pf.dwGBitMask = 0xFF00;
-            pf.dwBBitMask = 0xFF;
-            break;
-        default: break;  // flags 0: DirectDraw decides whether it can make it
-        }
-    }
-    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-    if (memoryType == dxmtSystemMemory) desc.ddsCaps.dwCaps |= DDSCAPS_SYSTEMMEMORY;
-    if (memoryType == dxmtVideoMemory) desc.ddsCaps.dwCaps |= DDSCAPS_VIDEOMEMORY;
+    DDSURFACEDESC2 desc = ImageSurfaceDesc(w, h, bits, memoryType);
     if (!directDraw) return DDERR_GENERIC;
     return directDraw->CreateSurface(&desc, surface, nullptr);
 }
@@ -192,7 +161,42 @@ TComPtr<IDirectDrawSurface7> SurfaceFromPrepared(IDirectDraw7* directDraw, TPrep
 }
 }  // namespace
 
-void TWDirectX::OfferPreparedPicture(std::unique_ptr<TPreparedPicture> picture) { FPrepared = std::move(picture); }
+DDSURFACEDESC2 ImageSurfaceDesc(int w, int h, int bits, TdxMemoryType memoryType)
+{
+    DDSURFACEDESC2 desc;
+    std::memset(&desc, 0, sizeof desc);
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+    desc.dwWidth = static_cast<DWORD>(w);
+    desc.dwHeight = static_cast<DWORD>(h);
+    if (bits != 0) {
+        desc.dwFlags |= DDSD_PIXELFORMAT;
+        DDPIXELFORMAT& pf = desc.ddpfPixelFormat;
+        pf.dwSize = sizeof pf;
+        pf.dwRGBBitCount = static_cast<DWORD>(bits);
+        switch (bits) {
+        case 8: pf.dwFlags = Indexed8Flags; break;
+        case 16:
+            pf.dwFlags = DDPF_RGB;
+            pf.dwRBitMask = 0x7C00;
+            pf.dwGBitMask = 0x03E0;
+            pf.dwBBitMask = 0x001F;
+            break;
+        case 24:
+        case 32:
+            pf.dwFlags = DDPF_RGB;
+            pf.dwRBitMask = 0xFF0000;
+            pf.dwGBitMask = 0xFF00;
+            pf.dwBBitMask = 0xFF;
+            break;
+        default: break;  // flags 0: DirectDraw decides whether it can make it
+        }
+    }
+    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    if (memoryType == dxmtSystemMemory) desc.ddsCaps.dwCaps |= DDSCAPS_SYSTEMMEMORY;
+    if (memoryType == dxmtVideoMemory) desc.ddsCaps.dwCaps |= DDSCAPS_VIDEOMEMORY;
+    return desc;
+}
 
 TSurfaceContainer::~TSurfaceContainer()
 {
@@ -274,7 +278,7 @@ bool TWDirectX::FindPicture(const std::string& name, std::string& path) const
 int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int width, int height, int bits,
                                 TColor colorKey, int stage, TdxMemoryType memoryType,
                                 TddSurfaceDimension surfaceDimension, TdxSurfaceType surfaceType,
-                                IDirectDrawSurface7* attachTo, int mipMapCount)
+                                IDirectDrawSurface7* attachTo, int mipMapCount, TPreparedPicture* madeAhead)
 {
     if (LogType == dxlogAll) WriteLog("TWDirectX.CreateNewSurface: " + name);
     const int existing = SurfaceIndex(name);
@@ -282,12 +286,12 @@ int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int wi
 
     TNewSurface made;
     TSurfacePicture picture;
-    // A picture prepared ahead for this name stands for the file's load: the same size, the
-    // same pixels, the same refusal.
-    std::unique_ptr<TPreparedPicture> prepared;
-    if (FPrepared && SameTextAscii(FPrepared->Name, name) && FPrepared->Owner == DirectDraw() &&
+    // A picture made ahead for this name stands for the file's load: the same size, the same
+    // pixels, the same refusal. One made for another device or another kind of surface does not.
+    TPreparedPicture* prepared = nullptr;
+    if (madeAhead && SameTextAscii(madeAhead->Name, name) && madeAhead->Owner == DirectDraw() &&
         surfaceType == dxstImage && surfaceDimension == sdFromFile && memoryType == dxmtAuto)
-        prepared = std::move(FPrepared);
+        prepared = madeAhead;
     if (prepared) {
         made.Width = prepared->Width;
         made.Height = prepared->Height;
@@ -311,7 +315,8 @@ int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int wi
         surface = prepared ? SurfaceFromPrepared(DirectDraw(), *prepared, made)
                            : CreateFilledSurface(DirectDraw(), picture, flags, memoryType, surfaceType, made);
     picture.Free();
-    prepared.reset();
+    // Taken: its rows go now, as a load's picture does; the caller lets go of the rest.
+    if (prepared) prepared->Pixels.reset();
 
     if (made.Refused()) {
         surface.Reset();

@@ -420,8 +420,8 @@ protected:
     {
         EXPECT_TRUE(WaitUntil(
             [&] {
-                Form->Preparer().Pump();
-                return Form->Preparer().Finished();
+                Form->Cycle().Preparer().Pump();
+                return Form->Cycle().Preparer().Finished();
             },
             std::chrono::seconds(20)));
     }
@@ -532,7 +532,7 @@ TEST_F(ScreenUnitPrepared, PicturesCopiedInBandsAtTheTicksAreThePicturesLoadedAt
     for (int mode = 0; mode < 3; ++mode) {
         SCOPED_TRACE(rowsByBand[mode]);
         StartWith(list);
-        Form->Preparer().FillOnThisThread(size_t(rowsByBand[mode]) * 24 * 4);
+        Form->Cycle().Preparer().FillOnThisThread(size_t(rowsByBand[mode]) * 24 * 4);
         for (int change = 0; change < 5; ++change) {
             if (rowsByBand[mode] > 0)
                 TickToChange();
@@ -563,7 +563,7 @@ TEST_F(ScreenUnitPrepared, APreparedPictureIsShownAsItWasWhenPrepared)
     ASSERT_EQ(Form->CurrentPicture(), first);
     for (int tick = 0; tick < 30; ++tick) Form->tmrAnimTimer(Form->tmrAnim);
     WaitForPreparation();
-    ASSERT_TRUE(Form->Preparer().Pending()) << "the next picture waits, prepared";
+    ASSERT_TRUE(Form->Cycle().Preparer().Pending()) << "the next picture waits, prepared";
     Good("second.jpg", Blue);
     TickToChange();
     ASSERT_EQ(Form->CurrentPicture(), second);
@@ -599,19 +599,19 @@ TEST_F(ScreenUnitPrepared, StoppingTheDeviceEndsThePreparationAndKeepsNothing)
         const ULONG idle = references(directDraw);
         Form.reset();
         StartWith({small, big});
-        if (pumps < 0) Form->Preparer().FillOnThisThread(1200 * 4);
+        if (pumps < 0) Form->Cycle().Preparer().FillOnThisThread(1200 * 4);
         directDraw = Form->WDirectX->DirectDraw();
         TickToChange();
         for (int tick = 0; tick < 20; ++tick) Form->tmrAnimTimer(Form->tmrAnim);
-        for (int i = 0; i < pumps; ++i) Form->Preparer().Pump();
+        for (int i = 0; i < pumps; ++i) Form->Cycle().Preparer().Pump();
         if (pumps < 0) {
             WaitForPreparation();
-            for (int i = 0; i < 3; ++i) Form->Preparer().Pump();
-            ASSERT_TRUE(Form->Preparer().Pending());
+            for (int i = 0; i < 3; ++i) Form->Cycle().Preparer().Pump();
+            ASSERT_TRUE(Form->Cycle().Preparer().Pending());
         }
         Form->WDirectX->StopAll();  // as when the focus goes
-        EXPECT_TRUE(Form->Preparer().Finished());
-        EXPECT_FALSE(Form->Preparer().Pending());
+        EXPECT_TRUE(Form->Cycle().Preparer().Finished());
+        EXPECT_FALSE(Form->Cycle().Preparer().Pending());
         EXPECT_EQ(references(directDraw), idle) << "every surface went with the device";
         // Started again, the show prepares anew and changes as before.
         Form->WDirectX->StartAll();

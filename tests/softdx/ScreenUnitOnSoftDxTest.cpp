@@ -164,12 +164,12 @@ TEST_F(ScreenUnitOnSoftDx, APictureRefusedASurfaceAheadIsLoadedAtTheChange)
     for (int tick = 0; tick < 25; ++tick) Form->tmrAnimTimer(Form->tmrAnim);
     EXPECT_TRUE(WaitUntil(
         [&] {
-            Form->Preparer().Pump();
-            return Form->Preparer().Finished();
+            Form->Cycle().Preparer().Pump();
+            return Form->Cycle().Preparer().Finished();
         },
         std::chrono::seconds(10)));
     SoftDxClearFaults();
-    EXPECT_FALSE(Form->Preparer().Pending()) << "nothing prepared";
+    EXPECT_FALSE(Form->Cycle().Preparer().Pending()) << "nothing prepared";
     tickUntil(1);
     EXPECT_EQ(Form->CurrentPicture(), second);
     EXPECT_EQ(Form->PictureIndex(), 1);
@@ -201,12 +201,12 @@ TEST_F(ScreenUnitOnSoftDx, ACopyInBandsThatFailsPartWayGivesTheWholePictureAtThe
         Form->WDirectX->StartAll();
         ASSERT_TRUE(Form->WDirectX->Active());
         Form->SetPictures({first, second});
-        Form->Preparer().FillOnThisThread(24 * 4);
+        Form->Cycle().Preparer().FillOnThisThread(24 * 4);
         for (int tick = 0; tick < 400 && Form->PictureIndex() != 0; ++tick) Form->tmrAnimTimer(Form->tmrAnim);
         ASSERT_EQ(Form->CurrentPicture(), first);
         for (int tick = 0; tick < 20; ++tick) Form->tmrAnimTimer(Form->tmrAnim);
-        ASSERT_TRUE(WaitUntil([&] { return Form->Preparer().Finished(); }, std::chrono::seconds(10)));
-        for (int row = 0; row < c.rowsBefore; ++row) Form->Preparer().Pump();
+        ASSERT_TRUE(WaitUntil([&] { return Form->Cycle().Preparer().Finished(); }, std::chrono::seconds(10)));
+        for (int row = 0; row < c.rowsBefore; ++row) Form->Cycle().Preparer().Pump();
         tall(blue, red);
         SoftDxFailNext(c.method, DDERR_SURFACELOST);
         for (int tick = 0; tick < 400 && Form->CurrentPicture() == first; ++tick) Form->tmrAnimTimer(Form->tmrAnim);
