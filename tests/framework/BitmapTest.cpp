@@ -5,21 +5,14 @@
 #include <new>
 #include <utility>
 
+#include "support/SamePixels.h"
+
 namespace {
 
 void Paint(TBitmap& bitmap)
 {
     for (int y = 0; y < bitmap.Height(); ++y)
         for (int x = 0; x < bitmap.Width() * 3; ++x) bitmap.ScanLine(y)[x] = static_cast<uint8_t>(y * 31 + x);
-}
-
-bool SamePixels(const TBitmap& a, const TBitmap& b)
-{
-    if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
-    for (int y = 0; y < a.Height(); ++y)
-        for (int x = 0; x < a.Width() * 3; ++x)
-            if (a.ScanLine(y)[x] != b.ScanLine(y)[x]) return false;
-    return true;
 }
 
 TEST(BitmapTest, RowsArePaddedAndOrderedByStorage)

@@ -1,6 +1,7 @@
 #include "core/Numeric.h"
 #include "framework/Bitmap.h"
 #include "pictures/Resample.h"
+#include "support/SamePixels.h"
 
 #include <gtest/gtest.h>
 
@@ -27,15 +28,6 @@ TBitmap Noise(int width, int height, unsigned seed, bool bottomUp = false)
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width * 3; ++x) bitmap.ScanLine(y)[x] = static_cast<uint8_t>(random());
     return bitmap;
-}
-
-bool SamePixels(const TBitmap& a, const TBitmap& b)
-{
-    if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
-    for (int y = 0; y < a.Height(); ++y)
-        for (int x = 0; x < a.Width() * 3; ++x)
-            if (a.ScanLine(y)[x] != b.ScanLine(y)[x]) return false;
-    return true;
 }
 
 TBitmap Resampled(TBitmap& source, int width, int height, bool bottomUp = false)

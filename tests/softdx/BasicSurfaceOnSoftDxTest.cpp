@@ -3,18 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "SoftDxFixture.h"
+#include "support/TestDevice.h"
 #include "wdx/ComPtr.h"
 #include "wdx/WDirectDrawBasicSurface.h"
 #include "wdx/WDirectX.h"
 
 namespace {
-class CountingDevice : public TWDirectX {
-public:
-    CountingDevice() : TWDirectX(nullptr) {}
-    void StopAll() override { ++Stops; }
-    int Stops = 0;
-};
-
 class BasicSurfaceOnSoftDx : public SoftDxTest {};
 using TSurfacePtr = TComPtr<IDirectDrawSurface7>;
 }  // namespace
@@ -24,7 +18,7 @@ TEST_F(BasicSurfaceOnSoftDx, RefusedColourKeyStopsTheSurfaceAndRaises)
     Normal();
     const DDPIXELFORMAT rgb565 = RgbFormat(16, 0xF800, 0x07E0, 0x001F);
     const auto s = TSurfacePtr::Adopt(Offscreen(8, 8, &rgb565));
-    CountingDevice device;
+    TTestDevice<> device;
     TWDirectDrawBasicSurface surface;
     surface.Start(&device, s.Get());
     SoftDxFailNext("SetColorKey", DDERR_SURFACELOST);
@@ -38,7 +32,7 @@ TEST_F(BasicSurfaceOnSoftDx, RefusedColourKeyStopsTheSurfaceAndRaises)
                   "should have Restore called on it.");
     }
     EXPECT_FALSE(surface.Active()) << "the surface stops before the error is raised";
-    EXPECT_EQ(device.Stops, 1) << "the device stops too";
+    EXPECT_EQ(device.Stops.size(), 1u) << "the device stops too";
     EXPECT_EQ(surface.ColorKey(), clRed);
 }
 
@@ -46,7 +40,7 @@ TEST_F(BasicSurfaceOnSoftDx, FillsAndBlitsIgnoreFailuresButRetryWhileStillDrawin
 {
     Normal();
     const auto s = TSurfacePtr::Adopt(Offscreen(4, 4));
-    CountingDevice device;
+    TTestDevice<> device;
     TWDirectDrawBasicSurface surface;
     surface.Start(&device, s.Get());
     surface.ColorFill(0);
@@ -74,7 +68,7 @@ TEST_F(BasicSurfaceOnSoftDx, AttachSurfaceStartsTheBackBufferOfTheFlipChain)
     ASSERT_EQ(DD->SetDisplayMode(800, 600, 32, 0, 0), DD_OK);
     const auto chain = TSurfacePtr::Adopt(FlipChain(1));
     ASSERT_NE(chain.Get(), nullptr);
-    CountingDevice device;
+    TTestDevice<> device;
     TWDirectDrawBasicSurface primary, back;
     primary.Start(&device, chain.Get());
     DDSCAPS2 caps{};

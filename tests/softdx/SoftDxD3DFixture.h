@@ -7,17 +7,6 @@
 
 #include "softdx/SoftDxFixture.h"
 
-inline DDPIXELFORMAT ZFormat(DWORD bits)
-{
-    DDPIXELFORMAT f;
-    std::memset(&f, 0, sizeof f);
-    f.dwSize = sizeof f;
-    f.dwFlags = DDPF_ZBUFFER;
-    f.dwZBufferBitDepth = bits;
-    f.dwZBitMask = bits == 16 ? 0xFFFFu : 0xFFFFFFFFu;
-    return f;
-}
-
 inline D3DMATRIX Identity() { return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; }
 
 // A left-handed perspective projection (Direct3D's): the eye at the origin looking along +z.
@@ -68,15 +57,7 @@ protected:
     IDirectDrawSurface7* Surface(DWORD caps, DWORD width, DWORD height, const DDPIXELFORMAT* format,
                                  HRESULT expected = DD_OK)
     {
-        DDSURFACEDESC2 d = Desc();
-        d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | (format ? DDSD_PIXELFORMAT : 0);
-        d.ddsCaps.dwCaps = caps;
-        d.dwWidth = width;
-        d.dwHeight = height;
-        if (format) d.ddpfPixelFormat = *format;
-        IDirectDrawSurface7* s = nullptr;
-        EXPECT_EQ(DD->CreateSurface(&d, &s, nullptr), expected);
-        return Keep(s);
+        return Keep(NewSurface(caps, width, height, format, expected));
     }
     IDirectDrawSurface7* Target(DWORD width, DWORD height, DWORD bits = 32)
     {

@@ -9,6 +9,7 @@
 
 #include "SoftDxApi.h"
 #include "SoftDxControl.h"
+#include "support/PixelFormats.h"
 
 // Time stands still until Flip sleeps; each sleep jumps to its target and is recorded.
 class FakeClock : public ISoftDxClock {
@@ -36,29 +37,6 @@ inline DDSURFACEDESC2 Desc()
     return d;
 }
 
-inline DDPIXELFORMAT RgbFormat(DWORD bits, DWORD r, DWORD g, DWORD b)
-{
-    DDPIXELFORMAT f;
-    std::memset(&f, 0, sizeof f);
-    f.dwSize = sizeof f;
-    f.dwFlags = DDPF_RGB;
-    f.dwRGBBitCount = bits;
-    f.dwRBitMask = r;
-    f.dwGBitMask = g;
-    f.dwBBitMask = b;
-    return f;
-}
-
-inline DDPIXELFORMAT IndexedFormat()
-{
-    DDPIXELFORMAT f;
-    std::memset(&f, 0, sizeof f);
-    f.dwSize = sizeof f;
-    f.dwFlags = DDPF_PALETTEINDEXED8 | DDPF_RGB;
-    f.dwRGBBitCount = 8;
-    return f;
-}
-
 class SoftDxTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -84,18 +62,25 @@ protected:
     void Exclusive() { ASSERT_EQ(DD->SetCooperativeLevel(TestWindow(), 0x17), DD_OK); }
     void Normal() { ASSERT_EQ(DD->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK); }
 
-    // An off-screen surface; format null for the display's.
-    IDirectDrawSurface7* Offscreen(DWORD width, DWORD height, const DDPIXELFORMAT* format = nullptr)
+    // A surface of these caps and size that CreateSurface answers with expected (null when
+    // it fails); format null for the display's.
+    IDirectDrawSurface7* NewSurface(DWORD caps, DWORD width, DWORD height, const DDPIXELFORMAT* format,
+                                    HRESULT expected = DD_OK)
     {
         DDSURFACEDESC2 d = Desc();
         d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | (format ? DDSD_PIXELFORMAT : 0);
-        d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+        d.ddsCaps.dwCaps = caps;
         d.dwWidth = width;
         d.dwHeight = height;
         if (format) d.ddpfPixelFormat = *format;
         IDirectDrawSurface7* s = nullptr;
-        EXPECT_EQ(DD->CreateSurface(&d, &s, nullptr), DD_OK);
+        EXPECT_EQ(DD->CreateSurface(&d, &s, nullptr), expected);
         return s;
+    }
+    // An off-screen surface; format null for the display's.
+    IDirectDrawSurface7* Offscreen(DWORD width, DWORD height, const DDPIXELFORMAT* format = nullptr)
+    {
+        return NewSurface(DDSCAPS_OFFSCREENPLAIN, width, height, format);
     }
 
     IDirectDrawSurface7* FlipChain(DWORD backBuffers)

@@ -8,6 +8,7 @@
 #include "SoftDxControl.h"
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
+#include "support/DeviceFormTest.h"
 #include "support/JpegMaker.h"
 #include "support/TestSupport.h"
 #include "wdx/DirectXBinding.h"
@@ -17,14 +18,11 @@
 #include "wdx/results/ResultTexts.h"
 
 namespace {
-class SurfaceFaults : public ::testing::Test {
+class SurfaceFaults : public DeviceFormTest<TWDirectX> {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(LoadDirectXLibraries());
-        SetMessageBoxHandler([](const std::string&, const std::string&, TMsgIcon) {});
-        Form = std::make_unique<TForm>(nullptr);
-        WDX = new TWDirectX(Form.get());
+        ASSERT_NO_FATAL_FAILURE(DeviceFormTest::SetUp());
         WDX->Loaded();
         WDX->StartAll();
         ASSERT_TRUE(WDX->Active());
@@ -37,10 +35,9 @@ protected:
     void TearDown() override
     {
         SoftDxClearFaults();
-        if (WDX->Active()) WDX->StopAll();
-        Form.reset();
-        SetMessageBoxHandler(nullptr);
+        DeviceFormTest::TearDown();
     }
+    void PlaceForm(TForm&) override {}  // the form's own place
 
     // Whether pixel (0, 0) of the component's surface shows the red picture (JPEG is lossy).
     bool ShowsPicture()
@@ -60,8 +57,6 @@ protected:
     }
 
     TempDir Dir;
-    std::unique_ptr<TForm> Form;
-    TWDirectX* WDX = nullptr;
     TWDirectDrawSurface* Surface = nullptr;
     std::string Picture;
 };

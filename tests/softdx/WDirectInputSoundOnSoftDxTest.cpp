@@ -15,6 +15,7 @@
 #include "SoftDxDevices.h"
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
+#include "support/TestDevice.h"
 #include "support/TestSupport.h"
 #include "support/WaveMaker.h"
 #include "wdx/DirectXBinding.h"
@@ -78,14 +79,6 @@ protected:
 };
 
 std::string DI(const std::string& message, HRESULT code) { return message + "\r" + DIErrorString(code); }
-
-// A device that keeps its log lines instead of writing them.
-class LoggingDevice : public TWDirectX {
-public:
-    using TWDirectX::TWDirectX;
-    void WriteLog(const std::string& text) override { Lines.push_back(text); }
-    std::vector<std::string> Lines;
-};
 }  // namespace
 
 TEST_F(ComponentsOnSoftDx, InputComponentsStartWithTheDeviceAndReadTheirState)
@@ -311,7 +304,7 @@ TEST_F(ComponentsOnSoftDx, EveryFailedLoadLeavesItsBufferSilent)
 TEST_F(ComponentsOnSoftDx, EachComponentLogsItsStartInTheFormsOrder)
 {
     Form = std::make_unique<TForm>(nullptr);
-    auto* device = new LoggingDevice(Form.get());
+    auto* device = new TTestDevice<>(Form.get());
     WDX = device;
     WDX->DisableDirectInput = false;
     WDX->DisableDirectSound = false;

@@ -13,6 +13,7 @@
 #include "framework/Forms.h"
 #include "support/JpegMaker.h"
 #include "support/PictureFiles.h"
+#include "support/TestDevice.h"
 #include "support/TestSupport.h"
 #include "wdx/DirectXBinding.h"
 #include "wdx/WDirect3DTexture.h"
@@ -21,29 +22,17 @@
 #include "wdx/results/ResultTexts.h"
 
 namespace {
+// What the device's 3D side looked like when StopAll began.
 struct Snapshot {
     int Stage;
     bool D3DDevice, ZBuffer, RenderTarget;
-};
-
-class Device3D : public TWDirectX {
-public:
-    using TWDirectX::TWDirectX;
-    void StopAll() override
+    static Snapshot Of(const TWDirectX& device)
     {
-        Stops.push_back({static_cast<int>(StartStage()), D3DDevice() != nullptr, ZBufferSurface() != nullptr,
-                         RenderTarget() && RenderTarget()->Active()});
-        TWDirectX::StopAll();
+        return {static_cast<int>(device.StartStage()), device.D3DDevice() != nullptr,
+                device.ZBufferSurface() != nullptr, device.RenderTarget() && device.RenderTarget()->Active()};
     }
-    void WriteLog(const std::string& text) override
-    {
-        Lines.push_back(text);
-        if (OnLine) OnLine(text);
-    }
-    std::vector<Snapshot> Stops;
-    std::vector<std::string> Lines;
-    std::function<void(const std::string&)> OnLine;
 };
+using Device3D = TTestDevice<Snapshot>;
 
 ULONG References(IUnknown* object)
 {
@@ -51,13 +40,6 @@ ULONG References(IUnknown* object)
     return object->Release();
 }
 
-DDPIXELFORMAT AlphaFormat(DWORD bits, DWORD a, DWORD r, DWORD g, DWORD b)
-{
-    DDPIXELFORMAT f = RgbFormat(bits, r, g, b);
-    f.dwFlags |= DDPF_ALPHAPIXELS;
-    f.dwRGBAlphaBitMask = a;
-    return f;
-}
 const DDPIXELFORMAT F565 = RgbFormat(16, 0xF800, 0x7E0, 0x1F);
 const DDPIXELFORMAT F1555 = AlphaFormat(16, 0x8000, 0x7C00, 0x3E0, 0x1F);
 const DDPIXELFORMAT F4444 = AlphaFormat(16, 0xF000, 0xF00, 0xF0, 0xF);

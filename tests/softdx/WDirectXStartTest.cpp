@@ -5,11 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <memory>
-#include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,6 +13,7 @@
 #include "framework/Application.h"
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
+#include "support/TestDevice.h"
 #include "wdx/DirectXBinding.h"
 #include "wdx/WDirectX.h"
 
@@ -28,60 +25,23 @@ struct StopSnapshot {
     TBorderStyle Border;
     TFormStyle Style;
     TWindowState State;
+    static StopSnapshot Of(const TWDirectX& device)
+    {
+        const TForm* form = device.OwnerForm();
+        return {static_cast<int>(device.StartStage()),
+                device.Primary()->Active(),
+                device.Back1()->Active(),
+                device.Back2()->Active(),
+                device.Back3()->Active(),
+                form->BorderStyle(),
+                form->FormStyle(),
+                form->WindowState()};
+    }
 };
 
 // A device that records its stops, lets a test act on a log line, and logs into a file of
 // the test's own beside the test program.
-class RecordingDevice : public TWDirectX {
-public:
-    explicit RecordingDevice(TComponent* owner) : TWDirectX(owner)
-    {
-        LogFile = "vellumine-device-test-" + std::to_string(std::random_device{}()) + ".log";
-    }
-    ~RecordingDevice() override
-    {
-        LogType = dxlogNone;
-        std::filesystem::remove(LogPath());
-    }
-    void StopAll() override
-    {
-        TForm* form = OwnerForm();
-        Stops.push_back({static_cast<int>(StartStage()), Primary()->Active(), Back1()->Active(), Back2()->Active(),
-                         Back3()->Active(), form->BorderStyle(), form->FormStyle(), form->WindowState()});
-        TWDirectX::StopAll();
-    }
-    void WriteLog(const std::string& text) override
-    {
-        TWDirectX::WriteLog(text);
-        if (OnLine) OnLine(text);
-    }
-    // The log's texts, without their date and time.
-    std::vector<std::string> LogLines() const
-    {
-        std::ifstream in(LogPath(), std::ios::binary);
-        std::stringstream all;
-        all << in.rdbuf();
-        const std::string text = all.str();
-        std::vector<std::string> lines;
-        for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
-            const std::string line = text.substr(at, end - at);
-            size_t start = line.find("TWDirect");
-            if (start > 0 && start != std::string::npos && line[start - 1] == 'T') --start;
-            lines.push_back(start == std::string::npos ? line : line.substr(start));
-        }
-        return lines;
-    }
-    void ClearLog() { std::filesystem::remove(LogPath()); }
-    int Count(const std::string& line) const
-    {
-        int n = 0;
-        for (const std::string& l : LogLines()) n += l == line;
-        return n;
-    }
-
-    std::vector<StopSnapshot> Stops;
-    std::function<void(const std::string&)> OnLine;
-};
+using RecordingDevice = TTestDevice<StopSnapshot>;
 
 // Counts calls of the device's notify events and records an idle handler's calls.
 struct Events {
@@ -136,7 +96,7 @@ protected:
         Form.reset();
         Form = std::make_unique<TForm>(nullptr);
         Form->SetBounds(40, 30, 640, 480);
-        Device = new RecordingDevice(Form.get());
+        Device = new RecordingDevice(Form.get(), TTestLog::File);
         Device->LogType = dxlogAll;
         Device->SetBacksurfaces(1);
         Ev = Events{};

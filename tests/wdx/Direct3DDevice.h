@@ -11,44 +11,21 @@
 
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
+#include "support/DeviceFormTest.h"
 #include "support/JpegMaker.h"
 #include "support/PictureFiles.h"
+#include "support/TestDevice.h"
 #include "support/TestSupport.h"
 #include "wdx/DirectXBinding.h"
 #include "wdx/WDirectX.h"
 
-class Direct3DLoggingDevice : public TWDirectX {
-public:
-    using TWDirectX::TWDirectX;
-    void WriteLog(const std::string& text) override { Lines.push_back(text); }
-    // Whether the lines hold these, in this order (others may come between).
-    bool LogHoldsInOrder(const std::vector<std::string>& wanted) const
-    {
-        size_t at = 0;
-        for (const std::string& line : Lines)
-            if (at < wanted.size() && line == wanted[at]) ++at;
-        return at == wanted.size();
-    }
-    std::vector<std::string> Lines;
-};
-
-class Direct3DTest : public ::testing::Test {
+class Direct3DTest : public DeviceFormTest<> {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(LoadDirectXLibraries());
-        SetMessageBoxHandler([](const std::string&, const std::string&, TMsgIcon) {});
-        Form = std::make_unique<TForm>(nullptr);
-        Form->SetBounds(30, 20, 320, 240);
-        WDX = new Direct3DLoggingDevice(Form.get());
+        ASSERT_NO_FATAL_FAILURE(DeviceFormTest::SetUp());
         WDX->DisableDirect3D = false;
         WDX->LogType = dxlogAll;
-    }
-    void TearDown() override
-    {
-        if (WDX && WDX->Active()) WDX->StopAll();
-        Form.reset();
-        SetMessageBoxHandler(nullptr);
     }
     // Loads the device and starts it in a window, with Direct3D.
     void StartWindowed()
@@ -103,6 +80,4 @@ protected:
     }
 
     TempDir Dir;
-    std::unique_ptr<TForm> Form;
-    Direct3DLoggingDevice* WDX = nullptr;  // owned by Form
 };

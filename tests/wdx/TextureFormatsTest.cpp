@@ -8,22 +8,9 @@
 #include <string>
 #include <vector>
 
-namespace {
-DDPIXELFORMAT Format(DWORD flags, DWORD bits, DWORD r, DWORD g, DWORD b, DWORD a, DWORD fourCC = 0)
-{
-    DDPIXELFORMAT f;
-    std::memset(&f, 0, sizeof f);
-    f.dwSize = sizeof f;
-    f.dwFlags = flags;
-    f.dwFourCC = fourCC;
-    f.dwRGBBitCount = bits;
-    f.dwRBitMask = r;
-    f.dwGBitMask = g;
-    f.dwBBitMask = b;
-    f.dwRGBAlphaBitMask = a;
-    return f;
-}
+#include "support/PixelFormats.h"
 
+namespace {
 // Formats that a request could mistake for its own come before the one it must take.
 const std::vector<std::string> Names = {"bump",  "lum16", "fourcc", "4444", "P8", "565",
                                         "X1555", "1555",  "X8888",  "8888", "L8"};
@@ -31,17 +18,17 @@ std::vector<DDPIXELFORMAT> AllFormats()
 {
     const DWORD rgb = DDPF_RGB, alpha = DDPF_RGB | DDPF_ALPHAPIXELS;
     return {
-        Format(DDPF_BUMPDUDV, 16, 0xFF, 0xFF00, 0, 0),
-        Format(DDPF_LUMINANCE | DDPF_ALPHAPIXELS, 16, 0xFF, 0, 0, 0xFF00),
-        Format(DDPF_FOURCC | rgb, 16, 0xF800, 0x7E0, 0x1F, 0, 0x31545844),
-        Format(alpha, 16, 0xF00, 0xF0, 0xF, 0xF000),
-        Format(DDPF_PALETTEINDEXED8 | rgb, 8, 0, 0, 0, 0),
-        Format(rgb, 16, 0xF800, 0x7E0, 0x1F, 0),
-        Format(rgb, 16, 0x7C00, 0x3E0, 0x1F, 0),
-        Format(alpha, 16, 0x7C00, 0x3E0, 0x1F, 0x8000),
-        Format(rgb, 32, 0xFF0000, 0xFF00, 0xFF, 0),
-        Format(alpha, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000),
-        Format(DDPF_LUMINANCE, 8, 0xFF, 0, 0, 0),
+        MakeFormat(DDPF_BUMPDUDV, 16, 0xFF, 0xFF00, 0, 0),
+        MakeFormat(DDPF_LUMINANCE | DDPF_ALPHAPIXELS, 16, 0xFF, 0, 0, 0xFF00),
+        MakeFormat(DDPF_FOURCC | rgb, 16, 0xF800, 0x7E0, 0x1F, 0, 0x31545844),
+        MakeFormat(alpha, 16, 0xF00, 0xF0, 0xF, 0xF000),
+        MakeFormat(DDPF_PALETTEINDEXED8 | rgb, 8, 0, 0, 0, 0),
+        MakeFormat(rgb, 16, 0xF800, 0x7E0, 0x1F, 0),
+        MakeFormat(rgb, 16, 0x7C00, 0x3E0, 0x1F, 0),
+        MakeFormat(alpha, 16, 0x7C00, 0x3E0, 0x1F, 0x8000),
+        MakeFormat(rgb, 32, 0xFF0000, 0xFF00, 0xFF, 0),
+        MakeFormat(alpha, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000),
+        MakeFormat(DDPF_LUMINANCE, 8, 0xFF, 0, 0, 0),
     };
 }
 

@@ -5,23 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "Direct3DDevice.h"
+#include "support/FakeCombo.h"
 #include "wdx/WDirect3DTexture.h"
 
 namespace {
-class Combo : public IComboBoxItems {
-public:
-    void ClearItems() override { Items.clear(); }
-    void AddItem(const std::string& text) override { Items.push_back(text); }
-    int ItemCount() const override { return static_cast<int>(Items.size()); }
-    std::string Item(int index) const override { return Items.at(static_cast<size_t>(index)); }
-    int ItemIndex() const override { return Index; }
-    void SetItemIndex(int index) override { Index = index; }
-    void SetOnChange(TNotifyEvent event) override { OnChange = event; }
-    std::vector<std::string> Items;
-    int Index = -1;
-    TNotifyEvent OnChange;
-};
-
 struct ListEvents {
     int Devices = 0, ZBuffers = 0, Offered = 0;
     bool RefuseAll = false;
@@ -37,7 +24,7 @@ struct ListEvents {
 
 TEST_F(Direct3DTest, DeviceAndZBufferListsMirrorIntoTheirComboBoxes)
 {
-    Combo devices, zbuffers;
+    FakeCombo devices, zbuffers;
     ListEvents ev;
     WDX->ComboBoxD3DDevices = &devices;
     WDX->ComboBoxZBuffer = &zbuffers;

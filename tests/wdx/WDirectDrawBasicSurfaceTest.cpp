@@ -8,25 +8,12 @@
 #include <utility>
 #include <vector>
 
+#include "support/PixelFormats.h"
 #include "wdx/ComPtr.h"
 #include "wdx/DirectXBinding.h"
 #include "wdx/WDirectX.h"
 
 namespace {
-DDPIXELFORMAT Format(DWORD flags, DWORD bits, DWORD r, DWORD g, DWORD b)
-{
-    DDPIXELFORMAT f;
-    std::memset(&f, 0, sizeof f);
-    f.dwSize = sizeof f;
-    f.dwFlags = flags;
-    f.dwRGBBitCount = bits;
-    f.dwRBitMask = r;
-    f.dwGBitMask = g;
-    f.dwBBitMask = b;
-    return f;
-}
-DDPIXELFORMAT Rgb(DWORD bits, DWORD r, DWORD g, DWORD b) { return Format(DDPF_RGB, bits, r, g, b); }
-
 class BasicSurface : public ::testing::Test {
 protected:
     void SetUp() override
@@ -82,15 +69,15 @@ TEST(BasicSurfaceFormats, EveryRowOfTheFormatTablePacksItsWay)
         uint32_t Red, White, K112233;  // RGBToPixel(255,0,0), ColorToPixel(clWhite), ColorToPixel($332211)
     };
     const Row rows[] = {
-        {Format(DDPF_RGB | DDPF_PALETTEINDEXED8, 8, 0, 0, 0), 255, 0xFF, 0x11},
-        {Rgb(8, 0xE0, 0x1C, 0x03), 0xE0, 0xFF, 0x04},
-        {Rgb(16, 0xF800, 0x07E0, 0x001F), 0xF800, 0xFFFF, 0x1106},
-        {Rgb(16, 0x001F, 0x07E0, 0xF800), 0x001F, 0xFFFF, 0x3102},
-        {Rgb(16, 0x7C00, 0x03E0, 0x001F), 0x7C00, 0x7FFF, 0x0886},
-        {Rgb(24, 0xFF0000, 0xFF00, 0xFF), 0xFF0000, 0xFFFFFF, 0x112233},
-        {Rgb(24, 0xFF, 0xFF00, 0xFF0000), 0x0000FF, 0xFFFFFF, 0x332211},
-        {Rgb(32, 0xFF0000, 0xFF00, 0xFF), 0xFF0000, 0xFFFFFF, 0x112233},
-        {Rgb(32, 0xFF, 0xFF00, 0xFF0000), 0x0000FF, 0xFFFFFF, 0x332211},
+        {MakeFormat(DDPF_RGB | DDPF_PALETTEINDEXED8, 8, 0, 0, 0), 255, 0xFF, 0x11},
+        {RgbFormat(8, 0xE0, 0x1C, 0x03), 0xE0, 0xFF, 0x04},
+        {RgbFormat(16, 0xF800, 0x07E0, 0x001F), 0xF800, 0xFFFF, 0x1106},
+        {RgbFormat(16, 0x001F, 0x07E0, 0xF800), 0x001F, 0xFFFF, 0x3102},
+        {RgbFormat(16, 0x7C00, 0x03E0, 0x001F), 0x7C00, 0x7FFF, 0x0886},
+        {RgbFormat(24, 0xFF0000, 0xFF00, 0xFF), 0xFF0000, 0xFFFFFF, 0x112233},
+        {RgbFormat(24, 0xFF, 0xFF00, 0xFF0000), 0x0000FF, 0xFFFFFF, 0x332211},
+        {RgbFormat(32, 0xFF0000, 0xFF00, 0xFF), 0xFF0000, 0xFFFFFF, 0x112233},
+        {RgbFormat(32, 0xFF, 0xFF00, 0xFF0000), 0x0000FF, 0xFFFFFF, 0x332211},
     };
     for (const Row& row : rows) {
         const auto* format = FindSurfaceFormat(row.Format);
@@ -101,18 +88,18 @@ TEST(BasicSurfaceFormats, EveryRowOfTheFormatTablePacksItsWay)
         EXPECT_EQ(format->ColorToPixel(clBlack), 0u) << "black is key 0 in every format";
     }
     // Colour and RGB packers agree on pure red in the 16-bit formats.
-    EXPECT_EQ(FindSurfaceFormat(Rgb(16, 0x7C00, 0x03E0, 0x001F))->ColorToPixel(clRed), 0x7C00u);
-    EXPECT_EQ(FindSurfaceFormat(Rgb(16, 0xF800, 0x07E0, 0x001F))->ColorToPixel(clRed), 0xF800u);
+    EXPECT_EQ(FindSurfaceFormat(RgbFormat(16, 0x7C00, 0x03E0, 0x001F))->ColorToPixel(clRed), 0x7C00u);
+    EXPECT_EQ(FindSurfaceFormat(RgbFormat(16, 0xF800, 0x07E0, 0x001F))->ColorToPixel(clRed), 0xF800u);
 
     // Formats of no row: alpha-only masks, 4-4-4-4, palette with extra flags.
-    EXPECT_EQ(FindSurfaceFormat(Rgb(16, 0x0F00, 0x00F0, 0x000F)), nullptr);
-    EXPECT_EQ(FindSurfaceFormat(Format(DDPF_RGB | DDPF_PALETTEINDEXED8 | DDPF_ALPHAPIXELS, 8, 0, 0, 0)), nullptr);
-    EXPECT_EQ(FindSurfaceFormat(Rgb(32, 0xFF000000, 0xFF0000, 0xFF00)), nullptr);
+    EXPECT_EQ(FindSurfaceFormat(RgbFormat(16, 0x0F00, 0x00F0, 0x000F)), nullptr);
+    EXPECT_EQ(FindSurfaceFormat(MakeFormat(DDPF_RGB | DDPF_PALETTEINDEXED8 | DDPF_ALPHAPIXELS, 8, 0, 0, 0)), nullptr);
+    EXPECT_EQ(FindSurfaceFormat(RgbFormat(32, 0xFF000000, 0xFF0000, 0xFF00)), nullptr);
 }
 
 TEST_F(BasicSurface, StartReadsTheSurfaceAndStopLetsGo)
 {
-    IDirectDrawSurface7* s = Make(40, 30, Rgb(16, 0x7C00, 0x03E0, 0x001F));
+    IDirectDrawSurface7* s = Make(40, 30, RgbFormat(16, 0x7C00, 0x03E0, 0x001F));
     ASSERT_NE(s, nullptr);
     TWDirectDrawBasicSurface surface;
     EXPECT_FALSE(surface.Active());
@@ -138,7 +125,7 @@ TEST_F(BasicSurface, StartReadsTheSurfaceAndStopLetsGo)
 
 TEST_F(BasicSurface, FillsTakeRawValuesAndEmptyRectanglesFillNothing)
 {
-    IDirectDrawSurface7* s = Make(16, 8, Rgb(32, 0xFF0000, 0xFF00, 0xFF));
+    IDirectDrawSurface7* s = Make(16, 8, RgbFormat(32, 0xFF0000, 0xFF00, 0xFF));
     TWDirectDrawBasicSurface surface;
     surface.ColorFill(0x123456);  // inactive: nothing
     surface.Start(&FDevice, s);
@@ -157,7 +144,7 @@ TEST_F(BasicSurface, FillsTakeRawValuesAndEmptyRectanglesFillNothing)
 
 TEST_F(BasicSurface, BltCoordsStretchesDestinationFirstThenSource)
 {
-    const DDPIXELFORMAT xrgb = Rgb(32, 0xFF0000, 0xFF00, 0xFF);
+    const DDPIXELFORMAT xrgb = RgbFormat(32, 0xFF0000, 0xFF00, 0xFF);
     TWDirectDrawBasicSurface source, dest;
     source.Start(&FDevice, Make(420, 330, xrgb));
     dest.Start(&FDevice, Make(800, 600, xrgb));
@@ -173,7 +160,7 @@ TEST_F(BasicSurface, BltCoordsStretchesDestinationFirstThenSource)
 
 TEST_F(BasicSurface, PixelWritersStoreTheFormatsBytesOnly)
 {
-    IDirectDrawSurface7* s = Make(8, 4, Rgb(24, 0xFF0000, 0xFF00, 0xFF));
+    IDirectDrawSurface7* s = Make(8, 4, RgbFormat(24, 0xFF0000, 0xFF00, 0xFF));
     TWDirectDrawBasicSurface surface;
     surface.Start(&FDevice, s);
     surface.ColorFill(0);
@@ -198,7 +185,7 @@ TEST_F(BasicSurface, PixelWritersStoreTheFormatsBytesOnly)
 
 TEST_F(BasicSurface, ColourKeyIsStoredAlwaysAndSetWhenActive)
 {
-    IDirectDrawSurface7* s = Make(4, 4, Rgb(16, 0xF800, 0x07E0, 0x001F));
+    IDirectDrawSurface7* s = Make(4, 4, RgbFormat(16, 0xF800, 0x07E0, 0x001F));
     TWDirectDrawBasicSurface surface;
     surface.SetColorKey(clRed);
     EXPECT_EQ(surface.ColorKey(), clRed);
@@ -218,7 +205,7 @@ TEST_F(BasicSurface, ColourKeyIsStoredAlwaysAndSetWhenActive)
 
 TEST_F(BasicSurface, CanvasDrawsThroughOneDeviceContextUntilReleased)
 {
-    IDirectDrawSurface7* s = Make(64, 32, Rgb(32, 0xFF0000, 0xFF00, 0xFF));
+    IDirectDrawSurface7* s = Make(64, 32, RgbFormat(32, 0xFF0000, 0xFF00, 0xFF));
     TWDirectDrawBasicSurface surface;
     surface.Brush.Color = clRed;
     surface.FillRect(Rect(0, 0, 4, 4));  // inactive: no context, nothing drawn
@@ -245,7 +232,7 @@ TEST_F(BasicSurface, TracesStartAndStopAtTheFullLogLevel)
     FDevice.LogType = dxlogAll;
     FDevice.LogFile = "vellumine-surface-log-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
                       std::to_string(reinterpret_cast<uintptr_t>(this) & 0xFFFF) + ".log";
-    IDirectDrawSurface7* s = Make(4, 4, Rgb(32, 0xFF0000, 0xFF00, 0xFF));
+    IDirectDrawSurface7* s = Make(4, 4, RgbFormat(32, 0xFF0000, 0xFF00, 0xFF));
     {
         TWDirectDrawBasicSurface surface;
         surface.Start(&FDevice, s);

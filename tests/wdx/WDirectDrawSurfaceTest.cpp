@@ -17,8 +17,10 @@
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
 #include "imaging/PictureLoader.h"
+#include "support/DeviceFormTest.h"
 #include "support/JpegMaker.h"
 #include "support/PictureFiles.h"
+#include "support/TestDevice.h"
 #include "support/TestSupport.h"
 #include "wdx/DirectXBinding.h"
 #include "wdx/WDirectDrawBasicSurface.h"
@@ -36,33 +38,15 @@ std::string MakeTga(int width, int height)
     return s + std::string(static_cast<size_t>(width * height * 3), '\x40');
 }
 
-// A device that keeps its log lines in memory.
-class LoggingDevice : public TWDirectX {
-public:
-    using TWDirectX::TWDirectX;
-    void WriteLog(const std::string& text) override { Lines.push_back(text); }
-    std::vector<std::string> Lines;
-};
-
-class SurfaceList : public ::testing::Test {
+class SurfaceList : public DeviceFormTest<> {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(LoadDirectXLibraries());
-        SetMessageBoxHandler([](const std::string&, const std::string&, TMsgIcon) {});
-        Form = std::make_unique<TForm>(nullptr);
-        Form->SetBounds(30, 20, 320, 240);
-        WDX = new LoggingDevice(Form.get());
+        ASSERT_NO_FATAL_FAILURE(DeviceFormTest::SetUp());
         WDX->Loaded();
         ASSERT_TRUE(WDX->GetCurrentVideoMode().Windowed);
         WDX->StartAll();
         ASSERT_TRUE(WDX->Active());
-    }
-    void TearDown() override
-    {
-        if (WDX && WDX->Active()) WDX->StopAll();
-        Form.reset();
-        SetMessageBoxHandler(nullptr);
     }
 
     TWDirectDrawSurface* NewSurface(const std::string& image, TddSurfaceDimension dimension = sdFromFile)
@@ -120,8 +104,6 @@ protected:
     }
 
     TempDir Dir;
-    std::unique_ptr<TForm> Form;
-    LoggingDevice* WDX = nullptr;  // owned by Form
     const TRgb Red{255, 0, 0}, Green{0, 255, 0}, Blue{0, 0, 255}, White{255, 255, 255};
 };
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
+#include "support/DeviceFormTest.h"
 #include "support/TestSupport.h"
 #include "support/WaveMaker.h"
 #include "wdx/DirectXBinding.h"
@@ -18,26 +19,15 @@
 #include "wdx/WDirectX.h"
 
 namespace {
-class PlatformComponents : public ::testing::Test {
+class PlatformComponents : public DeviceFormTest<TWDirectX> {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(LoadDirectXLibraries());
-        SetMessageBoxHandler([](const std::string&, const std::string&, TMsgIcon) {});
-        Form = std::make_unique<TForm>(nullptr);
-        Form->SetBounds(10, 10, 320, 240);
-        WDX = new TWDirectX(Form.get());
+        ASSERT_NO_FATAL_FAILURE(DeviceFormTest::SetUp());
         // A window's device: no mode change, nothing exclusive.
         WDX->dxVideoMode = dxvmOnlyWindowed;
     }
-    void TearDown() override
-    {
-        if (WDX && WDX->Active()) WDX->StopAll();
-        Form.reset();
-        SetMessageBoxHandler(nullptr);
-    }
-    std::unique_ptr<TForm> Form;
-    TWDirectX* WDX = nullptr;
+    void PlaceForm(TForm& form) override { form.SetBounds(10, 10, 320, 240); }
     TempDir Dir;
 };
 }  // namespace

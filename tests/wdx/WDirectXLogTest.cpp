@@ -1,45 +1,21 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
+#include <string>
 
 #include "core/Paths.h"
+#include "support/TestDevice.h"
 #include "wdx/WDirectX.h"
 #include "wdx/results/ResultTexts.h"
 
 namespace {
-// A device whose stop is counted, and whose log goes to a file of the test's own beside the
-// test program, removed afterwards.
-class CountingDevice : public TWDirectX {
-public:
-    CountingDevice() : TWDirectX(nullptr)
-    {
-        LogFile = "vellumine-log-test-" + std::to_string(std::random_device{}()) + ".log";
-    }
-    ~CountingDevice() override { std::filesystem::remove(LogPath()); }
-    void StopAll() override
-    {
-        ++Stops;
-        TWDirectX::StopAll();
-    }
-    std::string LogText() const
-    {
-        std::ifstream in(LogPath(), std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    int Stops = 0;
-};
-
 constexpr int32_t kInvalidRect = static_cast<int32_t>(0x88760096);
 }  // namespace
 
 TEST(DeviceLog, FormatErrorJoinsMessageAndResultTextWithACarriageReturn)
 {
-    CountingDevice device;
+    TTestDevice<> device(nullptr, TTestLog::File);
     EXPECT_EQ(device.FormatError(rkDirectDraw, "TWDirectX.StartAll - Creating Primary", kInvalidRect),
               "TWDirectX.StartAll - Creating Primary\rRectangle provided was invalid.");
     EXPECT_EQ(device.FormatError(rkNone, "TWDirectX.StartAll - No COM for DirectDraw", kInvalidRect),
@@ -50,7 +26,7 @@ TEST(DeviceLog, FormatErrorJoinsMessageAndResultTextWithACarriageReturn)
 
 TEST(DeviceLog, EachLineIsAppendedWithDateTimeAndCrLf)
 {
-    CountingDevice device;
+    TTestDevice<> device(nullptr, TTestLog::File);
     EXPECT_EQ(device.LogPath(), ProgramFolder() + device.LogFile) << "the log lives in the program's folder";
     device.WriteLog("first");
     device.WriteLog("second\rwith a carriage return");
@@ -68,14 +44,14 @@ TEST(DeviceLog, EachLineIsAppendedWithDateTimeAndCrLf)
 
 TEST(DeviceLog, UnwritableLogRaisesAnInputOutputError)
 {
-    CountingDevice device;
+    TTestDevice<> device(nullptr, TTestLog::File);
     device.LogFile = "no-such-folder-" + std::to_string(std::random_device{}()) + "/Log.log";
     EXPECT_THROW(device.WriteLog("lost"), EInOutError);
 }
 
 TEST(DeviceLog, RaiseErrorLogsStopsKeepsTheTextAndThrowsInThatOrder)
 {
-    CountingDevice device;
+    TTestDevice<> device(nullptr, TTestLog::File);
     device.LogType = dxlogError;
     try {
         device.RaiseError(rkDirectDraw, "TWDirectDrawBasicSurface.SetColorKey", kInvalidRect);
@@ -83,7 +59,7 @@ TEST(DeviceLog, RaiseErrorLogsStopsKeepsTheTextAndThrowsInThatOrder)
     } catch (const EWDirectXError& e) {
         EXPECT_EQ(e.Message(), "TWDirectDrawBasicSurface.SetColorKey\rRectangle provided was invalid.");
     }
-    EXPECT_EQ(device.Stops, 1);
+    EXPECT_EQ(device.Stops.size(), 1u);
     EXPECT_EQ(device.LastError, "TWDirectDrawBasicSurface.SetColorKey\rRectangle provided was invalid.");
     const std::string log = device.LogText();
     EXPECT_NE(log.find(" TWDirectDrawBasicSurface.SetColorKey\rRectangle provided was invalid.\r\n"),
@@ -96,17 +72,17 @@ TEST(DeviceLog, RaiseErrorLogsStopsKeepsTheTextAndThrowsInThatOrder)
 
 TEST(DeviceLog, ExceptionIgnoreLeavesTheDeviceRunningAndNoneWritesNothing)
 {
-    CountingDevice device;
+    TTestDevice<> device(nullptr, TTestLog::File);
     device.ExceptionIgnore = true;
     EXPECT_THROW(device.RaiseError(rkDirectSound, "TWDirectSoundBuffer.Start", 0), EWDirectXError);
-    EXPECT_EQ(device.Stops, 0);
+    EXPECT_TRUE(device.Stops.empty());
     EXPECT_EQ(device.LastError, "TWDirectSoundBuffer.Start\rThe request completed successfully.");
     EXPECT_FALSE(std::filesystem::exists(device.LogPath())) << "dxlogNone writes no log";
 }
 
 TEST(DeviceLog, AllLevelTracesTheStop)
 {
-    CountingDevice device;
+    TTestDevice<> device(nullptr, TTestLog::File);
     device.LogType = dxlogAll;
     device.StopAll();
     const std::string log = device.LogText();
