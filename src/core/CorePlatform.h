@@ -39,6 +39,5 @@ std::FILE* AppendToOwnFile(const std::string& path);
 std::string_view AcuteAccent();
 
 // Every name above, for the link check; a new one goes here too.
-inline constexpr std::tuple CorePlatformEntries{&PathDelim,     &PathSeparators,     &IsRegularFile,
-                                                &OpenFileStream, &ProgramFolder,      &UserPicturesFolder,
-                                                &AppendToOwnFile, &AcuteAccent};
+inline constexpr std::tuple CorePlatformEntries{&PathDelim,     &PathSeparators,     &IsRegularFile,   &OpenFileStream,
+                                                &ProgramFolder, &UserPicturesFolder, &AppendToOwnFile, &AcuteAccent};

@@ -83,8 +83,9 @@ inline constexpr std::tuple FrameworkPlatformEntries{
     &BitmapMemory::Release,
     &LocalDateTimeText,
     &ShellOpen,
-    &GetCursorPos,
-    &ShowCursor,
+    // Cast: on Windows the system's own GetCursorPos and ShowCursor overload them.
+    static_cast<TPoint (*)()>(&GetCursorPos),
+    static_cast<int (*)(bool)>(&ShowCursor),
     &ScreenAvailable,
     &NoScreenReason,
     &TForm::Handle,
