@@ -8,8 +8,8 @@
 
 enum class TPixelFormat { pf24bit };
 
-// Where pixels are held. Each platform supplies it (src/platform/*/...BitmapMemory.cpp), so
-// that a photograph's tens of megabytes come from memory the system maps cheaply.
+// Where pixels are held. Each platform supplies it (framework/FrameworkPlatform.h), so that
+// a photograph's tens of megabytes come from memory the system maps cheaply.
 namespace BitmapMemory {
 // Throws std::bad_alloc when the bytes cannot be had.
 uint8_t* Allocate(size_t bytes);

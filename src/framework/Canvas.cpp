@@ -1,5 +1,7 @@
 #include "framework/Canvas.h"
 
+#include "framework/FrameworkPlatform.h"
+
 TCanvas::TCanvas() = default;
 
 TCanvas::~TCanvas() = default;

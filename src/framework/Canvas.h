@@ -68,12 +68,4 @@ private:
     TPoint FPenPos;
 };
 
-// Drawing primitives of the platform, given the context and the canvas's tools.
-namespace CanvasPlatform {
-void FillRect(TCanvasHandle dc, const TRect& rect, TColor color);
-void Line(TCanvasHandle dc, TPoint from, TPoint to, const TPen& pen);
-void Text(TCanvasHandle dc, int x, int y, const std::string& text, const TFont& font, const TBrush& brush);
-TPoint TextExtent(TCanvasHandle dc, const std::string& text, const TFont& font);
-void SetPixel(TCanvasHandle dc, int x, int y, TColor color);
-TColor GetPixel(TCanvasHandle dc, int x, int y);
-}  // namespace CanvasPlatform
+// The platform draws: CanvasPlatform in framework/FrameworkPlatform.h.

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "framework/Forms.h"
+#include "framework/FrameworkPlatform.h"
 
 namespace {
 std::map<int, TControl*>& Registry()

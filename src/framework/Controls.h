@@ -212,14 +212,4 @@ private:
     int FItemIndex = -1;
 };
 
-// For the forms' windows: hands a message that reports a control's event to the control.
-// False when the message is not one of them.
-bool DispatchControlMessage(const TMsg& message);
-
-// The platform half of the controls.
-namespace ControlPlatform {
-// Makes the native control; null when there is none (no screen, or drawn by its parent).
-TControl::Impl* Create(TControl& control);
-void Destroy(TControl& control);  // frees the native control and the Impl
-void Update(TControl& control);   // shows the control's whole state
-}  // namespace ControlPlatform
+// The native half, ControlPlatform and DispatchControlMessage: framework/FrameworkPlatform.h.

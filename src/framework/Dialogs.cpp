@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "framework/FrameworkPlatform.h"
+
 namespace {
 TMessageBoxHandler& Handler()
 {

@@ -17,9 +17,6 @@ void MessageBoxShow(const std::string& text, const std::string& caption, TMsgIco
 // Tests stand a recorder in for the real box (an empty function puts the real one back).
 using TMessageBoxHandler = std::function<void(const std::string& text, const std::string& caption, TMsgIcon icon)>;
 void SetMessageBoxHandler(TMessageBoxHandler handler);
-
-// The system's own box, whatever handler stands in (the platform half of MessageBoxShow).
-void SystemMessageBox(const std::string& text, const std::string& caption, TMsgIcon icon);
 // The text with every line break ("\r\n", a lone "\r" or "\n") made one '\n'.
 std::string UnifyLineBreaks(const std::string& text);
 
@@ -47,8 +44,7 @@ TRect PreviewPlace(int pictureWidth, int pictureHeight, const TRect& area);
 // plays the user, setting FileName and answering as Execute would.
 using TOpenPictureHandler = std::function<bool(TOpenPictureDialog& dialog)>;
 void SetOpenPictureHandler(TOpenPictureHandler handler);
-// The platform half of Execute.
-bool SystemOpenPicture(TOpenPictureDialog& dialog, TForm* owner);
+// The platform halves of MessageBoxShow and Execute: framework/FrameworkPlatform.h.
 
 // Opens a document or web address with the desktop's default program. Throws Exception
 // with the system's text when the system cannot open it.

@@ -4,6 +4,7 @@
 
 #include "framework/Application.h"
 #include "framework/Controls.h"
+#include "framework/FrameworkPlatform.h"
 #include "framework/WinApi.h"
 
 static_assert(CM_RELEASE == WM_USER + 0x100, "the delayed free is a private message of the form's window");

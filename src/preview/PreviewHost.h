@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "preview/PreviewAnimation.h"
+#include "preview/PreviewPlatform.h"
 
 class TBitmap;
 
@@ -38,5 +39,4 @@ public:
     virtual void Sleep(int milliseconds) = 0;
 };
 
-// The host of the window system this program was built for.
-std::unique_ptr<TPreviewHost> CreatePlatformPreviewHost();
+// Each platform's host comes from CreatePlatformPreviewHost: preview/PreviewPlatform.h.

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "show/ShowPlatform.h"
+
 struct TShowHost {
     bool Root = false;         // the host's saver window or the root window
     unsigned long Window = 0;  // the window named on the command line when not Root
@@ -18,7 +20,5 @@ std::optional<unsigned long> ParseWindowId(const std::string& text);
 // host form with a missing or bad id is reported on err and sets bad.
 std::optional<TShowHost> ShowHostOf(const std::string& first, const std::string& second, std::ostream& err, bool& bad);
 
-// Makes the host's window the device's screen: its size is the desktop mode and the only
-// monitor mode, and every frame goes into it. False, with the reason on err, when there is
-// no such window. Only X11 hosts exist: on Windows it always refuses.
-bool UseShowHostWindow(const TShowHost& host, std::ostream& err);
+// Putting the show into the host's window, UseShowHostWindow, is the platform's:
+// show/ShowPlatform.h.

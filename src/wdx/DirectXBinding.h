@@ -4,6 +4,7 @@
 // Linux they are the software DirectX's own functions. An entry point that could not be
 // found is null, and the helpers below answer for it as a DirectX without drivers would.
 #include "wdx/DirectXApi.h"
+#include "wdx/WdxPlatform.h"
 
 // A function looked up by name whose type the layer does not use yet.
 using TDirectXProc = void (*)();
@@ -59,16 +60,8 @@ struct TDirectXBinding {
     }
 };
 
-// The entry points currently bound: all null before LoadDirectXLibraries and after
-// FreeDirectXLibraries.
-const TDirectXBinding& DirectXBinding();
-
-// Binds the entry points (on Windows: loads the libraries by name). A second call while
-// bound does nothing. True when DirectDraw's entry points are available.
-bool LoadDirectXLibraries();
-
-// Unbinds the entry points and frees whatever LoadDirectXLibraries loaded.
-void FreeDirectXLibraries();
+// DirectXBinding, LoadDirectXLibraries and FreeDirectXLibraries are the platform's:
+// wdx/WdxPlatform.h.
 
 // Holds the DirectX libraries for its lifetime: one in main() covers the whole program.
 class TDirectXLibraries {

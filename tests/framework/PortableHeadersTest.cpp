@@ -4,6 +4,7 @@
 // with them; this file fails to build when one does. The component layer's own headers are
 // left out: they are written against the DirectX names.
 #include "app/ProgramBlock.h"
+#include "core/CorePlatform.h"
 #include "core/Exception.h"
 #include "core/Numeric.h"
 #include "core/Paths.h"
@@ -21,6 +22,7 @@
 #include "framework/Dialogs.h"
 #include "framework/Events.h"
 #include "framework/Forms.h"
+#include "framework/FrameworkPlatform.h"
 #include "framework/Graphics.h"
 #include "framework/Registry.h"
 #include "framework/Timer.h"
@@ -28,16 +30,20 @@
 #include "imaging/Orientation.h"
 #include "imaging/PictureLoader.h"
 #include "pictures/PictureSearch.h"
+#include "pictures/PicturesPlatform.h"
 #include "pictures/Resample.h"
 #include "preview/Preview.h"
 #include "preview/PreviewAnimation.h"
 #include "preview/PreviewHost.h"
+#include "preview/PreviewPlatform.h"
 #include "preview/PreviewStretch.h"
 #include "settings/Settings.h"
 #include "show/ScreenUnit.h"
 #include "show/ShowAnimation.h"
 #include "show/ShowHost.h"
 #include "show/ShowMode.h"
+#include "show/ShowPlatform.h"
+#include "wdx/WdxPlatform.h"
 
 #if defined(WM_KEYDOWN) || defined(VK_ESCAPE) || defined(_WINDOWS_)
 #error "a portable header brings in the Win32 names"

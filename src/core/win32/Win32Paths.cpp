@@ -1,8 +1,10 @@
-// Windows path conventions: "\" separates folders and ":" ends a drive name. Paths are UTF-8
-// inside the program and reach the system through its wide calls (Win32Unicode.h), so any
-// name and any length up to the system's own limit work.
-// Implements: PathDelim, PathSeparators, IsRegularFile, ProgramFolder, UserPicturesFolder,
-// OpenFileStream, AppendToOwnFile (a plain open: no FIFOs to hang on, and no owner to check).
+// Windows half of the path conventions and file calls.
+// Implements: CorePlatform.h's PathDelim, PathSeparators, IsRegularFile, OpenFileStream, ProgramFolder,
+//   UserPicturesFolder, AppendToOwnFile (a plain open: no FIFOs to hang on, and no owner to check)
+// Leaves out: nothing
+// "\" separates folders and ":" ends a drive name. Paths are UTF-8 inside the program and
+// reach the system through its wide calls (Win32Unicode.h), so any name and any length up to
+// the system's own limit work.
 #include "core/Paths.h"
 
 const char PathDelim = '\\';

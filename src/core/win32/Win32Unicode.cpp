@@ -1,7 +1,8 @@
-// Conversions between the program's UTF-8 and the system's UTF-16, and the long form of paths.
-// Implements: Win32Unicode.h (private to the Windows side: its files and tests use it).
-// Does not: normalise Unicode (names are compared as the file system stores them), or
-// shorten a path to its 8.3 form.
+// Windows helper of the core: conversions between the program's UTF-8 and the system's UTF-16,
+// and the long form of paths.
+// Implements: Win32Unicode.h (private to the Windows side: its files and tests use it)
+// Leaves out: normalising Unicode (names are compared as the file system stores them), shortening
+//   a path to its 8.3 form
 #include "core/win32/Win32Unicode.h"
 
 #include <windows.h>

@@ -1,7 +1,10 @@
 #pragma once
-// Text at the edge of the Windows system. Inside the program a path is UTF-8, as on Linux; the
-// system's wide (UTF-16) calls take and give it converted here, which reaches every name a
-// folder can hold and paths of any length. Fixed texts may stay narrow and go to the ANSI calls.
+// Windows helper of the core, private to the Windows side: text at the edge of the system.
+// Implements: nothing of the contract; Widen, Narrow, ExtendedPath, LongPath for the Windows halves
+// Leaves out: nothing
+// Inside the program a path is UTF-8, as on Linux; the system's wide (UTF-16) calls take and
+// give it converted here, which reaches every name a folder can hold and paths of any length.
+// Fixed texts may stay narrow and go to the ANSI calls.
 #include <string>
 #include <string_view>
 

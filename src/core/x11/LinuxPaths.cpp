@@ -1,8 +1,8 @@
-// Linux path conventions: "/" is the only separator.
-// Implements: PathDelim, PathSeparators, IsRegularFile, ProgramFolder (/proc/self/exe),
-// UserPicturesFolder (xdg-user-dir PICTURES, else ~/Pictures), OpenFileStream (std::fopen:
-// names are bytes), AppendToOwnFile.
-// Does not create the pictures folder.
+// Linux half of the path conventions and file calls: "/" is the only separator.
+// Implements: CorePlatform.h's PathDelim, PathSeparators, IsRegularFile, ProgramFolder (/proc/self/exe),
+//   UserPicturesFolder (xdg-user-dir PICTURES, else ~/Pictures), OpenFileStream (std::fopen: names are
+//   bytes), AppendToOwnFile
+// Leaves out: creating the pictures folder
 #include "core/Paths.h"
 
 const char PathDelim = '/';

@@ -1,10 +1,12 @@
-// Windows half of the application: the message queue is the thread's own; window
-// procedures reach the forms and timers (Win32Forms.cpp, Win32Timer.cpp).
-// Implements: MessageQueue (WakeFromSignal included), carrying exceptions from window procedures back to the loop, and
-// the dialog keys: a key for a form that holds controls goes through IsDialogMessage (Tab
-// and Shift+Tab move the focus, space presses a button), after the application's hook has
-// seen it. Forms without controls, the show's, get their keys as they come.
-// Not here: accelerators.
+// Windows half of the application.
+// Implements: FrameworkPlatform.h's MessageQueue (WakeFromSignal included); carrying exceptions from
+//   window procedures back to the loop (Win32Framework::KeepException); the dialog keys
+// Leaves out: accelerators
+// The message queue is the thread's own; window procedures reach the forms and timers
+// (Win32Forms.cpp, Win32Timer.cpp). A key for a form that holds controls goes through
+// IsDialogMessage (Tab and Shift+Tab move the focus, space presses a button), after the
+// application's hook has seen it. Forms without controls, the show's, get their keys as they
+// come.
 #include <exception>
 #include <utility>
 

@@ -1,6 +1,6 @@
-// Windows pixel storage for TBitmap.
-// Implements: BitmapMemory::Allocate / Release from the ordinary heap.
-// Does not implement: large pages, which need a privilege a screen saver does not hold.
+// Windows half of the pixel storage of TBitmap.
+// Implements: FrameworkPlatform.h's BitmapMemory::Allocate and Release, from the ordinary heap
+// Leaves out: large pages, which need a privilege a screen saver does not hold
 #include "framework/Bitmap.h"
 
 #include <new>

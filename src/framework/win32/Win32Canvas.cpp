@@ -1,11 +1,11 @@
-// Windows side of the canvas: GDI on the device context the canvas holds.
-// Implements: solid fills, pen lines, text with the canvas font (transparent or on the
-// brush colour), text extents, single pixels.
-// Does not implement: patterned brushes, dashed pens, clipping regions of its own.
+// Windows half of the canvas: GDI on the device context the canvas holds.
+// Implements: FrameworkPlatform.h's CanvasPlatform: solid fills, pen lines, text with the canvas font
+//   (transparent or on the brush colour), text extents, single pixels
+// Leaves out: patterned brushes, dashed pens, clipping regions of its own
 #include <windows.h>
 
 #include "core/Numeric.h"
-#include "framework/Canvas.h"
+#include "framework/FrameworkPlatform.h"
 
 namespace {
 HDC Dc(TCanvasHandle handle) { return static_cast<HDC>(handle); }

@@ -1,15 +1,15 @@
-// Windows half of controls: the system's common controls as child windows. A page is a
-// window of the framework's own over the tab control; it paints its pictures and labels
-// itself (they have no window, like graphic controls), answers clicks and the hand cursor
-// over them, and passes its children's notifications on as the form does. The speed bar's
-// window is subclassed to capture the mouse from a press to the release.
+// Windows half of controls: the system's common controls as child windows.
+// Implements: FrameworkPlatform.h's ControlPlatform (TControl::Impl), DispatchControlMessage
+// Leaves out: mnemonics (no caption has an ampersand), a default button
+// A page is a window of the framework's own over the tab control; it paints its pictures and
+// labels itself (they have no window, like graphic controls), answers clicks and the hand
+// cursor over them, and passes its children's notifications on as the form does. The speed
+// bar's window is subclassed to capture the mouse from a press to the release.
 // Keyboard moves: the windows that take the focus are tab stops, pages are control parents,
 // and siblings stand in the z-order in their tab order, a page right after its tab row, so
 // the system's dialog keys (Win32Application.cpp) walk them as the framework orders them.
 // The edit box, which shows a folder, is a wide window: its text is UTF-8 in the program and
 // may hold any name; captions are fixed texts and stay narrow.
-// Implements: ControlPlatform, DispatchControlMessage.
-// Not here: mnemonics (no caption has an ampersand), a default button.
 #include <windows.h>
 // After windows.h, whose declarations they use.
 #include <commctrl.h>
@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "core/win32/Win32Unicode.h"
-#include "framework/Controls.h"
 #include "framework/Forms.h"
+#include "framework/FrameworkPlatform.h"
 #include "framework/win32/Win32Framework.h"
 
 struct TControl::Impl {

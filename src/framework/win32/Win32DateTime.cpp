@@ -1,5 +1,6 @@
-// Windows side of the date and time text: the user's short date and long time formats.
-// Implements: LocalDateTimeText. Not here: any locale but the user's default one.
+// Windows half of the date and time text: the user's short date and long time formats.
+// Implements: FrameworkPlatform.h's LocalDateTimeText
+// Leaves out: any locale but the user's default one
 #include <windows.h>
 
 #include "framework/DateTime.h"

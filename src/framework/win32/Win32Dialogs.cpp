@@ -1,11 +1,12 @@
-// Windows half of message boxes, the picture box and opening a document: MessageBoxW,
-// owned by the active window, with every line break made the "\r\n" the box expects; the
-// common file-open box, with a preview of the selected picture beside its list (a child
-// dialog built in memory, so no resource file); the shell's "open" verb. All through the
-// wide calls, so a path of any name and length (UTF-8 inside the program) is shown and
-// chosen as it is.
-// Implements: SystemMessageBox, SystemOpenPicture with Win32OpenPicture.h's preview, ShellOpen.
-// Not here: buttons other than OK; moving the preview when the box is made taller.
+// Windows half of message boxes, the picture box and opening a document.
+// Implements: FrameworkPlatform.h's SystemMessageBox, SystemOpenPicture (with Win32OpenPicture.h's
+//   preview), ShellOpen
+// Leaves out: buttons other than OK; moving the preview when the box is made taller
+// MessageBoxW, owned by the active window, with every line break made the "\r\n" the box
+// expects; the common file-open box, with a preview of the selected picture beside its list (a
+// child dialog built in memory, so no resource file); the shell's "open" verb. All through the
+// wide calls, so a path of any name and length (UTF-8 inside the program) is shown and chosen
+// as it is.
 #include <windows.h>
 // After windows.h, whose declarations they use.
 #include <commdlg.h>
@@ -19,8 +20,8 @@
 #include "core/Exception.h"
 #include "core/win32/Win32Unicode.h"
 #include "framework/Bitmap.h"
-#include "framework/Dialogs.h"
 #include "framework/Forms.h"
+#include "framework/FrameworkPlatform.h"
 #include "framework/win32/Win32OpenPicture.h"
 
 using Win32Unicode::Narrow;

@@ -1,13 +1,13 @@
-// Windows half of forms: one window class whose procedure hands the framework's messages to
-// the form (TForm::Dispatch) and the rest to DefWindowProc; borderless is WS_POPUP,
-// stay-on-top is HWND_TOPMOST, maximised is SW_MAXIMIZE. Also GetCursorPos and ShowCursor,
-// and ScreenAvailable with NoScreenReason: a desktop is taken to be there.
+// Windows half of forms.
+// Implements: FrameworkPlatform.h's TForm window half (TForm::Impl), GetCursorPos, ShowCursor,
+//   ScreenAvailable (always true) with NoScreenReason; Win32Framework::DialogKeysWindow
+// Leaves out: menus, icons, scaling for the screen's dots per inch
+// One window class whose procedure hands the framework's messages to the form
+// (TForm::Dispatch) and the rest to DefWindowProc; borderless is WS_POPUP, stay-on-top is
+// HWND_TOPMOST, maximised is SW_MAXIMIZE. A desktop is taken to be there.
 // A fixed single border without the system menu has neither a close box nor the others.
-// Also which window takes the dialog keys: a form's that holds controls, which hands the
+// The window that takes the dialog keys is a form's that holds controls, which hands the
 // focus on to a control (the one it had when the form was left, else the first).
-// Implements: TForm's window half, GetCursorPos, ShowCursor, ScreenAvailable (always true),
-// Win32Framework::DialogKeysWindow.
-// Not here: menus, icons, scaling for the screen's dots per inch.
 #include <set>
 
 #include "framework/Application.h"

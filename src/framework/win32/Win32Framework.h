@@ -1,4 +1,8 @@
 #pragma once
+// Windows helper of the framework, private to its Windows half: what its files share.
+// Implements: nothing of the contract; Win32Framework::KeepException (Win32Application.cpp),
+//   DialogKeysWindow (Win32Forms.cpp)
+// Leaves out: nothing
 #include <windows.h>
 
 // What the Windows halves of the framework share among themselves.

@@ -1,7 +1,11 @@
 #pragma once
-// The picture preview of the Windows file-open box: a child dialog, built in memory, that
-// stands the box's own controls where its stc32 placeholder is and a preview area on their
-// right, and the hook that fills the area with the picture under the cursor.
+// Windows helper of the framework, private to Win32Dialogs.cpp and its tests: the picture
+// preview of the file-open box.
+// Implements: nothing of the contract; Win32OpenPicture::PreviewId, PreviewTemplate, PreviewHook
+// Leaves out: nothing
+// A child dialog, built in memory, that stands the box's own controls where its stc32
+// placeholder is and a preview area on their right, and the hook that fills the area with the
+// picture under the cursor.
 #include <windows.h>
 
 #include <vector>

@@ -1,12 +1,13 @@
-// Windows side of TRegistry: the registry itself, below HKEY_CURRENT_USER, through the wide
-// calls. Key and value names and the text of string values are UTF-8 in the program; the
-// registry keeps strings as UTF-16 whichever call wrote them, so a value an ANSI program
-// stored in the system's code page reads back as the same text.
+// Windows half of TRegistry: the registry itself, below HKEY_CURRENT_USER, through the wide calls.
+// Implements: FrameworkPlatform.h's TRegistry (Impl and its members): opening with or without
+//   creation (absolute and relative key paths), typed reads, writes of every type, value and key
+//   removal
+// Leaves out: other root keys, remote registries, access to the 64-bit view
+// Key and value names and the text of string values are UTF-8 in the program; the registry
+// keeps strings as UTF-16 whichever call wrote them, so a value an ANSI program stored in the
+// system's code page reads back as the same text.
 // A key is opened with read access only; the first write or removal opens it again with write
 // access, so a key the user may only read still reads.
-// Implements: opening with or without creation (absolute and relative key paths), typed
-// reads, writes of every type, value and key removal.
-// Does not implement: other root keys, remote registries, access to the 64-bit view.
 #include <windows.h>
 
 #include "core/win32/Win32Unicode.h"

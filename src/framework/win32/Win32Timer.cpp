@@ -1,8 +1,8 @@
-// Windows half of timers: SetTimer on a hidden message-only window; Windows itself
-// coalesces WM_TIMER, so a slow handler never builds a backlog. Intervals below the
-// system's minimum (10 ms) are raised to it by Windows.
-// Implements: TTimer's platform half (Impl, constructor, destructor, Update).
-// Not here: multimedia timers, timers on other threads.
+// Windows half of timers: SetTimer on a hidden message-only window.
+// Implements: FrameworkPlatform.h's TTimer (Impl, constructor, destructor, Update)
+// Leaves out: multimedia timers, timers on other threads
+// Windows itself coalesces WM_TIMER, so a slow handler never builds a backlog. Intervals below
+// the system's minimum (10 ms) are raised to it by Windows.
 #include "framework/Timer.h"
 #include "framework/TimerRegistry.h"
 #include "framework/WinApi.h"

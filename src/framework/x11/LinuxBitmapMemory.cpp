@@ -1,10 +1,11 @@
-// Linux pixel storage for TBitmap.
-// Implements: BitmapMemory::Allocate / Release. Blocks of a few megabytes and more are
-// aligned to 2 MB and offered to the kernel for transparent huge pages: a photograph's
-// bitmap then costs a few dozen page faults instead of tens of thousands, which is a
-// quarter of the time its decoding takes. Smaller blocks come from the ordinary heap.
-// Also: the program's allocator gives every block of a megabyte or more back to the system
-// when it is freed.
+// Linux half of the pixel storage of TBitmap.
+// Implements: FrameworkPlatform.h's BitmapMemory::Allocate and Release
+// Leaves out: nothing
+// Blocks of a few megabytes and more are aligned to 2 MB and offered to the kernel for
+// transparent huge pages: a photograph's bitmap then costs a few dozen page faults instead of
+// tens of thousands, which is a quarter of the time its decoding takes. Smaller blocks come
+// from the ordinary heap. The program's allocator also gives every block of a megabyte or
+// more back to the system when it is freed.
 #include "framework/Bitmap.h"
 
 #include <malloc.h>

@@ -1,10 +1,10 @@
-// Linux side of the canvas: software drawing into a software DirectX device context.
-// Implements: solid fills, pen lines (Bresenham, square pens), anti-aliased text through
-// FreeType with the DejaVu Sans faces (regular, bold, oblique) whatever font name is asked
-// for, underline and strike-out, text extents, single pixels; every pixel format a surface
-// can have (8-bit palette-indexed, masked 8/16/24/32-bit). Everything is clipped to the
-// context.
-// Does not implement: patterned brushes, dashed pens, font names other than the default.
+// Linux half of the canvas: software drawing into a software DirectX device context.
+// Implements: FrameworkPlatform.h's CanvasPlatform: solid fills, pen lines (Bresenham, square pens),
+//   anti-aliased text through FreeType with the DejaVu Sans faces (regular, bold, oblique)
+//   whatever font name is asked for, underline and strike-out, text extents, single pixels
+// Leaves out: patterned brushes, dashed pens, font names other than the default
+// Every pixel format a surface can have is drawn (8-bit palette-indexed, masked
+// 8/16/24/32-bit), and everything is clipped to the context.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -15,7 +15,7 @@
 #include <iostream>
 
 #include "SoftDxDeviceContext.h"
-#include "framework/Canvas.h"
+#include "framework/FrameworkPlatform.h"
 
 namespace {
 SoftDxDeviceContext& Dc(TCanvasHandle handle) { return *static_cast<SoftDxDeviceContext*>(handle); }

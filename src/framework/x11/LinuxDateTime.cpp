@@ -1,5 +1,6 @@
-// Linux side of the date and time text: the user's locale (LC_TIME) through strftime.
-// Implements: LocalDateTimeText. Not here: date formats a desktop keeps outside LC_TIME.
+// Linux half of the date and time text: the user's locale (LC_TIME) through strftime.
+// Implements: FrameworkPlatform.h's LocalDateTimeText
+// Leaves out: date formats a desktop keeps outside LC_TIME
 #include <clocale>
 #include <ctime>
 

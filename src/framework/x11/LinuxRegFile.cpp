@@ -1,8 +1,9 @@
-// The registry export text of the Linux settings file, in both directions.
-// Implements: version 5 and REGEDIT4 headers; UTF-8, UTF-8 with BOM and UTF-16LE with BOM
-// input; quoted strings with \\ and \" escapes, dword:, hex:, hex(N): with continuation
-// lines; "N"=- and [-KEY] removals; ; comments, blank lines, CRLF.
-// Does not implement: keeping comments or blank lines on rewrite; other escapes in strings.
+// Linux helper of TRegistry: the registry export text of the settings file, in both directions.
+// Implements: LinuxRegFile.h's model, ParseLinuxRegText, FormatLinuxRegText: version 5 and REGEDIT4
+//   headers; UTF-8, UTF-8 with BOM and UTF-16LE with BOM input; quoted strings with \\ and \"
+//   escapes, dword:, hex:, hex(N): with continuation lines; "N"=- and [-KEY] removals; ; comments,
+//   blank lines, CRLF
+// Leaves out: keeping comments or blank lines on rewrite; other escapes in strings
 #include "framework/x11/LinuxRegFile.h"
 
 #include <cstdint>

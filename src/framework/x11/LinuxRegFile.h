@@ -1,6 +1,10 @@
 #pragma once
-// The Linux settings file: registry export text <-> an in-memory model, and the locked,
-// atomic read-modify-write of that file. TRegistry (LinuxRegistry.cpp) stands on this.
+// Linux helper of TRegistry, private to the Linux half and its tests: the settings file.
+// Implements: nothing of the contract; the model of registry export text and its parsing and
+//   formatting (LinuxRegFile.cpp), the file's place and locked rewrite (LinuxRegFileIo.cpp)
+// Leaves out: nothing
+// Registry export text <-> an in-memory model, and the locked, atomic read-modify-write of
+// that file. TRegistry (LinuxRegistry.cpp) stands on this.
 #include <functional>
 #include <string>
 #include <string_view>

@@ -1,10 +1,12 @@
-// Where the Linux settings file lives and how it is read and rewritten.
-// Implements: the XDG location; lock-free reads; read-modify-write under flock on a lock file
-// beside it, through a synced temporary file renamed over the original; keeping a damaged file
-// under a backup name before replacing it; removal of temporary files left by a crash; a file
-// that is a symbolic link stays one (its target is what gets replaced, or created when missing);
-// refusing folders others may write in and links of other users'.
-// Does not implement: locking between machines (flock over a network file system may not hold).
+// Linux helper of TRegistry: where the settings file lives and how it is read and rewritten.
+// Implements: LinuxRegFile.h's LinuxRegFilePath (the XDG location), LoadLinuxRegFile (lock-free
+//   reads), UpdateLinuxRegFile (read-modify-write under flock on a lock file beside it, through a
+//   synced temporary file renamed over the original)
+// Leaves out: locking between machines (flock over a network file system may not hold)
+// A damaged file is kept under a backup name before it is replaced; temporary files left by a
+// crash are removed; a file that is a symbolic link stays one (its target is what gets
+// replaced, or created when missing); folders others may write in and links of other users'
+// are refused.
 #include "framework/x11/LinuxRegFile.h"
 
 #include <dirent.h>

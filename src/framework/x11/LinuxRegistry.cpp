@@ -1,11 +1,12 @@
-// Linux side of TRegistry: HKEY_CURRENT_USER is the settings file of LinuxRegFile.h.
-// Implements: opening with or without creation (absolute and relative key paths, parents
-// present through their sub-keys), typed reads of the file as it is at each call, writes of
-// every type and value and key removal, each one locked atomic rewrite, or the writes of an
-// update gathered into one; a damaged file reads as empty and is kept under a backup name by
-// the first write.
-// Does not implement: other root keys (kept in the file, never reached), handles that stay
-// open between calls (nothing is held but the key's name), key security or notifications.
+// Linux half of TRegistry: HKEY_CURRENT_USER is the settings file of LinuxRegFile.h.
+// Implements: FrameworkPlatform.h's TRegistry (Impl and its members): opening with or without
+//   creation (absolute and relative key paths, parents present through their sub-keys), typed
+//   reads, writes of every type, value and key removal
+// Leaves out: other root keys (kept in the file, never reached), handles that stay open between
+//   calls (nothing is held but the key's name), key security or notifications
+// Reads see the file as it is at each call; each write is one locked atomic rewrite, or the
+// writes of an update are gathered into one; a damaged file reads as empty and is kept under
+// a backup name by the first write.
 #include "framework/Registry.h"
 
 #include <cerrno>

@@ -1,8 +1,9 @@
-// Linux half of opening a document: the desktop's xdg-open, started without waiting for
-// the program it opens. A start that fails, or an xdg-open that gives up at once, is
-// reported with the system's text or xdg-open's own meaning of its exit status.
-// Implements: ShellOpen.
-// Not here: the MIME association itself, which is the desktop's.
+// Linux half of opening a document: the desktop's xdg-open.
+// Implements: FrameworkPlatform.h's ShellOpen
+// Leaves out: the MIME association itself, which is the desktop's
+// xdg-open is started without waiting for the program it opens. A start that fails, or an
+// xdg-open that gives up at once, is reported with the system's text or xdg-open's own meaning
+// of its exit status.
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>

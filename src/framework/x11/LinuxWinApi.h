@@ -1,5 +1,7 @@
 #pragma once
-// The Win32 names the framework's messages use, declared for Linux with Win32's values.
+// Linux half of the framework's seam (framework/WinApi.h names it through VELLUMINE_WINAPI).
+// Implements: the Win32 names the framework's messages use, with Win32's values
+// Leaves out: every Win32 name the framework does not use
 // Window handles carry X11 window ids. The basic types come from the software DirectX.
 #include <cstdint>
 

@@ -1,12 +1,14 @@
-// Linux half of the application: one message queue of the framework's own, fed by posted
-// messages, FLTK timeouts (X11Timer.cpp) and X events, which an FLTK system handler turns
-// into Win32 message records for the forms' windows (X11Forms.cpp). Waiting is Fl::wait,
-// which sleeps on the X connection, the next timeout and a pipe that signal handlers write
-// to (a self-pipe: a handler cannot touch the queue, but a byte in the pipe wakes the wait).
-// Implements: MessageQueue, WakeFromSignal included; key, pointer, button, wheel and focus translation; the
-// activation messages; the shared display (X11Framework::OpenDisplay); GetCursorPos.
-// Not here: WM_SYSKEYDOWN (Alt combinations come as WM_KEYDOWN with VK_MENU held), double
-// clicks, input-method composition, WM_CHAR beyond Latin-1.
+// Linux half of the application.
+// Implements: FrameworkPlatform.h's MessageQueue (WakeFromSignal included), GetCursorPos; key,
+//   pointer, button, wheel and focus translation; the activation messages; the shared display
+//   (X11Framework::OpenDisplay)
+// Leaves out: WM_SYSKEYDOWN (Alt combinations come as WM_KEYDOWN with VK_MENU held), double clicks,
+//   input-method composition, WM_CHAR beyond Latin-1
+// One message queue of the framework's own, fed by posted messages, FLTK timeouts
+// (X11Timer.cpp) and X events, which an FLTK system handler turns into Win32 message records
+// for the forms' windows (X11Forms.cpp). Waiting is Fl::wait, which sleeps on the X
+// connection, the next timeout and a pipe that signal handlers write to (a self-pipe: a
+// handler cannot touch the queue, but a byte in the pipe wakes the wait).
 #include <FL/Fl.H>
 #include <FL/x.H>
 #include <X11/XKBlib.h>

@@ -1,11 +1,12 @@
-// Linux half of controls: FLTK widgets inside the form's window. Pages are FLTK groups; a
-// page control draws its own row of flat tab buttons. Pictures and labels have no widget of
-// their own: their page draws them under its widgets, as graphic controls are drawn on
-// Windows, so their order never disturbs the tab order of the widgets, which is the order
-// of the group's children. A widget's user actions are posted to the form as messages and
-// reach the control from the application's loop, never from inside FLTK's event handling.
-// Implements: ControlPlatform, DispatchControlMessage.
-// Not here: keyboard shortcuts (accelerator characters), graphic controls on the form itself.
+// Linux half of controls: FLTK widgets inside the form's window.
+// Implements: FrameworkPlatform.h's ControlPlatform (TControl::Impl), DispatchControlMessage
+// Leaves out: keyboard shortcuts (accelerator characters), graphic controls on the form itself
+// Pages are FLTK groups; a page control draws its own row of flat tab buttons. Pictures and
+// labels have no widget of their own: their page draws them under its widgets, as graphic
+// controls are drawn on Windows, so their order never disturbs the tab order of the widgets,
+// which is the order of the group's children. A widget's user actions are posted to the form
+// as messages and reach the control from the application's loop, never from inside FLTK's
+// event handling.
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Choice.H>
@@ -19,8 +20,8 @@
 #include <vector>
 
 #include "framework/Application.h"
-#include "framework/Controls.h"
 #include "framework/Forms.h"
+#include "framework/FrameworkPlatform.h"
 #include "framework/WinApi.h"
 #include "framework/x11/X11Framework.h"
 

@@ -1,9 +1,10 @@
-// Linux half of message boxes and the picture box: FLTK's modal boxes with the caption as
-// the window's title (fl_alert's "!" for errors and warnings, fl_message's "i" for the
-// rest); with no display the text goes to standard error as "caption: text". The picture
-// box is FLTK's file chooser with its preview, fed by the caller's own picture decoder.
-// Implements: SystemMessageBox, SystemOpenPicture (ShellOpen is LinuxShell.cpp's).
-// Not here: a question icon of its own (questions show the "i").
+// Linux half of message boxes and the picture box: FLTK's.
+// Implements: FrameworkPlatform.h's SystemMessageBox, SystemOpenPicture
+// Leaves out: ShellOpen (LinuxShell.cpp's); a question icon of its own (questions show the "i")
+// Modal boxes with the caption as the window's title (fl_alert's "!" for errors and warnings,
+// fl_message's "i" for the rest); with no display the text goes to standard error as
+// "caption: text". The picture box is FLTK's file chooser with its preview, fed by the
+// caller's own picture decoder.
 #include <FL/Fl.H>
 #include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_RGB_Image.H>
@@ -15,7 +16,7 @@
 #include <cstring>
 
 #include "framework/Bitmap.h"
-#include "framework/Dialogs.h"
+#include "framework/FrameworkPlatform.h"
 #include "framework/x11/X11Framework.h"
 
 void SystemMessageBox(const std::string& text, const std::string& caption, TMsgIcon icon)

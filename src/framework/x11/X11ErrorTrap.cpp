@@ -1,6 +1,6 @@
-// The X error traps (X11ErrorTrap.h).
-// Implements: the trap stack and the one handler installed while a trap exists.
-// Not here: the I/O error handler (a lost connection), which each user sets itself.
+// Linux helper of the X11 halves: the X error traps (X11ErrorTrap.h).
+// Implements: nothing of the contract; the trap stack and the one handler installed while a trap exists
+// Leaves out: the I/O error handler (a lost connection), which each user sets itself
 #include "framework/x11/X11ErrorTrap.h"
 
 #include <X11/Xlib.h>

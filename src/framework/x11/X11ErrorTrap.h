@@ -1,10 +1,14 @@
 #pragma once
-// Catching the X protocol errors of one connection. Xlib reports them to one process-wide
-// handler whose default ends the program; the traps share a handler of their own that gives
-// each error to the newest trap set on its connection when the failed request was made, and
-// passes every other error (another connection's, FLTK's, or one from before any trap) on
-// to the handler that was installed before the first trap. Traps nest, on one connection or
-// several, and each keeps its own count. One thread, as Xlib's handlers are.
+// Linux helper of the X11 halves (the framework's, the presenter's, the preview's and the
+// show host's): catching the X protocol errors of one connection.
+// Implements: nothing of the contract; X11ErrorTrap (X11ErrorTrap.cpp)
+// Leaves out: nothing
+// Xlib reports errors to one process-wide handler whose default ends the program; the traps
+// share a handler of their own that gives each error to the newest trap set on its connection
+// when the failed request was made, and passes every other error (another connection's,
+// FLTK's, or one from before any trap) on to the handler that was installed before the first
+// trap. Traps nest, on one connection or several, and each keeps its own count. One thread, as
+// Xlib's handlers are.
 typedef struct _XDisplay Display;
 
 class X11ErrorTrap {

@@ -1,16 +1,17 @@
-// Linux half of forms: each form's window is a top-level Fl_Window (single-buffered, so
-// what the software DirectDraw presents into its X window is never overdrawn from a back
-// buffer), made when first needed. FLTK gives a window its X id only by showing it, so
-// Handle() shows the form. Hiding unmaps the window and keeps its id. Borderless is
-// FLTK's border(0) (Motif decoration hints), stay-on-top the _NET_WM_STATE_ABOVE state
-// (the property, plus the request to a running window manager), maximised fills the
-// screen. With no display, forms are objects with the same properties and a unique
-// handle of their own, and their messages still pass through the queue.
+// Linux half of forms: each form's window is a top-level Fl_Window.
+// Implements: FrameworkPlatform.h's TForm window half (TForm::Impl), ShowCursor (an invisible cursor
+//   on every form), ScreenAvailable and NoScreenReason (whether an X display opens, and what to say
+//   if not); X11Framework::FormGroup
+// Leaves out: GetCursorPos (X11Application.cpp's); minimising without a window manager, per-form icons
+// The window is single-buffered, so what the software DirectDraw presents into its X window is
+// never overdrawn from a back buffer, and made when first needed. FLTK gives a window its X id
+// only by showing it, so Handle() shows the form. Hiding unmaps the window and keeps its id.
+// Borderless is FLTK's border(0) (Motif decoration hints), stay-on-top the
+// _NET_WM_STATE_ABOVE state (the property, plus the request to a running window manager),
+// maximised fills the screen. With no display, forms are objects with the same properties and
+// a unique handle of their own, and their messages still pass through the queue.
 // A form's controls are FLTK widgets inside its window (X11Controls.cpp); a disabled form
 // ignores input without greying them, as on Windows.
-// Implements: TForm's window half, ShowCursor (an invisible cursor on every form),
-// ScreenAvailable and NoScreenReason (whether an X display opens, and what to say if not).
-// Not here: minimising without a window manager, per-form icons.
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>

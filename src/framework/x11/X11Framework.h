@@ -1,5 +1,8 @@
 #pragma once
-// What the Linux halves of the framework share among themselves.
+// Linux helper of the framework, private to its X11 half: what its files share.
+// Implements: nothing of the contract; X11Framework::OpenDisplay (X11Application.cpp), FormGroup
+//   (X11Forms.cpp)
+// Leaves out: nothing
 typedef struct _XDisplay Display;
 class Fl_Group;
 class TForm;

@@ -1,8 +1,8 @@
-// Linux half of timers: a repeating FLTK timeout per enabled timer posts WM_TIMER (hwnd
-// null, wParam the timer's id) to the framework's queue, which keeps at most one pending
-// per timer, so ticks coalesce as on Windows.
-// Implements: TTimer's platform half (Impl, constructor, destructor, Update).
-// Not here: timers on other threads.
+// Linux half of timers: a repeating FLTK timeout per enabled timer.
+// Implements: FrameworkPlatform.h's TTimer (Impl, constructor, destructor, Update)
+// Leaves out: timers on other threads
+// Each tick posts WM_TIMER (hwnd null, wParam the timer's id) to the framework's queue, which
+// keeps at most one pending per timer, so ticks coalesce as on Windows.
 #include <FL/Fl.H>
 
 #include "framework/Application.h"

@@ -1,12 +1,13 @@
-// Win32 picture search: FindPictureFiles and DirectoryExists.
-// Implements: the depth-first walk with FindFirstFileW / FindNextFileW in the order the
-//   file system returns each folder, hidden and system entries included; names in any
-//   script and paths past 260 characters (the calls take the "\\?\" form); each folder
-//   searched once per call, by volume serial number and file index, so junction and
-//   link loops end; folders that cannot be listed skipped without error.
-// Does not: sort, remove duplicates the caller passes in, or report any error. A name
-//   holding a lone surrogate, which no UTF-8 text can carry, is listed with U+FFFD in its
-//   place; opening it then fails and the show passes it over as any unreadable picture.
+// Windows half of the picture search.
+// Implements: PicturesPlatform.h's FindPictureFiles, DirectoryExists
+// Leaves out: sorting, removing duplicates the caller passes in, reporting any error
+// The walk is depth first with FindFirstFileW / FindNextFileW in the order the file system
+// returns each folder, hidden and system entries included; names in any script and paths
+// past 260 characters work (the calls take the "\\?\" form); each folder is searched once per
+// call, by volume serial number and file index, so junction and link loops end; folders that
+// cannot be listed are skipped without error. A name holding a lone surrogate, which no UTF-8
+// text can carry, is listed with U+FFFD in its place; opening it then fails and the show
+// passes it over as any unreadable picture.
 #include "pictures/PictureSearch.h"
 
 #include "core/Paths.h"

@@ -1,9 +1,10 @@
-// Linux picture search: FindPictureFiles and DirectoryExists.
-// Implements: the depth-first walk in the order getdents64 returns each folder, hidden
-//   entries included; symbolic links followed, each folder searched once per call (so link
-//   loops end); unreadable folders and dangling links skipped without error; only regular
-//   files (or links to them) selected, never FIFOs, sockets or devices.
-// Does not: sort, remove duplicates the caller passes in, or report any error.
+// Linux half of the picture search.
+// Implements: PicturesPlatform.h's FindPictureFiles, DirectoryExists
+// Leaves out: sorting, removing duplicates the caller passes in, reporting any error
+// The walk is depth first in the order getdents64 returns each folder, hidden entries
+// included; symbolic links are followed, each folder searched once per call (so link loops
+// end); unreadable folders and dangling links are skipped without error; only regular files
+// (or links to them) are selected, never FIFOs, sockets or devices.
 #include "pictures/PictureSearch.h"
 
 #include "core/Paths.h"

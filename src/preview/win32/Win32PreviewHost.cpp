@@ -1,11 +1,11 @@
-// Windows side of the preview's host: the window whose handle the host passed, drawn through
-// a device context of its own.
-// Implements: the window's rectangle (GetWindowRect), its existence and visibility
-// (IsWindow, IsWindowVisible), a device context (GetDC / ReleaseDC), frames copied one to one
-// from the back buffer (StretchDIBits at the same size, so no scaling happens), the thread's
-// message queue emptied with PeekMessage, and a wait for a hidden window that sleeps in
-// MsgWaitForMultipleObjects instead of spinning.
-// Does not implement: anything of the window's own painting (it belongs to the host).
+// Windows half of the preview's host: the window whose handle the host passed.
+// Implements: PreviewPlatform.h's CreatePlatformPreviewHost and its TPreviewHost: the window's
+//   rectangle (GetWindowRect), its existence and visibility (IsWindow, IsWindowVisible), a device
+//   context (GetDC / ReleaseDC), frames copied one to one, the thread's messages, a wait
+// Leaves out: anything of the window's own painting (it belongs to the host)
+// Frames are copied from the back buffer by StretchDIBits at the same size, so no scaling
+// happens; the message queue is emptied with PeekMessage, and a wait for a hidden window sleeps
+// in MsgWaitForMultipleObjects instead of spinning.
 #include <windows.h>
 
 #include <cstdint>

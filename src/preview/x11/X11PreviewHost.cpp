@@ -1,13 +1,15 @@
-// X11 side of the preview's host: the host's window named by its X11 window id, on a
-// connection of the preview's own (XOpenDisplay(NULL), so $DISPLAY).
-// Implements: the window's rectangle in root coordinates, its visibility (viewable: it and
-// every ancestor mapped), its destruction (DestroyNotify, or BadWindow from a request), a GC
-// on it, frames put with MIT-SHM when the server shares memory with us and the window's
-// visual is a 24/32-bit TrueColor one, with a plain XPutImage otherwise, in any TrueColor or
-// DirectColor layout. X errors are recorded, never fatal: a window that goes away between
-// two frames ends the preview. A display connection that breaks ends the program at once.
-// Does not implement: PseudoColor, GrayScale or other colormapped visuals (refused with a
-// message), Expose handling (the next frame repaints everything 20 ms later).
+// X11 half of the preview's host: the host's window named by its X11 window id.
+// Implements: PreviewPlatform.h's CreatePlatformPreviewHost and its TPreviewHost: the window's
+//   rectangle in root coordinates, its visibility, its destruction, a GC on it, frames, events
+// Leaves out: PseudoColor, GrayScale or other colormapped visuals (refused with a message), Expose
+//   handling (the next frame repaints everything 20 ms later)
+// The preview has a connection of its own (XOpenDisplay(NULL), so $DISPLAY). Visible means
+// viewable: the window and every ancestor mapped; gone means DestroyNotify, or BadWindow from
+// a request. Frames are put with MIT-SHM when the server shares memory with us and the
+// window's visual is a 24/32-bit TrueColor one, with a plain XPutImage otherwise, in any
+// TrueColor or DirectColor layout. X errors are recorded, never fatal: a window that goes away
+// between two frames ends the preview. A display connection that breaks ends the program at
+// once.
 #include <poll.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>

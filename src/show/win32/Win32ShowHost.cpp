@@ -1,6 +1,6 @@
-// Windows side of the screen-saver host forms: they belong to X11 hosts. Windows hosts
-// start the program with /s and /p instead.
-// Implements: UseShowHostWindow, which always refuses.
+// Windows half of the show's screen-saver host forms: they belong to X11 hosts.
+// Implements: ShowPlatform.h's UseShowHostWindow, which always refuses
+// Leaves out: any host window (Windows hosts start the program with /s and /p instead)
 #include <ostream>
 
 #include "show/ShowHost.h"

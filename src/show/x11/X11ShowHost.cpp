@@ -1,11 +1,13 @@
-// X11 side of the show in a screen-saver host's window: the window is looked up once on a
-// connection of its own, and the screen presenter is wrapped so that the device sees the
-// window's size as the whole screen and every frame lands in the window, whatever window
-// the device itself presents to. The show's own form never shows there.
-// Implements: UseShowHostWindow (XSCREENSAVER_WINDOW, else the root window, for the root form).
-// Does not implement: following a host window that changes size (the presenter scales each
-// frame to the window's size of the moment instead); clippers naming the host window (no
-// visible rectangles are told, and such blits go unclipped).
+// X11 half of the show in a screen-saver host's window.
+// Implements: ShowPlatform.h's UseShowHostWindow (XSCREENSAVER_WINDOW, else the root window, for
+//   the root form)
+// Leaves out: following a host window that changes size (the presenter scales each frame to the
+//   window's size of the moment instead); clippers naming the host window (no visible rectangles
+//   are told, and such blits go unclipped)
+// The window is looked up once on a connection of its own, and the screen presenter is wrapped
+// so that the device sees the window's size as the whole screen and every frame lands in the
+// window, whatever window the device itself presents to. The show's own form never shows
+// there.
 #include <cstdint>
 #include <cstdlib>
 #include <memory>

@@ -1,5 +1,7 @@
 #pragma once
-// The system's DirectX 7 declarations, as the MinGW-w64 headers give them.
+// Windows half of the DirectX seam (wdx/DirectXApi.h names it through VELLUMINE_DIRECTX_API).
+// Implements: the system's DirectX 7 declarations, as the MinGW-w64 headers give them
+// Leaves out: nothing
 #ifndef DIRECTINPUT_VERSION
 #define DIRECTINPUT_VERSION 0x0700
 #endif

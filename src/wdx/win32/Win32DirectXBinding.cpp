@@ -1,7 +1,7 @@
-// The Windows binding of the DirectX entry points: the system's DirectX libraries, loaded by
-// name so that a machine without one of them still runs the program.
-// Implements: DirectXBinding, LoadDirectXLibraries, FreeDirectXLibraries.
-// Does not implement: version checks of the loaded libraries.
+// Windows half of the DirectX binding: the system's DirectX libraries, loaded by name so that a
+// machine without one of them still runs the program.
+// Implements: WdxPlatform.h's DirectXBinding, LoadDirectXLibraries, FreeDirectXLibraries
+// Leaves out: version checks of the loaded libraries
 #include "wdx/DirectXBinding.h"
 
 namespace {

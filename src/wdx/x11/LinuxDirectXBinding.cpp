@@ -1,10 +1,10 @@
-// The Linux binding of the DirectX entry points: the software DirectX's own functions, which
-// are always present, so there is nothing to load or free. Binding also gives the software
-// DirectX the devices it works with, since it knows none of its own: the screen it presents
-// on, the X server's keyboard and pointer, and SDL's joysticks and sound output.
-// Implements: DirectXBinding, LoadDirectXLibraries, FreeDirectXLibraries.
-// Does not implement: the X-file reader, whose slot stays null until the software DirectX
-// offers it.
+// Linux half of the DirectX binding: the software DirectX's own functions, X-file reader included,
+// which are always present, so there is nothing to load or free.
+// Implements: WdxPlatform.h's DirectXBinding, LoadDirectXLibraries, FreeDirectXLibraries
+// Leaves out: nothing
+// Binding also gives the software DirectX the devices it works with, since it knows none of
+// its own: the screen it presents on, the X server's keyboard and pointer, and SDL's joysticks
+// and sound output.
 #include "SoftDxControl.h"
 #include "SoftDxDevices.h"
 #include "wdx/DirectXBinding.h"

@@ -1,8 +1,7 @@
-// The joysticks and the sound output of the software DirectX on Linux, through SDL.
-// Implements: SdlJoysticks (an ISoftDxJoysticks) and SdlSoundOutput (an ISoftDxSoundOutput),
-// declared in LinuxSdlDevices.h.
-// Does not implement: force feedback, sound capture, a choice of output device (the
-// system's default is used).
+// Linux helper of the DirectX binding: the software DirectX's joysticks and sound output, through SDL.
+// Implements: nothing of the contract; SdlJoysticks (an ISoftDxJoysticks) and SdlSoundOutput (an
+//   ISoftDxSoundOutput), declared in LinuxSdlDevices.h
+// Leaves out: force feedback, sound capture, a choice of output device (the system's default is used)
 #include <SDL.h>
 
 #include <algorithm>

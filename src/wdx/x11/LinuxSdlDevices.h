@@ -1,7 +1,9 @@
 #pragma once
-// The joysticks and the sound output of SDL: joysticks as the Linux input layer offers them,
-// and a stream of the machine's sound server for each DirectSound object that plays. SDL is
-// started for each only when first needed.
+// Linux helper of the DirectX binding, private to it and its tests: SDL's joysticks and sound.
+// Implements: nothing of the contract; SdlJoysticks, SdlSoundOutput (LinuxSdlDevices.cpp)
+// Leaves out: nothing
+// Joysticks as the Linux input layer offers them, and a stream of the machine's sound server
+// for each DirectSound object that plays. SDL is started for each only when first needed.
 #include <cstdint>
 #include <memory>
 #include <mutex>

@@ -1,8 +1,7 @@
-// The keyboard and pointer back end of the software DirectInput on an X server.
-// Implements: X11Input (an ISoftDxInput): Open, Keyboard, Pointer, KeyNumber, ButtonNumber;
-// the wheel and the buttons past the third through the input extension (XInput2).
-// Does not implement: the horizontal wheel (buttons 6 and 7), which DirectInput's mouse has
-// no axis for.
+// Linux helper of the DirectX binding: the software DirectInput's keyboard and pointer on an X server.
+// Implements: nothing of the contract; X11Input (an ISoftDxInput): Open, Keyboard, Pointer, KeyNumber,
+//   ButtonNumber; the wheel and the buttons past the third through the input extension (XInput2)
+// Leaves out: the horizontal wheel (buttons 6 and 7), which DirectInput's mouse has no axis for
 #include "wdx/x11/X11Input.h"
 
 #include <X11/Xlib.h>

@@ -1,7 +1,10 @@
 #pragma once
-// The software DirectInput's keyboard and pointer on an X server: the state of every key
-// and of the pointer, asked of the server on a connection of the back end's own, and the
-// wheel, which X reports only as button presses, counted from the server's raw events.
+// Linux helper of the DirectX binding, private to it and its tests: X11Input.
+// Implements: nothing of the contract; X11Input (X11Input.cpp)
+// Leaves out: nothing
+// The software DirectInput's keyboard and pointer on an X server: the state of every key and
+// of the pointer, asked of the server on a connection of the back end's own, and the wheel,
+// which X reports only as button presses, counted from the server's raw events.
 #include <cstdint>
 #include <memory>
 #include <mutex>

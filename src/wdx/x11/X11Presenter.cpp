@@ -1,13 +1,14 @@
-// The software DirectX's presenter on an X server.
-// Implements: screen size, XRandR's mode list, presenting 0x00RRGGBB frames into a window
-// by MIT-SHM (XShmPutImage) or, when shared memory is missing or cannot be attached (a
-// remote server), by XPutImage; scaling to the window with black bars, by the server's
-// X Render (bilinear) for frames in shared memory, by pixman here otherwise; the visible
-// parts of a window, for clippers; where a frame goes in a window, so that the software
-// DirectX can make it at the window's size; where a frame lands on the screen, for the mouse;
-// repeated frames left on the screen without sending them again.
-// Does not implement: visuals other than TrueColor with 32-bit pixels (depth 24 or 32),
-// which every current server offers; vertical-blank synchronisation (Flip paces itself).
+// Linux helper of the DirectX binding and the show host: the software DirectX's presenter on an X server.
+// Implements: nothing of the contract; X11Presenter (an ISoftDxPresenter): screen size, XRandR's
+//   mode list, presenting, scaling to the window, visible parts of a window, placement, frame rect
+// Leaves out: visuals other than TrueColor with 32-bit pixels (depth 24 or 32), which every current
+//   server offers; vertical-blank synchronisation (Flip paces itself)
+// 0x00RRGGBB frames go into a window by MIT-SHM (XShmPutImage) or, when shared memory is
+// missing or cannot be attached (a remote server), by XPutImage; they are scaled to the window
+// with black bars, by the server's X Render (bilinear) for frames in shared memory, by pixman
+// here otherwise. The visible parts of a window serve clippers; where a frame goes in a window
+// lets the software DirectX make it at the window's size; where a frame lands on the screen
+// serves the mouse. Repeated frames are left on the screen without sending them again.
 #include "wdx/x11/X11Presenter.h"
 
 #include <X11/Xlib.h>

@@ -1,8 +1,11 @@
 #pragma once
+// Linux helper of the DirectX binding and the show host, private to them and their tests.
+// Implements: nothing of the contract; X11Presenter (X11Presenter.cpp)
+// Leaves out: nothing
 // The software DirectX's presenter on an X server: frames go into the window whose id the
-// window handle carries, scaled smoothly to the window with black bars. The presenter has
-// a connection of its own (XOpenDisplay), used only by the thread that presents, so it
-// never competes with the toolkit's connection for events.
+// window handle carries, scaled smoothly to the window with black bars. The presenter has a
+// connection of its own (XOpenDisplay), used only by the thread that presents, so it never
+// competes with the toolkit's connection for events.
 #include <cstdint>
 #include <map>
 #include <memory>

@@ -1,5 +1,6 @@
-// Fitting and bilinear scaling of frames for the X11 presenter; the scaling is pixman's.
-// Implements: X11FitKeepingProportions, X11ScaleFrame. Not here: anything of Xlib's.
+// Linux helper of the X11 presenter: fitting and bilinear scaling of frames, through pixman.
+// Implements: nothing of the contract; X11FitKeepingProportions, X11ScaleFrame
+// Leaves out: anything of Xlib's
 #include "wdx/x11/X11PresenterScale.h"
 
 #include <pixman.h>

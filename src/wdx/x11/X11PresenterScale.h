@@ -1,7 +1,9 @@
 #pragma once
-// How the X11 presenter fits a frame into a window: the largest centred rectangle of the
-// frame's proportions, filled by bilinear scaling, black around it. Pure pixel work, kept
-// apart from Xlib so it can be tested alone.
+// Linux helper of the X11 presenter, private to it and its tests: fitting frames to a window.
+// Implements: nothing of the contract; X11FitKeepingProportions, X11ScaleFrame (X11PresenterScale.cpp)
+// Leaves out: nothing
+// The largest centred rectangle of the frame's proportions, filled by bilinear scaling, black
+// around it. Pure pixel work, kept apart from Xlib so it can be tested alone.
 #include <cstddef>
 #include <cstdint>
 

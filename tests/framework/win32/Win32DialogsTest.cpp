@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "framework/Dialogs.h"
+#include "framework/FrameworkPlatform.h"
 #include "support/TestSupport.h"
 
 namespace {

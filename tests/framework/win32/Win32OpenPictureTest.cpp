@@ -14,7 +14,7 @@
 
 #include "core/win32/Win32Unicode.h"
 #include "framework/Bitmap.h"
-#include "framework/Dialogs.h"
+#include "framework/FrameworkPlatform.h"
 #include "imaging/PictureLoader.h"
 #include "support/JpegMaker.h"
 #include "support/TestSupport.h"
