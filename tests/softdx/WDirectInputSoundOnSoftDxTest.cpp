@@ -58,12 +58,7 @@ protected:
     std::string Start()
     {
         WDX->Loaded();
-        try {
-            WDX->StartAll();
-        } catch (const EWDirectXError& e) {
-            return e.Message();
-        }
-        return "";
+        return StartAllError(*WDX);
     }
     std::string WavePath(const std::string& name, const std::string& bytes)
     {

@@ -83,15 +83,7 @@ protected:
         }
         ASSERT_EQ(Device->GetCurrentVideoMode().Windowed, windowed);
     }
-    std::string FailedStart()
-    {
-        try {
-            Device->StartAll();
-        } catch (const EWDirectXError& e) {
-            return e.Message();
-        }
-        return "";
-    }
+    std::string FailedStart() { return StartAllError(*Device); }
     std::string WriteTga(const std::string& name, int width, int height, const std::vector<uint32_t>& pixels)
     {
         return Dir.WriteFile(name, MakeTga32(width, height, pixels)).string();

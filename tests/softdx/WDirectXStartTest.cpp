@@ -129,16 +129,7 @@ protected:
         return -1;
     }
 
-    // The text StartAll raised, or "" when it did not raise.
-    std::string FailedStart()
-    {
-        try {
-            Device->StartAll();
-        } catch (const EWDirectXError& e) {
-            return e.Message();
-        }
-        return "";
-    }
+    std::string FailedStart() { return StartAllError(*Device); }
 
     // Whether the device's DirectDraw still holds exclusive access (only one object may).
     bool DeviceIsExclusive()

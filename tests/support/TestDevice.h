@@ -18,6 +18,17 @@ enum class TTestLog {
     File,    // the device's own file, under a name of this device's own
 };
 
+// The text the device's StartAll raised, or "" when it did not raise.
+inline std::string StartAllError(TWDirectX& device)
+{
+    try {
+        device.StartAll();
+    } catch (const EWDirectXError& e) {
+        return e.Message();
+    }
+    return "";
+}
+
 // What the default device keeps of a stop: only that it came.
 struct TStopSeen {
     static TStopSeen Of(const TWDirectX&) { return {}; }
