@@ -7,12 +7,16 @@
 namespace {
 int64_t Area(const TResolution& r) { return int64_t{r.Width} * r.Height; }
 
-// The last full-screen entry equal to wanted, or -1.
+// A palettized mode shows a picture only through a colour table, and a JPEG brings none: the
+// surface would get an all-black palette and every frame would be drawn black.
+bool Usable(const TShowModeEntry& entry) { return !entry.Windowed && entry.Mode.Bits > 8; }
+
+// The last usable full-screen entry equal to wanted, or -1.
 int LastFullScreen(const std::vector<TShowModeEntry>& modes, const TResolution& wanted)
 {
     int found = -1;
     for (size_t i = 0; i < modes.size(); ++i)
-        if (!modes[i].Windowed && modes[i].Mode == wanted) found = static_cast<int>(i);
+        if (Usable(modes[i]) && modes[i].Mode == wanted) found = static_cast<int>(i);
     return found;
 }
 }  // namespace
@@ -34,7 +38,7 @@ int ChooseShowMode(const std::vector<TShowModeEntry>& modes, const TResolution& 
     int closest = -1;
     std::tuple<int64_t, int64_t> best;
     for (size_t i = 0; i < modes.size(); ++i) {
-        if (modes[i].Windowed) continue;
+        if (!Usable(modes[i])) continue;
         const TResolution& mode = modes[i].Mode;
         const std::tuple<int64_t, int64_t> distance{std::llabs(Area(mode) - Area(stored)),
                                                     std::llabs(int64_t{mode.Bits} - depth)};

@@ -3,7 +3,9 @@
 // that the display does not offer (a new monitor, a settings file from another machine, the
 // 800 x 600 x 16 fallback on a display without 16-bit modes) must still give a full-screen
 // mode: in the windowed desktop entry the device has no flip chain and the show would draw
-// nothing. The stored settings themselves are never changed.
+// nothing. A palettized mode (8 bits or fewer) counts as one the display lacks, even when it
+// is listed: the show cannot give its surface the colours of a picture. The stored settings
+// themselves are never changed.
 #include <vector>
 
 #include "settings/Settings.h"
@@ -22,5 +24,6 @@ struct TShowModeEntry {
 // 3. else the closest full-screen entry: the smallest difference between its area and the
 //    stored resolution's area, then the depth nearest the desktop's (the stored depth when
 //    the list has no desktop entry), and the last of entries equal in both.
-// -1 when the list holds no full-screen entry: the device keeps the entry it has.
+// Palettized entries take part in none of the three. -1 when the list holds no other
+// full-screen entry: the device keeps the entry it has.
 int ChooseShowMode(const std::vector<TShowModeEntry>& modes, const TResolution& stored);

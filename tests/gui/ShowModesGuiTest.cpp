@@ -1,7 +1,8 @@
 // The built program's show under a stored resolution its screen does not have: a mode larger
 // than the screen is drawn scaled down with its proportions kept, and a mode the display
-// lacks gives way to the desktop's own. Either way the picture is on the screen, and the
-// stored settings are left as they were.
+// lacks, or a palettized one in which a picture would be drawn black, gives way to the
+// desktop's own. Either way the picture is on the screen, and the stored settings are left
+// as they were.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -55,6 +56,7 @@ TEST(ShowModesGui, AStoredModeTheScreenDoesNotHaveStillShowsThePicture)
     } cases[] = {
         {"a 16 : 9 mode larger than the screen, scaled down between bars", 1920, 1080, 32, 1024.0 * 576 / (1024 * 768)},
         {"a size the display lacks takes the desktop's mode", 1000, 700, 32, 1.0},
+        {"a stored 8-bit mode, though listed, takes the desktop's mode", 1280, 720, 8, 1.0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -65,4 +65,67 @@ TEST(ShowMode, TheStoredModeThenTheDesktopsThenTheClosestFullScreenMode)
     };
     for (const auto& c : cases) EXPECT_EQ(ChooseShowMode(c.modes, c.stored), c.chosen) << c.what;
 }
+
+// The choice on a list from which the palettized entries are struck out, as an index of the
+// full list: what the show does when the display does not offer those modes at all.
+int ChoiceWithoutPalettizedEntries(const std::vector<TShowModeEntry>& modes, const TResolution& stored)
+{
+    std::vector<TShowModeEntry> offered;
+    std::vector<int> index;
+    for (size_t i = 0; i < modes.size(); ++i)
+        if (modes[i].Mode.Bits > 8) {
+            offered.push_back(modes[i]);
+            index.push_back(static_cast<int>(i));
+        }
+    const int chosen = ChooseShowMode(offered, stored);
+    return chosen < 0 ? -1 : index[chosen];
+}
+
+TEST(ShowMode, APalettizedModeIsOneTheDisplayLacksEvenWhenListed)
+{
+    const struct {
+        const char* what;
+        std::vector<TShowModeEntry> modes;
+        TResolution stored;
+        int chosen;
+    } cases[] = {
+        {"a stored 8-bit mode takes the desktop's mode",
+         {Window(1920, 1080, 32), Full(1280, 720, 8), Full(1280, 720, 16), Full(1920, 1080, 8), Full(1920, 1080, 32)},
+         {1280, 720, 8},
+         4},
+        {"a stored 4-bit mode takes the desktop's mode",
+         {Window(1024, 768, 16), Full(640, 480, 4), Full(1024, 768, 16), Full(640, 480, 16)},
+         {640, 480, 4},
+         2},
+        {"without the desktop's mode, the closest mode that is not palettized",
+         {Window(1366, 768, 32), Full(800, 600, 8), Full(800, 600, 16), Full(1024, 768, 32)},
+         {800, 600, 8},
+         2},
+        {"a palettized desktop mode is passed over for the closest other mode",
+         {Window(1024, 768, 8), Full(1024, 768, 8), Full(800, 600, 16), Full(1024, 768, 16)},
+         {1280, 720, 8},
+         3},
+        {"a missing stored mode never falls back on a palettized one of its size",
+         {Window(1366, 768, 32), Full(1280, 720, 8), Full(1024, 768, 32)},
+         {1280, 720, 16},
+         2},
+        {"only palettized full-screen modes: the device keeps its entry",
+         {Window(1280, 720, 8), Full(1280, 720, 8), Full(640, 480, 4)},
+         {1280, 720, 8},
+         -1},
+        {"a stored 16-bit mode is used as it stands",
+         {Window(1920, 1080, 32), Full(1280, 720, 8), Full(1280, 720, 16), Full(1280, 720, 32)},
+         {1280, 720, 16},
+         2},
+        {"a stored 32-bit mode is used as it stands",
+         {Window(1920, 1080, 32), Full(1280, 720, 8), Full(1280, 720, 16), Full(1280, 720, 32)},
+         {1280, 720, 32},
+         3},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ChooseShowMode(c.modes, c.stored), c.chosen) << c.what;
+        EXPECT_EQ(ChooseShowMode(c.modes, c.stored), ChoiceWithoutPalettizedEntries(c.modes, c.stored))
+            << c.what << ": as if the display did not list palettized modes";
+    }
+}
 }  // namespace
