@@ -4,15 +4,19 @@
 // It shows the keyboard, mouse, joystick and sound buffer components working beside the
 // device, as a form of another program would hold them.
 //
-//   InputSoundDemo [wave file]     (without one, a tone of its own is written and played)
+//   InputSoundDemo [wave file]     (without one, a tone of its own is played, written into a
+//                                  scratch folder of its own that goes when it ends)
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
+#include "ExampleSupport.h"
 #include "framework/Application.h"
 #include "framework/Forms.h"
 #include "wdx/DirectXBinding.h"
@@ -21,9 +25,11 @@
 #include "wdx/WDirectX.h"
 
 namespace {
-// A 440 Hz tone of 0.3 s, 16-bit mono at 22050 samples a second, as a wave file.
-std::string WriteTone()
+// A 440 Hz tone of 0.3 s, 16-bit mono at 22050 samples a second, as a wave file in folder;
+// empty when it cannot be written.
+std::string WriteTone(const std::filesystem::path& folder)
 {
+    if (folder.empty()) return {};
     const uint32_t rate = 22050, count = rate * 3 / 10;
     auto le = [](std::string& out, uint32_t value, int bytes) {
         for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i) & 0xFF);
@@ -42,9 +48,11 @@ std::string WriteTone()
     le(wave, count * 2, 4);
     for (uint32_t i = 0; i < count; ++i)
         le(wave, static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 2 * 3.14159265 * 440 / rate))), 2);
-    const std::string path = "InputSoundDemo-tone.wav";
-    std::ofstream(path, std::ios::binary) << wave;
-    return path;
+    const std::filesystem::path path = folder / "InputSoundDemo-tone.wav";
+    std::ofstream out(path, std::ios::binary);
+    out << wave;
+    out.close();
+    return out ? Utf8(path) : std::string();
 }
 
 class TDemoForm : public TForm {
@@ -79,6 +87,10 @@ private:
     void Idle(TObject*, bool& done)
     {
         done = false;
+        if (EndRequested()) {
+            Close();
+            return;
+        }
         if (!Device->Active()) return;
         Keyboard->ReadState();
         if (Keyboard->State[DIK_ESCAPE]) {
@@ -130,7 +142,13 @@ private:
 int main(int argc, char** argv)
 {
     const TDirectXLibraries directX;
-    const std::string wave = argc > 1 ? argv[1] : WriteTone();
+    if (!ScreenOrSay("InputSoundDemo")) return 1;
+    // Outlives the forms, whose sound buffer was loaded from it.
+    std::optional<TScratchFolder> scratch;
+    if (argc <= 1) scratch.emplace("InputSoundDemo");
+    const std::string wave = argc > 1 ? argv[1] : WriteTone(scratch->Path());
+    // SIGTERM and Ctrl+C end the demo as Escape does, so that its scratch folder goes too.
+    EndOnSignals();
     Application->Initialize();
     auto* form = new TDemoForm(Application, wave);
     form->Show();
@@ -141,7 +159,9 @@ int main(int argc, char** argv)
         Application->FreeForms();
         return 1;
     }
-    if (!form->Sound->Single()->Active()) std::fprintf(stderr, "InputSoundDemo: no sound from %s\n", wave.c_str());
+    if (!form->Sound->Single()->Active())
+        std::fprintf(stderr, "InputSoundDemo: no sound from %s\n",
+                     wave.empty() ? "its tone, not written" : wave.c_str());
     Application->Run();
     Application->FreeForms();  // while DirectX is still bound
     return 0;

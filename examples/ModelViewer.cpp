@@ -6,15 +6,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <random>
 #include <string>
-#include <system_error>
 
+#include "ExampleSupport.h"
 #include "framework/Application.h"
 #include "framework/Forms.h"
 #include "wdx/DirectXBinding.h"
@@ -26,42 +24,6 @@
 #include "wdx/WDirectX.h"
 
 namespace {
-// SIGTERM (a session's end, a kill) and SIGINT (Ctrl+C) end the viewer as a key does, so
-// that its temporary folder goes with it.
-volatile std::sig_atomic_t EndRequested = 0;
-void RequestEnd(int) { EndRequested = 1; }
-
-// A folder of the viewer's own in the system's temporary folder, for the files it makes while it
-// runs (never the current folder, which may be anyone's, or not writable); removed with what
-// it holds when the viewer ends.
-class TScratchFolder {
-public:
-    TScratchFolder()
-    {
-        std::error_code error;
-        const std::filesystem::path base = std::filesystem::temp_directory_path(error);
-        if (error) return;
-        std::random_device random;
-        // A name no other viewer running now has taken: create_directory says whether it made it.
-        for (int attempt = 0; attempt < 100 && FPath.empty(); ++attempt) {
-            const std::filesystem::path candidate = base / ("ModelViewer-" + std::to_string(random()));
-            if (std::filesystem::create_directory(candidate, error)) FPath = candidate;
-        }
-    }
-    ~TScratchFolder()
-    {
-        std::error_code error;
-        if (!FPath.empty()) std::filesystem::remove_all(FPath, error);
-    }
-    TScratchFolder(const TScratchFolder&) = delete;
-    TScratchFolder& operator=(const TScratchFolder&) = delete;
-    // Empty when no folder could be made.
-    const std::filesystem::path& Path() const { return FPath; }
-
-private:
-    std::filesystem::path FPath;
-};
-
 // A 64 x 64 chequered picture as a 24-bit BMP, the ellipsoid's texture, written into folder;
 // empty when it cannot be written (the ellipsoid is then drawn untextured).
 std::string WriteChequer(const std::filesystem::path& folder)
@@ -83,11 +45,11 @@ std::string WriteChequer(const std::filesystem::path& folder)
     for (int i = 0; i < 6; ++i) le(bmp, 0, 4);
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) bmp += ((x / 8 + y / 8) % 2) ? std::string("\x30\x90\xF0", 3) : "\xF0\xF0\xF0";
-    const std::string path = (folder / "ModelViewer-chequer.bmp").string();
+    const std::filesystem::path path = folder / "ModelViewer-chequer.bmp";
     std::ofstream out(path, std::ios::binary);
     out << bmp;
     out.close();
-    return out ? path : std::string();
+    return out ? Utf8(path) : std::string();
 }
 
 D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b)
@@ -183,7 +145,7 @@ private:
     void Idle(TObject*, bool& done)
     {
         done = false;
-        if (EndRequested) {
+        if (EndRequested()) {
             Close();
             return;
         }
@@ -312,11 +274,12 @@ int main(int argc, char** argv)
         Dump(file.Root(), 0);
         return 0;
     }
+    if (!ScreenOrSay("ModelViewer")) return 1;
     // Outlives the forms, whose texture surface was loaded from it.
     std::optional<TScratchFolder> scratch;
-    if (model.empty()) scratch.emplace();
-    std::signal(SIGTERM, RequestEnd);
-    std::signal(SIGINT, RequestEnd);
+    if (model.empty()) scratch.emplace("ModelViewer");
+    // SIGTERM and Ctrl+C end the viewer as a key does, so that its scratch folder goes too.
+    EndOnSignals();
     Application->Initialize();
     auto* form = new TViewerForm(Application, model, scratch ? scratch->Path() : std::filesystem::path());
     form->Show();

@@ -84,7 +84,7 @@ XvfbServer::~XvfbServer()
 }
 
 ChildProcess::ChildProcess(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                           const std::string& errFile)
+                           const std::string& errFile, const std::string& folder)
     : FErrFile(errFile)
 {
     std::vector<std::string> environment;
@@ -114,6 +114,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& args, const std::vect
         dup2(devNull, 0);
         dup2(devNull, 1);
         if (!errFile.empty()) dup2(open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+        if (!folder.empty() && chdir(folder.c_str()) != 0) _exit(127);
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }

@@ -33,8 +33,9 @@ class ChildProcess {
 public:
     // env holds "NAME=value" entries that replace or add to the test's own environment; an
     // entry "NAME=" with nothing after it removes NAME. An empty errFile leaves standard
-    // error to the test's own.
-    ChildProcess(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::string& errFile);
+    // error to the test's own; an empty folder, the current folder.
+    ChildProcess(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::string& errFile,
+                 const std::string& folder = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
