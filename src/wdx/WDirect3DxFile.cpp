@@ -2,8 +2,9 @@
 // builds the node tree. Every piece of data a reader hands out is checked against the exact
 // size its template's layout gives before it is read: an id says which template an object
 // is, but the file may define that template itself, and neither platform's reader is trusted
-// to have refused one that lies. A block of another size fails the load as a reader's fault
-// does, so a damaged model never reads past its data or follows a pointer it chose.
+// to have refused one that lies. A mesh with a block of another size is dropped, as one whose
+// data cannot be read, so a damaged model never reads past its data or follows a pointer it
+// chose.
 #include "wdx/WDirect3DxFile.h"
 
 #include <cstring>
@@ -190,17 +191,16 @@ HRESULT TWDirect3DxFile::Load(const std::string& path)
     try {
         FRoot = std::make_unique<TCD3DFileObject>(FDevice, "D3DFile_Root");
         HRESULT result;
-        bool ok = true;
-        while (ok) {
+        for (;;) {
             TComPtr<IDirectXFileData> object;
             result = objects->GetNextDataObject(object.Put());
             if (result != DXFILE_OK || !object) break;
             if (IsType(object.Get(), TID_D3DRMFrame))
-                ok = ParseFrame(object.Get(), *FRoot);
+                ParseFrame(object.Get(), *FRoot);
             else if (IsType(object.Get(), TID_D3DRMMesh))
-                ok = ParseMesh(object.Get(), *FRoot);
+                ParseMesh(object.Get(), *FRoot);
         }
-        if (!ok || result != DXFILEERR_NOMOREOBJECTS) FRoot.reset();
+        if (result != DXFILEERR_NOMOREOBJECTS) FRoot.reset();
     } catch (...) {
         // A texture that could not be made ends the load; what was read goes with it.
         FRoot.reset();
@@ -217,13 +217,15 @@ bool TWDirect3DxFile::ParseFrame(IDirectXFileData* object, TCD3DFileObject& pare
     bool ok = true;
     ForEachChild(object, false, [&](IDirectXFileData* child) {
         if (IsType(child, TID_D3DRMFrame)) {
-            ok = ParseFrame(child, *node);
+            ParseFrame(child, *node);
         } else if (IsType(child, TID_D3DRMMesh)) {
-            ok = ParseMesh(child, *node);
+            ParseMesh(child, *node);
         } else if (IsType(child, TID_D3DRMFrameTransformMatrix)) {
             TDataReader data;
+            if (!data.Open(child)) return ok = false;
             float m[16];
-            if (!data.Open(child) || data.Size() != sizeof m) return ok = Damaged(child);
+            // A matrix of another size is passed over, as a frame without one.
+            if (data.Size() != sizeof m) return true;
             data.Bytes(m, sizeof m);
             // The file's hand of coordinates is turned into Direct3D's.
             for (int i : {2, 6, 8, 9, 14}) m[i] = -m[i];

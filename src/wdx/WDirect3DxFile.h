@@ -31,8 +31,8 @@ public:
     TWDirectX* Device() const { return FDevice; }
 
     // Reads the file into a new tree. Non-zero (E_FAIL) when no reader, the templates or the
-    // file could not be had; zero otherwise, also when the tree was dropped part way: on a
-    // reader's fault, or on data whose size is not the one its template's layout gives.
+    // file could not be had; zero otherwise, also when the tree was dropped part way on a
+    // reader's fault. A mesh whose data is not of its template's layout is left out.
     HRESULT Load(const std::string& path);
 
     TWDirectXComponentKind DirectXKind() const override { return dxkXFile; }

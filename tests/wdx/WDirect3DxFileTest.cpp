@@ -236,10 +236,10 @@ XWriter Triangle(const TAdd& templates, const TAdd& inMesh, const TAdd& material
 }  // namespace
 
 // Each standard template's data is held to the size its layout gives, whichever reader let
-// a file's own template under that id through (this one refuses them; the system's reader
-// hands their data out): the model fails as a damaged one, never reading numbers as a
-// pointer or past the data. The real texture name beside them still loads.
-TEST_F(XFileTest, DataOfAnotherLayoutUnderAStandardIdFailsTheModel)
+// a file's own template under that id through (this one refuses the file; the system's
+// reader may hand their data out): the mesh is left out as a damaged one, never reading
+// numbers as a pointer or past the data. The real texture name beside them still loads.
+TEST_F(XFileTest, DataOfAnotherLayoutUnderAStandardIdLeavesTheMeshOut)
 {
     if (!HasReader()) GTEST_SKIP() << "this platform has no X-file reader yet";
     WDX->ExceptionIgnore = true;
@@ -278,7 +278,7 @@ TEST_F(XFileTest, DataOfAnotherLayoutUnderAStandardIdFailsTheModel)
             file.SetXFile(Write("spoof.x", std::string(bytes.begin(), bytes.end())));
             EXPECT_EQ(StartFile(file), "");
             EXPECT_TRUE(file.Active());
-            ASSERT_EQ(file.Root() != nullptr, c.loads);
+            ASSERT_EQ(file.Root() != nullptr && file.Root()->Children != nullptr, c.loads);
             if (c.loads) {
                 EXPECT_EQ(file.Root()->Children->Materials[0].TextureName, "tex.bmp");
             }
