@@ -4,6 +4,7 @@
 #include "support/JpegMaker.h"
 #include "support/PictureFiles.h"
 #include "support/WaveMaker.h"
+#include "support/XFileWriter.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -135,6 +136,38 @@ void WaveSeeds()
                     wave::Chunk("data", wave::Samples({1, 2}))));
 }
 
+// A frame with a matrix and a mesh with normals, texture coordinates, two materials (one
+// with a texture name) and a referenced one, in each encoding, for both X-file targets.
+void XFileSeeds()
+{
+    using xfiletest::XWriter;
+    XWriter w;
+    w.N("Material").N("Shared").P("{").F(1).P(";").F(1).P(";").F(1).P(";").F(1).P(";;").F(4).P(";");
+    w.F(0).P(";").F(0).P(";").F(0).P(";;").F(0).P(";").F(0).P(";").F(0).P(";;}");
+    w.N("Frame").N("Box").P("{").N("FrameTransformMatrix").P("{");
+    for (int i = 0; i < 16; ++i) w.F(i % 5 == 0).P(i == 15 ? ";;" : ",");
+    w.P("}").N("Mesh").N("Quad").P("{").I(4).P(";");
+    for (int v = 0; v < 4; ++v) w.F(v == 1 || v == 2).P(";").F(v >= 2).P(";").F(0).P(v == 3 ? ";;" : ";,");
+    w.I(2).P(";").I(4).P(";").I(0).P(",").I(1).P(",").I(2).P(",").I(3).P(";,");
+    w.I(3).P(";").I(0).P(",").I(2).P(",").I(3).P(";;");
+    w.N("MeshNormals").P("{").I(1).P(";").F(0).P(";").F(0).P(";").F(1).P(";;").I(1).P(";");
+    w.I(3).P(";").I(0).P(",").I(0).P(",").I(0).P(";;}");
+    w.N("MeshTextureCoords").P("{").I(4).P(";");
+    for (int v = 0; v < 4; ++v) w.F(v & 1).P(";").F(v >> 1).P(v == 3 ? ";;" : ";,");
+    w.P("}").N("MeshMaterialList").P("{").I(2).P(";").I(2).P(";").I(1).P(",").I(0).P(";;");
+    w.N("Material").P("{").F(1).P(";").F(0).P(";").F(0).P(";").F(0.5).P(";;").F(8).P(";");
+    w.F(0).P(";").F(0).P(";").F(0).P(";;").F(0).P(";").F(0).P(";").F(0).P(";;");
+    w.N("TextureFilename").P("{").S("tex.bmp").P(";}}").P("{").N("Shared").P("}}}}");
+    const auto text = xfiletest::EncodeText(w.tokens), binary = xfiletest::EncodeBinary(w.tokens);
+    const std::pair<const char*, std::vector<uint8_t>> files[] = {{"txt", text},
+                                                                  {"bin", binary},
+                                                                  {"bin64", xfiletest::EncodeBinary(w.tokens, 64)},
+                                                                  {"tzip", xfiletest::Compress(text, 200)},
+                                                                  {"bzip", xfiletest::Compress(binary, 200)}};
+    for (const auto& [name, bytes] : files)
+        for (const char* target : {"xfile", "xfile_model"}) Seed(target, name, std::string(bytes.begin(), bytes.end()));
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -148,5 +181,6 @@ int main(int argc, char** argv)
     PictureFileSeeds();
     SettingsSeeds();
     WaveSeeds();
+    XFileSeeds();
     return 0;
 }

@@ -4,6 +4,7 @@
 // and references. Does not: binary data objects of the format's rarely used inline kind.
 #include "SoftDxXFileParse.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "SoftDxXFileLexer.h"
@@ -46,6 +47,21 @@ void Append(std::vector<uint8_t>& data, T value)
     const std::size_t at = data.size();
     data.resize(at + sizeof(T));
     std::memcpy(data.data() + at, &value, sizeof(T));
+}
+
+// The same members in the same order make the same data; members' names do not change it.
+bool SameLayout(const Template& a, const Template& b)
+{
+    const auto same = [](const Member& x, const Member& y) {
+        if (x.primitive != y.primitive || x.structType != y.structType || x.isArray != y.isArray ||
+            x.dimensions.size() != y.dimensions.size())
+            return false;
+        for (std::size_t i = 0; i < x.dimensions.size(); ++i)
+            if (x.dimensions[i].fixed != y.dimensions[i].fixed || x.dimensions[i].member != y.dimensions[i].member)
+                return false;
+        return true;
+    };
+    return std::equal(a.members.begin(), a.members.end(), b.members.begin(), b.members.end(), same);
 }
 
 std::string IdKey(const GUID& id) { return std::string(reinterpret_cast<const char*>(&id), sizeof id); }
@@ -205,6 +221,13 @@ HRESULT Document::ReadTemplateBody()
         if (member.isArray && member.dimensions.empty()) return DXFILEERR_PARSEERROR;
         tpl.members.push_back(std::move(member));
     }
+    // An id tells whoever reads an object how its data is laid out, so one id stands for one
+    // name and one layout. A template that gives a known id to another name or other members
+    // fails the file instead of being kept without the id: no valid file does that (the
+    // standard set repeated under its own names still reads), and both this reader and the
+    // component above it then report the fault rather than read a model with a part missing.
+    for (const Template& known : FTemplates)
+        if (known.id == tpl.id && (known.name != tpl.name || !SameLayout(known, tpl))) return DXFILEERR_PARSEERROR;
     // A template already known keeps its first definition: files often repeat the standard
     // set, and objects read so far refer to the known one by index.
     if (FindTemplate(tpl.name) < 0) FTemplates.push_back(std::move(tpl));

@@ -1,6 +1,10 @@
 // The X-file component: finds its model, reads it through the platform's X-file reader and
-// builds the node tree. Every piece of data a reader hands out is checked against its size
-// before it is read, so a damaged model drops a node instead of reading past its data.
+// builds the node tree. Every piece of data a reader hands out is checked against the exact
+// size its template's layout gives before it is read: an id says which template an object
+// is, but the file may define that template itself, and neither platform's reader is trusted
+// to have refused one that lies. A mesh with a block of another size is dropped, as one whose
+// data cannot be read, so a damaged model never reads past its data or follows a pointer it
+// chose.
 #include "wdx/WDirect3DxFile.h"
 
 #include <cstring>
@@ -48,7 +52,14 @@ public:
         return true;
     }
     size_t Size() const { return FSize; }
+    bool AtEnd() const { return FAt == FSize; }
     bool Word(uint32_t& value) { return Copy(&value, 4); }
+    bool Skip(uint64_t count)
+    {
+        if (count > FSize - FAt) return false;
+        FAt += count;
+        return true;
+    }
     // count values of four bytes each, appended to out.
     template <typename T>
     bool Values(uint64_t count, std::vector<T>& out)
@@ -72,6 +83,21 @@ private:
     const unsigned char* FData = nullptr;
     size_t FSize = 0, FAt = 0;
 };
+
+// A MeshFace array as the mesh and its normals hold it: per face a count and that many
+// indices, each below `limit`.
+bool ReadFaces(TDataReader& data, uint32_t count, uint32_t limit, std::vector<uint32_t>& faces)
+{
+    for (uint32_t f = 0; f < count; ++f) {
+        uint32_t n = 0;
+        if (!data.Word(n)) return false;
+        faces.push_back(n);
+        if (!data.Values(n, faces)) return false;
+        for (size_t k = faces.size() - n; k < faces.size(); ++k)
+            if (faces[k] >= limit) return false;
+    }
+    return true;
+}
 
 // Walks an object's children: each data object, or with references each resolved one too.
 template <typename Visit>
@@ -198,13 +224,14 @@ bool TWDirect3DxFile::ParseFrame(IDirectXFileData* object, TCD3DFileObject& pare
             TDataReader data;
             if (!data.Open(child)) return ok = false;
             float m[16];
+            // A matrix of another size is passed over, as a frame without one.
             if (data.Size() != sizeof m) return true;
             data.Bytes(m, sizeof m);
             // The file's hand of coordinates is turned into Direct3D's.
             for (int i : {2, 6, 8, 9, 14}) m[i] = -m[i];
             node->SetMatrix(m);
         }
-        return true;
+        return ok;
     });
     if (!ok) return false;
     parent.AddChild(std::move(node));
@@ -219,20 +246,12 @@ bool TWDirect3DxFile::ParseMesh(IDirectXFileData* object, TCD3DFileObject& paren
     uint32_t vertexCount = 0, faceCount = 0;
     std::vector<float> positions;
     std::vector<uint32_t> faces;
-    if (!data.Open(object) || !data.Word(vertexCount) || !data.Values(3ull * vertexCount, positions) ||
-        !data.Word(faceCount))
-        return false;
     // Faces are checked whole: counts inside the data, indices inside the vertices. Indices
     // are 16-bit, so a mesh of more than 65,536 vertices is refused as damaged.
-    if (vertexCount > 65536) return false;
-    for (uint32_t f = 0; f < faceCount; ++f) {
-        uint32_t n = 0;
-        if (!data.Word(n)) return false;
-        faces.push_back(n);
-        if (!data.Values(n, faces)) return false;
-        for (size_t k = faces.size() - n; k < faces.size(); ++k)
-            if (faces[k] >= vertexCount) return false;
-    }
+    if (!data.Open(object) || !data.Word(vertexCount) || !data.Values(3ull * vertexCount, positions) ||
+        !data.Word(faceCount) || vertexCount > 65536 || !ReadFaces(data, faceCount, vertexCount, faces) ||
+        !data.AtEnd())
+        return Damaged(object);
 
     auto node = std::make_unique<TCD3DFileObject>(FDevice, name);
     node->SetMeshGeometry(positions, static_cast<int>(vertexCount), static_cast<int>(faceCount), faces);
@@ -244,11 +263,16 @@ bool TWDirect3DxFile::ParseMesh(IDirectXFileData* object, TCD3DFileObject& paren
         } else if (IsType(child, TID_D3DRMMeshNormals) || IsType(child, TID_D3DRMMeshTextureCoords)) {
             const bool normals = IsType(child, TID_D3DRMMeshNormals);
             TDataReader part;
-            uint32_t count = 0;
+            uint32_t count = 0, faceNormals = 0;
             std::vector<float> values;
-            if (!part.Open(child) || !part.Word(count)) return ok = false;
+            std::vector<uint32_t> normalFaces;
+            if (!part.Open(child) || !part.Word(count) || !part.Values(uint64_t{count} * (normals ? 3 : 2), values) ||
+                (normals && (!part.Word(faceNormals) || !ReadFaces(part, faceNormals, count, normalFaces))) ||
+                !part.AtEnd())
+                return ok = Damaged(child);
+            // Normals of their own count (one per face corner) are the file's choice, not a
+            // fault; this tree keeps normals by vertex, so it computes them instead.
             if (count != vertexCount) return true;
-            if (!part.Values(uint64_t{count} * (normals ? 3 : 2), values)) return ok = false;
             if (normals) {
                 node->SetNormals(values);
                 hasNormals = true;
@@ -271,7 +295,8 @@ bool TWDirect3DxFile::ParseMaterialList(IDirectXFileData* list, TCD3DFileObject&
     TDataReader data;
     uint32_t materials = 0, count = 0;
     std::vector<uint32_t> numbers;
-    if (!data.Open(list) || !data.Word(materials) || !data.Word(count) || !data.Values(count, numbers)) return false;
+    if (!data.Open(list) || !data.Word(materials) || !data.Word(count) || !data.Values(count, numbers) || !data.AtEnd())
+        return Damaged(list);
     const std::span<const uint32_t> all(faces, faceWords);
     if (materials == 1 || count != static_cast<uint32_t>(faceCount)) {
         node.AddFace(0, all, faceCount);
@@ -290,14 +315,15 @@ bool TWDirect3DxFile::ParseMaterialList(IDirectXFileData* list, TCD3DFileObject&
         if (slot < TCD3DFileObject::MaxMaterials) {
             TDataReader material;
             float values[11];
-            if (!material.Open(child) || !material.Bytes(values, sizeof values)) return ok = false;
+            if (!material.Open(child) || material.Size() != sizeof values) return ok = Damaged(child);
+            material.Bytes(values, sizeof values);
             D3DMATERIAL7 record{};
             record.diffuse = {{values[0]}, {values[1]}, {values[2]}, {values[3]}};
             record.ambient = record.diffuse;
             record.power = values[4];
             record.specular = {{values[5]}, {values[6]}, {values[7]}, {0}};
             record.emissive = {{values[8]}, {values[9]}, {values[10]}, {0}};
-            SetMaterial(node, slot, child, record);
+            if (!SetMaterial(node, slot, child, record)) return ok = false;
         }
         ++slot;
         return true;
@@ -305,26 +331,38 @@ bool TWDirect3DxFile::ParseMaterialList(IDirectXFileData* list, TCD3DFileObject&
     return ok;
 }
 
-void TWDirect3DxFile::SetMaterial(TCD3DFileObject& node, int slot, IDirectXFileData* material,
+bool TWDirect3DxFile::SetMaterial(TCD3DFileObject& node, int slot, IDirectXFileData* material,
                                   const D3DMATERIAL7& record)
 {
     std::string texture;
-    bool named = false;
+    bool named = false, ok = true;
     ForEachChild(material, false, [&](IDirectXFileData* child) {
         if (!IsType(child, TID_D3DRMTextureFilename)) return true;
-        // A string member is handed out as a pointer to the reader's own text.
+        // A string member is handed out as a pointer to the reader's own text. A file's own
+        // template under this id with other members would hand out numbers of its choosing
+        // here; a reader that let one through is caught by the size where it can be.
         TDataReader data;
         const char* text = nullptr;
-        if (data.Open(child) && data.Bytes(&text, sizeof text) && text) {
+        if (!data.Open(child) || data.Size() != sizeof text) return ok = Damaged(child);
+        data.Bytes(&text, sizeof text);
+        if (text) {
             texture = text;
             named = true;
         }
         return false;
     });
+    if (!ok) return false;
     if (named) {
         if (AutoLoadResources && FDevice)
             FDevice->CreateNewSurface(texture, {}, 0, 0, 0, 0, 0, dxmtAuto, sdFromFile, dxstTexture, nullptr, 0);
         OnTextureFilename(this, texture);
     }
     node.SetMaterial(slot, record, texture);
+    return true;
+}
+
+bool TWDirect3DxFile::Damaged(IDirectXFileData* object) const
+{
+    Log("TWDirect3DxFile.Load - Damaged data: " + NameOf(object));
+    return false;
 }

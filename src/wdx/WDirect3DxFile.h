@@ -31,7 +31,8 @@ public:
     TWDirectX* Device() const { return FDevice; }
 
     // Reads the file into a new tree. Non-zero (E_FAIL) when no reader, the templates or the
-    // file could not be had; zero otherwise, also when the tree was dropped part way.
+    // file could not be had; zero otherwise, also when the tree was dropped part way on a
+    // reader's fault. A mesh whose data is not of its template's layout is left out.
     HRESULT Load(const std::string& path);
 
     TWDirectXComponentKind DirectXKind() const override { return dxkXFile; }
@@ -45,7 +46,9 @@ private:
     bool ParseMesh(IDirectXFileData* object, TCD3DFileObject& parent);
     bool ParseMaterialList(IDirectXFileData* list, TCD3DFileObject& node, int faceCount, const uint32_t* faces,
                            size_t faceWords);
-    void SetMaterial(TCD3DFileObject& node, int slot, IDirectXFileData* material, const D3DMATERIAL7& record);
+    bool SetMaterial(TCD3DFileObject& node, int slot, IDirectXFileData* material, const D3DMATERIAL7& record);
+    // Logs an object whose data does not have its template's layout; false, for the callers.
+    bool Damaged(IDirectXFileData* object) const;
 
     TWDirectX* FDevice = nullptr;  // not owned
     bool FActive = false;

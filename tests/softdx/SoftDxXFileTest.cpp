@@ -466,4 +466,66 @@ TEST(SoftDxXFile, UnresolvableReferenceAndFaultyTemplatesAreReported)
     EXPECT_EQ(end, DXFILEERR_NOMOREOBJECTS);
 }
 
+// An id names one template: the file that gives a known id (registered, or the file's own
+// from earlier) to another name or to other members fails, so that no reader of an object
+// lays its data out by a template the file chose. The registered set repeated as it stands,
+// the usual head of an exported model, still reads.
+TEST(SoftDxXFile, AKnownTemplateIdUnderAnotherNameOrLayoutFailsTheFile)
+{
+    constexpr GUID OwnId = {0x0DDBA11, 0x1, 0x2, {3, 4, 5, 6, 7, 8, 9, 10}};
+    const auto withTexture = [](const char* name, const GUID& id, std::initializer_list<const char*> members) {
+        XWriter w;
+        w.N("template").N(name).P("{").G(id);
+        std::string member = "a";
+        for (const char* type : members) w.N(type).N(member).P(";"), member[0]++;
+        w.P("}");
+        return w;
+    };
+    struct Case {
+        const char* what;
+        std::vector<XWriter> templates;
+        HRESULT walk;
+    };
+    const Case cases[] = {
+        {"the registered set again", {Templates()}, DXFILEERR_NOMOREOBJECTS},
+        {"a registered id, another name, two numbers",
+         {withTexture("Spoof", TextureId, {"DWORD", "DWORD"})},
+         DXFILEERR_PARSEERROR},
+        {"a registered id, another name, the same string",
+         {withTexture("Spoof", TextureId, {"STRING"})},
+         DXFILEERR_PARSEERROR},
+        {"a registered name and id, two numbers",
+         {withTexture("TextureFilename", TextureId, {"DWORD", "DWORD"})},
+         DXFILEERR_PARSEERROR},
+        {"the file's own id under a second name",
+         {withTexture("Mine", OwnId, {"STRING"}), withTexture("Yours", OwnId, {"STRING"})},
+         DXFILEERR_PARSEERROR},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        XWriter set;
+        for (const XWriter& t : c.templates) set.tokens.insert(set.tokens.end(), t.tokens.begin(), t.tokens.end());
+        XWriter file = set;
+        const XWriter model = Model();
+        file.tokens.insert(file.tokens.end(), model.tokens.begin(), model.tokens.end());
+        for (const Encoding& e : Encodings) {
+            SCOPED_TRACE(e.name);
+            Reader r;
+            ASSERT_EQ(r.Open(e.encode(file.tokens)), DXFILE_OK);
+            HRESULT end = 0;
+            const std::string tree = r.Walk(end);
+            EXPECT_EQ(end, c.walk);
+            EXPECT_EQ(tree.empty(), c.walk != DXFILEERR_NOMOREOBJECTS) << "no object before the template";
+        }
+        // A set to register is held to the same rule, and a refused one changes nothing.
+        Reader r;
+        std::vector<uint8_t> bytes = EncodeBinary(set.tokens);
+        EXPECT_EQ(r.File->RegisterTemplates(bytes.data(), DWORD(bytes.size())),
+                  c.walk == DXFILEERR_NOMOREOBJECTS ? DXFILE_OK : c.walk);
+        ASSERT_EQ(r.Open(EncodeText(Model().tokens)), DXFILE_OK);
+        HRESULT end = 0;
+        EXPECT_NE(r.Walk(end).find(" shared.png\n"), std::string::npos);
+    }
+}
+
 }  // namespace

@@ -1,13 +1,18 @@
 // The X-file component and its node tree on the platform's DirectX: the nodes' face slots,
 // normals and surface release alone, then a model the test writes read through the
 // platform's X-file reader (names, nesting, matrices, face slots, materials and a texture
-// made through the device), and the component's failure texts.
+// made through the device), the component's failure texts, and models whose own templates
+// lie about the standard ones' layout.
 #include "wdx/WDirect3DxFile.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "Direct3DDevice.h"
 #include "core/Paths.h"
+#include "support/XFileWriter.h"
+#include "wdx/XFileTemplates.h"
 
 namespace {
 bool HasReader() { return DirectXBinding().DirectXFileCreate != nullptr; }
@@ -186,4 +191,96 @@ TEST_F(XFileTest, MissingUnreadableAndCutModelsFailWithTheirTexts)
     EXPECT_EQ(StartFile(file), "");
     EXPECT_TRUE(file.Active());
     EXPECT_EQ(file.Root(), nullptr);
+}
+
+namespace {
+using xfiletest::XWriter;
+using TAdd = std::function<void(XWriter&)>;
+
+// A file's own template under a standard one's id.
+TAdd Spoof(const char* name, const GUID& id, std::initializer_list<const char*> members)
+{
+    return [=](XWriter& w) {
+        w.N("template").N(name).P("{").G(id);
+        std::string member = "a";
+        for (const char* type : members) w.N(type).N(member).P(";"), member[0]++;
+        w.P("}");
+    };
+}
+
+// A white material; `inside` adds its children.
+TAdd White(const TAdd& inside)
+{
+    return [=](XWriter& w) {
+        w.N("Material").P("{").F(1).P(";").F(1).P(";").F(1).P(";").F(1).P(";;").F(0).P(";");
+        w.F(0).P(";").F(0).P(";").F(0).P(";;").F(0).P(";").F(0).P(";").F(0).P(";;");
+        inside(w);
+        w.P("}");
+    };
+}
+
+// A triangle with one material, after the file's templates; `inMesh` adds to its children.
+XWriter Triangle(const TAdd& templates, const TAdd& inMesh, const TAdd& material, uint32_t lastCorner = 2)
+{
+    XWriter w;
+    templates(w);
+    w.N("Mesh").N("Tri").P("{").I(3).P(";");
+    for (int v = 0; v < 3; ++v) w.F(v == 1).P(";").F(v == 2).P(";").F(0).P(v == 2 ? ";;" : ";,");
+    w.I(1).P(";").I(3).P(";").I(0).P(",").I(1).P(",").I(lastCorner).P(";;");
+    inMesh(w);
+    w.N("MeshMaterialList").P("{").I(1).P(";").I(1).P(";").I(0).P(";;");
+    material(w);
+    w.P("}}");
+    return w;
+}
+}  // namespace
+
+// Each standard template's data is held to the size its layout gives, whichever reader let
+// a file's own template under that id through (this one refuses the file; the system's
+// reader may hand their data out): the mesh is left out as a damaged one, never reading
+// numbers as a pointer or past the data. The real texture name beside them still loads.
+TEST_F(XFileTest, DataOfAnotherLayoutUnderAStandardIdLeavesTheMeshOut)
+{
+    if (!HasReader()) GTEST_SKIP() << "this platform has no X-file reader yet";
+    WDX->ExceptionIgnore = true;
+    StartWindowed();
+    const TAdd none = [](XWriter&) {};
+    const TAdd texture = White([](XWriter& w) { w.N("TextureFilename").P("{").S("tex.bmp").P(";}"); });
+    struct Case {
+        const char* what;
+        XWriter model;
+        bool loads;
+    };
+    const Case cases[] = {
+        {"the real texture name", Triangle(none, none, texture), true},
+        {"a texture name of two numbers",
+         Triangle(Spoof("Spoof", TID_D3DRMTextureFilename, {"DWORD", "DWORD"}), none,
+                  White([](XWriter& w) { w.N("Spoof").P("{").I(0x12345678).P(";").I(0x9ABCDEF0).P(";}"); })),
+         false},
+        {"a material of one number",
+         Triangle(Spoof("ThinMaterial", TID_D3DRMMaterial, {"FLOAT"}), none,
+                  [](XWriter& w) { w.N("ThinMaterial").P("{").F(1).P(";}"); }),
+         false},
+        {"normals of one number",
+         Triangle(
+             Spoof("ThinNormals", TID_D3DRMMeshNormals, {"DWORD"}),
+             [](XWriter& w) { w.N("ThinNormals").P("{").I(3).P(";}"); }, texture),
+         false},
+        {"a face naming a vertex the mesh lacks", Triangle(none, none, texture, 7), false},
+    };
+    for (const Case& c : cases)
+        for (bool binary : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (binary ? " (binary)" : " (text)"));
+            TWDirect3DxFile file(nullptr);
+            file.AutoLoadResources = false;
+            const std::vector<uint8_t> bytes =
+                binary ? xfiletest::EncodeBinary(c.model.tokens) : xfiletest::EncodeText(c.model.tokens);
+            file.SetXFile(Write("spoof.x", std::string(bytes.begin(), bytes.end())));
+            EXPECT_EQ(StartFile(file), "");
+            EXPECT_TRUE(file.Active());
+            ASSERT_EQ(file.Root() != nullptr && file.Root()->Children != nullptr, c.loads);
+            if (c.loads) {
+                EXPECT_EQ(file.Root()->Children->Materials[0].TextureName, "tex.bmp");
+            }
+        }
 }
