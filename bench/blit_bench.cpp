@@ -78,7 +78,9 @@ struct Xvfb {
         if (Pid == 0) {
             close(fds[0]);
             const std::string fd = std::to_string(fds[1]);
-            freopen("/dev/null", "w", stderr);
+            // Xvfb's start-up chatter would bury the figures; a failure only lets it through.
+            if (!freopen("/dev/null", "w", stderr)) {
+            }
             execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24", "-nolisten", "tcp",
                    static_cast<char*>(nullptr));
             _exit(127);
