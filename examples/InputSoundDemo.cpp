@@ -152,12 +152,13 @@ int main(int argc, char** argv)
 {
     const TDirectXLibraries directX;
     if (!ScreenOrSay("InputSoundDemo")) return 1;
+    // SIGTERM and Ctrl+C end the demo as Escape does, so that its scratch folder goes too:
+    // from before the folder is made, or one that came in between would leave it behind.
+    EndOnSignals();
     // Outlives the forms, whose sound buffer was loaded from it.
     std::optional<TScratchFolder> scratch;
     if (argc <= 1) scratch.emplace("InputSoundDemo");
     const std::string wave = argc > 1 ? argv[1] : WriteTone(scratch->Path());
-    // SIGTERM and Ctrl+C end the demo as Escape does, so that its scratch folder goes too.
-    EndOnSignals();
     Application->Initialize();
     auto* form = new TDemoForm(Application, wave);
     form->Show();

@@ -285,11 +285,12 @@ int main(int argc, char** argv)
         return 0;
     }
     if (!ScreenOrSay("ModelViewer")) return 1;
+    // SIGTERM and Ctrl+C end the viewer as a key does, so that its scratch folder goes too:
+    // from before the folder is made, or one that came in between would leave it behind.
+    EndOnSignals();
     // Outlives the forms, whose texture surface was loaded from it.
     std::optional<TScratchFolder> scratch;
     if (model.empty()) scratch.emplace("ModelViewer");
-    // SIGTERM and Ctrl+C end the viewer as a key does, so that its scratch folder goes too.
-    EndOnSignals();
     Application->Initialize();
     auto* form = new TViewerForm(Application, model, scratch ? scratch->Path() : std::filesystem::path());
     form->Show();
