@@ -19,6 +19,7 @@
 #include "ExampleSupport.h"
 #include "framework/Application.h"
 #include "framework/Forms.h"
+#include "framework/WinApi.h"
 #include "wdx/DirectXBinding.h"
 #include "wdx/WDirectInputDevice.h"
 #include "wdx/WDirectSoundBuffer.h"
@@ -66,6 +67,7 @@ public:
         Device->OnIdle = TIdleEvent::Of<&TDemoForm::Idle>(this);
         Device->SetIdleEnabled(true);
         Keyboard = new TWDirectInputKeyboard(this);
+        Application->OnMessage = TMessageEvent::Of<&TDemoForm::EndOnEscape>(this);
         Mouse = new TWDirectInputMouse(this);
         Joystick = new TWDirectInputJoystick(this);
         Sound = new TWDirectSoundBuffer(this);
@@ -84,6 +86,13 @@ public:
     TWDirectSoundBuffer* Sound;
 
 private:
+    // Escape tapped between two reads of the keyboard's state never shows in it; its key
+    // message waits in the queue.
+    void EndOnEscape(TMsg& message, bool&)
+    {
+        if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) Close();
+    }
+
     void Idle(TObject*, bool& done)
     {
         done = false;
@@ -143,12 +152,13 @@ int main(int argc, char** argv)
 {
     const TDirectXLibraries directX;
     if (!ScreenOrSay("InputSoundDemo")) return 1;
+    // SIGTERM and Ctrl+C end the demo as Escape does, so that its scratch folder goes too:
+    // from before the folder is made, or one that came in between would leave it behind.
+    EndOnSignals();
     // Outlives the forms, whose sound buffer was loaded from it.
     std::optional<TScratchFolder> scratch;
     if (argc <= 1) scratch.emplace("InputSoundDemo");
     const std::string wave = argc > 1 ? argv[1] : WriteTone(scratch->Path());
-    // SIGTERM and Ctrl+C end the demo as Escape does, so that its scratch folder goes too.
-    EndOnSignals();
     Application->Initialize();
     auto* form = new TDemoForm(Application, wave);
     form->Show();

@@ -15,6 +15,7 @@
 #include "ExampleSupport.h"
 #include "framework/Application.h"
 #include "framework/Forms.h"
+#include "framework/WinApi.h"
 #include "wdx/DirectXBinding.h"
 #include "wdx/WDirect3DLight.h"
 #include "wdx/WDirect3DTexture.h"
@@ -106,6 +107,7 @@ public:
         Device->OnIdle = TIdleEvent::Of<&TViewerForm::Idle>(this);
         Device->SetIdleEnabled(true);
         Keyboard = new TWDirectInputKeyboard(this);
+        Application->OnMessage = TMessageEvent::Of<&TViewerForm::EndOnKey>(this);
         if (model.empty()) {
             FTexture = WriteChequer(scratch);
             if (!FTexture.empty()) (new TWDirect3DTexture(this))->Image = FTexture;
@@ -142,6 +144,14 @@ public:
     TWDirect3DxFile* Model = nullptr;
 
 private:
+    // The keyboard's state, read once a frame, misses a key pressed and let go between two
+    // reads (a quick tap, a slow frame on a busy machine); the window's key message waits in
+    // the queue however short the press.
+    void EndOnKey(TMsg& message, bool&)
+    {
+        if (message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN) Close();
+    }
+
     void Idle(TObject*, bool& done)
     {
         done = false;
@@ -275,11 +285,12 @@ int main(int argc, char** argv)
         return 0;
     }
     if (!ScreenOrSay("ModelViewer")) return 1;
+    // SIGTERM and Ctrl+C end the viewer as a key does, so that its scratch folder goes too:
+    // from before the folder is made, or one that came in between would leave it behind.
+    EndOnSignals();
     // Outlives the forms, whose texture surface was loaded from it.
     std::optional<TScratchFolder> scratch;
     if (model.empty()) scratch.emplace("ModelViewer");
-    // SIGTERM and Ctrl+C end the viewer as a key does, so that its scratch folder goes too.
-    EndOnSignals();
     Application->Initialize();
     auto* form = new TViewerForm(Application, model, scratch ? scratch->Path() : std::filesystem::path());
     form->Show();
