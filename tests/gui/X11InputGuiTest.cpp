@@ -147,6 +147,15 @@ TEST(X11InputOnX, AForegroundKeyboardReadsNothingTypedWhileAnotherWindowHasTheFo
         const Window other = XCreateSimpleWindow(display, DefaultRootWindow(display.Get()), 400, 0, 300, 200, 0, 0, 0);
         XMapWindow(display, other);
         XSync(display, False);
+        // Without a window manager the form's window is mapped when the loop runs; only a
+        // viewable window takes the focus.
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                Application->ProcessMessages();
+                XWindowAttributes attributes{};
+                return XGetWindowAttributes(display, xid, &attributes) && attributes.map_state == IsViewable;
+            },
+            5s));
         auto focus = [&](Window window, bool ours) {
             return WaitUntil(
                 [&] {
