@@ -96,6 +96,8 @@ private:
 // The mouse position on the screen and the cursor's visibility counter, as the show uses them.
 TPoint GetCursorPos();
 int ShowCursor(bool show);
+// The window of the application's form that has the keyboard focus; null when none has.
+TWindowHandle ActiveWindow();
 
 // Whether there is a screen to show forms on (on Linux: an X display could be opened).
 bool ScreenAvailable();

@@ -28,7 +28,8 @@
 //   framework/Bitmap.h       namespace BitmapMemory (Allocate, Release)
 //   framework/DateTime.h     LocalDateTimeText
 //   framework/Dialogs.h      ShellOpen
-//   framework/Forms.h        GetCursorPos, ShowCursor, ScreenAvailable, NoScreenReason
+//   framework/Forms.h        GetCursorPos, ShowCursor, ActiveWindow, ScreenAvailable,
+//                            NoScreenReason
 // Classes whose window half the platform writes, with their struct Impl:
 //   TForm      constructor, destructor, Handle, HandleAllocated, FindForm, Show, Hide,
 //              Visible, Release, SetBorderStyle, SetFormStyle, SetWindowState, SetEnabled,
@@ -86,6 +87,7 @@ inline constexpr std::tuple FrameworkPlatformEntries{
     // Cast: on Windows the system's own GetCursorPos and ShowCursor overload them.
     static_cast<TPoint (*)()>(&GetCursorPos),
     static_cast<int (*)(bool)>(&ShowCursor),
+    &ActiveWindow,
     &ScreenAvailable,
     &NoScreenReason,
     &TForm::Handle,

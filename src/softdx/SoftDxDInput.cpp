@@ -3,8 +3,12 @@
 // Implements: DirectInputCreateEx, IDirectInput7A (SoftDxDirectInput), IDirectInputDevice7A
 // and its older versions (SoftDxInputDevice).
 // Does not implement: buffered data (GetDeviceData answers DIERR_NOTBUFFERED), event
-// notification, force feedback, control panels. Foreground devices read as background ones:
-// the software DirectX does not know which window has the focus.
+// notification, force feedback, control panels.
+// A foreground device keeps to its window as DirectInput 7's does: it is not acquired while
+// the window is not the active one (DIERR_OTHERAPPHASPRIO), and the first read or poll after
+// the window lost the focus lets it go and answers DIERR_INPUTLOST, the next ones
+// DIERR_NOTACQUIRED, until the program acquires it again. So it reads nothing typed into
+// another program's windows. The back end says which window is active.
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -107,6 +111,7 @@ public:
           FInput(SoftDxGetInput()),
           FJoysticks(SoftDxGetJoysticks())
     {
+        if (kind != Kind::Joystick) FInput->Open();
     }
     static bool Answers(REFIID riid)
     {
@@ -140,7 +145,9 @@ public:
         SOFTDX_ENTER("IDirectInputDevice7::Acquire");
         if (!FFormatSet) return DIERR_INVALIDPARAM;
         if (FAcquired) return DI_NOEFFECT;
+        if (!InFocus()) return DIERR_OTHERAPPHASPRIO;
         FAcquired = true;
+        if (FKind == Kind::Mouse) FInput->PointerAcquired(true);
         // Relative axes report the motion from here on.
         SoftDxPointerState pointer;
         if (FKind == Kind::Mouse && FInput->Pointer(pointer))
@@ -153,12 +160,13 @@ public:
     {
         SOFTDX_ENTER("IDirectInputDevice7::Unacquire");
         if (!FAcquired) return DI_NOEFFECT;
-        FAcquired = false;
+        LetGo();
         return DI_OK;
     }
     HRESULT STDMETHODCALLTYPE GetDeviceState(DWORD size, LPVOID data) override;
     HRESULT STDMETHODCALLTYPE GetDeviceData(DWORD, LPDIDEVICEOBJECTDATA, LPDWORD, DWORD) override
     {
+        if (FocusLost()) return DIERR_INPUTLOST;
         return FAcquired ? DIERR_NOTBUFFERED : DIERR_NOTACQUIRED;
     }
     HRESULT STDMETHODCALLTYPE SetDataFormat(LPCDIDATAFORMAT format) override;
@@ -201,6 +209,7 @@ public:
     HRESULT STDMETHODCALLTYPE Poll() override
     {
         SOFTDX_ENTER("IDirectInputDevice7::Poll");
+        if (FocusLost()) return DIERR_INPUTLOST;
         if (!FAcquired) return DIERR_NOTACQUIRED;
         // Every state read asks the back end, so a poll has nothing to fetch ahead.
         return FKind == Kind::Joystick ? DI_OK : DI_NOEFFECT;
@@ -220,7 +229,26 @@ public:
 
 private:
     friend class SoftDxUnknown<SoftDxInputDevice, IDirectInputDevice7A>;
-    ~SoftDxInputDevice() = default;
+    ~SoftDxInputDevice()
+    {
+        if (FAcquired) LetGo();
+    }
+
+    void LetGo()
+    {
+        FAcquired = false;
+        if (FKind == Kind::Mouse) FInput->PointerAcquired(false);
+    }
+    // A background device may always read; a foreground one only while its window is active.
+    bool InFocus() const { return !(FCooperation & DISCL_FOREGROUND) || FInput->WindowActive(FWindow); }
+    // True, once, when an acquired foreground device's window has lost the focus: the device
+    // is then let go, as the system lets it go when the focus moves.
+    bool FocusLost()
+    {
+        if (!FAcquired || InFocus()) return false;
+        LetGo();
+        return true;
+    }
 
     DWORD DevType() const
     {
@@ -294,6 +322,7 @@ HRESULT SoftDxInputDevice::GetDeviceState(DWORD size, LPVOID data)
 {
     SOFTDX_ENTER("IDirectInputDevice7::GetDeviceState");
     if (!data || !FFormatSet || size != FDataSize) return DIERR_INVALIDPARAM;
+    if (FocusLost()) return DIERR_INPUTLOST;
     if (!FAcquired) return DIERR_NOTACQUIRED;
     bool keys[256] = {};
     SoftDxPointerState pointer;

@@ -256,6 +256,7 @@ TEST_F(FrameworkGuiTest, FocusMovingBetweenFormsAndAwayActivatesTheApplicationOn
     EXPECT_TRUE(Saw(a, WM_ACTIVATEAPP, TRUE));
     EXPECT_TRUE(Saw(a, WM_NCACTIVATE, TRUE));
     EXPECT_TRUE(Application->Active());
+    EXPECT_EQ(ActiveWindow(), a);
 
     seen.clear();
     Focus(secondXid);
@@ -265,12 +266,14 @@ TEST_F(FrameworkGuiTest, FocusMovingBetweenFormsAndAwayActivatesTheApplicationOn
     EXPECT_FALSE(Find([](const MSG& m) { return m.message == WM_ACTIVATEAPP; }))
         << "the focus stayed inside the application";
     EXPECT_TRUE(Application->Active());
+    EXPECT_EQ(ActiveWindow(), b);
 
     seen.clear();
     Focus(other);
     ASSERT_TRUE(PumpUntil([&] { return !Application->Active(); }));
     EXPECT_TRUE(Saw(b, WM_ACTIVATE, WA_INACTIVE));
     EXPECT_TRUE(Saw(b, WM_ACTIVATEAPP, FALSE));
+    EXPECT_EQ(ActiveWindow(), nullptr);
     EXPECT_EQ(events, (std::vector<std::string>{"activate", "deactivate"}));
     XDestroyWindow(FDisplay, other);
 }

@@ -4,6 +4,7 @@
 // point's checks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <utility>
@@ -164,6 +165,101 @@ TEST_F(DirectInputTest, DevicesKeepTheRulesOfFormatsLevelsAndAcquisition)
     SoftDxFailNext("IDirectInputDevice7::Acquire", DIERR_OTHERAPPHASPRIO);
     EXPECT_EQ(keyboard->Acquire(), DIERR_OTHERAPPHASPRIO);
     EXPECT_EQ(keyboard->Acquire(), DI_OK);
+}
+
+// The back end connects at the first keyboard or mouse, not for the DirectInput object, a
+// listing or a stick; it hears of every mouse acquired and let go, whichever way.
+TEST_F(DirectInputTest, TheBackEndOpensAtTheFirstKeyboardOrMouseAndHearsOfAcquiredMice)
+{
+    Sticks->Info = {{"Pad", 2, 0, 4}};
+    Sticks->States.resize(1);
+    auto count = [](LPCDIDEVICEINSTANCEA, LPVOID) -> BOOL { return DIENUM_CONTINUE; };
+    ASSERT_EQ(DI->EnumDevices(0, count, nullptr, 0), DI_OK);
+    Open(GUID_Joystick, c_dfDIJoystick);
+    EXPECT_EQ(Input->Opens, 0);
+    IDirectInputDeviceA* keyboard = Open(GUID_SysKeyboard, c_dfDIKeyboard);
+    EXPECT_EQ(Input->Opens, 1);
+    EXPECT_EQ(Input->AcquiredPointers, 0) << "a keyboard is no pointer";
+
+    IDirectInputDeviceA* first = Open(GUID_SysMouse, c_dfDIMouse);
+    IDirectInputDeviceA* second = Open(GUID_SysMouse, c_dfDIMouse);
+    EXPECT_EQ(Input->Opens, 3);
+    EXPECT_EQ(Input->AcquiredPointers, 2);
+    EXPECT_EQ(first->Acquire(), DI_NOEFFECT);
+    EXPECT_EQ(Input->AcquiredPointers, 2) << "acquired once however often asked";
+    ASSERT_EQ(first->Unacquire(), DI_OK);
+    EXPECT_EQ(first->Unacquire(), DI_NOEFFECT);
+    EXPECT_EQ(Input->AcquiredPointers, 1);
+    // A foreground mouse whose window lost the focus is let go at its next read.
+    ASSERT_EQ(first->SetCooperativeLevel(Window, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND), DI_OK);
+    ASSERT_EQ(first->Acquire(), DI_OK);
+    Input->ActiveWindow = nullptr;
+    DIMOUSESTATE state;
+    EXPECT_EQ(first->GetDeviceState(sizeof state, &state), DIERR_INPUTLOST);
+    EXPECT_EQ(Input->AcquiredPointers, 1);
+    // Released while acquired: the last reference goes with the mouse still held.
+    std::erase(Devices, second);
+    second->Release();
+    EXPECT_EQ(Input->AcquiredPointers, 0);
+    EXPECT_EQ(keyboard->Unacquire(), DI_OK);
+    EXPECT_EQ(Input->AcquiredPointers, 0);
+}
+
+// As DirectInput 7's: a foreground device is not acquired while its window is not the active
+// one; the focus moving away lets it go, the first read says the input was lost, the next
+// that it is not acquired, and neither gives the keys, buttons or axes of that moment. A
+// background device reads on.
+TEST_F(DirectInputTest, AForegroundDeviceReadsNothingWhileItsWindowIsNotActive)
+{
+    const HWND other = reinterpret_cast<HWND>(uintptr_t{0x4200002});
+    Sticks->Info = {{"Pad", 2, 0, 4}};
+    Sticks->States.resize(1);
+    Sticks->States[0].Buttons[0] = true;
+    Input->SetKey(DIK_A, true);
+    Input->PointerState.Buttons[0] = true;
+    struct Case {
+        const GUID* Guid;
+        const DIDATAFORMAT* Format;
+        DWORD Size;
+        DWORD PressedAt;  // where the state holds a control that is pressed
+    };
+    for (const Case c : {Case{&GUID_SysKeyboard, &c_dfDIKeyboard, 256, DIK_A},
+                         Case{&GUID_SysMouse, &c_dfDIMouse, sizeof(DIMOUSESTATE), offsetof(DIMOUSESTATE, rgbButtons)},
+                         Case{&GUID_Joystick, &c_dfDIJoystick, sizeof(DIJOYSTATE), offsetof(DIJOYSTATE, rgbButtons)}}) {
+        SCOPED_TRACE(c.Size);
+        Input->ActiveWindow = other;
+        IDirectInputDeviceA* foreground = nullptr;
+        ASSERT_EQ(DI->CreateDevice(*c.Guid, &foreground, nullptr), DI_OK);
+        Devices.push_back(foreground);
+        ASSERT_EQ(foreground->SetCooperativeLevel(Window, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND), DI_OK);
+        ASSERT_EQ(foreground->SetDataFormat(c.Format), DI_OK);
+        IDirectInputDeviceA* background = Open(*c.Guid, *c.Format);
+        std::vector<BYTE> state(c.Size, 0x11);
+        EXPECT_EQ(foreground->Acquire(), DIERR_OTHERAPPHASPRIO);
+        EXPECT_EQ(foreground->GetDeviceState(c.Size, state.data()), DIERR_NOTACQUIRED);
+
+        Input->ActiveWindow = Window;
+        ASSERT_EQ(foreground->Acquire(), DI_OK);
+        ASSERT_EQ(foreground->GetDeviceState(c.Size, state.data()), DI_OK);
+        EXPECT_EQ(state[c.PressedAt], 0x80);
+
+        Input->ActiveWindow = other;
+        std::fill(state.begin(), state.end(), BYTE{0x11});
+        IDirectInputDevice2A* polled = nullptr;
+        ASSERT_EQ(foreground->QueryInterface(IID_IDirectInputDevice2A, reinterpret_cast<void**>(&polled)), DI_OK);
+        EXPECT_EQ(polled->Poll(), DIERR_INPUTLOST);
+        polled->Release();
+        EXPECT_EQ(foreground->GetDeviceState(c.Size, state.data()), DIERR_NOTACQUIRED);
+        EXPECT_EQ(foreground->Acquire(), DIERR_OTHERAPPHASPRIO);
+        EXPECT_EQ(state, std::vector<BYTE>(c.Size, 0x11)) << "nothing read";
+        ASSERT_EQ(background->GetDeviceState(c.Size, state.data()), DI_OK);
+        EXPECT_EQ(state[c.PressedAt], 0x80) << "the background device reads on";
+
+        Input->ActiveWindow = Window;
+        ASSERT_EQ(foreground->Acquire(), DI_OK);
+        Input->ActiveWindow = other;
+        EXPECT_EQ(foreground->GetDeviceState(c.Size, state.data()), DIERR_INPUTLOST) << "the read sees the loss too";
+    }
 }
 
 TEST_F(DirectInputTest, SticksAreListedAndAMissingOneIsNotRegistered)

@@ -1,6 +1,6 @@
 // Windows half of forms.
 // Implements: FrameworkPlatform.h's TForm window half (TForm::Impl), GetCursorPos, ShowCursor,
-//   ScreenAvailable (always true) with NoScreenReason; Win32Framework::DialogKeysWindow
+//   ActiveWindow, ScreenAvailable (always true) with NoScreenReason; Win32Framework::DialogKeysWindow
 // Leaves out: menus, icons, scaling for the screen's dots per inch
 // One window class whose procedure hands the framework's messages to the form
 // (TForm::Dispatch) and the rest to DefWindowProc; borderless is WS_POPUP, stay-on-top is
@@ -327,6 +327,13 @@ TPoint GetCursorPos()
 }
 
 int ShowCursor(bool show) { return ::ShowCursor(show ? TRUE : FALSE); }
+
+TWindowHandle ActiveWindow()
+{
+    // The thread's active window may be a message box, which is no form's.
+    const HWND active = ::GetActiveWindow();
+    return TForm::FindForm(active) ? active : nullptr;
+}
 
 bool ScreenAvailable() { return true; }
 

@@ -1,7 +1,7 @@
 // Linux half of the application.
-// Implements: FrameworkPlatform.h's MessageQueue (WakeFromSignal included), GetCursorPos; key,
-//   pointer, button, wheel and focus translation; the activation messages; the shared display
-//   (X11Framework::OpenDisplay)
+// Implements: FrameworkPlatform.h's MessageQueue (WakeFromSignal included), GetCursorPos,
+//   ActiveWindow; key, pointer, button, wheel and focus translation; the activation messages;
+//   the shared display (X11Framework::OpenDisplay); the watch on other connections (X11LoopWatch)
 // Leaves out: WM_SYSKEYDOWN (Alt combinations come as WM_KEYDOWN with VK_MENU held), double clicks,
 //   input-method composition, WM_CHAR beyond Latin-1
 // One message queue of the framework's own, fed by posted messages, FLTK timeouts
@@ -19,15 +19,21 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <thread>
 
 #include "framework/Application.h"
 #include "framework/Forms.h"
 #include "framework/Timer.h"
 #include "framework/WinApi.h"
 #include "framework/x11/X11Framework.h"
+#include "framework/x11/X11LoopWatch.h"
 
 namespace {
 // One notch of the mouse wheel, as Win32 counts it.
@@ -40,8 +46,9 @@ std::deque<MSG>& Queue()
     return *queue;
 }
 
-TPoint lastCursor;       // where the pointer was last seen, in screen coordinates
-HWND focusWindow;        // the form whose window has the keyboard focus
+TPoint lastCursor;  // where the pointer was last seen, in screen coordinates
+// The form whose window has the keyboard focus; DirectInput devices read it on any thread.
+std::atomic<HWND> focusWindow;
 HWND lostFocusWindow;    // a form that lost it in the batch of events being handled
 bool applicationActive;  // as last told by WM_ACTIVATEAPP
 bool keyDown[256];       // by X key code, for the previous-state bit of key messages
@@ -304,13 +311,95 @@ void OpenWakePipe()
     Fl::add_fd(ends[0], FL_READ, WakeReadable, nullptr);
 }
 
-// Lets FLTK handle what has arrived (X events, due timeouts) without waiting.
+// The connections the loop drains for other parts of the program, and the changes to that
+// list that the loop's thread has yet to give FLTK (true: watch, false: no more).
+std::mutex watchLock;
+std::map<int, std::function<void()>> watched;
+std::map<int, bool> watchChanges;
+std::atomic<std::thread::id> loopThread;
+
+void WatchedReadable(int fd, void*)
+{
+    std::function<void()> drain;
+    {
+        std::lock_guard guard(watchLock);
+        if (const auto found = watched.find(fd); found != watched.end()) drain = found->second;
+    }
+    // Outside the lock: the drain takes its owner's, whose holder may be watching another.
+    if (drain)
+        drain();
+    else
+        Fl::remove_fd(fd);  // unwatched since the loop last looked: never select on it again
+}
+
+void GiveFltk(int fd, bool watch)
+{
+    if (watch)
+        Fl::add_fd(fd, FL_READ, WatchedReadable, nullptr);
+    else
+        Fl::remove_fd(fd);
+}
+
+// FLTK's list of descriptors belongs to the loop's thread, so only it changes that list.
+void TakeWatchChanges()
+{
+    loopThread = std::this_thread::get_id();
+    std::map<int, bool> changes;
+    {
+        std::lock_guard guard(watchLock);
+        changes.swap(watchChanges);
+    }
+    for (const auto& [fd, watch] : changes) GiveFltk(fd, watch);
+}
+
+void ChangeWatch(int fd, bool watch)
+{
+    // On the loop's own thread at once, so that a descriptor about to be closed is never in
+    // the next wait's list.
+    if (loopThread.load() == std::this_thread::get_id()) {
+        {
+            std::lock_guard guard(watchLock);
+            watchChanges.erase(fd);
+        }
+        GiveFltk(fd, watch);
+        return;
+    }
+    {
+        std::lock_guard guard(watchLock);
+        watchChanges[fd] = watch;
+    }
+    // A loop waiting on another thread must take the change now, not at its next event.
+    MessageQueue::WakeFromSignal();
+}
+
+// Lets FLTK handle what has arrived (X events, due timeouts, watched connections) without waiting.
 void Pump()
 {
+    TakeWatchChanges();
     Fl::wait(0.0);
     SettleActivation();
 }
 }  // namespace
+
+namespace X11LoopWatch {
+void Watch(int descriptor, std::function<void()> drain)
+{
+    {
+        std::lock_guard guard(watchLock);
+        watched[descriptor] = std::move(drain);
+    }
+    ChangeWatch(descriptor, true);
+}
+
+void Unwatch(int descriptor)
+{
+    {
+        std::lock_guard guard(watchLock);
+        watched.erase(descriptor);
+    }
+    ChangeWatch(descriptor, false);
+}
+}  // namespace X11LoopWatch
 
 namespace X11Framework {
 Display* OpenDisplay()
@@ -346,6 +435,7 @@ void Wait()
     Pump();
     // Fl::wait returns after each batch of events or timeouts, which may have queued nothing.
     while (Queue().empty()) {
+        TakeWatchChanges();
         Fl::wait(1e20);
         SettleActivation();
     }
@@ -403,6 +493,8 @@ void Post(TWindowHandle window, unsigned int message, std::uintptr_t wParam, std
     queue.push_back(msg);
 }
 }  // namespace MessageQueue
+
+TWindowHandle ActiveWindow() { return focusWindow.load(); }
 
 TPoint GetCursorPos()
 {

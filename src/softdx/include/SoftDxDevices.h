@@ -9,12 +9,15 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "SoftDxTypes.h"
+
 // The pointer as the screen sees it: its position in screen pixels, the wheel's notches
-// counted since the back end began (120 a notch, away from the user positive) and the
+// counted while some mouse device was acquired (120 a notch, away from the user positive) and the
 // buttons, left, right, middle, then back, forward and three more, each true while held.
 struct SoftDxPointerState {
     int32_t X = 0, Y = 0;
@@ -25,11 +28,21 @@ struct SoftDxPointerState {
 class ISoftDxInput {
 public:
     virtual ~ISoftDxInput() = default;
+    // Called as each keyboard or mouse device is made: a back end that speaks to a server
+    // connects at the first, so that a program that makes none holds no connection.
+    virtual void Open() = 0;
     // keys[n] true while the key of DirectInput number n (its scan code) is held; false
     // when there is no keyboard to ask.
     virtual bool Keyboard(bool keys[256]) = 0;
     // False when there is no pointer to ask.
     virtual bool Pointer(SoftDxPointerState& state) = 0;
+    // Called as a mouse device is acquired (true) and let go (false), however it is let go: a
+    // back end that counts the wheel from the server's events listens only while at least
+    // one mouse is acquired.
+    virtual void PointerAcquired(bool acquired) = 0;
+    // Whether window is the program's active window, the one with the keyboard focus: a
+    // foreground device reads only while its window is.
+    virtual bool WindowActive(HWND window) = 0;
 };
 
 // One joystick's controls: axes X, Y, Z, Rx, Ry, Rz and two sliders from -32768 to 32767,
@@ -71,14 +84,20 @@ public:
     virtual void Close(int stream) = 0;
 };
 
-// Keys and pointer set by the test; a keyboard and a pointer unless told there are none.
+// Keys, pointer and active window set by the test; a keyboard and a pointer unless told
+// there are none, and every window active unless one is named. It counts what it is told.
 class SoftDxHeadlessInput : public ISoftDxInput {
 public:
+    void Open() override { ++Opens; }
     bool Keyboard(bool keys[256]) override;
     bool Pointer(SoftDxPointerState& state) override;
+    void PointerAcquired(bool acquired) override { AcquiredPointers += acquired ? 1 : -1; }
+    bool WindowActive(HWND window) override { return !ActiveWindow || *ActiveWindow == window; }
     void SetKey(int key, bool down) { FKeys[key & 255] = down; }
     SoftDxPointerState PointerState;
     bool HasKeyboard = true, HasPointer = true;
+    std::optional<HWND> ActiveWindow;  // unset: every window is active
+    int Opens = 0, AcquiredPointers = 0;
 
 private:
     bool FKeys[256] = {};

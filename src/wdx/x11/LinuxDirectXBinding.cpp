@@ -22,9 +22,9 @@ bool LoadDirectXLibraries()
 {
     if (Binding.DirectDrawCreateEx) return true;
     // Frames go to the X screen when there is one; without, they go nowhere (headless), and
-    // the keyboard and pointer are the headless ones, which nothing presses.
-    X11Presenter::UseScreen();
-    if (auto input = X11Input::Open()) SoftDxSetInput(std::move(input));
+    // the keyboard and pointer are the headless ones, which nothing presses. The keyboard's
+    // and pointer's connection waits for the first device: most runs make none.
+    if (X11Presenter::UseScreen()) SoftDxSetInput(X11Input::Make());
     SoftDxSetJoysticks(std::make_shared<SdlJoysticks>());
     SoftDxSetSoundOutput(std::make_shared<SdlSoundOutput>());
     Binding.DirectDrawEnumerateExA = &::DirectDrawEnumerateExA;

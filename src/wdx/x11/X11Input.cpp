@@ -1,33 +1,54 @@
 // Linux helper of the DirectX binding: the software DirectInput's keyboard and pointer on an X server.
-// Implements: nothing of the contract; X11Input (an ISoftDxInput): Open, Keyboard, Pointer, KeyNumber,
-//   ButtonNumber; the wheel and the buttons past the third through the input extension (XInput2)
+// Implements: nothing of the contract; X11Input (an ISoftDxInput): Make, Open, Keyboard, Pointer,
+//   PointerAcquired, WindowActive, KeyNumber, ButtonNumber; the wheel and the buttons past the third
+//   through the input extension (XInput2)
 // Leaves out: the horizontal wheel (buttons 6 and 7), which DirectInput's mouse has no axis for
 #include "wdx/x11/X11Input.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 
+#include <algorithm>
+#include <utility>
+
 #include "SoftDxDInputKeys.h"
+#include "framework/Forms.h"
+#include "framework/x11/X11LoopWatch.h"
 
 namespace {
 constexpr int32_t Notch = 120;  // the wheel's units per notch, as DirectInput counts them
 }  // namespace
 
-std::shared_ptr<X11Input> X11Input::Open(const char* displayName)
+std::shared_ptr<X11Input> X11Input::Make(const char* displayName)
 {
-    Display* display = XOpenDisplay(displayName);
-    if (!display) return nullptr;
-    return std::shared_ptr<X11Input>(new X11Input(display));
+    return std::shared_ptr<X11Input>(new X11Input(displayName ? displayName : "", displayName != nullptr));
 }
 
-X11Input::X11Input(Display* display) : FDisplay(display)
+X11Input::X11Input(std::string displayName, bool named) : FDisplayName(std::move(displayName)), FNamed(named) {}
+
+X11Input::~X11Input()
 {
+    if (!FDisplay) return;
+    X11LoopWatch::Unwatch(ConnectionNumber(FDisplay));
+    XCloseDisplay(FDisplay);
+}
+
+Display* X11Input::Connection()
+{
+    if (FTried) return FDisplay;
+    FTried = true;
+    FDisplay = XOpenDisplay(FNamed ? FDisplayName.c_str() : nullptr);
+    if (!FDisplay) return nullptr;
+    // The loop reads what arrives while nobody reads a device, for as long as the back end lives.
+    X11LoopWatch::Watch(ConnectionNumber(FDisplay), [weak = weak_from_this()] {
+        if (const std::shared_ptr<X11Input> input = weak.lock()) input->Drain();
+    });
     int event = 0, error = 0, major = 2, minor = 2;
     // 2.1 and later deliver raw events even while another client grabs the pointer.
     if (!XQueryExtension(FDisplay, "XInputExtension", &FOpcode, &event, &error) ||
         XIQueryVersion(FDisplay, &major, &minor) != Success || major < 2) {
         FOpcode = 0;
-        return;
+        return FDisplay;
     }
     // The first master pointer: the one every mouse moves unless a program pairs others.
     int count = 0;
@@ -36,20 +57,71 @@ X11Input::X11Input(Display* display) : FDisplay(display)
             if (devices[i].use == XIMasterPointer) FPointerDevice = devices[i].deviceid;
         XIFreeDeviceInfo(devices);
     }
-    if (!FPointerDevice) {
-        FOpcode = 0;
-        return;
-    }
-    // Raw events go to every client that asks for them on the root window, beside the usual
-    // delivery, so the program's own windows still get their clicks and wheel.
-    unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
-    XISetMask(mask, XI_RawButtonPress);
-    XIEventMask events{XIAllMasterDevices, static_cast<int>(sizeof mask), mask};
-    XISelectEvents(FDisplay, DefaultRootWindow(FDisplay), &events, 1);
-    XFlush(FDisplay);
+    if (!FPointerDevice) FOpcode = 0;
+    return FDisplay;
 }
 
-X11Input::~X11Input() { XCloseDisplay(FDisplay); }
+void X11Input::SelectRawButtons(bool listen)
+{
+    // Raw events go to every client that asks for them on the root window, beside the usual
+    // delivery, so the program's own windows still get their clicks and wheel. An empty mask
+    // takes the request back.
+    unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
+    if (listen) XISetMask(mask, XI_RawButtonPress);
+    XIEventMask events{XIAllMasterDevices, static_cast<int>(sizeof mask), mask};
+    XISelectEvents(FDisplay, DefaultRootWindow(FDisplay), &events, 1);
+    if (listen) {
+        XFlush(FDisplay);
+        return;
+    }
+    // Those already sent still count: they were pressed while a mouse was acquired.
+    XSync(FDisplay, False);
+    TakeEvents();
+}
+
+void X11Input::Open()
+{
+    std::lock_guard guard(FLock);
+    Connection();
+}
+
+bool X11Input::HasWheel()
+{
+    std::lock_guard guard(FLock);
+    return Connection() && FOpcode != 0;
+}
+
+bool X11Input::Connected()
+{
+    std::lock_guard guard(FLock);
+    return FDisplay != nullptr;
+}
+
+size_t X11Input::QueuedEvents()
+{
+    std::lock_guard guard(FLock);
+    if (!FDisplay) return 0;
+    XSync(FDisplay, False);
+    return static_cast<size_t>(XEventsQueued(FDisplay, QueuedAlready));
+}
+
+void X11Input::PointerAcquired(bool acquired)
+{
+    std::lock_guard guard(FLock);
+    const int before = FAcquiredPointers;
+    FAcquiredPointers = acquired ? before + 1 : std::max(before - 1, 0);
+    if (!Connection() || !FOpcode) return;
+    if (before == 0 && FAcquiredPointers == 1) SelectRawButtons(true);
+    if (before == 1 && FAcquiredPointers == 0) SelectRawButtons(false);
+}
+
+bool X11Input::WindowActive(HWND window) { return window && ActiveWindow() == window; }
+
+void X11Input::Drain()
+{
+    std::lock_guard guard(FLock);
+    if (FDisplay) TakeEvents();
+}
 
 uint8_t X11Input::KeyNumber(unsigned keycode)
 {
@@ -98,8 +170,11 @@ int X11Input::ButtonNumber(unsigned button)
 bool X11Input::Keyboard(bool keys[256])
 {
     std::lock_guard guard(FLock);
+    if (!Connection()) return false;
     char map[32];
     XQueryKeymap(FDisplay, map);
+    // The reply may have brought raw events in with it.
+    TakeEvents();
     for (int i = 0; i < 256; ++i) keys[i] = false;
     for (unsigned code = 8; code < 256; ++code)
         if (map[code / 8] & (1 << (code % 8)))
@@ -127,6 +202,7 @@ void X11Input::TakeEvents()
 bool X11Input::Pointer(SoftDxPointerState& state)
 {
     std::lock_guard guard(FLock);
+    if (!Connection()) return false;
     Window root = 0, child = 0;
     state = SoftDxPointerState{};
     auto press = [&](unsigned button) {
