@@ -284,6 +284,11 @@ HRESULT Document::ReadTemplateBody()
             sizes.insert_or_assign(memberName, static_cast<int>(tpl.members.size()));
         tpl.members.push_back(std::move(member));
     }
+    tpl.readsNothing = std::all_of(tpl.members.begin(), tpl.members.end(), [&](const Member& m) {
+        const bool none = std::any_of(m.dimensions.begin(), m.dimensions.end(),
+                                      [](const Dimension& d) { return d.member < 0 && d.fixed == 0; });
+        return none || (m.structType >= 0 && FTemplates[static_cast<std::size_t>(m.structType)].readsNothing);
+    });
     // An id tells whoever reads an object how its data is laid out, so one id stands for one
     // name and one layout. A template that gives a known id to another name or other members
     // fails the file instead of being kept without the id: no valid file does that (the
@@ -381,6 +386,9 @@ HRESULT Document::ReadMembers(Node& node, int type, int depth, bool topLevel)
             // left is a lie of the file, refused before anything is read or reserved.
             if (count > FLexer->Remaining()) return DXFILEERR_BADARRAYSIZE;
         }
+        // Elements that read nothing are passed over, so that arrays of them inside arrays
+        // of them cost no time; every element read from here on reads at least one token.
+        if (member.structType >= 0 && FTemplates[static_cast<std::size_t>(member.structType)].readsNothing) count = 0;
         for (uint64_t i = 0; i < count; ++i) {
             if (member.structType >= 0) {
                 if (++FSteps > 2 * FBytes.size() + 1024) return DXFILEERR_BADARRAYSIZE;

@@ -72,6 +72,9 @@ struct Template {
     Children children = Children::Closed;
     std::vector<std::string> allowedNames;
     std::vector<GUID> allowedIds;
+    // Whether its data is always empty (no members, or only arrays of size 0 and of such
+    // templates): reading one then reads nothing, however many the file asks for.
+    bool readsNothing = false;
 };
 
 // The templates a reader or a file knows, found by name and by id without a scan: a file of
@@ -161,8 +164,8 @@ private:
     void Index(const Node& node);
 
     HRESULT FFault = DXFILE_OK;
-    // Elements of templates read so far. Templates of no members take no bytes, so only this
-    // budget keeps arrays of them inside arrays of them from running for ever.
+    // Elements of templates read so far. Those that read nothing are passed over and every
+    // other reads a token, so this bound is only a guard against a slip in that reasoning.
     std::size_t FSteps = 0;
     std::size_t FHeld = 0;
     std::size_t FObjectCount = 0;

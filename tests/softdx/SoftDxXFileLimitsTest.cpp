@@ -97,6 +97,15 @@ TEST(SoftDxXFileLimits, CompressedAndOversizedFilesAreRefusedBeforeTheyCostWhatT
         // Three bytes each, a million of them: the objects up to the cap are handed out.
         {"a million empty objects", Compress(Text(Open + Repeat("A{}", 1'000'000))), DXFILEERR_BADALLOC,
          softdx::xfile::MaxObjects},
+        // A thousand nothings, each holding a thousand: passed over, not counted one by one
+        // until a budget runs out. (The comment leaves bytes enough for arrays that long.)
+        {"arrays of templates that hold nothing",
+         Text("template E { <11111111-0000-0000-0000-000000000005> array DWORD none[0]; }\n"
+              "template G { <11111111-0000-0000-0000-000000000006> array E e[1000]; }\n"
+              "template H { <11111111-0000-0000-0000-000000000007> DWORD n; array G g[n]; }\n"
+              "H { 1000; }\n# " +
+              std::string(2000, '-') + "\n"),
+         DXFILEERR_NOMOREOBJECTS, 1},
         {"a child allowed among more templates than the cap",
          Text("template R { <11111111-0000-0000-0000-000000000003> [" + Repeat("A,", softdx::xfile::MaxRestrictions) +
               "A] }\n"),
