@@ -3,10 +3,13 @@
 // ById over the objects read so far); IDirectXFileData (GetName, GetId, GetType, GetData
 // whole or by member, GetNextObject); IDirectXFileDataReference (Resolve). Does not: saving
 // (CreateSaveObject and the Add* calls answer E_NOTIMPL), resources, streams, URLs, or
-// binary objects.
+// binary objects. No exception leaves a method: those that allocate answer a failed
+// allocation with DXFILEERR_BADALLOC, and the others allocate nothing.
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <new>
+#include <stdexcept>
 
 #include "SoftDxUnknown.h"
 #include "SoftDxXFileParse.h"
@@ -19,6 +22,19 @@ using xfile::Document;
 using xfile::Node;
 
 class XFileData;
+
+// A method's body, with a failed allocation (or a size past what a vector can hold) as
+// DXFILEERR_BADALLOC: the caller is C-like code that cannot catch.
+template <typename Body>
+HRESULT Guarded(Body body) noexcept
+{
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    return DXFILEERR_BADALLOC;
+}
 
 HRESULT CopyName(const std::string& name, LPSTR buffer, LPDWORD size)
 {
@@ -105,10 +121,12 @@ public:
     {
         if (!data) return DXFILEERR_BADVALUE;
         *data = nullptr;
-        const Node* target = FDocument->Find(FChild->referenceName, FChild->referenceId);
-        if (!target) return DXFILEERR_BADDATAREFERENCE;
-        *data = new XFileData(FDocument, target);
-        return DXFILE_OK;
+        return Guarded([&] {
+            const Node* target = FDocument->Find(FChild->referenceName, FChild->referenceId);
+            if (!target) return DXFILEERR_BADDATAREFERENCE;
+            *data = new XFileData(FDocument, target);
+            return DXFILE_OK;
+        });
     }
 
 private:
@@ -123,12 +141,15 @@ HRESULT XFileData::GetNextObject(LPDIRECTXFILEOBJECT* object)
     if (!object) return DXFILEERR_BADVALUE;
     *object = nullptr;
     if (FNextChild >= FNode->children.size()) return DXFILEERR_NOMOREOBJECTS;
-    const xfile::Child& child = FNode->children[FNextChild++];
-    if (child.object)
-        *object = new XFileData(FDocument, child.object.get());
-    else
-        *object = new XFileReference(FDocument, &child);
-    return DXFILE_OK;
+    return Guarded([&] {
+        const xfile::Child& child = FNode->children[FNextChild];
+        if (child.object)
+            *object = new XFileData(FDocument, child.object.get());
+        else
+            *object = new XFileReference(FDocument, &child);
+        ++FNextChild;
+        return DXFILE_OK;
+    });
 }
 
 class XFileEnum final : public SoftDxUnknown<XFileEnum, IDirectXFileEnumObject> {
@@ -140,20 +161,22 @@ public:
     {
         if (!data) return DXFILEERR_BADVALUE;
         *data = nullptr;
-        Node* node = nullptr;
-        const HRESULT hr = FDocument->Next(node);
-        if (hr != DXFILE_OK) return hr;
-        *data = new XFileData(FDocument, node);
-        return DXFILE_OK;
+        return Guarded([&] {
+            Node* node = nullptr;
+            const HRESULT hr = FDocument->Next(node);
+            if (hr != DXFILE_OK) return hr;
+            *data = new XFileData(FDocument, node);
+            return DXFILE_OK;
+        });
     }
     HRESULT STDMETHODCALLTYPE GetDataObjectById(REFGUID id, LPDIRECTXFILEDATA* data) override
     {
-        return Found(FDocument->Find({}, id), data);
+        return Guarded([&] { return Found(FDocument->Find({}, id), data); });
     }
     HRESULT STDMETHODCALLTYPE GetDataObjectByName(LPCSTR name, LPDIRECTXFILEDATA* data) override
     {
         if (!name) return DXFILEERR_BADVALUE;
-        return Found(FDocument->Find(name, std::nullopt), data);
+        return Guarded([&] { return Found(FDocument->Find(name, std::nullopt), data); });
     }
 
 private:
@@ -162,7 +185,8 @@ private:
     HRESULT Found(const Node* node, LPDIRECTXFILEDATA* data)
     {
         if (!data) return DXFILEERR_BADVALUE;
-        *data = node ? new XFileData(FDocument, node) : nullptr;
+        *data = nullptr;
+        if (node) *data = new XFileData(FDocument, node);
         return node ? DXFILE_OK : DXFILEERR_NOTFOUND;
     }
     std::shared_ptr<Document> FDocument;
@@ -177,18 +201,49 @@ public:
     {
         if (!enumObject || !source) return DXFILEERR_BADVALUE;
         *enumObject = nullptr;
+        return Guarded([&] { return Open(source, options, enumObject); });
+    }
+    HRESULT STDMETHODCALLTYPE CreateSaveObject(LPCSTR, DXFILEFORMAT, LPDIRECTXFILESAVEOBJECT* saveObject) override
+    {
+        if (saveObject) *saveObject = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE RegisterTemplates(LPVOID data, DWORD size) override
+    {
+        if (!data) return DXFILEERR_BADVALUE;
+        if (size > xfile::MaxFileBytes) return DXFILEERR_BADALLOC;
+        return Guarded([&] {
+            const auto* begin = static_cast<const uint8_t*>(data);
+            // Read into a copy, so that a faulty set leaves the registered ones as they were.
+            Document document(std::vector<uint8_t>(begin, begin + size), FTemplates);
+            HRESULT hr = document.Open();
+            if (hr == DXFILE_OK) hr = document.ReadTemplatesOnly();
+            if (hr == DXFILE_OK) FTemplates = document.TakeTemplates();
+            return hr;
+        });
+    }
+
+private:
+    friend class SoftDxUnknown<XFile, IDirectXFile>;
+    ~XFile() = default;
+
+    HRESULT Open(LPVOID source, DXFILELOADOPTIONS options, LPDIRECTXFILEENUMOBJECT* enumObject)
+    {
+        // A file is read whole, so its size is held to the reader's cap before it is read.
         std::vector<uint8_t> bytes;
         if (options == DXFILELOAD_FROMFILE) {
             std::ifstream in(static_cast<const char*>(source), std::ios::binary | std::ios::ate);
             if (!in) return DXFILEERR_FILENOTFOUND;
             const std::streamoff size = in.tellg();
             if (size < 0) return DXFILEERR_BADFILE;
+            if (static_cast<uint64_t>(size) > xfile::MaxFileBytes) return DXFILEERR_BADALLOC;
             bytes.resize(static_cast<std::size_t>(size));
             in.seekg(0);
             if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) return DXFILEERR_BADFILE;
         } else if (options == DXFILELOAD_FROMMEMORY) {
             const auto* memory = static_cast<const DXFILELOADMEMORY*>(source);
             if (!memory->lpMemory && memory->dSize) return DXFILEERR_BADVALUE;
+            if (memory->dSize > xfile::MaxFileBytes) return DXFILEERR_BADALLOC;
             const auto* begin = static_cast<const uint8_t*>(memory->lpMemory);
             bytes.assign(begin, begin + memory->dSize);
         } else {
@@ -199,26 +254,7 @@ public:
         *enumObject = new XFileEnum(std::move(document));
         return DXFILE_OK;
     }
-    HRESULT STDMETHODCALLTYPE CreateSaveObject(LPCSTR, DXFILEFORMAT, LPDIRECTXFILESAVEOBJECT* saveObject) override
-    {
-        if (saveObject) *saveObject = nullptr;
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE RegisterTemplates(LPVOID data, DWORD size) override
-    {
-        if (!data) return DXFILEERR_BADVALUE;
-        const auto* begin = static_cast<const uint8_t*>(data);
-        // Read into a copy, so that a faulty set leaves the registered ones as they were.
-        Document document(std::vector<uint8_t>(begin, begin + size), FTemplates);
-        HRESULT hr = document.Open();
-        if (hr == DXFILE_OK) hr = document.ReadTemplatesOnly();
-        if (hr == DXFILE_OK) FTemplates = document.TakeTemplates();
-        return hr;
-    }
 
-private:
-    friend class SoftDxUnknown<XFile, IDirectXFile>;
-    ~XFile() = default;
     xfile::TemplateSet FTemplates;
 };
 
@@ -229,6 +265,9 @@ private:
 STDAPI DirectXFileCreate(LPDIRECTXFILE* directXFile)
 {
     if (!directXFile) return DXFILEERR_BADVALUE;
-    *directXFile = new softdx::XFile();
-    return DXFILE_OK;
+    *directXFile = nullptr;
+    return softdx::Guarded([&] {
+        *directXFile = new softdx::XFile();
+        return DXFILE_OK;
+    });
 }

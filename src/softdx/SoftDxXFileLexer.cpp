@@ -4,6 +4,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -17,27 +18,39 @@ uint32_t Dword(const uint8_t* p)
 }
 uint16_t Word(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
-// MSZIP: a size, then blocks of (uncompressed size, compressed size, "CK", deflate data),
-// each block's deflate stream seeing the previous output as its history.
-HRESULT Inflate(const uint8_t* at, const uint8_t* end, std::vector<uint8_t>& out)
+// MSZIP: the inflated size of the whole file, then blocks of (inflated size, compressed
+// size, "CK", deflate data), each block's deflate stream seeing the previous output as its
+// history. A few hundred bytes of deflate can stand for a megabyte, so the declared size is
+// held to the cap before anything is inflated, and the blocks to the declared size as they
+// inflate: a file never makes the reader inflate more than it said or more than it allows.
+HRESULT Inflate(const uint8_t* at, const uint8_t* end, std::vector<uint8_t>& out, std::size_t maxBody)
 {
+    constexpr unsigned MaxBlock = 32768;  // a block inflates to at most the deflate window
     if (end - at < 4) return DXFILEERR_BADFILE;
-    at += 4;  // the total size, which the blocks' own sizes make redundant
+    // Writers count the 16 bytes of the header in; a body of the declared size is taken too.
+    const std::size_t declared = Dword(at);
+    at += 4;
+    if (declared > maxBody + 16) return DXFILEERR_BADALLOC;
     out.clear();
+    // Deflate gives at most about 1,032 bytes for one, so a file that declares more than its
+    // blocks can hold does not reserve it.
+    out.reserve(std::min<uint64_t>(declared, uint64_t(end - at) * 1032));
     while (at < end) {
         if (end - at < 4) return DXFILEERR_BADFILE;
         const unsigned plain = Word(at);
         const unsigned packed = Word(at + 2);
         at += 4;
-        if (packed < 2 || static_cast<std::size_t>(end - at) < packed || at[0] != 'C' || at[1] != 'K')
+        if (packed < 2 || static_cast<std::size_t>(end - at) < packed || at[0] != 'C' || at[1] != 'K' ||
+            plain > MaxBlock || plain > declared - out.size())
             return DXFILEERR_BADFILE;
-        z_stream z{};
-        if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return DXFILEERR_BADALLOC;
-        const std::size_t history = out.size() < 32768 ? out.size() : 32768;
-        int rc = Z_OK;
-        if (history) rc = inflateSetDictionary(&z, out.data() + out.size() - history, static_cast<uInt>(history));
+        // Grown before zlib's state is made, so that a failed allocation leaves none behind.
         const std::size_t before = out.size();
         out.resize(before + plain);
+        z_stream z{};
+        if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return DXFILEERR_BADALLOC;
+        const std::size_t history = before < MaxBlock ? before : MaxBlock;
+        int rc = Z_OK;
+        if (history) rc = inflateSetDictionary(&z, out.data() + before - history, static_cast<uInt>(history));
         if (rc == Z_OK) {
             z.next_in = const_cast<Bytef*>(at + 2);
             z.avail_in = packed - 2;
@@ -107,10 +120,10 @@ Token Punct(char c)
 
 }  // namespace
 
-HRESULT ReadHeader(const std::vector<uint8_t>& file, std::vector<uint8_t>& body, bool& binary, int& floatBytes)
+HRESULT ReadHeader(std::vector<uint8_t>& bytes, bool& binary, int& floatBytes, std::size_t maxBody)
 {
-    if (file.size() < 16 || std::memcmp(file.data(), "xof ", 4) != 0) return DXFILEERR_BADFILETYPE;
-    const auto at = [&](int offset, const char* text) { return std::memcmp(file.data() + offset, text, 4) == 0; };
+    if (bytes.size() < 16 || std::memcmp(bytes.data(), "xof ", 4) != 0) return DXFILEERR_BADFILETYPE;
+    const auto at = [&](int offset, const char* text) { return std::memcmp(bytes.data() + offset, text, 4) == 0; };
     if (!at(4, "0302") && !at(4, "0303")) return DXFILEERR_BADFILEVERSION;
     const bool compressed = at(8, "tzip") || at(8, "bzip");
     binary = at(8, "bin ") || at(8, "bzip");
@@ -121,9 +134,15 @@ HRESULT ReadHeader(const std::vector<uint8_t>& file, std::vector<uint8_t>& body,
         floatBytes = 8;
     else
         return DXFILEERR_BADFILEFLOATSIZE;
-    if (compressed) return Inflate(file.data() + 16, file.data() + file.size(), body);
-    body.assign(file.begin() + 16, file.end());
-    return DXFILE_OK;
+    // The file's own bytes become the body, so a large plain file is never held twice.
+    if (!compressed) {
+        bytes.erase(bytes.begin(), bytes.begin() + 16);
+        return DXFILE_OK;
+    }
+    std::vector<uint8_t> body;
+    const HRESULT hr = Inflate(bytes.data() + 16, bytes.data() + bytes.size(), body, maxBody);
+    if (hr == DXFILE_OK) bytes = std::move(body);
+    return hr;
 }
 
 Lexer::Lexer(const uint8_t* begin, const uint8_t* end, bool binary, int floatBytes)

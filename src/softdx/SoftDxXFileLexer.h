@@ -20,9 +20,12 @@ struct Token {
     GUID guid{};
 };
 
-// Reads the 16-byte header, decompressing a compressed file into `body`. On success
-// `binary` and `floatBytes` say how to read the body.
-HRESULT ReadHeader(const std::vector<uint8_t>& file, std::vector<uint8_t>& body, bool& binary, int& floatBytes);
+// Reads the 16-byte header and makes `bytes` the body: the rest of the file, or what a
+// compressed file inflates to. On success `binary` and `floatBytes` say how to read it. A
+// compressed file that declares more than `maxBody` bytes is refused with DXFILEERR_BADALLOC
+// before anything is inflated; one whose blocks inflate to more than it declared, or a
+// block to more than 32 KB, is DXFILEERR_BADFILE.
+HRESULT ReadHeader(std::vector<uint8_t>& bytes, bool& binary, int& floatBytes, std::size_t maxBody);
 
 class Lexer {
 public:

@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <stdexcept>
+#include <string_view>
 
 #include "SoftDxXFileLexer.h"
 
@@ -39,6 +42,20 @@ bool IsIntegral(Primitive p)
            p == Primitive::Sword || p == Primitive::Sdword;
 }
 
+// The bytes a value takes in an object's data.
+std::size_t DataBytes(Primitive p)
+{
+    switch (p) {
+    case Primitive::Char:
+    case Primitive::Uchar: return 1;
+    case Primitive::Word:
+    case Primitive::Sword: return 2;
+    case Primitive::Double: return 8;
+    case Primitive::String: return sizeof(const char*);
+    default: return 4;
+    }
+}
+
 bool IsPunct(const Token& t, char c) { return t.kind == Kind::Punct && t.punct == c; }
 
 template <typename T>
@@ -66,10 +83,48 @@ bool SameLayout(const Template& a, const Template& b)
 
 std::string IdKey(const GUID& id) { return std::string(reinterpret_cast<const char*>(&id), sizeof id); }
 
+// What a failed allocation leaves: the object being read is lost, and with it the place in
+// the file, so the document stays at this fault.
+template <typename Read>
+HRESULT Guarded(HRESULT& fault, Read read)
+{
+    try {
+        return read();
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    return fault = DXFILEERR_BADALLOC;
+}
+
 }  // namespace
 
-Document::Document(std::vector<uint8_t> bytes, TemplateSet templates)
-    : FBytes(std::move(bytes)), FTemplates(std::move(templates))
+std::size_t TemplateSet::GuidHash::operator()(const GUID& id) const
+{
+    return std::hash<std::string_view>()(std::string_view(reinterpret_cast<const char*>(&id), sizeof id));
+}
+
+int TemplateSet::Find(const std::string& name) const
+{
+    const auto found = FByName.find(name);
+    return found == FByName.end() ? -1 : found->second;
+}
+
+const Template* TemplateSet::FindId(const GUID& id) const
+{
+    const auto found = FById.find(id);
+    return found == FById.end() ? nullptr : &FList[static_cast<std::size_t>(found->second)];
+}
+
+void TemplateSet::Add(Template tpl)
+{
+    const int index = static_cast<int>(FList.size());
+    FByName.emplace(tpl.name, index);
+    FById.emplace(tpl.id, index);
+    FList.push_back(std::move(tpl));
+}
+
+Document::Document(std::vector<uint8_t> bytes, TemplateSet templates, Limits limits)
+    : FBytes(std::move(bytes)), FTemplates(std::move(templates)), FLimits(limits)
 {
 }
 
@@ -77,12 +132,10 @@ Document::~Document() = default;
 
 HRESULT Document::Open()
 {
-    std::vector<uint8_t> body;
     bool binary = false;
     int floatBytes = 4;
-    const HRESULT hr = ReadHeader(FBytes, body, binary, floatBytes);
+    const HRESULT hr = ReadHeader(FBytes, binary, floatBytes, FLimits.bodyBytes);
     if (hr != DXFILE_OK) return FFault = hr;
-    FBytes = std::move(body);
     FLexer = std::make_unique<Lexer>(FBytes.data(), FBytes.data() + FBytes.size(), binary, floatBytes);
     return DXFILE_OK;
 }
@@ -90,6 +143,11 @@ HRESULT Document::Open()
 HRESULT Document::Next(Node*& node)
 {
     node = nullptr;
+    return Guarded(FFault, [&] { return NextObject(node); });
+}
+
+HRESULT Document::NextObject(Node*& node)
+{
     while (FFault == DXFILE_OK) {
         const Token& t = FLexer->Peek();
         if (t.kind == Kind::End) return DXFILEERR_NOMOREOBJECTS;
@@ -100,9 +158,11 @@ HRESULT Document::Next(Node*& node)
         std::unique_ptr<Node> object;
         FFault = ReadObject(object, 0);
         if (FFault != DXFILE_OK) break;
-        node = object.get();
-        Index(*node);
+        // Kept before it is indexed, so that an index never points at an object lost to a
+        // failed allocation.
         FObjects.push_back(std::move(object));
+        node = FObjects.back().get();
+        Index(*node);
         return DXFILE_OK;
     }
     return FFault;
@@ -110,20 +170,15 @@ HRESULT Document::Next(Node*& node)
 
 HRESULT Document::ReadTemplatesOnly()
 {
-    while (FFault == DXFILE_OK) {
-        const Token& t = FLexer->Peek();
-        if (t.kind == Kind::End) return DXFILE_OK;
-        if (t.kind != Kind::Name || t.text != "template") return FFault = DXFILEERR_PARSEERROR;
-        FFault = ReadTemplate();
-    }
-    return FFault;
-}
-
-int Document::FindTemplate(const std::string& name) const
-{
-    for (std::size_t i = 0; i < FTemplates.size(); ++i)
-        if (FTemplates[i].name == name) return static_cast<int>(i);
-    return -1;
+    return Guarded(FFault, [&] {
+        while (FFault == DXFILE_OK) {
+            const Token& t = FLexer->Peek();
+            if (t.kind == Kind::End) return DXFILE_OK;
+            if (t.kind != Kind::Name || t.text != "template") return FFault = DXFILEERR_PARSEERROR;
+            FFault = ReadTemplate();
+        }
+        return FFault;
+    });
 }
 
 const Node* Document::Find(const std::string& name, const std::optional<GUID>& id) const
@@ -156,9 +211,12 @@ HRESULT Document::ReadTemplateBody()
 {
     Lexer& lex = *FLexer;
     Template tpl;
+    // The last member of each name that may size a later array, keyed by its text in the file.
+    std::unordered_map<std::string_view, int> sizes;
     Token t = lex.Next();
     if (t.kind != Kind::Name || t.text.size() > MaxNameLength) return DXFILEERR_PARSEERROR;
     tpl.name = t.text;
+    if (!Hold(sizeof(Template) + t.text.size())) return DXFILEERR_BADALLOC;
     if (!IsPunct(lex.Next(), '{')) return DXFILEERR_PARSEERROR;
     t = lex.Next();
     if (t.kind != Kind::Guid) return DXFILEERR_PARSEERROR;
@@ -176,6 +234,8 @@ HRESULT Document::ReadTemplateBody()
                 while (lex.Peek().kind == Kind::Name || IsPunct(lex.Peek(), ',')) {
                     t = lex.Next();
                     if (t.kind != Kind::Name) continue;
+                    if (t.text.size() > MaxNameLength || tpl.allowedNames.size() >= MaxRestrictions)
+                        return DXFILEERR_PARSEERROR;
                     tpl.allowedNames.emplace_back(t.text);
                     if (lex.Peek().kind == Kind::Guid) tpl.allowedIds.push_back(lex.Next().guid);
                 }
@@ -194,12 +254,14 @@ HRESULT Document::ReadTemplateBody()
         }
         member.primitive = FindPrimitive(t.text);
         if (member.primitive == Primitive::None) {
-            member.structType = FindTemplate(std::string(t.text));
+            member.structType = FTemplates.Find(std::string(t.text));
             if (member.structType < 0) return DXFILEERR_NOTEMPLATE;
         }
         t = lex.Next();
         if (t.kind != Kind::Name || t.text.size() > MaxNameLength) return DXFILEERR_PARSEERROR;
         member.name = t.text;
+        const std::string_view memberName = t.text;
+        if (!Hold(sizeof(Member) + t.text.size())) return DXFILEERR_BADALLOC;
         while (member.isArray && IsPunct(lex.Peek(), '[')) {
             lex.Next();
             t = lex.Next();
@@ -207,30 +269,39 @@ HRESULT Document::ReadTemplateBody()
             if (t.kind == Kind::Integer) {
                 d.fixed = t.integer;
             } else if (t.kind == Kind::Name) {
-                for (std::size_t i = 0; i < tpl.members.size(); ++i) {
-                    const Member& m = tpl.members[i];
-                    if (m.name == t.text && !m.isArray && IsIntegral(m.primitive)) d.member = static_cast<int>(i);
-                }
-                if (d.member < 0) return DXFILEERR_PARSEERROR;
+                const auto found = sizes.find(t.text);
+                if (found == sizes.end()) return DXFILEERR_PARSEERROR;
+                d.member = found->second;
             } else {
                 return DXFILEERR_PARSEERROR;
             }
             if (!IsPunct(lex.Next(), ']')) return DXFILEERR_PARSEERROR;
+            if (!Hold(sizeof(Dimension))) return DXFILEERR_BADALLOC;
             member.dimensions.push_back(d);
         }
         if (member.isArray && member.dimensions.empty()) return DXFILEERR_PARSEERROR;
+        if (!member.isArray && IsIntegral(member.primitive))
+            sizes.insert_or_assign(memberName, static_cast<int>(tpl.members.size()));
         tpl.members.push_back(std::move(member));
     }
+    tpl.readsNothing = std::all_of(tpl.members.begin(), tpl.members.end(), [&](const Member& m) {
+        const bool none = std::any_of(m.dimensions.begin(), m.dimensions.end(),
+                                      [](const Dimension& d) { return d.member < 0 && d.fixed == 0; });
+        return none || (m.structType >= 0 && FTemplates[static_cast<std::size_t>(m.structType)].readsNothing);
+    });
     // An id tells whoever reads an object how its data is laid out, so one id stands for one
     // name and one layout. A template that gives a known id to another name or other members
     // fails the file instead of being kept without the id: no valid file does that (the
     // standard set repeated under its own names still reads), and both this reader and the
     // component above it then report the fault rather than read a model with a part missing.
-    for (const Template& known : FTemplates)
-        if (known.id == tpl.id && (known.name != tpl.name || !SameLayout(known, tpl))) return DXFILEERR_PARSEERROR;
+    // (So no two templates of the set share an id.)
+    if (const Template* known = FTemplates.FindId(tpl.id))
+        if (known->name != tpl.name || !SameLayout(*known, tpl)) return DXFILEERR_PARSEERROR;
     // A template already known keeps its first definition: files often repeat the standard
     // set, and objects read so far refer to the known one by index.
-    if (FindTemplate(tpl.name) < 0) FTemplates.push_back(std::move(tpl));
+    if (FTemplates.Find(tpl.name) >= 0) return DXFILE_OK;
+    if (FTemplates.size() >= FLimits.templates) return DXFILEERR_BADALLOC;
+    FTemplates.Add(std::move(tpl));
     return DXFILE_OK;
 }
 
@@ -240,12 +311,14 @@ HRESULT Document::ReadObject(std::unique_ptr<Node>& node, int depth)
     Lexer& lex = *FLexer;
     Token t = lex.Next();
     if (t.kind != Kind::Name) return t.kind == Kind::End ? DXFILEERR_BADFILE : DXFILEERR_PARSEERROR;
+    if (!CountObject() || !Hold(sizeof(Node))) return DXFILEERR_BADALLOC;
     node = std::make_unique<Node>();
-    node->type = FindTemplate(std::string(t.text));
+    node->type = FTemplates.Find(std::string(t.text));
     if (node->type < 0) return DXFILEERR_NOTEMPLATE;
     t = lex.Next();
     if (t.kind == Kind::Name) {
         if (t.text.size() > MaxNameLength) return DXFILEERR_PARSEERROR;
+        if (!Hold(t.text.size())) return DXFILEERR_BADALLOC;
         node->name = t.text;
         t = lex.Next();
     }
@@ -258,13 +331,16 @@ HRESULT Document::ReadObject(std::unique_ptr<Node>& node, int depth)
             lex.Next();
             return DXFILE_OK;
         }
+        if (!Hold(sizeof(Child))) return DXFILEERR_BADALLOC;
         Child child;
         if (IsPunct(next, '{')) {
+            if (!CountObject()) return DXFILEERR_BADALLOC;
             lex.Next();
             bool named = false;
             if (lex.Peek().kind == Kind::Name) {
                 t = lex.Next();
                 if (t.text.size() > MaxNameLength) return DXFILEERR_PARSEERROR;
+                if (!Hold(t.text.size())) return DXFILEERR_BADALLOC;
                 child.referenceName = t.text;
                 named = true;
             }
@@ -273,7 +349,7 @@ HRESULT Document::ReadObject(std::unique_ptr<Node>& node, int depth)
         } else if (next.kind == Kind::Name) {
             const Template& parent = FTemplates[static_cast<std::size_t>(node->type)];
             if (parent.children == Template::Children::Closed) return DXFILEERR_PARSEERROR;
-            const int type = FindTemplate(std::string(next.text));
+            const int type = FTemplates.Find(std::string(next.text));
             if (type < 0) return DXFILEERR_NOTEMPLATE;
             if (parent.children == Template::Children::Restricted) {
                 const Template& childType = FTemplates[static_cast<std::size_t>(type)];
@@ -310,6 +386,9 @@ HRESULT Document::ReadMembers(Node& node, int type, int depth, bool topLevel)
             // left is a lie of the file, refused before anything is read or reserved.
             if (count > FLexer->Remaining()) return DXFILEERR_BADARRAYSIZE;
         }
+        // Elements that read nothing are passed over, so that arrays of them inside arrays
+        // of them cost no time; every element read from here on reads at least one token.
+        if (member.structType >= 0 && FTemplates[static_cast<std::size_t>(member.structType)].readsNothing) count = 0;
         for (uint64_t i = 0; i < count; ++i) {
             if (member.structType >= 0) {
                 if (++FSteps > 2 * FBytes.size() + 1024) return DXFILEERR_BADARRAYSIZE;
@@ -327,9 +406,11 @@ HRESULT Document::ReadMembers(Node& node, int type, int depth, bool topLevel)
                         : size == 2                                                                   ? (v & 0xFFFF)
                                                                                                       : (v & 0xFF);
         }
-        if (topLevel)
+        if (topLevel) {
+            if (!Hold(sizeof(node.memberSpans[0]))) return DXFILEERR_BADALLOC;
             node.memberSpans.emplace_back(static_cast<uint32_t>(start),
                                           static_cast<uint32_t>(node.data.size() - start));
+        }
     }
     return DXFILE_OK;
 }
@@ -338,10 +419,13 @@ HRESULT Document::ReadValue(Node& node, const Member& member)
 {
     const Token t = FLexer->Next();
     if (t.kind == Kind::End) return DXFILEERR_BADFILE;
+    if (!Hold(DataBytes(member.primitive))) return DXFILEERR_BADALLOC;
     if (member.primitive == Primitive::String) {
         if (t.kind != Kind::String) return DXFILEERR_PARSEERROR;
-        node.strings.emplace_back(t.text);
-        Append(node.data, node.strings.back().c_str());
+        // The list's own block for the string, and the text where it is not short.
+        if (!Hold(sizeof(std::string) + 2 * sizeof(void*) + t.text.size())) return DXFILEERR_BADALLOC;
+        node.strings.emplace_front(t.text);
+        Append(node.data, node.strings.front().c_str());
         return DXFILE_OK;
     }
     if (member.primitive == Primitive::Float || member.primitive == Primitive::Double) {

@@ -8,6 +8,7 @@
 #include "wdx/WDirect3DxFile.h"
 
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "core/Paths.h"
@@ -178,17 +179,18 @@ HRESULT TWDirect3DxFile::Load(const std::string& path)
 {
     FRoot.reset();
     const auto create = reinterpret_cast<HRESULT(WINAPI*)(LPDIRECTXFILE*)>(DirectXBinding().DirectXFileCreate);
-    TComPtr<IDirectXFile> reader;
-    if (!create || create(reader.Put()) != DXFILE_OK || !reader) return E_FAIL;
-    if (reader->RegisterTemplates(const_cast<unsigned char*>(D3DRM_XTEMPLATES),
-                                  static_cast<DWORD>(D3DRM_XTEMPLATE_BYTES)) != DXFILE_OK)
-        return E_FAIL;
-    TComPtr<IDirectXFileEnumObject> objects;
-    if (reader->CreateEnumObject(const_cast<char*>(path.c_str()), DXFILELOAD_FROMFILE, objects.Put()) != DXFILE_OK ||
-        !objects)
-        return E_FAIL;
-
     try {
+        TComPtr<IDirectXFile> reader;
+        if (!create || create(reader.Put()) != DXFILE_OK || !reader) return E_FAIL;
+        if (reader->RegisterTemplates(const_cast<unsigned char*>(D3DRM_XTEMPLATES),
+                                      static_cast<DWORD>(D3DRM_XTEMPLATE_BYTES)) != DXFILE_OK)
+            return E_FAIL;
+        TComPtr<IDirectXFileEnumObject> objects;
+        if (reader->CreateEnumObject(const_cast<char*>(path.c_str()), DXFILELOAD_FROMFILE, objects.Put()) !=
+                DXFILE_OK ||
+            !objects)
+            return E_FAIL;
+
         FRoot = std::make_unique<TCD3DFileObject>(FDevice, "D3DFile_Root");
         HRESULT result;
         for (;;) {
@@ -201,6 +203,11 @@ HRESULT TWDirect3DxFile::Load(const std::string& path)
                 ParseMesh(object.Get(), *FRoot);
         }
         if (result != DXFILEERR_NOMOREOBJECTS) FRoot.reset();
+    } catch (const std::bad_alloc&) {
+        // A model too large for the memory there is, in the reader or in the tree, fails as a
+        // file that could not be read.
+        FRoot.reset();
+        return E_OUTOFMEMORY;
     } catch (...) {
         // A texture that could not be made ends the load; what was read goes with it.
         FRoot.reset();

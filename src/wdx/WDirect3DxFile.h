@@ -31,8 +31,9 @@ public:
     TWDirectX* Device() const { return FDevice; }
 
     // Reads the file into a new tree. Non-zero (E_FAIL) when no reader, the templates or the
-    // file could not be had; zero otherwise, also when the tree was dropped part way on a
-    // reader's fault. A mesh whose data is not of its template's layout is left out.
+    // file could not be had, E_OUTOFMEMORY when memory ran out (no tree then); zero otherwise,
+    // also when the tree was dropped part way on a reader's fault. A mesh whose data is not
+    // of its template's layout is left out.
     HRESULT Load(const std::string& path);
 
     TWDirectXComponentKind DirectXKind() const override { return dxkXFile; }

@@ -11,6 +11,7 @@
 
 #include "Direct3DDevice.h"
 #include "core/Paths.h"
+#include "support/AllocationFaults.h"
 #include "support/XFileWriter.h"
 #include "wdx/XFileTemplates.h"
 
@@ -191,6 +192,34 @@ TEST_F(XFileTest, MissingUnreadableAndCutModelsFailWithTheirTexts)
     EXPECT_EQ(StartFile(file), "");
     EXPECT_TRUE(file.Active());
     EXPECT_EQ(file.Root(), nullptr);
+}
+
+// Each allocation of a load made to fail in turn, in the reader or in the tree: the load
+// fails or drops its tree, and nothing is thrown out of it.
+TEST_F(XFileTest, AFailedAllocationFailsTheLoadWithoutThrowing)
+{
+    if (!HasReader()) GTEST_SKIP() << "this platform has no X-file reader yet";
+    StartWindowed();
+    TWDirect3DxFile file(nullptr);
+    file.AutoLoadResources = false;
+    const std::string path = Write("model.x", kModel);
+    long n = 0;
+    for (;; ++n) {
+        SCOPED_TRACE("allocation " + std::to_string(n));
+        allocfaults::FailAllocation(n);
+        HRESULT result = E_FAIL;
+        EXPECT_NO_THROW(result = allocfaults::Counted([&] { return file.Load(path); }));
+        const bool failed = allocfaults::AllocationFailed();
+        allocfaults::FailAllocation(-1);
+        if (!failed) {
+            EXPECT_EQ(result, 0);
+            ASSERT_NE(file.Root(), nullptr);
+            EXPECT_NE(file.Root()->Children, nullptr);
+            break;
+        }
+        EXPECT_TRUE(result == 0 || file.Root() == nullptr) << "a failed load keeps no tree";
+    }
+    EXPECT_GT(n, 20) << "the load allocates";
 }
 
 namespace {
