@@ -87,10 +87,7 @@ TEST(DirectInputOnX, TheWheelAndTheBackAndForwardButtonsReachTheStateBuffers)
     // A program's own window under the pointer, which must still get every click and turn.
     XConnection display(server.Name());
     ASSERT_NE(display.Get(), nullptr);
-    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display.Get()), 0, 0, 1024, 768, 0, 0, 0);
-    XSelectInput(display, window, ButtonPressMask);
-    XMapWindow(display, window);
-    XSync(display, False);
+    const Window window = MapPressWindow(display, 1024, 768);
     {
         TForm form(nullptr);
         auto* device = new TWDirectX(&form);

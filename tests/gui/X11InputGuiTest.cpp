@@ -89,10 +89,7 @@ TEST(X11InputOnX, RawButtonsComeOnlyWhileAMouseIsAcquiredAndTheLoopReadsThem)
     // every client its raw events too.
     XConnection display(server.Name());
     ASSERT_NE(display.Get(), nullptr);
-    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display.Get()), 0, 0, 1024, 768, 0, 0, 0);
-    XSelectInput(display, window, ButtonPressMask);
-    XMapWindow(display, window);
-    XSync(display, False);
+    const Window window = MapPressWindow(display, 1024, 768);
     auto turn = [&](const std::string& button) {
         const int count = 200;
         EXPECT_EQ(RunXdotool(server, "click --repeat " + std::to_string(count) + " --delay 0 " + button), 0);

@@ -23,3 +23,14 @@ public:
 private:
     Display* FDisplay = nullptr;
 };
+
+// A mapped window of the test's over the top left of the screen that collects the button
+// presses made over it: once it has them, the server has sent every other client its events too.
+inline Window MapPressWindow(const XConnection& display, unsigned width, unsigned height)
+{
+    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display.Get()), 0, 0, width, height, 0, 0, 0);
+    XSelectInput(display, window, ButtonPressMask);
+    XMapWindow(display, window);
+    XSync(display, False);
+    return window;
+}
