@@ -3,7 +3,7 @@
 // indices computed once per blit, eight pixels per step, a source row two ahead prefetched
 // while this one is read, streaming stores that do not pull the destination into the
 // cache, and a plain row copy whenever a destination row repeats the one above it.
-// Implements: softdx::FillRect, StretchCopy, ConvertToXrgb (SoftDxBlit.h).
+// Implements: softdx::FillRect, StretchCopy, ByteChannels, ConvertToXrgb (SoftDxBlit.h).
 // Not here: checking rectangles against their surfaces, which the callers do.
 #include "SoftDxBlit.h"
 
@@ -55,14 +55,28 @@ inline void WritePixel(uint8_t* p, uint32_t bytes, uint32_t v)
     }
 }
 
-// Source index for each destination index, offsets from the source rectangle's start.
-void SampleTable(std::vector<uint32_t>& table, uint32_t destinationLength, uint32_t sourceLength)
+// The source index under each destination pixel's centre, for a span of the source from start
+// to start + length (in 1/65536 of a pixel). The offsets (2i + 1) * length / (2 * count) are
+// stepped as a quotient and a remainder, exact without a product that could overflow.
+void SampleTable(std::vector<uint32_t>& table, uint32_t count, int64_t start, int64_t length)
 {
-    table.resize(destinationLength);
-    const uint64_t twice = uint64_t{2} * destinationLength;
-    for (uint32_t i = 0; i < destinationLength; ++i)
-        table[i] = static_cast<uint32_t>((uint64_t{2} * i + 1) * sourceLength / twice);
+    table.resize(count);
+    const uint64_t divisor = uint64_t{2} * count, span = uint64_t(length);
+    uint64_t quotient = span / divisor, remainder = span % divisor;
+    const uint64_t stepQuotient = 2 * span / divisor, stepRemainder = 2 * span % divisor;
+    for (uint32_t i = 0; i < count; ++i) {
+        table[i] = static_cast<uint32_t>((uint64_t(start) + quotient) / uint64_t(SoftDxFineUnit));
+        quotient += stepQuotient;
+        remainder += stepRemainder;
+        if (remainder >= divisor) {
+            ++quotient;
+            remainder -= divisor;
+        }
+    }
 }
+
+// Whether the samples are the source's pixels one after another: a plain copy of each row.
+bool Consecutive(uint32_t count, int64_t length) { return length == int64_t{count} * SoftDxFineUnit; }
 
 inline bool Keyed(const KeyRange& key, uint32_t value, uint32_t mask)
 {
@@ -123,22 +137,21 @@ void FillRect(const PixelView& d, const RECT& r, uint32_t pixel)
     }
 }
 
-void StretchCopy(const PixelView& d, const RECT& dr, const PixelView& s, const RECT& sr, const KeyRange& sourceKey,
-                 const KeyRange& destinationKey, uint32_t valueMask)
+void StretchCopy(const PixelView& d, const RECT& dr, const PixelView& s, const SoftDxFineRect& sr,
+                 const KeyRange& sourceKey, const KeyRange& destinationKey, uint32_t valueMask)
 {
     StretchCopy(d, dr, dr, s, sr, sourceKey, destinationKey, valueMask);
 }
 
-void StretchCopy(const PixelView& d, const RECT& dr, const RECT& clip, const PixelView& s, const RECT& sr,
+void StretchCopy(const PixelView& d, const RECT& dr, const RECT& clip, const PixelView& s, const SoftDxFineRect& sr,
                  const KeyRange& sourceKey, const KeyRange& destinationKey, uint32_t valueMask)
 {
     const auto dw = static_cast<uint32_t>(dr.right - dr.left), dh = static_cast<uint32_t>(dr.bottom - dr.top);
-    const auto sw = static_cast<uint32_t>(sr.right - sr.left), sh = static_cast<uint32_t>(sr.bottom - sr.top);
     const uint32_t bytes = d.BytesPerPixel;
     // Kept between blits: the show stretches every frame and should not allocate each time.
     thread_local std::vector<uint32_t> columns, rows;
-    SampleTable(columns, dw, sw);
-    SampleTable(rows, dh, sh);
+    SampleTable(columns, dw, sr.Left, sr.Right - sr.Left);
+    SampleTable(rows, dh, sr.Top, sr.Bottom - sr.Top);
     // The part of the destination drawn, counted from its rectangle's corner; the samples
     // stay those of the whole rectangle, so clipping never moves a pixel.
     const auto x0 = static_cast<uint32_t>(clip.left - dr.left), x1 = static_cast<uint32_t>(clip.right - dr.left);
@@ -147,7 +160,7 @@ void StretchCopy(const PixelView& d, const RECT& dr, const RECT& clip, const Pix
 
     if (sourceKey.Enabled || destinationKey.Enabled) {
         for (uint32_t y = y0; y < y1; ++y) {
-            const uint8_t* in = s.At(sr.left, sr.top + static_cast<int32_t>(rows[y]));
+            const uint8_t* in = s.At(0, static_cast<int32_t>(rows[y]));
             uint8_t* out = d.At(clip.left, dr.top + static_cast<int32_t>(y));
             for (uint32_t x = x0; x < x1; ++x, out += bytes) {
                 const uint32_t value = ReadPixel(in + size_t{columns[x]} * bytes, bytes);
@@ -160,22 +173,22 @@ void StretchCopy(const PixelView& d, const RECT& dr, const RECT& clip, const Pix
     }
 
     const size_t rowBytes = size_t{count} * bytes;
+    const bool consecutive = Consecutive(dw, sr.Right - sr.Left);
     for (uint32_t y = y0; y < y1; ++y) {
         uint8_t* out = d.At(clip.left, dr.top + static_cast<int32_t>(y));
         if (y > y0 && rows[y] == rows[y - 1]) {
             std::memcpy(out, out - d.Pitch, rowBytes);
             continue;
         }
-        const uint8_t* in = s.At(sr.left + static_cast<int32_t>(columns[x0]), sr.top + static_cast<int32_t>(rows[y]));
-        if (sw == dw) {
-            std::memcpy(out, in, rowBytes);
+        const uint8_t* in = s.At(0, static_cast<int32_t>(rows[y]));
+        if (consecutive) {
+            std::memcpy(out, in + size_t{columns[x0]} * bytes, rowBytes);
             continue;
         }
-        in = s.At(sr.left, sr.top + static_cast<int32_t>(rows[y]));
         switch (bytes) {
         case 4: {
             // Two rows ahead gives the memory time to answer before the row is needed.
-            const uint8_t* next = y + 2 < y1 ? s.At(sr.left, sr.top + static_cast<int32_t>(rows[y + 2])) : nullptr;
+            const uint8_t* next = y + 2 < y1 ? s.At(0, static_cast<int32_t>(rows[y + 2])) : nullptr;
             GatherRow32(reinterpret_cast<uint32_t*>(out), reinterpret_cast<const uint32_t*>(in), columns.data() + x0,
                         count, reinterpret_cast<const uint32_t*>(next));
             break;
@@ -188,6 +201,15 @@ void StretchCopy(const PixelView& d, const RECT& dr, const RECT& clip, const Pix
 #if defined(__SSE2__)
     _mm_sfence();
 #endif
+}
+
+bool ByteChannels(const PixelFormat& f)
+{
+    const auto byteMask = [](uint32_t mask) {
+        return mask == 0 || mask == 0xFF || mask == 0xFF00 || mask == 0xFF0000 || mask == 0xFF000000;
+    };
+    return f.Bits == 32 && !f.Indexed && byteMask(f.RedMask) && byteMask(f.GreenMask) && byteMask(f.BlueMask) &&
+           byteMask(f.AlphaMask);
 }
 
 void ConvertToXrgb(const PixelView& s, const PixelFormat& format, const PALETTEENTRY* palette, uint32_t* out,
