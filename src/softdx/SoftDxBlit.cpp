@@ -2,8 +2,9 @@
 // The 32-bit unkeyed stretch is the show's per-frame work and has its own path: column
 // indices computed once per blit, eight pixels per step, a source row two ahead prefetched
 // while this one is read, streaming stores that do not pull the destination into the
-// cache, and a plain row copy whenever a destination row repeats the one above it.
-// Implements: softdx::FillRect, StretchCopy, ByteChannels, ConvertToXrgb (SoftDxBlit.h).
+// cache, and a plain row copy whenever a destination row repeats the one above it. Sixteen-bit
+// pixels are widened through two tables of 256 entries, one for each byte.
+// Implements: softdx::FillRect, StretchCopy, Widen16, StretchToXrgb, ConvertToXrgb (SoftDxBlit.h).
 // Not here: checking rectangles against their surfaces, which the callers do.
 #include "SoftDxBlit.h"
 
@@ -212,40 +213,84 @@ bool ByteChannels(const PixelFormat& f)
            byteMask(f.AlphaMask);
 }
 
+bool Widen16::Takes(const PixelFormat& f)
+{
+    if (f.Bits != 16 || f.Indexed || !f.IsColour() || f.BlueMask != 0x001F) return false;
+    return (f.RedMask == 0xF800 && f.GreenMask == 0x07E0 && f.AlphaMask == 0) ||
+           (f.RedMask == 0x7C00 && f.GreenMask == 0x03E0 && (f.AlphaMask == 0 || f.AlphaMask == 0x8000));
+}
+
+Widen16::Widen16(const PixelFormat& format)
+{
+    const bool red565 = format.GreenMask == 0x07E0;
+    const auto widen = [red565](uint32_t v) {
+        uint32_t r = red565 ? (v >> 11) & 31 : (v >> 10) & 31;
+        uint32_t g = red565 ? (v >> 5) & 63 : (v >> 5) & 31;
+        uint32_t b = v & 31;
+        r = r << 3 | r >> 2;
+        g = red565 ? (g << 2 | g >> 4) : (g << 3 | g >> 2);
+        b = b << 3 | b >> 2;
+        return r << 16 | g << 8 | b;
+    };
+    for (uint32_t i = 0; i < 256; ++i) {
+        FLow[i] = widen(i);
+        FHigh[i] = widen(i << 8);
+    }
+}
+
+void StretchToXrgb(const PixelView& d, const RECT& dr, const PixelView& s, const SoftDxFineRect& sr,
+                   const PixelFormat& sourceFormat)
+{
+    const auto dw = static_cast<uint32_t>(dr.right - dr.left), dh = static_cast<uint32_t>(dr.bottom - dr.top);
+    thread_local std::vector<uint32_t> columns, rows;
+    SampleTable(columns, dw, sr.Left, sr.Right - sr.Left);
+    SampleTable(rows, dh, sr.Top, sr.Bottom - sr.Top);
+    const Widen16 widen(sourceFormat);
+    for (uint32_t y = 0; y < dh; ++y) {
+        auto* out = reinterpret_cast<uint32_t*>(d.At(dr.left, dr.top + static_cast<int32_t>(y)));
+        if (y > 0 && rows[y] == rows[y - 1]) {
+            std::memcpy(out, reinterpret_cast<const uint8_t*>(out) - d.Pitch, size_t{dw} * 4);
+            continue;
+        }
+        const auto* in = reinterpret_cast<const uint16_t*>(s.At(0, static_cast<int32_t>(rows[y])));
+        if (y + 2 < dh) __builtin_prefetch(s.At(static_cast<int32_t>(columns[0]), static_cast<int32_t>(rows[y + 2])));
+        for (uint32_t x = 0; x < dw; ++x) out[x] = widen(in[columns[x]]);
+    }
+}
+
 void ConvertToXrgb(const PixelView& s, const PixelFormat& format, const PALETTEENTRY* palette, uint32_t* out,
                    size_t outPitchBytes)
 {
+    const auto rowOut = [&](uint32_t y) {
+        return reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(out) + y * outPitchBytes);
+    };
+    if (format.Bits == 16 && !format.Indexed) {
+        const Widen16 widen(format);
+        for (uint32_t y = 0; y < s.Height; ++y) {
+            const auto* in = reinterpret_cast<const uint16_t*>(s.At(0, static_cast<int32_t>(y)));
+            uint32_t* row = rowOut(y);
+            for (uint32_t x = 0; x < s.Width; ++x) row[x] = widen(in[x]);
+        }
+        return;
+    }
     uint32_t lookup[256];
     if (format.Indexed)
         for (int i = 0; i < 256; ++i)
             lookup[i] = palette
                             ? uint32_t{palette[i].peRed} << 16 | uint32_t{palette[i].peGreen} << 8 | palette[i].peBlue
                             : uint32_t(i) * 0x010101u;
-    const bool red565 = format.Bits == 16 && format.GreenMask == 0x07E0;
     const bool blueFirst = format.Bits >= 24 && format.RedMask == 0xFF;
     for (uint32_t y = 0; y < s.Height; ++y) {
         const uint8_t* in = s.At(0, static_cast<int32_t>(y));
-        auto row = reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(out) + y * outPitchBytes);
+        uint32_t* row = rowOut(y);
         for (uint32_t x = 0; x < s.Width; ++x) {
             const uint32_t v = ReadPixel(in + size_t{x} * s.BytesPerPixel, s.BytesPerPixel);
-            uint32_t r, g, b;
             if (format.Indexed) {
                 row[x] = lookup[v & 0xFF];
                 continue;
-            } else if (format.Bits == 16) {
-                // Widen each field by repeating its top bits, so full intensity stays full.
-                r = red565 ? (v >> 11) & 31 : (v >> 10) & 31;
-                g = red565 ? (v >> 5) & 63 : (v >> 5) & 31;
-                b = v & 31;
-                r = r << 3 | r >> 2;
-                g = red565 ? (g << 2 | g >> 4) : (g << 3 | g >> 2);
-                b = b << 3 | b >> 2;
-            } else {
-                r = (v >> 16) & 0xFF;
-                g = (v >> 8) & 0xFF;
-                b = v & 0xFF;
-                if (blueFirst) std::swap(r, b);
             }
+            uint32_t r = (v >> 16) & 0xFF, g = (v >> 8) & 0xFF, b = v & 0xFF;
+            if (blueFirst) std::swap(r, b);
             row[x] = r << 16 | g << 8 | b;
         }
     }

@@ -47,6 +47,23 @@ void StretchCopy(const PixelView& destination, const RECT& destinationRect, cons
 // colours.
 bool ByteChannels(const PixelFormat& format);
 
+// 16-bit pixels of 5-6-5 or X-5-5-5 layout as 0x00RRGGBB: each field widened by repeating its
+// top bits, so that full intensity stays full. Every bit of the result is a copy of one bit of
+// the pixel, so the result is the two bytes' contributions or-ed together.
+class Widen16 {
+public:
+    explicit Widen16(const PixelFormat& format);
+    // Whether the format is one of those two layouts (an alpha bit of 1-5-5-5 is ignored).
+    static bool Takes(const PixelFormat& format);
+    uint32_t operator()(uint32_t pixel) const { return FHigh[(pixel >> 8) & 0xFF] | FLow[pixel & 0xFF]; }
+
+private:
+    uint32_t FLow[256], FHigh[256];
+};
+// StretchCopy from 16-bit pixels (Widen16::Takes their format) into 0x00RRGGBB ones, unkeyed.
+void StretchToXrgb(const PixelView& destination, const RECT& destinationRect, const PixelView& source,
+                   const SoftDxFineRect& sourceRect, const PixelFormat& sourceFormat);
+
 // 0x00RRGGBB pixels of a whole view; palette (256 entries) for indexed formats.
 void ConvertToXrgb(const PixelView& source, const PixelFormat& format, const PALETTEENTRY* palette, uint32_t* out,
                    size_t outPitchBytes);

@@ -110,8 +110,8 @@ public:
         return View();
     }
     // The pixels averaged down by halves, level times (1 is half the size each way), for
-    // stretches that shrink a lot; kept until the pixels change. Empty (no pixels) when
-    // the memory cannot be had.
+    // stretches that shrink a lot; kept until the pixels change. 32-bit pixels, a 16-bit
+    // surface's widened to 0x00RRGGBB. Empty (no pixels) when the memory cannot be had.
     PixelView Reduced(uint32_t level);
     const PixelFormat& Format() const { return FFormat; }
     bool Busy() const { return FLocked || FDcOut; }

@@ -1,17 +1,23 @@
 // The show's frame put off, and the averaged copies stretches shrink from.
-// A back buffer of the presenter's 32-bit format filled whole by one stretch from a surface
-// outside the chain (the show's frame) only notes the stretch. When the frame is presented
-// in a window of another size (an emulated mode), the stretch is made straight at the
-// window's size into memory of the presenter's, so that the mode costs what the screen's own
-// does instead of a frame made small and then scaled up. A stretch that would enlarge onto
-// the window keeps the old way, whose smooth scaling looks better than repeated pixels.
+// A back buffer filled whole by one stretch from a surface outside the chain (the show's
+// frame), in the presenter's 32-bit format or in a 16-bit one (5-6-5 or X-5-5-5), only notes
+// the stretch. When the frame is presented in a window of another size (an emulated mode), the
+// stretch is made straight at the window's size into memory of the presenter's, so that the
+// mode costs what the screen's own does instead of a frame made small and then scaled up; a
+// 16-bit source is widened to 0x00RRGGBB as it is sampled, so 16-bit frames take that way at
+// the screen's own size too. A stretch that would enlarge onto the window keeps the old way,
+// whose smooth scaling looks better than repeated pixels.
 // Anything else that reads or changes the back buffer, or changes or releases the source,
-// first makes the stretch in the back buffer's own pixels, so no one can tell it was put off.
+// first makes the stretch in the back buffer's own pixels, exactly as Blt would have made it,
+// so no one can tell it was put off.
 // A stretch that shrinks by half or more both ways reads a copy of the source averaged down by
 // halves, as filtering blitters do: a photograph shrunk a lot stays smooth instead of
-// sparkling as it moves, and far less memory is read for each frame.
+// sparkling as it moves, and far less memory is read for each frame. The copies are 32-bit:
+// a 16-bit source's are made from its widened pixels and serve only frames made for the
+// presenter, since a 16-bit Blt samples the pixels themselves.
 // Implements: SoftDxSurface::Reduced, ShrinkInput, FlipRepeats, CanDefer, Defer, DropDeferred,
 // Realise, Changing and PresentDeferred.
+// Not here: 8-bit palette frames, which the show never uses; they are made in place.
 #include <algorithm>
 #include <new>
 
@@ -30,16 +36,18 @@ inline uint32_t Average4(uint32_t a, uint32_t b, uint32_t c, uint32_t d)
     return ((low >> 2) & Even) | (((high >> 2) & Even) << 8);
 }
 
-// Halves a 32-bit picture: each pixel the average of a 2 x 2 block (an odd last row or
-// column is left out).
-void Halve(const PixelView& in, uint32_t* out, uint32_t width, uint32_t height)
+// Halves a picture into 32-bit pixels: each the average of a 2 x 2 block (an odd last row or
+// column is left out), read through pixel, which gives the 32-bit value at a place in a row.
+template <typename Pixel>
+void Halve(const PixelView& in, uint32_t* out, uint32_t width, uint32_t height, Pixel pixel)
 {
     for (uint32_t y = 0; y < height; ++y) {
-        const auto* upper = reinterpret_cast<const uint32_t*>(in.At(0, int32_t(2 * y)));
-        const auto* lower = reinterpret_cast<const uint32_t*>(in.At(0, int32_t(2 * y + 1)));
+        const uint8_t* upper = in.At(0, int32_t(2 * y));
+        const uint8_t* lower = in.At(0, int32_t(2 * y + 1));
         uint32_t* row = out + size_t{y} * width;
         for (uint32_t x = 0; x < width; ++x)
-            row[x] = Average4(upper[2 * x], upper[2 * x + 1], lower[2 * x], lower[2 * x + 1]);
+            row[x] =
+                Average4(pixel(upper, 2 * x), pixel(upper, 2 * x + 1), pixel(lower, 2 * x), pixel(lower, 2 * x + 1));
     }
 }
 
@@ -65,14 +73,23 @@ PixelView SoftDxSurface::Reduced(uint32_t level)
         return PixelView{reinterpret_cast<uint8_t*>(r.Pixels.get()), ptrdiff_t(r.Width) * 4, r.Width, r.Height, 4};
     };
     while (FReductions.size() < level) {
-        const PixelView in = FReductions.empty() ? View() : viewOf(FReductions.back());
+        const bool first = FReductions.empty();
+        const PixelView in = first ? View() : viewOf(FReductions.back());
         Reduction next;
         next.Width = in.Width / 2;
         next.Height = in.Height / 2;
         if (!next.Width || !next.Height) return {};
         next.Pixels.reset(new (std::nothrow) uint32_t[size_t{next.Width} * next.Height]);
         if (!next.Pixels) return {};
-        Halve(in, next.Pixels.get(), next.Width, next.Height);
+        if (first && FFormat.Bits == 16) {
+            const Widen16 widen(FFormat);
+            Halve(in, next.Pixels.get(), next.Width, next.Height, [&widen](const uint8_t* row, uint32_t x) {
+                return widen(reinterpret_cast<const uint16_t*>(row)[x]);
+            });
+        } else {
+            Halve(in, next.Pixels.get(), next.Width, next.Height,
+                  [](const uint8_t* row, uint32_t x) { return reinterpret_cast<const uint32_t*>(row)[x]; });
+        }
         FReductions.push_back(std::move(next));
     }
     return viewOf(FReductions[level - 1]);
@@ -81,7 +98,7 @@ PixelView SoftDxSurface::Reduced(uint32_t level)
 bool SoftDxSurface::ShrinkInput(const SoftDxFineRect& sr, uint32_t dw, uint32_t dh, PixelView& in,
                                 SoftDxFineRect& inRect)
 {
-    if (!ByteChannels(FFormat)) return false;
+    if (!ByteChannels(FFormat) && !Widen16::Takes(FFormat)) return false;
     const int64_t sw = sr.Right - sr.Left, sh = sr.Bottom - sr.Top;
     const int64_t needWidth = int64_t{dw} * SoftDxFineUnit, needHeight = int64_t{dh} * SoftDxFineUnit;
     uint32_t level = 0;
@@ -113,11 +130,11 @@ bool SoftDxSurface::FlipRepeats() const
 
 bool SoftDxSurface::CanDefer(const SoftDxSurface* from, const RECT& destRect) const
 {
-    // The show's frame: a back buffer in the presenter's 32-bit format filled whole from a
-    // surface outside the chain.
+    // The show's frame: a back buffer in the presenter's 32-bit format, or in a 16-bit one
+    // the presenter's frame can be sampled from, filled whole from a surface outside the chain.
     const RECT whole{0, 0, LONG(FWidth), LONG(FHeight)};
     return FChain && !IsFront() && !FClipper && from != this && !from->FChain && from->FOwner == FOwner &&
-           SameRect(destRect, whole) && Xrgb(FFormat);
+           SameRect(destRect, whole) && (Xrgb(FFormat) || Widen16::Takes(FFormat));
 }
 
 void SoftDxSurface::Defer(SoftDxSurface* source, const SoftDxFineRect& sourceRect)
@@ -140,7 +157,8 @@ void SoftDxSurface::Realise()
     DropDeferred();
     PixelView in = deferred.Source->View();
     SoftDxFineRect inRect = deferred.SourceRect;
-    deferred.Source->ShrinkInput(deferred.SourceRect, FWidth, FHeight, in, inRect);
+    // What Blt would have made: averaged copies only where Blt takes them.
+    if (ByteChannels(FFormat)) deferred.Source->ShrinkInput(deferred.SourceRect, FWidth, FHeight, in, inRect);
     StretchCopy(Pixels(), RECT{0, 0, LONG(FWidth), LONG(FHeight)}, in, inRect, {}, {}, FFormat.ValueMask());
 }
 
@@ -153,16 +171,19 @@ bool SoftDxSurface::PresentDeferred(ISoftDxPresenter& presenter, HWND window)
 {
     const SoftDxSize size{FWidth, FHeight};
     const std::optional<SoftDxPlacement> placed = presenter.Placement(window, size);
-    // The screen's own mode is made in place and shown from the chain's own memory.
-    if (!placed || !FChain || placed->Window == size) return false;
+    if (!placed || !FChain) return false;
+    // The screen's own mode in 32 bits is made in place and shown from the chain's own memory.
+    const bool ownSize = placed->Window == size;
+    if (ownSize && Xrgb(FFormat)) return false;
     const RECT& fit = placed->Frame;
     const uint32_t fitWidth = uint32_t(fit.right - fit.left), fitHeight = uint32_t(fit.bottom - fit.top);
     const SoftDxFineRect& sr = FDeferred->SourceRect;
     // Only a stretch that shrinks onto the window as well: one that enlarges keeps the look of
-    // a frame of the mode's size that the presenter scales smoothly.
-    if (fitWidth == 0 || fitHeight == 0 || sr.Right - sr.Left < int64_t{fitWidth} * SoftDxFineUnit ||
-        sr.Bottom - sr.Top < int64_t{fitHeight} * SoftDxFineUnit)
-        return false;
+    // a frame of the mode's size that the presenter scales smoothly. At the mode's own size
+    // nothing is scaled, and the frame made here is the mode's, widened.
+    const bool enlarges = sr.Right - sr.Left < int64_t{fitWidth} * SoftDxFineUnit ||
+                          sr.Bottom - sr.Top < int64_t{fitHeight} * SoftDxFineUnit;
+    if (fitWidth == 0 || fitHeight == 0 || (enlarges && !ownSize)) return false;
     FlipChain& chain = *FChain;
     const SoftDxSize screen = placed->Window;
     if (chain.ScreenFrameSize != screen || !SameRect(chain.ScreenFrameRect, fit)) {
@@ -182,8 +203,10 @@ bool SoftDxSurface::PresentDeferred(ISoftDxPresenter& presenter, HWND window)
         chain.ShownSourceRect != sr) {
         PixelView in = source.View();
         SoftDxFineRect inRect = sr;
-        source.ShrinkInput(sr, fitWidth, fitHeight, in, inRect);
-        StretchCopy(out, fit, in, inRect, {}, {}, FFormat.ValueMask());
+        if (source.ShrinkInput(sr, fitWidth, fitHeight, in, inRect) || Xrgb(FFormat))
+            StretchCopy(out, fit, in, inRect, {}, {}, 0xFFFFFFFF);
+        else
+            StretchToXrgb(out, fit, in, inRect, source.FFormat);
         chain.ShownSerial = source.FSerial;
         chain.ShownUniqueness = source.FUniqueness;
         chain.ShownSourceRect = sr;
