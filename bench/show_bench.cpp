@@ -17,7 +17,8 @@
 //   that speed in the same run: the frames' cost without the picture changes' decodes.
 // - show-cpu-default-mode: a new user's mode, 800 x 600 x 16, shown scaled to the screen at
 //   speed 5, as a ratio to the native mode at that speed in the same run: a 16-bit mode should
-//   cost what the screen's own does.
+//   cost what the screen's own does. Two shows of each, taken in turn: a slow show's cost
+//   varies with the zooms it happens to draw.
 // - change-vs-djpeg: the picture change's work (decoding a 6000 x 4000 JPEG and loading it
 //   into an image surface of the display device, as the show does at each change) in this
 //   process, in processor time, against `djpeg -bmp` decoding the same file.
@@ -488,7 +489,10 @@ int main(int argc, char** argv)
     // of a core in either mode; a slow show is mostly the frames themselves.
     const ShowRun slowNative = RunShow(program, folder, pictures, 1920, 1080, SlowSpeed);
     const ShowRun slowEmulated = RunShow(program, folder, pictures, 1280, 720, SlowSpeed);
-    const ShowRun defaultMode = RunShow(program, folder, pictures, 800, 600, SlowSpeed, 16);
+    // A new user's 16-bit mode twice, the native mode once more between them.
+    const ShowRun slowDefault = RunShow(program, folder, pictures, 800, 600, SlowSpeed, 16);
+    const ShowRun slowNativeAgain = RunShow(program, folder, pictures, 1920, 1080, SlowSpeed);
+    const ShowRun slowDefaultAgain = RunShow(program, folder, pictures, 800, 600, SlowSpeed, 16);
     const double change = ChangeRatio(pictures / "photo-0.jpg");
     fs::remove_all(folder);
 
@@ -534,10 +538,12 @@ int main(int argc, char** argv)
     };
     emulatedVerdict("show-cpu-emulated", emulated, native, 100);
     emulatedVerdict("show-cpu-emulated-speed5", slowEmulated, slowNative, SlowSpeed);
-    if (defaultMode.Ran && slowNative.Ran) {
-        const double ratio = defaultMode.Cpu / slowNative.Cpu;
-        std::printf("800 x 600 x 16 at speed %d: %.3f of a core against the native mode's %.3f\n", SlowSpeed,
-                    defaultMode.Cpu, slowNative.Cpu);
+    if (slowNative.Ran && slowNativeAgain.Ran && slowDefault.Ran && slowDefaultAgain.Ran) {
+        const double own = (slowDefault.Cpu + slowDefaultAgain.Cpu) / 2;
+        const double native = (slowNative.Cpu + slowNativeAgain.Cpu) / 2;
+        const double ratio = own / native;
+        std::printf("800 x 600 x 16 at speed %d: %.3f of a core against the native mode's %.3f (means of two)\n",
+                    SlowSpeed, own, native);
         std::printf("show-cpu-default-mode: %.2f (target <= %.1f) %s\n", ratio, DefaultModeRatioTarget,
                     verdict(ratio <= DefaultModeRatioTarget));
     } else {
