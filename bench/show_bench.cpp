@@ -15,6 +15,10 @@
 //   1920 x 1080 screen, also as a ratio to show-cpu measured in the same run.
 // - show-cpu-emulated-speed5: the same at speed 5, a slow zoom, against the native mode at
 //   that speed in the same run: the frames' cost without the picture changes' decodes.
+// - show-cpu-default-mode: a new user's mode, 800 x 600 x 16, shown scaled to the screen at
+//   speed 5, as a ratio to the native mode at that speed in the same run: a 16-bit mode should
+//   cost what the screen's own does. Two shows of each, taken in turn: a slow show's cost
+//   varies with the zooms it happens to draw.
 // - change-vs-djpeg: the picture change's work (decoding a 6000 x 4000 JPEG and loading it
 //   into an image surface of the display device, as the show does at each change) in this
 //   process, in processor time, against `djpeg -bmp` decoding the same file.
@@ -62,6 +66,7 @@ constexpr double ChangeTarget = 0.9;
 constexpr double GapTarget = 25;
 constexpr double EmulatedCpuTarget = 0.15;
 constexpr double EmulatedRatioTarget = 1.5;
+constexpr double DefaultModeRatioTarget = 1.1;
 constexpr int ChangeRounds = 5;
 constexpr int SlowSpeed = 5;
 constexpr int ShowSeconds = 20;
@@ -295,7 +300,7 @@ struct ShowRun {
 };
 
 // The settings file of a show over folder in the mode and at the animation speed given.
-void WriteSettings(const fs::path& folder, const fs::path& pictures, int width, int height, int speed)
+void WriteSettings(const fs::path& folder, const fs::path& pictures, int width, int height, int bits, int speed)
 {
     char line[160];
     std::ofstream out(folder / "config" / "vellumine" / "registry.reg");
@@ -303,9 +308,9 @@ void WriteSettings(const fs::path& folder, const fs::path& pictures, int width, 
         << "[HKEY_CURRENT_USER\\SOFTWARE\\Quillory\\Vellumine]\n"
         << "\"ImagesPath\"=\"" << pictures.string() << "\"\n";
     std::snprintf(line, sizeof line,
-                  "\"Res_Width\"=dword:%08x\n\"Res_Height\"=dword:%08x\n\"Res_Bits\"=dword:00000020\n"
+                  "\"Res_Width\"=dword:%08x\n\"Res_Height\"=dword:%08x\n\"Res_Bits\"=dword:%08x\n"
                   "\"Animate_Speed\"=dword:%08x\n",
-                  width, height, speed);
+                  width, height, bits, speed);
     out << line;
 }
 
@@ -364,10 +369,10 @@ void ReadTrace(const fs::path& trace, ShowRun& run)
 // Runs the show for ShowSeconds on an X server of its own at 1920 x 1080, in the mode and at
 // the speed given.
 ShowRun RunShow(const fs::path& program, const fs::path& folder, const fs::path& pictures, int width, int height,
-                int speed)
+                int speed, int bits = 32)
 {
     ShowRun run;
-    WriteSettings(folder, pictures, width, height, speed);
+    WriteSettings(folder, pictures, width, height, bits, speed);
     const fs::path trace = folder / "trace.txt";
     fs::remove(trace);
     // The X server picks a free display number and writes it to the pipe.
@@ -405,8 +410,8 @@ ShowRun RunShow(const fs::path& program, const fs::path& folder, const fs::path&
         run.Ran = show > 0 && waitpid(show, nullptr, WNOHANG) == 0 && showCpu >= 0 && xvfbBefore >= 0;
         if (run.Ran) {
             run.Cpu = (showCpu + xvfbCpu) / elapsed;
-            std::printf("%dx%d at speed %d over %.1f s: program %.2f s, X server %.2f s of processor time\n", width,
-                        height, speed, elapsed, showCpu, xvfbCpu);
+            std::printf("%dx%dx%d at speed %d over %.1f s: program %.2f s, X server %.2f s of processor time\n", width,
+                        height, bits, speed, elapsed, showCpu, xvfbCpu);
             // Counted over the same stretch, start-up included.
             if (counter.Ready()) run.Fps = double(counter.Frames()) / elapsed;
         }
@@ -423,11 +428,12 @@ ShowRun RunShow(const fs::path& program, const fs::path& folder, const fs::path&
 
 int main(int argc, char** argv)
 {
-    // "show_bench 1280x720 5" runs that one show and prints its figures, for profiling.
-    int onlyWidth = 0, onlyHeight = 0, onlySpeed = 0;
-    if (argc == 3 &&
-        (std::sscanf(argv[1], "%dx%d", &onlyWidth, &onlyHeight) != 2 || std::sscanf(argv[2], "%d", &onlySpeed) != 1)) {
-        std::printf("usage: %s [WIDTHxHEIGHT SPEED]\n", argv[0]);
+    // "show_bench 1280x720 5" runs that one show and prints its figures, for profiling;
+    // "show_bench 800x600x16 5" in a mode of other bits than 32.
+    int onlyWidth = 0, onlyHeight = 0, onlyBits = 32, onlySpeed = 0;
+    if (argc == 3 && (std::sscanf(argv[1], "%dx%dx%d", &onlyWidth, &onlyHeight, &onlyBits) < 2 ||
+                      std::sscanf(argv[2], "%d", &onlySpeed) != 1)) {
+        std::printf("usage: %s [WIDTHxHEIGHT[xBITS] SPEED]\n", argv[0]);
         return 2;
     }
     // The picture change is timed in this process without a screen; the show gets its
@@ -472,7 +478,7 @@ int main(int argc, char** argv)
 
     // The screen's own mode, then an emulated one scaled up to the screen.
     if (onlySpeed > 0) {
-        const ShowRun run = RunShow(program, folder, pictures, onlyWidth, onlyHeight, onlySpeed);
+        const ShowRun run = RunShow(program, folder, pictures, onlyWidth, onlyHeight, onlySpeed, onlyBits);
         fs::remove_all(folder);
         std::printf("%.3f of a core, %.1f frames a second\n", run.Cpu, run.Fps);
         return run.Ran ? 0 : 1;
@@ -483,6 +489,10 @@ int main(int argc, char** argv)
     // of a core in either mode; a slow show is mostly the frames themselves.
     const ShowRun slowNative = RunShow(program, folder, pictures, 1920, 1080, SlowSpeed);
     const ShowRun slowEmulated = RunShow(program, folder, pictures, 1280, 720, SlowSpeed);
+    // A new user's 16-bit mode twice, the native mode once more between them.
+    const ShowRun slowDefault = RunShow(program, folder, pictures, 800, 600, SlowSpeed, 16);
+    const ShowRun slowNativeAgain = RunShow(program, folder, pictures, 1920, 1080, SlowSpeed);
+    const ShowRun slowDefaultAgain = RunShow(program, folder, pictures, 800, 600, SlowSpeed, 16);
     const double change = ChangeRatio(pictures / "photo-0.jpg");
     fs::remove_all(folder);
 
@@ -528,6 +538,18 @@ int main(int argc, char** argv)
     };
     emulatedVerdict("show-cpu-emulated", emulated, native, 100);
     emulatedVerdict("show-cpu-emulated-speed5", slowEmulated, slowNative, SlowSpeed);
+    if (slowNative.Ran && slowNativeAgain.Ran && slowDefault.Ran && slowDefaultAgain.Ran) {
+        const double own = (slowDefault.Cpu + slowDefaultAgain.Cpu) / 2;
+        const double native = (slowNative.Cpu + slowNativeAgain.Cpu) / 2;
+        const double ratio = own / native;
+        std::printf("800 x 600 x 16 at speed %d: %.3f of a core against the native mode's %.3f (means of two)\n",
+                    SlowSpeed, own, native);
+        std::printf("show-cpu-default-mode: %.2f (target <= %.1f) %s\n", ratio, DefaultModeRatioTarget,
+                    verdict(ratio <= DefaultModeRatioTarget));
+    } else {
+        std::printf("show-cpu-default-mode: the show did not run (target <= %.1f) %s\n", DefaultModeRatioTarget,
+                    verdict(false));
+    }
     if (change >= 0)
         std::printf("change-vs-djpeg: %.2f (target <= %.1f) %s\n", change, ChangeTarget,
                     verdict(change <= ChangeTarget));
