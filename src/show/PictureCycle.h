@@ -11,7 +11,7 @@
 #include <string>
 
 #include "pictures/PictureSearch.h"
-#include "wdx/WDirectXTypes.h"
+#include "wdx/StoreBox.h"
 
 class TComponent;
 class TSurfacePreparer;

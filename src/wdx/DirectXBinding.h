@@ -32,8 +32,9 @@ struct TDirectXBinding {
     // A blit (waiting while the blitter is busy, no colour keys) whose source rectangle lies
     // between pixels, where the platform's DirectDraw can take one; null where it cannot, and
     // callers round the rectangle to whole pixels.
-    HRESULT (*BltSubPixel)(IDirectDrawSurface7* destination, const RECT* destinationRect, IDirectDrawSurface7* source,
-                           const TSubPixelRect& sourceRect) = nullptr;
+    HRESULT(*BltSubPixel)
+    (IDirectDrawSurface7* destination, const RECT* destinationRect, IDirectDrawSurface7* source,
+     const TSubPixelRect& sourceRect) = nullptr;
     // The size a frame of width x height drawn for window ends up on the screen at, where the
     // platform scales frames to their window (an emulated mode); null where frames are shown
     // at their own size. False when it cannot tell.

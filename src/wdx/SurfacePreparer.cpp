@@ -300,8 +300,7 @@ bool TSurfacePreparer::PrepareStraight(TPreparedPicture& picture, TJpegPicture& 
         picture.Pixels.reset(new (std::nothrow) uint32_t[size_t(width) * size_t(height)]);
         // Short of memory for a copy of its own: the load may still find it for the surface.
         if (!picture.Pixels) return false;
-        if (!jpeg.DecodeStored(reinterpret_cast<uint8_t*>(picture.Pixels.get()), ptrdiff_t(width) * 4, width,
-                               height)) {
+        if (!jpeg.DecodeStored(reinterpret_cast<uint8_t*>(picture.Pixels.get()), ptrdiff_t(width) * 4, width, height)) {
             picture.Pixels.reset();
             return true;
         }

@@ -7,6 +7,7 @@
 
 #include "core/Exception.h"
 #include "framework/Events.h"
+#include "wdx/StoreBox.h"
 #include "wdx/WDirectHeader.h"
 
 class TWDirectX;
@@ -33,14 +34,6 @@ using TAcceptZBufferEvent = TEvent<TObject*, const TDDPixelFormat_DX6&>;
 // How far the device's start got: the stage a step sets before it runs, so a failed start
 // stops at its step, and StopAll undoes exactly the steps that were passed. The numbers are
 // the device's published state and never move.
-// The box an image surface of a picture file's size may be stored within: the picture reduced,
-// proportions kept, to the smallest size that still covers it, never enlarged. Sides of 0:
-// the picture's own size.
-struct TStoreBox {
-    int Width = 0;
-    int Height = 0;
-};
-
 enum class TStartStage : uint8_t {
     Stopped = 0,
     Starting = 1,  // the focus changes StartAll itself causes are ignored

@@ -642,9 +642,10 @@ TEST_F(ScreenUnitPrepared, APhotographIsStoredAtWhatTheScreenShowsAndAnimatedInI
     ASSERT_GT(box.Width, 0);
     const int width = box.Width * 3 / 2, height = width * 3 / 4;
     const std::string photo =
-        Photos.WriteFile("photo.jpg", MakeLargeJpeg(width, height, [&](int x, int y) {
-               return Gradient(x, y, width, height);
-           })).string();
+        Photos
+            .WriteFile("photo.jpg",
+                       MakeLargeJpeg(width, height, [&](int x, int y) { return Gradient(x, y, width, height); }))
+            .string();
     const std::string small = Good("small.jpg");
     Form.reset();
     std::vector<TChangeSeen> seen[2];
@@ -698,13 +699,15 @@ TEST_F(ScreenUnitPrepared, A200MegapixelPhotographShowsAndAProgressiveOneTooCost
     // A baseline file costs the same to store whatever its size; a progressive one holds all
     // its coefficients while it is decoded, and one past what the decoder may hold is passed
     // over as a damaged file is, without a box.
-    const std::string huge = Photos.WriteFile("huge.jpg", MakeLargeJpeg(16320, 12240, [](int x, int y) {
-                                               return Gradient(x, y, 16320, 12240);
-                                           })).string();
+    const std::string huge =
+        Photos
+            .WriteFile("huge.jpg",
+                       MakeLargeJpeg(16320, 12240, [](int x, int y) { return Gradient(x, y, 16320, 12240); }))
+            .string();
     const std::string costly =
-        Photos.WriteFile("costly.jpg", MakeLargeJpeg(
-                                        7000, 6000, [](int x, int y) { return Gradient(x, y, 7000, 6000); },
-                                        {.Quality = 50, .Progressive = true}))
+        Photos
+            .WriteFile("costly.jpg", MakeLargeJpeg(7000, 6000, [](int x, int y) { return Gradient(x, y, 7000, 6000); },
+                                                   {.Quality = 50, .Progressive = true}))
             .string();
     for (const bool prepared : {true, false}) {
         SCOPED_TRACE(prepared ? "prepared" : "loaded at the change");

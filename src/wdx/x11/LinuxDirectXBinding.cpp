@@ -5,6 +5,7 @@
 // Binding also gives the software DirectX the devices it works with, since it knows none of
 // its own: the screen it presents on, the X server's keyboard and pointer, and SDL's joysticks
 // and sound output.
+#include "SoftDxBltFine.h"
 #include "SoftDxControl.h"
 #include "SoftDxDevices.h"
 #include "wdx/DirectXBinding.h"
