@@ -16,6 +16,8 @@ struct TSubPixelRect {
     int64_t Left = 0, Top = 0, Right = 0, Bottom = 0;
 };
 inline constexpr int64_t SubPixelOne = 65536;
+using TBltSubPixel = HRESULT (*)(IDirectDrawSurface7* destination, const RECT* destinationRect,
+                                 IDirectDrawSurface7* source, const TSubPixelRect& sourceRect);
 
 struct TDirectXBinding {
     LPDIRECTDRAWENUMERATEEXA DirectDrawEnumerateExA = nullptr;
@@ -32,9 +34,7 @@ struct TDirectXBinding {
     // A blit (waiting while the blitter is busy, no colour keys) whose source rectangle lies
     // between pixels, where the platform's DirectDraw can take one; null where it cannot, and
     // callers round the rectangle to whole pixels.
-    HRESULT(*BltSubPixel)
-    (IDirectDrawSurface7* destination, const RECT* destinationRect, IDirectDrawSurface7* source,
-     const TSubPixelRect& sourceRect) = nullptr;
+    TBltSubPixel BltSubPixel = nullptr;
     // The size a frame of width x height drawn for window ends up on the screen at, where the
     // platform scales frames to their window (an emulated mode); null where frames are shown
     // at their own size. False when it cannot tell.
