@@ -336,7 +336,7 @@ TEST_F(JpegPictureTest, AStoredPictureIsTheAreaAverageOfTheWholeOne)
 {
     std::vector<std::pair<std::string, TJpegOptions>> files;
     for (int orientation = 1; orientation <= 8; ++orientation)
-        files.push_back({"orientation " + std::to_string(orientation), {.Quality = 100, .Orientation = orientation}});
+        files.push_back({Named("orientation ", orientation), {.Quality = 100, .Orientation = orientation}});
     files.push_back({"Adobe CMYK", {.Quality = 100, .Colour = TJpegColour::AdobeCmyk}});
     files.push_back({"plain CMYK, turned", {.Quality = 100, .Colour = TJpegColour::Cmyk, .Orientation = 7}});
     files.push_back({"YCCK", {.Quality = 100, .Colour = TJpegColour::Ycck}});
