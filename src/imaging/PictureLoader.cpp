@@ -240,7 +240,7 @@ bool StartDecompress(TDecoder& decoder, JDIMENSION width, JDIMENSION height)
 }
 
 // The output is the target's own size and needs nothing done: libjpeg writes blue, green,
-// red (and a fourth byte, cleared while the rows are still in the cache) into the target.
+// red (and a fourth byte, cleared a few rows at a time) into the target.
 bool ReadStraightRows(TDecoder& decoder, const TRowTarget& target)
 {
     jpeg_decompress_struct* info = &decoder.Info;
