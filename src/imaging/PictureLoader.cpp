@@ -18,6 +18,8 @@
 #include <vector>
 
 #include <jpeglib.h>
+// After jpeglib.h, which it needs.
+#include <jerror.h>
 
 // Progressive pictures keep every coefficient of the whole picture while they decode, at any
 // scale: two bytes a sample, 72 MB for a 24 MP photograph with halved colour, 144 MB for 48 MP
@@ -68,12 +70,60 @@ static void EmitMessage(j_common_ptr, int) {}
 static void OutputMessage(j_common_ptr) {}
 }
 
+// The file, read into a buffer of 64 KB at a time. libjpeg's own file reader takes 4 KB at a
+// time, and its Huffman decoder runs its fast path only while a few kilobytes are at hand in
+// the buffer (512 bytes for each block of an MCU): with 4 KB that was a quarter of the time,
+// and a large photograph decoded 6 % slower than from memory.
+constexpr size_t FileBufferBytes = 64 << 10;
+
+struct TFileSource {
+    jpeg_source_mgr Public{};
+    std::FILE* File = nullptr;
+    bool Started = false;
+    JOCTET Buffer[FileBufferBytes];
+};
+
+extern "C" {
+static void InitSource(j_decompress_ptr) {}
+static void TermSource(j_decompress_ptr) {}
+// As libjpeg's own readers: an empty file is an error, a file that ends early ends in an end
+// marker, with a warning, so that what arrived is shown.
+static boolean FillInputBuffer(j_decompress_ptr info)
+{
+    auto* source = reinterpret_cast<TFileSource*>(info->src);
+    size_t got = std::fread(source->Buffer, 1, FileBufferBytes, source->File);
+    if (got == 0) {
+        if (!source->Started) ERREXIT(info, JERR_INPUT_EMPTY);
+        WARNMS(info, JWRN_JPEG_EOF);
+        source->Buffer[0] = 0xFF;
+        source->Buffer[1] = JPEG_EOI;
+        got = 2;
+    }
+    source->Public.next_input_byte = source->Buffer;
+    source->Public.bytes_in_buffer = got;
+    source->Started = true;
+    return TRUE;
+}
+static void SkipInputData(j_decompress_ptr info, long count)
+{
+    jpeg_source_mgr* source = info->src;
+    if (count <= 0) return;
+    while (count > static_cast<long>(source->bytes_in_buffer)) {
+        count -= static_cast<long>(source->bytes_in_buffer);
+        (*source->fill_input_buffer)(info);
+    }
+    source->next_input_byte += count;
+    source->bytes_in_buffer -= static_cast<size_t>(count);
+}
+}
+
 struct TDecoder {
     jpeg_decompress_struct Info{};
     TErrorManager Error{};
     TProgress Progress{};
     // The file the decoder reads from as it goes, when it reads a file.
     std::FILE* File = nullptr;
+    std::unique_ptr<TFileSource> Source;
 
     TDecoder()
     {
@@ -127,9 +177,16 @@ bool ReadHeader(TDecoder& decoder, const unsigned char* data, size_t size)
     jpeg_create_decompress(info);
     info->mem->max_memory_to_use = TJpegPicture::DefaultMemoryBudget;
     info->progress = &decoder.Progress.Public;
-    if (decoder.File != nullptr)
-        jpeg_stdio_src(info, decoder.File);
-    else
+    if (decoder.Source != nullptr) {
+        TFileSource& source = *decoder.Source;
+        source.File = decoder.File;
+        source.Public.init_source = InitSource;
+        source.Public.fill_input_buffer = FillInputBuffer;
+        source.Public.skip_input_data = SkipInputData;
+        source.Public.resync_to_restart = jpeg_resync_to_restart;
+        source.Public.term_source = TermSource;
+        info->src = &source.Public;
+    } else
         jpeg_mem_src(info, data, static_cast<unsigned long>(size));
     jpeg_save_markers(info, JPEG_APP0 + 1, 0xFFFF);
     return jpeg_read_header(info, TRUE) == JPEG_HEADER_OK;
@@ -183,7 +240,7 @@ bool StartDecompress(TDecoder& decoder, JDIMENSION width, JDIMENSION height)
 }
 
 // The output is the target's own size and needs nothing done: libjpeg writes blue, green,
-// red (and a fourth byte, cleared while the rows are still in the cache) into the target.
+// red (and a fourth byte, cleared a few rows at a time) into the target.
 bool ReadStraightRows(TDecoder& decoder, const TRowTarget& target)
 {
     jpeg_decompress_struct* info = &decoder.Info;
@@ -339,6 +396,11 @@ bool TJpegPicture::Open(const std::string& path)
     if (std::fseek(file, 0, SEEK_END) != 0) return false;
     const long end = std::ftell(file);
     if (end < 0 || static_cast<uint64_t>(end) > MaxPictureFileBytes || std::fseek(file, 0, SEEK_SET) != 0) return false;
+    try {
+        FImpl->Decoder.Source = std::make_unique<TFileSource>();
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     if (!ReadHeader(FImpl->Decoder, nullptr, 0) || !UnderstandHeader(FImpl->Decoder.Info, FImpl->Header)) return false;
     FImpl->HeaderRead = true;
     return true;

@@ -111,52 +111,91 @@ const uint32_t* TRowReducer::Add(const uint32_t* row)
         for (int x = 0; x < FWidth; ++x) FOut[static_cast<size_t>(x)] = row[x] & ColourMask;
         return FOut.data();
     }
-    Reduce(row);
-    if (FShares.empty()) {
-        Emit(FAcross.data());
-        return FOut.data();
-    }
-    const TRowShare& share = FShares[static_cast<size_t>(y)];
-    Accumulate(share);
-    if (!share.Completes) return nullptr;
-    return FOut.data();
+    const TRowShare* share = FShares.empty() ? nullptr : &FShares[static_cast<size_t>(y)];
+    Reduce(row, share);
+    return share == nullptr || share->Completes ? FOut.data() : nullptr;
 }
 
 #if defined(__SSE2__)
 
 namespace {
-// Two output pixels at a time, each the sum of pairs of taps times their weights. Pairs is the
-// count when it is known at compile time (1 or 2, nearly every reduction a screen needs), else
-// 0 and pairCount says.
-template <int Pairs>
-void ReduceAcross(const int16_t* pairs, const int32_t* start, const int32_t* weights, int width, int pairCount,
-                  uint16_t* across)
+
+// Eight 8.8 values rounded to bytes, the fourth byte of each pixel cleared: two pixels.
+inline void StoreTwoPixels(uint32_t* out, __m128i sums)
 {
-    if (Pairs != 0) pairCount = Pairs;
+    const __m128i rounded = _mm_srli_epi16(_mm_add_epi16(sums, _mm_set1_epi16(128)), 8);
+    const __m128i bytes = _mm_and_si128(_mm_packus_epi16(rounded, rounded), _mm_set1_epi32(ColourMask));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), bytes);
+}
+
+// What becomes of a row once reduced across: it is an output row of its own, or its share is
+// added to the output row under way, or its share completes that row and the rest of it
+// starts the next.
+enum class TDown { Emit, Accumulate, Complete };
+
+struct TAcross {
+    const int16_t* Pairs;
+    const int32_t* Start;
+    const int32_t* Weights;
+    int Width, PairCount;
+};
+
+// Two output pixels at a time, each the sum of pairs of taps times their weights, in 8.8, then
+// taken down at once. Pairs is the count of pairs when it is known at compile time (1 or 2,
+// nearly every reduction a screen needs), else 0 and across.PairCount says.
+template <int Pairs, TDown Down>
+void ReduceRow(const TAcross& across, uint16_t* sums, uint32_t* out, uint16_t first, uint16_t second)
+{
+    const int pairCount = Pairs != 0 ? Pairs : across.PairCount;
     // Rounding and a bias of 32768 in 8.8, so that the signed pack takes values up to 65280.
     const __m128i bias = _mm_set1_epi32((1 << (AcrossShift - 1)) - (32768 << AcrossShift));
     const __m128i flip = _mm_set1_epi16(static_cast<int16_t>(0x8000));
-    for (int x = 0; x < width; x += 2) {
-        const auto* p0 = reinterpret_cast<const __m128i*>(pairs + static_cast<ptrdiff_t>(start[x]) * 8);
-        const auto* p1 = reinterpret_cast<const __m128i*>(pairs + static_cast<ptrdiff_t>(start[x + 1]) * 8);
-        const auto* w0 = reinterpret_cast<const __m128i*>(weights + static_cast<ptrdiff_t>(x) * pairCount * 4);
+    const __m128i firstShare = _mm_set1_epi16(static_cast<int16_t>(first));
+    const __m128i secondShare = _mm_set1_epi16(static_cast<int16_t>(second));
+    for (int x = 0; x < across.Width; x += 2) {
+        const auto* p0 = reinterpret_cast<const __m128i*>(across.Pairs + static_cast<ptrdiff_t>(across.Start[x]) * 8);
+        const auto* p1 =
+            reinterpret_cast<const __m128i*>(across.Pairs + static_cast<ptrdiff_t>(across.Start[x + 1]) * 8);
+        const auto* w0 = reinterpret_cast<const __m128i*>(across.Weights + static_cast<ptrdiff_t>(x) * pairCount * 4);
         const auto* w1 = w0 + pairCount;
         __m128i s0 = bias, s1 = bias;
         for (int k = 0; k < pairCount; ++k) {
             s0 = _mm_add_epi32(s0, _mm_madd_epi16(_mm_loadu_si128(p0 + 2 * k), _mm_loadu_si128(w0 + k)));
             s1 = _mm_add_epi32(s1, _mm_madd_epi16(_mm_loadu_si128(p1 + 2 * k), _mm_loadu_si128(w1 + k)));
         }
-        const __m128i packed = _mm_packs_epi32(_mm_srai_epi32(s0, AcrossShift), _mm_srai_epi32(s1, AcrossShift));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(across + static_cast<ptrdiff_t>(x) * 4),
-                         _mm_xor_si128(packed, flip));
+        const __m128i reduced =
+            _mm_xor_si128(_mm_packs_epi32(_mm_srai_epi32(s0, AcrossShift), _mm_srai_epi32(s1, AcrossShift)), flip);
+        if constexpr (Down == TDown::Emit) {
+            StoreTwoPixels(out + x, reduced);
+        } else {
+            auto* s = reinterpret_cast<__m128i*>(sums + static_cast<ptrdiff_t>(x) * 4);
+            const __m128i total = _mm_add_epi16(_mm_loadu_si128(s), _mm_mulhi_epu16(reduced, firstShare));
+            if constexpr (Down == TDown::Accumulate) {
+                _mm_storeu_si128(s, total);
+            } else {
+                _mm_storeu_si128(s, _mm_mulhi_epu16(reduced, secondShare));
+                StoreTwoPixels(out + x, total);
+            }
+        }
     }
 }
+
+template <TDown Down>
+void ReduceRow(const TAcross& across, uint16_t* sums, uint32_t* out, uint16_t first, uint16_t second)
+{
+    switch (across.PairCount) {
+    case 1: ReduceRow<1, Down>(across, sums, out, first, second); break;
+    case 2: ReduceRow<2, Down>(across, sums, out, first, second); break;
+    default: ReduceRow<0, Down>(across, sums, out, first, second); break;
+    }
+}
+
 }  // namespace
 
 // The source row as pairs of neighbours: entry i holds pixels i and i + 1 channel by channel
 // (blue i, blue i+1, green i, green i+1, red i, red i+1, and the fourth byte's), 16 bits each,
 // so that one multiply-add of an entry with two weights gives two taps of all four channels.
-void TRowReducer::Reduce(const uint32_t* row)
+void TRowReducer::Reduce(const uint32_t* row, const TRowShare* share)
 {
     const __m128i zero = _mm_setzero_si128();
     int16_t* pairs = FPairs.data();
@@ -180,75 +219,16 @@ void TRowReducer::Reduce(const uint32_t* row)
         }
     }
 
-    switch (FTaps / 2) {
-    case 1: ReduceAcross<1>(FPairs.data(), FStart.data(), FWeights.data(), FWidth, 1, FAcross.data()); break;
-    case 2: ReduceAcross<2>(FPairs.data(), FStart.data(), FWeights.data(), FWidth, 2, FAcross.data()); break;
-    default: ReduceAcross<0>(FPairs.data(), FStart.data(), FWeights.data(), FWidth, FTaps / 2, FAcross.data()); break;
-    }
-}
-
-namespace {
-// Eight 8.8 values rounded to bytes, the fourth byte of each pixel cleared: two pixels.
-inline void StoreTwoPixels(uint32_t* out, __m128i sums)
-{
-    const __m128i rounded = _mm_srli_epi16(_mm_add_epi16(sums, _mm_set1_epi16(128)), 8);
-    const __m128i bytes = _mm_and_si128(_mm_packus_epi16(rounded, rounded), _mm_set1_epi32(ColourMask));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), bytes);
-}
-}  // namespace
-
-void TRowReducer::Accumulate(const TRowShare& share)
-{
-    const size_t values = FAcross.size();
-    const uint16_t* across = FAcross.data();
-    uint16_t* sums = FSums.data();
-    const __m128i first = _mm_set1_epi16(static_cast<int16_t>(share.First));
-    if (!share.Completes) {
-        for (size_t i = 0; i < values; i += 8) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(across + i));
-            __m128i* s = reinterpret_cast<__m128i*>(sums + i);
-            _mm_storeu_si128(s, _mm_add_epi16(_mm_loadu_si128(s), _mm_mulhi_epu16(a, first)));
-        }
-        return;
-    }
-    // The row's first share finishes the output row; its second starts the next one's sums.
-    const __m128i second = _mm_set1_epi16(static_cast<int16_t>(share.Second));
-    for (size_t i = 0; i < values; i += 8) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(across + i));
-        __m128i* s = reinterpret_cast<__m128i*>(sums + i);
-        const __m128i total = _mm_add_epi16(_mm_loadu_si128(s), _mm_mulhi_epu16(a, first));
-        _mm_storeu_si128(s, _mm_mulhi_epu16(a, second));
-        StoreTwoPixels(FOut.data() + i / 4, total);
-    }
-}
-
-void TRowReducer::Emit(const uint16_t* sums)
-{
-    for (size_t i = 0; i < FAcross.size(); i += 8)
-        StoreTwoPixels(FOut.data() + i / 4, _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + i)));
+    const TAcross across{pairs, FStart.data(), FWeights.data(), FWidth, FTaps / 2};
+    if (share == nullptr)
+        ReduceRow<TDown::Emit>(across, FSums.data(), FOut.data(), 0, 0);
+    else if (!share->Completes)
+        ReduceRow<TDown::Accumulate>(across, FSums.data(), FOut.data(), share->First, 0);
+    else
+        ReduceRow<TDown::Complete>(across, FSums.data(), FOut.data(), share->First, share->Second);
 }
 
 #else
-
-void TRowReducer::Reduce(const uint32_t* row)
-{
-    const int pairCount = FTaps / 2;
-    for (int x = 0; x < FWidth; ++x) {
-        const int first = FStart[static_cast<size_t>(x)];
-        const int32_t* weights = FWeights.data() + static_cast<ptrdiff_t>(x) * pairCount * 4;
-        int32_t sums[4] = {};
-        for (int t = 0; t < FTaps; ++t) {
-            const int i = first + t;
-            if (i >= FSourceWidth) break;
-            const int32_t packed = weights[t / 2 * 4];
-            const int32_t weight = static_cast<int16_t>(t % 2 == 0 ? packed & 0xFFFF : packed >> 16 & 0xFFFF);
-            for (int c = 0; c < 4; ++c) sums[c] += weight * static_cast<int32_t>(row[i] >> (8 * c) & 0xFF);
-        }
-        for (int c = 0; c < 4; ++c)
-            FAcross[static_cast<size_t>(x) * 4 + static_cast<size_t>(c)] =
-                static_cast<uint16_t>((sums[c] + (1 << (AcrossShift - 1))) >> AcrossShift);
-    }
-}
 
 namespace {
 inline uint16_t ScaleHigh(uint16_t value, uint16_t share)
@@ -264,18 +244,34 @@ inline uint32_t RoundPixel(const uint16_t* sums)
 }
 }  // namespace
 
-void TRowReducer::Accumulate(const TRowShare& share)
+void TRowReducer::Reduce(const uint32_t* row, const TRowShare* share)
 {
-    const size_t values = FAcross.size();
-    for (size_t i = 0; i < values; ++i) FSums[i] = static_cast<uint16_t>(FSums[i] + ScaleHigh(FAcross[i], share.First));
-    if (!share.Completes) return;
-    Emit(FSums.data());
-    for (size_t i = 0; i < values; ++i) FSums[i] = ScaleHigh(FAcross[i], share.Second);
-}
-
-void TRowReducer::Emit(const uint16_t* sums)
-{
-    for (size_t x = 0; x < FOut.size(); ++x) FOut[x] = RoundPixel(sums + x * 4);
+    const int pairCount = FTaps / 2;
+    std::vector<uint16_t>& across = FAcross;
+    for (int x = 0; x < FWidth; ++x) {
+        const int first = FStart[static_cast<size_t>(x)];
+        const int32_t* weights = FWeights.data() + static_cast<ptrdiff_t>(x) * pairCount * 4;
+        int32_t sums[4] = {};
+        for (int t = 0; t < FTaps; ++t) {
+            const int i = first + t;
+            if (i >= FSourceWidth) break;
+            const int32_t packed = weights[t / 2 * 4];
+            const int32_t weight = static_cast<int16_t>(t % 2 == 0 ? packed & 0xFFFF : packed >> 16 & 0xFFFF);
+            for (int c = 0; c < 4; ++c) sums[c] += weight * static_cast<int32_t>(row[i] >> (8 * c) & 0xFF);
+        }
+        for (int c = 0; c < 4; ++c)
+            across[static_cast<size_t>(x) * 4 + static_cast<size_t>(c)] =
+                static_cast<uint16_t>((sums[c] + (1 << (AcrossShift - 1))) >> AcrossShift);
+    }
+    if (share == nullptr) {
+        for (int x = 0; x < FWidth; ++x) FOut[static_cast<size_t>(x)] = RoundPixel(&across[static_cast<size_t>(x) * 4]);
+        return;
+    }
+    const size_t values = static_cast<size_t>(FWidth) * 4;
+    for (size_t i = 0; i < values; ++i) FSums[i] = static_cast<uint16_t>(FSums[i] + ScaleHigh(across[i], share->First));
+    if (!share->Completes) return;
+    for (int x = 0; x < FWidth; ++x) FOut[static_cast<size_t>(x)] = RoundPixel(&FSums[static_cast<size_t>(x) * 4]);
+    for (size_t i = 0; i < values; ++i) FSums[i] = ScaleHigh(across[i], share->Second);
 }
 
 #endif

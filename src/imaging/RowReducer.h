@@ -31,9 +31,10 @@ private:
         bool Completes = false;
     };
 
-    void Reduce(const uint32_t* row);
-    void Accumulate(const TRowShare& share);
-    void Emit(const uint16_t* sums);
+    // Reduces the row across and adds its share to the output rows it falls in, completing
+    // FOut when it completes one; without a share (nothing to reduce down) it is an output
+    // row itself.
+    void Reduce(const uint32_t* row, const TRowShare* share);
 
     int FSourceWidth, FSourceHeight, FWidth, FHeight;
     int FSourceRow = 0;
@@ -44,8 +45,9 @@ private:
     std::vector<TRowShare> FShares;
     // The source row as pairs of neighbours, channel by channel (see Reduce).
     std::vector<int16_t> FPairs;
-    // The row reduced across (8.8 fixed point, four channels a pixel), the sums of the output
-    // row under way (the same), and the finished output row.
-    std::vector<uint16_t> FAcross, FSums;
+    // The sums of the output row under way (8.8 fixed point, four channels a pixel), the row
+    // reduced across (the same, for the plain loops; the vector code keeps it in registers),
+    // and the finished output row.
+    std::vector<uint16_t> FSums, FAcross;
     std::vector<uint32_t> FOut;
 };
