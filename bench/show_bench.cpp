@@ -5,7 +5,8 @@
 // too. The figures:
 // - show-cpu: the processor time the program and the X server took together, per second of
 //   show (presenting costs the server too, so both count); each process's time is read from
-//   /proc before and after. show-cpu-speed5: the same at speed 5, where frames repeat.
+//   /proc before and after. show-cpu-speed5: the same at speed 5, where frames repeat (the
+//   mean of two shows).
 // - show-fps: frames that reached the screen per second, counted by the X server itself: the
 //   bench watches the root window's damage, and each whole-screen update is one frame.
 // - change-worst-gap-ms: from the show's own trace (VELLUMINE_SHOW_TRACE), the longest gap
@@ -544,10 +545,12 @@ int main(int argc, char** argv)
         std::printf("show-cpu: the show did not run (target <= %.2f) %s\n", CpuTarget, verdict(false));
         std::printf("show-fps: the show did not run (target >= %.0f) %s\n", FpsTarget, verdict(false));
     }
-    if (slowNative.Ran)
-        std::printf("show-cpu-speed5: %.3f (target <= %.2f) %s\n", slowNative.Cpu, SlowCpuTarget,
-                    verdict(slowNative.Cpu <= SlowCpuTarget));
-    else
+    // A slow show's cost depends on the zooms it happens to draw: the mean of its two runs.
+    if (slowNative.Ran && slowNativeAgain.Ran) {
+        const double slow = (slowNative.Cpu + slowNativeAgain.Cpu) / 2;
+        std::printf("show-cpu-speed5: %.3f (mean of %.3f and %.3f; target <= %.2f) %s\n", slow, slowNative.Cpu,
+                    slowNativeAgain.Cpu, SlowCpuTarget, verdict(slow <= SlowCpuTarget));
+    } else
         std::printf("show-cpu-speed5: the show did not run (target <= %.2f) %s\n", SlowCpuTarget, verdict(false));
     for (size_t i = 0; i < sizes.size(); ++i) {
         const ShowRun& run = sizes[i];
