@@ -78,6 +78,9 @@ void JpegSeeds()
         const std::string bytes = MakeJpeg(quad, kind.Options);
         Seed("jpeg_bitmap", kind.Name, bytes);
         Seed("jpeg_straight", kind.Name, bytes);
+        // The straight decoder's target takes its box from the last two bytes: a third and
+        // two thirds of the picture, kept in proportion.
+        Seed("jpeg_straight", std::string(kind.Name) + "-stored", bytes + "\x47\x8e");
     }
     for (int orientation = 1; orientation <= 8; ++orientation)
         Seed("exif", "orientation" + std::to_string(orientation) + (orientation % 2 ? "-mm" : "-ii"),

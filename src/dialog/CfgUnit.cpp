@@ -33,7 +33,15 @@ TButton* MakeButton(TCfgFrm* form, const std::string& caption, int left, int top
     return button;
 }
 
-bool LoadPicturePreview(const std::string& path, TBitmap& bitmap) { return LoadJpegIntoBitmap(bitmap, "", path); }
+// The file box's preview area is about 200 x 200 pixels on both platforms (130 x 118 dialog
+// units on Windows, FLTK's preview box on Linux), and its picture is only shrunk into it; the
+// picture is decoded just large enough to cover twice that, for screens of twice the density.
+constexpr int PreviewBoxSide = 400;
+
+bool LoadPicturePreview(const std::string& path, TBitmap& bitmap)
+{
+    return LoadJpegIntoBitmap(bitmap, "", path, nullptr, PreviewBoxSide, PreviewBoxSide);
+}
 
 bool UnreservedInAddress(unsigned char c)
 {

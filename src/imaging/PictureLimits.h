@@ -3,8 +3,8 @@
 // larger than this, is refused before anything is allocated for it.
 #include <cstdint>
 
-// The largest picture accepted: 150 megapixels, a bitmap of at most 450 MB. Camera photographs
-// of 100 megapixels fit.
+// The most pixels a picture may be held at: 150 megapixels, a bitmap of at most 450 MB. Camera
+// photographs of 100 megapixels fit; a larger JPEG picture is only ever held reduced.
 inline constexpr uint64_t MaxPicturePixels = 150'000'000;
 
 // A larger file could not hold a picture within the limit above at any sensible quality.

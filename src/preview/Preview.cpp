@@ -113,8 +113,10 @@ std::optional<uint32_t> ParsePreviewWindowHandle(const std::string& text)
 
 bool LoadPreviewPicture(const std::string& path, TBitmap& picture)
 {
+    // Decoded no larger than it takes to cover the preview's picture, at libjpeg's cheapest
+    // scale that does: a photograph becomes a few hundred pixels, not tens of millions.
     TBitmap decoded;
-    if (!LoadJpegIntoBitmap(decoded, "", path)) return false;
+    if (!LoadJpegIntoBitmap(decoded, "", path, nullptr, picture.Width(), picture.Height())) return false;
     ResampleBitmap(decoded, picture);
     return true;
 }

@@ -74,6 +74,7 @@ public:
 
     void Start(TWDirectX* device) override
     {
+        if (Cycle && device) StoreWithin = Cycle->StoreBox();
         // Only the device's own start is looked after; the cycle's loads check for themselves.
         if (FSkipping || !Cycle || !UseFile || Active() || !device || device->Active()) {
             TWDirectDrawSurface::Start(device);
@@ -108,6 +109,17 @@ TPictureCycle::~TPictureCycle()
     if (FSurface) FSurface->Cycle = nullptr;
     FPreparer->Cancel();
     FReplaced.reset();
+}
+
+TStoreBox TPictureCycle::StoreBox() const
+{
+    // The screen shows no more of a picture than twice the size its frames end up at: the
+    // deepest zoom stretches half of the full view over them. Where the platform scales an
+    // emulated mode to the screen, that is the size it is scaled to, or the mode's where larger.
+    const TPoint shown = FDevice.ShownFrameSize();
+    const int width = std::max(FDevice.OutputWidth(), shown.X), height = std::max(FDevice.OutputHeight(), shown.Y);
+    if (width <= 0 || height <= 0) return {};
+    return {2 * width, 2 * height};
 }
 
 TWDirectDrawSurface* TPictureCycle::MakeSurface(TComponent* owner)
@@ -188,7 +200,7 @@ void TPictureCycle::BeginPreparing()
     const size_t count = FPictures.size();
     for (size_t k = 1; k <= std::min(PreparedAhead, count); ++k)
         names.push_back(FPictures[(static_cast<size_t>(FPictureIndex) + k) % count]);
-    FPreparer->Begin(FDevice, names);
+    FPreparer->Begin(FDevice, names, StoreBox());
 }
 
 void TPictureCycle::DropAhead()
@@ -215,6 +227,7 @@ bool TPictureCycle::LoadIntoSurface(const std::string& name)
         FReleaseIn = ReleaseAfterTicks;
     }
     FSurface->Image = name;
+    FSurface->StoreWithin = StoreBox();
     FSurface->Changing = true;
     FSurface->Stop();
     const TIgnoreDeviceErrors keepRunning(FDevice);

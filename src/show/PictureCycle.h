@@ -11,6 +11,7 @@
 #include <string>
 
 #include "pictures/PictureSearch.h"
+#include "wdx/StoreBox.h"
 
 class TComponent;
 class TSurfacePreparer;
@@ -75,6 +76,9 @@ public:
     TNextPhase NextPhase() const;
     // Whether the surface of the picture last replaced is still held.
     bool HoldsReplaced() const { return FReplaced != nullptr; }
+    // The box pictures are stored within for the device as it now draws (none before it
+    // knows its output): what the screen can show of them.
+    TStoreBox StoreBox() const;
     // The preparation of the next picture, for code that checks it.
     TSurfacePreparer& Preparer() { return *FPreparer; }
 

@@ -243,8 +243,9 @@ void TScrnFrm::WDirectXIdle(TObject*, bool&)
         return;
     }
     const TRect out = WDirectX->OutputRect();
+    // Rectangles are in the picture's own pixels, whatever size it is stored at.
     const auto fits = [picture](const TRect& r) {
-        return r.Left >= 0 && r.Top >= 0 && r.Right <= picture->Width && r.Bottom <= picture->Height &&
+        return r.Left >= 0 && r.Top >= 0 && r.Right <= picture->PictureWidth && r.Bottom <= picture->PictureHeight &&
                r.Left < r.Right && r.Top < r.Bottom;
     };
     TRect source = FAnimation.SourceRect();
@@ -266,8 +267,7 @@ void TScrnFrm::WDirectXIdle(TObject*, bool&)
         return;
     }
     const int64_t started = FTrace.On() ? TShowTrace::Clock() : 0;
-    back->BltCoords(out.Left, out.Top, out.Right, out.Bottom, picture, source.Left, source.Top, source.Right,
-                    source.Bottom);
+    back->BltPicture(out, picture, source);
     back->ReleaseHandle();
     WDirectX->Flip();
     FTrace.Frame(FAnimation, started, source);

@@ -19,13 +19,13 @@ struct FlipChain {
     // What it shows: a slow animation repeats a frame often, and the stretch is then skipped.
     uint64_t ShownSerial = 0;  // the source's; 0 for nothing yet
     DWORD ShownUniqueness = 0;
-    RECT ShownSourceRect{};
+    SoftDxFineRect ShownSourceRect;
     // The stretch the front buffer shows, while its pixels are unchanged since (its
     // uniqueness value then): a flip to the same stretch again only repeats the frame.
     struct Stretch {
         uint64_t SourceSerial = 0;
         DWORD SourceUniqueness = 0;
-        RECT SourceRect{};
+        SoftDxFineRect SourceRect;
         DWORD FrontUniqueness = 0;
     };
     std::optional<Stretch> FrontShows;
@@ -91,6 +91,10 @@ public:
     HRESULT STDMETHODCALLTYPE SetLOD(DWORD) override;
     HRESULT STDMETHODCALLTYPE GetLOD(LPDWORD) override;
 
+    // Blt with the source rectangle in 1/65536 of a pixel (whole source when null), after
+    // the injected failures were asked.
+    HRESULT Blit(const RECT* destRect, LPDIRECTDRAWSURFACE7 source, const SoftDxFineRect* sourceRect, DWORD flags,
+                 LPDDBLTFX fx);
     // Zeroed pixel memory of that many bytes; empty when there is none to be had.
     static PixelMemory ZeroedMemory(uint64_t bytes);
     // The pixels, a stretch put off made first. WritableView also makes the stretches put
@@ -106,8 +110,8 @@ public:
         return View();
     }
     // The pixels averaged down by halves, level times (1 is half the size each way), for
-    // stretches that shrink a lot; kept until the pixels change. Empty (no pixels) when
-    // the memory cannot be had.
+    // stretches that shrink a lot; kept until the pixels change. 32-bit pixels, a 16-bit
+    // surface's widened to 0x00RRGGBB. Empty (no pixels) when the memory cannot be had.
     PixelView Reduced(uint32_t level);
     const PixelFormat& Format() const { return FFormat; }
     bool Busy() const { return FLocked || FDcOut; }
@@ -140,10 +144,14 @@ private:
     // in them first. It moves with the pixel memory at a flip.
     struct Deferred {
         SoftDxSurface* Source = nullptr;  // not owned: the source makes its readers first
-        RECT SourceRect{};
+        SoftDxFineRect SourceRect;
     };
     bool CanDefer(const SoftDxSurface* from, const RECT& destRect) const;
-    void Defer(SoftDxSurface* source, const RECT& sourceRect);
+    // For a stretch of sr (of this surface) onto dw x dh pixels that shrinks by half or more
+    // both ways: the averaged copy to read instead and the same part of the picture in it.
+    // False, in and inRect untouched, for other stretches and formats the copies cannot hold.
+    bool ShrinkInput(const SoftDxFineRect& sr, uint32_t dw, uint32_t dh, PixelView& in, SoftDxFineRect& inRect);
+    void Defer(SoftDxSurface* source, const SoftDxFineRect& sourceRect);
     void DropDeferred();
     void Realise();
     // Makes the stretches put off that read this surface, which is about to change or go.

@@ -1,27 +1,21 @@
-// Blt, BltFast and Flip of the software DirectDraw's surfaces, and presentation.
+// Blt, BltFast and Flip of the software DirectDraw's surfaces, and SoftDxBltFine.
 // A primary surface without back buffers is what the user sees directly (windowed
 // rendering), so it is presented after each change to it: a Blt, an Unlock, a ReleaseDC.
+// Source rectangles are held in 1/65536 of a pixel, Blt's whole pixels among them, so that a
+// picture held smaller than the rectangles' own coordinates is sampled where they fall.
 // Stretches take the source pixel under each destination pixel's centre. One that shrinks
 // by half or more both ways, in a 32-bit format of 8-bit channels and without colour keys,
-// takes it from a copy of the source averaged down by halves, as filtering blitters do:
-// a photograph shrunk a lot stays smooth instead of sparkling as it moves, and far less
-// memory is read for each frame.
+// takes it from a copy of the source averaged down by halves (SoftDxSurfaceDeferred.cpp).
 // A surface with a clipper draws only inside the clipper's region (its clip list, or the
 // visible parts of its window as the presenter tells them), and its destination rectangle
 // may then reach beyond the surface, as on Windows.
-// A back buffer of the presenter's 32-bit format filled whole by one stretch from a surface
-// outside the chain (the show's frame) only notes the stretch. When the frame is presented
-// in a window of another size (an emulated mode), the stretch is made straight at the
-// window's size into memory of the presenter's, so that the mode costs what the screen's own
-// does instead of a frame made small and then scaled up. A stretch that would enlarge onto
-// the window keeps the old way, whose smooth scaling looks better than repeated pixels.
-// Anything else that reads or changes the back buffer, or changes or releases the source,
-// first makes the stretch in the back buffer's own pixels, so no one can tell it was put off.
+// A back buffer filled whole by one stretch from a surface outside the chain (the show's
+// frame) only notes the stretch, made later as SoftDxSurfaceDeferred.cpp says.
 // A flip of two buffers whose back buffer is the very stretch the front shows (same source,
 // unchanged, same rectangle; a slow zoom moves less than a pixel a frame) leaves the buffers
 // where they are and only tells the presenter the frame repeats.
 // Implements: SoftDxSurface::Blt, BltFast and Flip, presenting a surface through the current
-// presenter, and the stretch put off (CanDefer, Defer, Realise, PresentDeferred).
+// presenter, SoftDxBltFine (SoftDxBltFine.h).
 // Not implemented: raster operations other than SRCCOPY, BLACKNESS and WHITENESS, the
 // DDBLT_DDFX effects (mirroring, rotation), alpha and z blits (DDERR_UNSUPPORTED, or
 // DDERR_NORASTEROPHW for the other raster operations); clip lists (a clipper only names
@@ -52,6 +46,20 @@ bool InsideSurface(const RECT& r, uint32_t width, uint32_t height)
            uint32_t(r.bottom) <= height;
 }
 
+bool InsideSurface(const SoftDxFineRect& r, uint32_t width, uint32_t height)
+{
+    return r.Left >= 0 && r.Top >= 0 && r.Left < r.Right && r.Top < r.Bottom &&
+           r.Right <= int64_t{width} * SoftDxFineUnit && r.Bottom <= int64_t{height} * SoftDxFineUnit;
+}
+
+// The whole pixels a fine rectangle touches.
+RECT Covering(const SoftDxFineRect& r)
+{
+    const auto down = [](int64_t v) { return LONG(v / SoftDxFineUnit); };
+    const auto up = [](int64_t v) { return LONG((v + SoftDxFineUnit - 1) / SoftDxFineUnit); };
+    return {down(r.Left), down(r.Top), up(r.Right), up(r.Bottom)};
+}
+
 bool Overlap(const RECT& a, const RECT& b)
 {
     return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
@@ -65,64 +73,9 @@ bool SameLayout(const PixelFormat& a, const PixelFormat& b)
 
 KeyRange Key(const DDCOLORKEY& key) { return {true, key.dwColorSpaceLowValue, key.dwColorSpaceHighValue}; }
 
-// Whether each channel is a whole byte, so that averaging bytes averages colours.
-bool ByteChannels(const PixelFormat& f)
-{
-    auto byteMask = [](uint32_t mask) {
-        return mask == 0 || mask == 0xFF || mask == 0xFF00 || mask == 0xFF0000 || mask == 0xFF000000;
-    };
-    return f.Bits == 32 && !f.Indexed && byteMask(f.RedMask) && byteMask(f.GreenMask) && byteMask(f.BlueMask) &&
-           byteMask(f.AlphaMask);
-}
-
-// The average of four pixels, each byte on its own, rounded half up.
-inline uint32_t Average4(uint32_t a, uint32_t b, uint32_t c, uint32_t d)
-{
-    constexpr uint32_t Even = 0x00FF00FF;
-    const uint32_t low = (a & Even) + (b & Even) + (c & Even) + (d & Even) + 0x00020002;
-    const uint32_t high = ((a >> 8) & Even) + ((b >> 8) & Even) + ((c >> 8) & Even) + ((d >> 8) & Even) + 0x00020002;
-    return ((low >> 2) & Even) | (((high >> 2) & Even) << 8);
-}
-
-// Halves a 32-bit picture: each pixel the average of a 2 x 2 block (an odd last row or
-// column is left out).
-void Halve(const PixelView& in, uint32_t* out, uint32_t width, uint32_t height)
-{
-    for (uint32_t y = 0; y < height; ++y) {
-        const auto* upper = reinterpret_cast<const uint32_t*>(in.At(0, int32_t(2 * y)));
-        const auto* lower = reinterpret_cast<const uint32_t*>(in.At(0, int32_t(2 * y + 1)));
-        uint32_t* row = out + size_t{y} * width;
-        for (uint32_t x = 0; x < width; ++x)
-            row[x] = Average4(upper[2 * x], upper[2 * x + 1], lower[2 * x], lower[2 * x + 1]);
-    }
-}
-
 bool SameRect(const RECT& a, const RECT& b)
 {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-// What a stretch of sr onto a dw x dh rectangle reads: for one that shrinks by half or more
-// both ways, the source's copy averaged down to the smallest size still at least the
-// destination's; in and inRect are left as they are otherwise.
-void ShrinkInput(SoftDxSurface& from, const RECT& sr, uint32_t dw, uint32_t dh, PixelView& in, RECT& inRect)
-{
-    const uint32_t sw = uint32_t(sr.right - sr.left), sh = uint32_t(sr.bottom - sr.top);
-    uint32_t level = 0;
-    while (level < 16 && (sw >> (level + 1)) >= dw && (sh >> (level + 1)) >= dh) ++level;
-    const PixelView reduced = level ? from.Reduced(level) : PixelView{};
-    if (!reduced.Bits) return;
-    // The same part of the picture at the smaller scale, at least one pixel of it.
-    const auto scale = [&](LONG v, uint32_t limit, bool up) {
-        const int64_t step = int64_t{1} << level;
-        return LONG(std::min<int64_t>((up ? v + step - 1 : v) / step, limit));
-    };
-    RECT r{scale(sr.left, reduced.Width - 1, false), scale(sr.top, reduced.Height - 1, false),
-           scale(sr.right, reduced.Width, true), scale(sr.bottom, reduced.Height, true)};
-    r.right = std::max(r.right, r.left + 1);
-    r.bottom = std::max(r.bottom, r.top + 1);
-    in = reduced;
-    inRect = r;
 }
 
 }  // namespace
@@ -130,6 +83,14 @@ void ShrinkInput(SoftDxSurface& from, const RECT& sr, uint32_t dw, uint32_t dh, 
 HRESULT SoftDxSurface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 source, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx)
 {
     SOFTDX_ENTER("Blt");
+    if (!sourceRect) return Blit(destRect, source, nullptr, flags, fx);
+    const SoftDxFineRect fine = SoftDxFine(*sourceRect);
+    return Blit(destRect, source, &fine, flags, fx);
+}
+
+HRESULT SoftDxSurface::Blit(const RECT* destRect, LPDIRECTDRAWSURFACE7 source, const SoftDxFineRect* sourceRect,
+                            DWORD flags, LPDDBLTFX fx)
+{
     if (flags & ~SupportedBltFlags) return DDERR_UNSUPPORTED;
     if ((flags & DDBLT_WAIT) && (flags & DDBLT_DONOTWAIT)) return DDERR_INVALIDPARAMS;
     if ((flags & FlagsReadingFx) && (!fx || fx->dwSize != sizeof(DDBLTFX))) return DDERR_INVALIDPARAMS;
@@ -172,7 +133,8 @@ HRESULT SoftDxSurface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 source, LPRECT 
 
     if (!source) return DDERR_INVALIDPARAMS;
     auto* from = static_cast<SoftDxSurface*>(source);
-    const RECT sr = sourceRect ? *sourceRect : RECT{0, 0, LONG(from->FWidth), LONG(from->FHeight)};
+    const SoftDxFineRect sr =
+        sourceRect ? *sourceRect : SoftDxFine(RECT{0, 0, LONG(from->FWidth), LONG(from->FHeight)});
     if (!InsideSurface(sr, from->FWidth, from->FHeight)) return DDERR_INVALIDRECT;
     if (from->Busy()) return DDERR_SURFACEBUSY;
     if (!SameLayout(from->FFormat, FFormat)) return DDERR_UNSUPPORTED;
@@ -197,11 +159,12 @@ HRESULT SoftDxSurface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 source, LPRECT 
         return DD_OK;
     }
     PixelView in = from->View();
-    RECT inRect = sr;
+    SoftDxFineRect inRect = sr;
     std::vector<uint8_t> copy;
-    if (from == this && Overlap(sr, dr)) {
-        // Reading and writing the same pixels: read from a copy of the source rectangle.
-        const uint32_t w = uint32_t(sr.right - sr.left), h = uint32_t(sr.bottom - sr.top);
+    if (const RECT touched = Covering(sr); from == this && Overlap(touched, dr)) {
+        // Reading and writing the same pixels: read from a copy of the pixels the source
+        // rectangle touches.
+        const uint32_t w = uint32_t(touched.right - touched.left), h = uint32_t(touched.bottom - touched.top);
         const size_t rowBytes = size_t{w} * FFormat.BytesPerPixel();
         try {
             copy.resize(rowBytes * h);
@@ -209,12 +172,13 @@ HRESULT SoftDxSurface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 source, LPRECT 
             return DDERR_OUTOFMEMORY;
         }
         for (uint32_t y = 0; y < h; ++y)
-            std::memcpy(copy.data() + y * rowBytes, in.At(sr.left, sr.top + LONG(y)), rowBytes);
+            std::memcpy(copy.data() + y * rowBytes, in.At(touched.left, touched.top + LONG(y)), rowBytes);
         in = {copy.data(), ptrdiff_t(rowBytes), w, h, FFormat.BytesPerPixel()};
-        inRect = {0, 0, LONG(w), LONG(h)};
+        const int64_t dx = int64_t{touched.left} * SoftDxFineUnit, dy = int64_t{touched.top} * SoftDxFineUnit;
+        inRect = {sr.Left - dx, sr.Top - dy, sr.Right - dx, sr.Bottom - dy};
     }
     if (copy.empty() && !sourceKey.Enabled && !destKey.Enabled && ByteChannels(FFormat))
-        ShrinkInput(*from, sr, uint32_t(dr.right - dr.left), uint32_t(dr.bottom - dr.top), in, inRect);
+        from->ShrinkInput(sr, uint32_t(dr.right - dr.left), uint32_t(dr.bottom - dr.top), in, inRect);
     // A blit that replaces all the pixels makes what was put off for them needless.
     if (!FClipper && !sourceKey.Enabled && !destKey.Enabled && SameRect(dr, whole)) DropDeferred();
     const PixelView out = WritableView();
@@ -300,46 +264,12 @@ HRESULT SoftDxSurface::Flip(LPDIRECTDRAWSURFACE7 target, DWORD flags)
     return DD_OK;
 }
 
-PixelView SoftDxSurface::Reduced(uint32_t level)
-{
-    if (FReductionsOf != FUniqueness) {
-        FReductions.clear();
-        FReductionsOf = FUniqueness;
-    }
-    const auto viewOf = [](const Reduction& r) {
-        return PixelView{reinterpret_cast<uint8_t*>(r.Pixels.get()), ptrdiff_t(r.Width) * 4, r.Width, r.Height, 4};
-    };
-    while (FReductions.size() < level) {
-        const PixelView in = FReductions.empty() ? View() : viewOf(FReductions.back());
-        Reduction next;
-        next.Width = in.Width / 2;
-        next.Height = in.Height / 2;
-        if (!next.Width || !next.Height) return {};
-        next.Pixels.reset(new (std::nothrow) uint32_t[size_t{next.Width} * next.Height]);
-        if (!next.Pixels) return {};
-        Halve(in, next.Pixels.get(), next.Width, next.Height);
-        FReductions.push_back(std::move(next));
-    }
-    return viewOf(FReductions[level - 1]);
-}
-
 void SoftDxSurface::PresentIfVisible()
 {
     if ((FCaps & DDSCAPS_PRIMARYSURFACE) && !FChain) Present();
 }
 
 HWND SoftDxSurface::ShownIn() const { return FClipper && FClipper->Window() ? FClipper->Window() : FOwner->Window(); }
-
-bool SoftDxSurface::FlipRepeats() const
-{
-    const FlipChain& chain = *FChain;
-    if (chain.Members.size() != 2 || !chain.FrontShows) return false;
-    const FlipChain::Stretch& shows = *chain.FrontShows;
-    const std::optional<Deferred>& next = chain.Members[1]->FDeferred;
-    return next && chain.Members[0]->FUniqueness == shows.FrontUniqueness &&
-           next->Source->FSerial == shows.SourceSerial && next->Source->FUniqueness == shows.SourceUniqueness &&
-           SameRect(next->SourceRect, shows.SourceRect);
-}
 
 void SoftDxSurface::Present()
 {
@@ -360,87 +290,13 @@ void SoftDxSurface::Present()
     presenter->Present(window, FXrgb.data(), FWidth, FHeight, size_t{FWidth} * 4);
 }
 
-bool SoftDxSurface::CanDefer(const SoftDxSurface* from, const RECT& destRect) const
-{
-    // The show's frame: a back buffer in the presenter's 32-bit format filled whole from a
-    // surface outside the chain.
-    const RECT whole{0, 0, LONG(FWidth), LONG(FHeight)};
-    return FChain && !IsFront() && !FClipper && from != this && !from->FChain && from->FOwner == FOwner &&
-           SameRect(destRect, whole) && ByteChannels(FFormat) && FFormat.RedMask == 0x00FF0000 &&
-           FFormat.GreenMask == 0x0000FF00 && FFormat.BlueMask == 0x000000FF;
-}
-
-void SoftDxSurface::Defer(SoftDxSurface* source, const RECT& sourceRect)
-{
-    DropDeferred();
-    FDeferred = Deferred{source, sourceRect};
-    source->FDeferredReaders.push_back(this);
-}
-
-void SoftDxSurface::DropDeferred()
-{
-    if (!FDeferred) return;
-    std::erase(FDeferred->Source->FDeferredReaders, this);
-    FDeferred.reset();
-}
-
-void SoftDxSurface::Realise()
-{
-    const Deferred deferred = *FDeferred;
-    DropDeferred();
-    PixelView in = deferred.Source->View();
-    RECT inRect = deferred.SourceRect;
-    ShrinkInput(*deferred.Source, deferred.SourceRect, FWidth, FHeight, in, inRect);
-    StretchCopy(Pixels(), RECT{0, 0, LONG(FWidth), LONG(FHeight)}, in, inRect, {}, {}, FFormat.ValueMask());
-}
-
-void SoftDxSurface::Changing()
-{
-    while (!FDeferredReaders.empty()) FDeferredReaders.back()->Realise();
-}
-
-bool SoftDxSurface::PresentDeferred(ISoftDxPresenter& presenter, HWND window)
-{
-    const SoftDxSize size{FWidth, FHeight};
-    const std::optional<SoftDxPlacement> placed = presenter.Placement(window, size);
-    // The screen's own mode is made in place and shown from the chain's own memory.
-    if (!placed || !FChain || placed->Window == size) return false;
-    const RECT& fit = placed->Frame;
-    const uint32_t fitWidth = uint32_t(fit.right - fit.left), fitHeight = uint32_t(fit.bottom - fit.top);
-    const RECT& sr = FDeferred->SourceRect;
-    // Only a stretch that shrinks onto the window as well: one that enlarges keeps the look of
-    // a frame of the mode's size that the presenter scales smoothly.
-    if (fitWidth == 0 || fitHeight == 0 || uint32_t(sr.right - sr.left) < fitWidth ||
-        uint32_t(sr.bottom - sr.top) < fitHeight)
-        return false;
-    FlipChain& chain = *FChain;
-    const SoftDxSize screen = placed->Window;
-    if (chain.ScreenFrameSize != screen || !SameRect(chain.ScreenFrameRect, fit)) {
-        // Zeroed: the bars around the frame stay black.
-        chain.ScreenFrame.reset();
-        chain.ScreenFrame = presenter.AllocateFrame(size_t{screen.Width} * screen.Height * 4);
-        chain.ScreenFrameSize = screen;
-        chain.ScreenFrameRect = fit;
-        chain.ShownSerial = 0;
-    }
-    // Memory of the presenter's reaches the screen without a copy; without it, the mode's
-    // smaller frame is the cheaper one to send.
-    if (!chain.ScreenFrame) return false;
-    const PixelView out{chain.ScreenFrame.get(), ptrdiff_t{screen.Width} * 4, screen.Width, screen.Height, 4};
-    SoftDxSurface& source = *FDeferred->Source;
-    if (chain.ShownSerial != source.FSerial || chain.ShownUniqueness != source.FUniqueness ||
-        !SameRect(chain.ShownSourceRect, sr)) {
-        PixelView in = source.View();
-        RECT inRect = sr;
-        ShrinkInput(source, sr, fitWidth, fitHeight, in, inRect);
-        StretchCopy(out, fit, in, inRect, {}, {}, FFormat.ValueMask());
-        chain.ShownSerial = source.FSerial;
-        chain.ShownUniqueness = source.FUniqueness;
-        chain.ShownSourceRect = sr;
-    }
-    presenter.Present(window, reinterpret_cast<const uint32_t*>(out.Bits), screen.Width, screen.Height,
-                      size_t{screen.Width} * 4);
-    return true;
-}
-
 }  // namespace softdx
+
+HRESULT SoftDxBltFine(IDirectDrawSurface7* destination, const RECT* destinationRect, IDirectDrawSurface7* source,
+                      const SoftDxFineRect& sourceRect)
+{
+    SOFTDX_ENTER("Blt");
+    if (!destination) return DDERR_INVALIDPARAMS;
+    return static_cast<softdx::SoftDxSurface*>(destination)
+        ->Blit(destinationRect, source, &sourceRect, DDBLT_WAIT, nullptr);
+}

@@ -3,11 +3,21 @@
 // system's DirectX libraries, so the program still starts where a library is missing; on
 // Linux they are the software DirectX's own functions. An entry point that could not be
 // found is null, and the helpers below answer for it as a DirectX without drivers would.
+#include <cstdint>
+
 #include "wdx/DirectXApi.h"
 #include "wdx/WdxPlatform.h"
 
 // A function looked up by name whose type the layer does not use yet.
 using TDirectXProc = void (*)();
+
+// A rectangle in 1/65536 of a pixel.
+struct TSubPixelRect {
+    int64_t Left = 0, Top = 0, Right = 0, Bottom = 0;
+};
+inline constexpr int64_t SubPixelOne = 65536;
+using TBltSubPixel = HRESULT (*)(IDirectDrawSurface7* destination, const RECT* destinationRect,
+                                 IDirectDrawSurface7* source, const TSubPixelRect& sourceRect);
 
 struct TDirectXBinding {
     LPDIRECTDRAWENUMERATEEXA DirectDrawEnumerateExA = nullptr;
@@ -21,6 +31,14 @@ struct TDirectXBinding {
     // on a thread other than the one that made the DirectDraw object. Making and releasing
     // surfaces stays on that thread either way.
     bool SurfacesWorkOffThread = false;
+    // A blit (waiting while the blitter is busy, no colour keys) whose source rectangle lies
+    // between pixels, where the platform's DirectDraw can take one; null where it cannot, and
+    // callers round the rectangle to whole pixels.
+    TBltSubPixel BltSubPixel = nullptr;
+    // The size a frame of width x height drawn for window ends up on the screen at, where the
+    // platform scales frames to their window (an emulated mode); null where frames are shown
+    // at their own size. False when it cannot tell.
+    bool (*FrameShownSize)(HWND window, int width, int height, int& shownWidth, int& shownHeight) = nullptr;
 
     // Enumerates the DirectDraw drivers. Without DirectDraw the callback is never called, so
     // the driver list stays empty, and the result is DDERR_GENERIC (E_FAIL), which the

@@ -10,12 +10,13 @@
 #include "wdx/ComPtr.h"
 #include "wdx/ImageFiles.h"
 #include "wdx/WDirectHeader.h"
+#include "wdx/WDirectXTypes.h"
 
 class TWDirectX;
 
 // A picture read for a new surface: a bitmap (a BMP, or a JPEG decoded into one), a TGA
 // picture, or a JPEG of which only the header was read, to be decoded straight into the
-// surface once that exists.
+// surface, at Stored size, once that exists.
 struct TSurfacePicture {
     TLoadedBitmap Bitmap;
     bool HaveBitmap = false;
@@ -23,9 +24,16 @@ struct TSurfacePicture {
     bool HaveRaw = false;
     TJpegPicture Jpeg;
     bool StraightJpeg = false;
+    // A JPEG's size in the surface, and the box it was chosen for (a bitmap of it is made
+    // within the same box).
+    TStoredSize Stored;
+    TStoreBox Box;
 
-    int Width() const { return HaveBitmap ? Bitmap.Pixels.Width() : StraightJpeg ? Jpeg.Width() : Raw.Width; }
-    int Height() const { return HaveBitmap ? Bitmap.Pixels.Height() : StraightJpeg ? Jpeg.Height() : Raw.Height; }
+    int Width() const { return HaveBitmap ? Bitmap.Pixels.Width() : StraightJpeg ? Stored.Width : Raw.Width; }
+    int Height() const { return HaveBitmap ? Bitmap.Pixels.Height() : StraightJpeg ? Stored.Height : Raw.Height; }
+    // A JPEG's own size, which it may be stored smaller than.
+    int PictureWidth() const { return Jpeg.OwnWidth(); }
+    int PictureHeight() const { return Jpeg.OwnHeight(); }
     // The pixels go once the surface has them, before it is registered or refused.
     void Free()
     {
@@ -39,6 +47,8 @@ struct TSurfacePicture {
 // it was refused, if it was.
 struct TNewSurface {
     int Width = 0, Height = 0, Bits = 0;
+    // The size of the picture it holds, where that is stored smaller (0: the surface's own).
+    int PictureWidth = 0, PictureHeight = 0;
     bool Alpha = false;
     std::string Reason;
     HRESULT Code = DD_OK;

@@ -7,6 +7,7 @@
 
 #include "core/Paths.h"
 #include "core/Text.h"
+#include "imaging/PictureLimits.h"
 #include "imaging/PictureLoader.h"
 #include "wdx/DirectXBinding.h"
 #include "wdx/NewSurface.h"
@@ -37,7 +38,7 @@ int ShrinkLevels(int width, int height, int outWidth, int outHeight)
 }
 }  // namespace
 
-void TSurfacePreparer::Begin(TWDirectX& device, const std::vector<std::string>& names)
+void TSurfacePreparer::Begin(TWDirectX& device, const std::vector<std::string>& names, TStoreBox box)
 {
     TComPtr<IDirectDrawSurface7> spare = std::move(FSpare);
     Cancel();
@@ -46,6 +47,7 @@ void TSurfacePreparer::Begin(TWDirectX& device, const std::vector<std::string>& 
     FDirectDraw = device.DirectDraw();
     FOutputWidth = device.OutputWidth();
     FOutputHeight = device.OutputHeight();
+    FBox = box;
     FOffThread = DirectXBinding().SurfacesWorkOffThread && !FFillHere;
     FThirtyTwoBits = device.Primary() && device.Primary()->Bits == 32;
     // The files are looked for here, as a load would at this moment.
@@ -214,6 +216,7 @@ std::unique_ptr<TPreparedPicture> TSurfacePreparer::Prepare(const std::string& n
     auto picture = std::make_unique<TPreparedPicture>();
     picture->Name = name;
     picture->Owner = FDirectDraw;
+    picture->Box = FBox;
     picture->Reason = NotLoaded;
     picture->Code = 1;
     if (path.empty()) return picture;
@@ -222,15 +225,27 @@ std::unique_ptr<TPreparedPicture> TSurfacePreparer::Prepare(const std::string& n
     TJpegPicture jpeg;
     jpeg.SetCancel(&FCancel);
     if (!jpeg.Open(path)) return picture;
-    if (jpeg.DecodesStraight() && FThirtyTwoBits) return PrepareStraight(*picture, jpeg) ? std::move(picture) : nullptr;
-    // Turned upright, converted from CMYK, or for a display of other than 32 bits: through a
-    // bitmap, as the load itself goes.
-    if (!LoadJpegIntoBitmap(picture->Bitmap.Pixels, "", path, &FCancel)) return picture;
+    const TStoredSize stored = StoredSize(jpeg.OwnWidth(), jpeg.OwnHeight(), FBox.Width, FBox.Height);
+    // Refused as the load refuses it: what would be held is too large.
+    if (uint64_t(stored.Width) * uint64_t(stored.Height) > MaxPicturePixels) return picture;
+    const auto loaded = [&picture, &jpeg] {
+        if (picture->Kind == TPreparedPicture::TKind::Failed) return;
+        picture->PictureWidth = jpeg.OwnWidth();
+        picture->PictureHeight = jpeg.OwnHeight();
+    };
+    if (FThirtyTwoBits) {
+        if (!PrepareStraight(*picture, jpeg, stored)) return nullptr;
+        loaded();
+        return picture;
+    }
+    // For a display of other than 32 bits: through a bitmap, as the load itself goes.
+    if (!LoadJpegIntoBitmap(picture->Bitmap.Pixels, "", path, &FCancel, FBox.Width, FBox.Height)) return picture;
     const int width = picture->Bitmap.Pixels.Width(), height = picture->Bitmap.Pixels.Height();
     if (!FOffThread) {
         picture->Kind = TPreparedPicture::TKind::Bitmap;
         picture->Width = width;
         picture->Height = height;
+        loaded();
         return picture;
     }
     if (!TakeSurface(*picture, width, height)) return picture->Code == 1 ? std::move(picture) : nullptr;
@@ -241,6 +256,7 @@ std::unique_ptr<TPreparedPicture> TSurfacePreparer::Prepare(const std::string& n
     picture->Width = width;
     picture->Height = height;
     picture->Kind = TPreparedPicture::TKind::Surface;
+    loaded();
     return picture;
 }
 
@@ -275,16 +291,16 @@ void TSurfacePreparer::Warm(TPreparedPicture& picture)
     picture.Scratch->Blt(&to, picture.Surface.Get(), &from, DDBLT_WAIT, nullptr);
 }
 
-bool TSurfacePreparer::PrepareStraight(TPreparedPicture& picture, TJpegPicture& jpeg)
+bool TSurfacePreparer::PrepareStraight(TPreparedPicture& picture, TJpegPicture& jpeg, TStoredSize stored)
 {
     // picture stands as a load that failed (damaged data past a sound header is refused
     // before any surface) until the picture is in.
-    const int width = jpeg.Width(), height = jpeg.Height();
+    const int width = stored.Width, height = stored.Height;
     if (!FOffThread) {
         picture.Pixels.reset(new (std::nothrow) uint32_t[size_t(width) * size_t(height)]);
         // Short of memory for a copy of its own: the load may still find it for the surface.
         if (!picture.Pixels) return false;
-        if (!jpeg.DecodeInto(reinterpret_cast<uint8_t*>(picture.Pixels.get()), ptrdiff_t(width) * 4)) {
+        if (!jpeg.DecodeStored(reinterpret_cast<uint8_t*>(picture.Pixels.get()), ptrdiff_t(width) * 4, width, height)) {
             picture.Pixels.reset();
             return true;
         }
@@ -294,13 +310,13 @@ bool TSurfacePreparer::PrepareStraight(TPreparedPicture& picture, TJpegPicture& 
         return true;
     }
     if (!TakeSurface(picture, width, height)) return picture.Code == 1;
-    const TStraightLoad load = DecodeJpegIntoSurface(FDirectDraw, picture.Surface.Get(), jpeg);
+    const TStraightLoad load = DecodeJpegIntoSurface(FDirectDraw, picture.Surface.Get(), jpeg, width, height);
     if (load == TStraightLoad::BadData) return true;
     picture.Width = width;
     picture.Height = height;
     if (load == TStraightLoad::NotPossible) {
         // Not the display's 32-bit format after all: through a bitmap, into the same surface.
-        if (!LoadJpegIntoBitmap(picture.Bitmap.Pixels, "", jpeg.Path(), &FCancel)) {
+        if (!LoadJpegIntoBitmap(picture.Bitmap.Pixels, "", jpeg.Path(), &FCancel, FBox.Width, FBox.Height)) {
             picture.Width = picture.Height = 0;
             return true;
         }

@@ -24,8 +24,10 @@
 #include "wdx/ComPtr.h"
 #include "wdx/DirectXApi.h"
 #include "wdx/ImageFiles.h"
+#include "wdx/WDirectXTypes.h"
 
 class TWDirectX;
+struct TStoredSize;
 
 // One picture as prepared. Made on the worker, used and freed on the user-interface thread.
 struct TPreparedPicture {
@@ -38,6 +40,9 @@ struct TPreparedPicture {
     std::string Name;
     TKind Kind = TKind::Failed;
     int Width = 0, Height = 0;
+    // The picture's own size, which it may be stored smaller than (0 while Failed).
+    int PictureWidth = 0, PictureHeight = 0;
+    TStoreBox Box;  // the box it was stored within
     std::string Reason;
     HRESULT Code = DD_OK;
     IDirectDraw7* Owner = nullptr;  // the DirectDraw it was made for; not a reference
@@ -62,8 +67,9 @@ public:
     TSurfacePreparer& operator=(const TSurfacePreparer&) = delete;
 
     // Drops what was prepared and starts preparing names for the running device (images
-    // only, of the file's own size, memory chosen by DirectDraw, as the show makes them).
-    void Begin(TWDirectX& device, const std::vector<std::string>& names);
+    // only, of the file's size stored within box, memory chosen by DirectDraw, as the show
+    // makes them).
+    void Begin(TWDirectX& device, const std::vector<std::string>& names, TStoreBox box = {});
     // Stops the worker within a few rows of decoding and frees all that was prepared.
     void Cancel();
     // Makes the surfaces the worker waits for, and copies a band of a decoded picture into
@@ -102,7 +108,7 @@ private:
     void Work(std::vector<std::string> names, std::vector<std::string> paths);
     std::unique_ptr<TPreparedPicture> Prepare(const std::string& name, const std::string& path);
     // False when the picture cannot be prepared here (short of memory), and is left to the change.
-    bool PrepareStraight(TPreparedPicture& picture, class TJpegPicture& jpeg);
+    bool PrepareStraight(TPreparedPicture& picture, class TJpegPicture& jpeg, TStoredSize stored);
     void ServeRequest(std::unique_lock<std::mutex>& lock);
     // A surface of that size from the user-interface thread, into picture; false when none
     // came: given up, or refused (its code then in picture).
@@ -116,6 +122,7 @@ private:
 
     IDirectDraw7* FDirectDraw = nullptr;
     int FOutputWidth = 0, FOutputHeight = 0;
+    TStoreBox FBox;
     bool FOffThread = false;
     bool FFillHere = false;
     size_t FBandBytes;

@@ -1,7 +1,9 @@
 #include "wdx/WDirectDrawBasicSurface.h"
 
+#include <algorithm>
 #include <cstring>
 
+#include "wdx/DirectXBinding.h"
 #include "wdx/SurfaceLock.h"
 #include "wdx/WDirectX.h"
 
@@ -92,6 +94,8 @@ void TWDirectDrawBasicSurface::Start(TWDirectX* device, IDirectDrawSurface7* sur
     if (FSurface) FSurface->GetSurfaceDesc(&desc);
     Width = static_cast<int32_t>(desc.dwWidth);
     Height = static_cast<int32_t>(desc.dwHeight);
+    PictureWidth = Width;
+    PictureHeight = Height;
     const DDPIXELFORMAT& pf = desc.ddpfPixelFormat;
     Bits = static_cast<int32_t>(pf.dwRGBBitCount);
     FHasAlpha = (pf.dwFlags & DDPF_ALPHAPIXELS) != 0;
@@ -172,6 +176,37 @@ void TWDirectDrawBasicSurface::BltCoords(int destLeft, int destTop, int destRigh
                                          int srcBottom)
 {
     BltRect(Rect(destLeft, destTop, destRight, destBottom), source, Rect(srcLeft, srcTop, srcRight, srcBottom));
+}
+
+void TWDirectDrawBasicSurface::BltPicture(const TRect& destRect, TWDirectDrawBasicSurface* source,
+                                          const TRect& pictureRect)
+{
+    if (!source || (source->PictureWidth == source->Width && source->PictureHeight == source->Height) ||
+        source->PictureWidth <= 0 || source->PictureHeight <= 0)
+        return BltRect(destRect, source, pictureRect);
+    if (!FActive || !FSurface || !source->FSurface) return;
+    // The rectangle in the stored picture, exactly: a step of one pixel of the picture moves
+    // the stored rectangle by less than one of its pixels.
+    const auto map = [](int v, int stored, int own) { return int64_t{v} * stored * SubPixelOne / own; };
+    const TSubPixelRect fine{map(pictureRect.Left, source->Width, source->PictureWidth),
+                             map(pictureRect.Top, source->Height, source->PictureHeight),
+                             map(pictureRect.Right, source->Width, source->PictureWidth),
+                             map(pictureRect.Bottom, source->Height, source->PictureHeight)};
+    RECT dest = ToRect(destRect);
+    if (const auto blt = DirectXBinding().BltSubPixel) {
+        while (blt(FSurface.Get(), &dest, source->FSurface.Get(), fine) == DDERR_WASSTILLDRAWING) {
+        }
+        return;
+    }
+    // Whole pixels: each edge to the nearest, the rectangle kept at least one pixel wide.
+    const auto nearest = [](int64_t v) { return LONG((v + SubPixelOne / 2) / SubPixelOne); };
+    RECT src{nearest(fine.Left), nearest(fine.Top), nearest(fine.Right), nearest(fine.Bottom)};
+    src.right = std::min<LONG>(std::max(src.right, src.left + 1), source->Width);
+    src.bottom = std::min<LONG>(std::max(src.bottom, src.top + 1), source->Height);
+    src.left = std::min(src.left, src.right - 1);
+    src.top = std::min(src.top, src.bottom - 1);
+    while (FSurface->Blt(&dest, source->FSurface.Get(), &src, 0, nullptr) == DDERR_WASSTILLDRAWING) {
+    }
 }
 
 HRESULT TWDirectDrawBasicSurface::AttachSurface(IDirectDrawSurface7* surface, DDSCAPS2 caps,

@@ -31,6 +31,10 @@ public:
     void BltRect(const TRect& destRect, TWDirectDrawBasicSurface* source, const TRect& sourceRect);
     void BltCoords(int destLeft, int destTop, int destRight, int destBottom, TWDirectDrawBasicSurface* source,
                    int srcLeft, int srcTop, int srcRight, int srcBottom);
+    // As BltRect, with sourceRect in the pixels of the picture source holds (PictureWidth x
+    // PictureHeight), which may be stored smaller: the rectangle is mapped into the stored
+    // picture, between pixels where the platform's DirectDraw blits so, else to whole pixels.
+    void BltPicture(const TRect& destRect, TWDirectDrawBasicSurface* source, const TRect& pictureRect);
     // Starts target on the surface attached to surface with caps; the call's result.
     HRESULT AttachSurface(IDirectDrawSurface7* surface, DDSCAPS2 caps, TWDirectDrawBasicSurface& target);
 
@@ -53,6 +57,10 @@ public:
     int32_t Width = 0;
     int32_t Height = 0;
     int32_t Bits = 0;
+    // The size of the picture the surface holds, which may be stored smaller than it: the
+    // surface's own size unless its maker says otherwise.
+    int32_t PictureWidth = 0;
+    int32_t PictureHeight = 0;
     bool Active() const { return FActive; }
     bool HasAlpha() const { return FHasAlpha; }
     uint32_t RedMask() const { return FRedMask; }

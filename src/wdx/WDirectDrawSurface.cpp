@@ -62,11 +62,11 @@ void TWDirectDrawSurface::StartWith(TWDirectX* device, TPreparedPicture* madeAhe
     }
     // A failure raises here and leaves the component inactive.
     FIndex = device->CreateNewSurface(name, Td3dTextr{}, Width, Height, Bits, FColorKey, 0, memory, SurfaceDimension,
-                                      type, nullptr, 0, madeAhead);
+                                      type, nullptr, 0, madeAhead, StoreWithin);
     FActive = true;
     if (const TWDirectDrawBasicSurface* surface = DDBS()) {
-        Width = surface->Width;
-        Height = surface->Height;
+        Width = surface->PictureWidth;
+        Height = surface->PictureHeight;
         Bits = surface->Bits;
     }
 }
@@ -268,16 +268,17 @@ bool CopyBitmapToSurface(bool texture, IDirectDraw7* directDraw, IDirectDrawSurf
     return true;
 }
 
-TStraightLoad DecodeJpegIntoSurface(IDirectDraw7* directDraw, IDirectDrawSurface7* target, TJpegPicture& jpeg)
+TStraightLoad DecodeJpegIntoSurface(IDirectDraw7* directDraw, IDirectDrawSurface7* target, TJpegPicture& jpeg,
+                                    int width, int height)
 {
-    if (!directDraw || !target || !jpeg.DecodesStraight()) return TStraightLoad::NotPossible;
+    if (!directDraw || !target || jpeg.OwnWidth() <= 0) return TStraightLoad::NotPossible;
     DDSURFACEDESC2 desc;
     std::memset(&desc, 0, sizeof desc);
     desc.dwSize = sizeof desc;
     desc.ddpfPixelFormat.dwSize = sizeof desc.ddpfPixelFormat;
     if (target->GetSurfaceDesc(&desc) != DD_OK) return TStraightLoad::NotPossible;
     const DDPIXELFORMAT& pf = desc.ddpfPixelFormat;
-    if (desc.dwWidth != static_cast<DWORD>(jpeg.Width()) || desc.dwHeight != static_cast<DWORD>(jpeg.Height()) ||
+    if (desc.dwWidth != static_cast<DWORD>(width) || desc.dwHeight != static_cast<DWORD>(height) ||
         pf.dwRGBBitCount != 32 || pf.dwRBitMask != 0xFF0000 || pf.dwGBitMask != 0xFF00 || pf.dwBBitMask != 0xFF ||
         !InDisplayFormat(directDraw, desc))
         return TStraightLoad::NotPossible;
@@ -287,7 +288,7 @@ TStraightLoad DecodeJpegIntoSurface(IDirectDraw7* directDraw, IDirectDrawSurface
     target->ReleaseDC(dc);
     DDSURFACEDESC2 locked;
     if (LockWhole(target, locked) != DD_OK) return TStraightLoad::Done;
-    const bool decoded = jpeg.DecodeInto(static_cast<uint8_t*>(locked.lpSurface), locked.lPitch);
+    const bool decoded = jpeg.DecodeStored(static_cast<uint8_t*>(locked.lpSurface), locked.lPitch, width, height);
     target->Unlock(nullptr);
     return decoded ? TStraightLoad::Done : TStraightLoad::BadData;
 }

@@ -27,7 +27,8 @@ public:
     TWDirectDrawBasicSurface* DDBS() const;
     bool Active() const { return FActive; }
 
-    // Requested size and depth; every Start overwrites them with the surface's own.
+    // Requested size and depth; every Start overwrites them with the surface's own (for a
+    // picture stored smaller, the picture's own size; DDBS tells the stored one).
     int Width = 0;
     int Height = 0;
     int Bits = 0;
@@ -38,6 +39,9 @@ public:
     bool MustUseVideoMemory = false;  // wins when both are set
     bool AutoStart = true;
     TOnSettingDimension OnSettingDimension;
+    // Where the surface takes a picture file's size, the box it may be stored within
+    // (TWDirectX::CreateNewSurface); sides of 0 store the picture at its own size.
+    TStoreBox StoreWithin;
 
     TColor ColorKey() const { return FColorKey; }
     void SetColorKey(TColor color);  // also sets it on the surface while Active
@@ -72,9 +76,11 @@ bool CopyBitmapToSurface(bool texture, IDirectDraw7* directDraw, IDirectDrawSurf
 class TJpegPicture;
 enum class TStraightLoad {
     Done,         // the picture is in the surface (or, as with a copy, the surface refused it)
-    NotPossible,  // the surface is not in the 32-bit display format of the picture's size
+    NotPossible,  // the surface is not in the 32-bit display format of the size asked for
     BadData,      // the decoder failed part way: the file is damaged
 };
-// Decodes an opened JPEG straight into target, when target has the picture's size and the
-// display's 32-bit format: the same pixels a copy through a bitmap would give.
-TStraightLoad DecodeJpegIntoSurface(IDirectDraw7* directDraw, IDirectDrawSurface7* target, TJpegPicture& jpeg);
+// Decodes an opened JPEG straight into target at width x height (its own size or smaller),
+// when target has that size and the display's 32-bit format: the same pixels a copy through
+// a bitmap would give.
+TStraightLoad DecodeJpegIntoSurface(IDirectDraw7* directDraw, IDirectDrawSurface7* target, TJpegPicture& jpeg,
+                                    int width, int height);

@@ -78,6 +78,10 @@ public:
     TRect ClientArea() const { return FClientArea; }
     int OutputWidth() const { return FOutputRect.Width(); }
     int OutputHeight() const { return FOutputRect.Height(); }
+    // The size the frames drawn over the output end up on the screen at: the output's own,
+    // or where the platform scales frames to their window (an emulated mode) the size it
+    // scales them to.
+    TPoint ShownFrameSize() const;
     TForm* OwnerForm() const { return FOwnerForm; }
     std::string LastError;
 
@@ -149,10 +153,14 @@ public:
     // madeAhead, a picture of this name made ahead for this device (SurfacePreparer.h), stands
     // for the file's load of an image of the file's own size in memory DirectDraw chooses: the
     // same size, pixels, refusal and log lines. Otherwise it is ignored and the file is loaded.
+    // With a store box, an image of the file's size (sdFromFile) is stored within it (the
+    // picture reduced); the entry's basic surface still tells the picture's own size, its
+    // PictureWidth and PictureHeight, and so do the log lines. madeAhead must then have
+    // been made for the same box.
     int CreateNewSurface(const std::string& name, Td3dTextr flags, int width, int height, int bits, TColor colorKey,
                          int stage, TdxMemoryType memoryType, TddSurfaceDimension surfaceDimension,
                          TdxSurfaceType surfaceType, IDirectDrawSurface7* attachTo, int mipMapCount,
-                         TPreparedPicture* madeAhead = nullptr);
+                         TPreparedPicture* madeAhead = nullptr, TStoreBox store = {});
     void DestroySurface(int index);
     void DestroySurface(const std::string& name);
     TSurfaceContainer* SurfaceEntry(int index) const;  // null outside the list or for an empty slot

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "framework/Application.h"
+#include "wdx/DirectXBinding.h"
 #include "wdx/WDirectX.h"
 
 namespace {
@@ -274,4 +275,13 @@ void TWDirectX::StopAll()
     if (OutputControl) OutputControl->Invalidate(true);
     LogAll("TWDirectX.StopAll - Done");
     OnAfterStop(this);
+}
+
+TPoint TWDirectX::ShownFrameSize() const
+{
+    TPoint size{OutputWidth(), OutputHeight()};
+    const auto shown = DirectXBinding().FrameShownSize;
+    int width = 0, height = 0;
+    if (shown && shown(FormWindow(), size.X, size.Y, width, height)) size = {width, height};
+    return size;
 }

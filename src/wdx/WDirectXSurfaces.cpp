@@ -5,6 +5,7 @@
 
 #include "core/Paths.h"
 #include "core/Text.h"
+#include "imaging/PictureLimits.h"
 #include "imaging/PictureLoader.h"
 #include "wdx/ComPtr.h"
 #include "wdx/ImageFiles.h"
@@ -36,9 +37,10 @@ HRESULT CreateImageSurface(IDirectDraw7* directDraw, int w, int h, int bits, Tdx
 }
 
 // Reads the picture at path, of the kind its name's extension says; false when it cannot
-// be read. A JPEG for an image surface of its own size is only opened here.
+// be read. A JPEG for an image surface of the file's size is only opened here, and its size
+// in the surface settled: its own, or reduced to what covers the box.
 bool LoadPicture(const std::string& path, const std::string& name, TdxSurfaceType surfaceType,
-                 TddSurfaceDimension surfaceDimension, TSurfacePicture& picture)
+                 TddSurfaceDimension surfaceDimension, TStoreBox box, TSurfacePicture& picture)
 {
     const std::string ext = UpperExtension(name);
     if (ext == "BMP") {
@@ -46,8 +48,11 @@ bool LoadPicture(const std::string& path, const std::string& name, TdxSurfaceTyp
         return picture.HaveBitmap;
     }
     if (ext == "JPG" || ext == "JPEG") {
-        if (surfaceType == dxstImage && surfaceDimension == sdFromFile && picture.Jpeg.Open(path) &&
-            picture.Jpeg.DecodesStraight()) {
+        if (surfaceType == dxstImage && surfaceDimension == sdFromFile && picture.Jpeg.Open(path)) {
+            picture.Box = box;
+            picture.Stored = StoredSize(picture.Jpeg.OwnWidth(), picture.Jpeg.OwnHeight(), box.Width, box.Height);
+            // What would be held, not what the file holds, is what a picture may cost.
+            if (uint64_t(picture.Stored.Width) * uint64_t(picture.Stored.Height) > MaxPicturePixels) return false;
             picture.StraightJpeg = true;
             return true;
         }
@@ -106,11 +111,13 @@ TComPtr<IDirectDrawSurface7> CreateFilledSurface(IDirectDraw7* directDraw, TSurf
         // A failed copy leaves whatever DirectDraw gave the surface; not reported.
         CopyBitmapToSurface(false, directDraw, surface.Get(), picture.Bitmap, flags);
     } else if (picture.StraightJpeg) {
-        TStraightLoad load = DecodeJpegIntoSurface(directDraw, surface.Get(), picture.Jpeg);
+        TStraightLoad load =
+            DecodeJpegIntoSurface(directDraw, surface.Get(), picture.Jpeg, picture.Stored.Width, picture.Stored.Height);
         // Another format (a 16-bit mode): through a bitmap, as other pictures go.
         if (load == TStraightLoad::NotPossible) {
             load = TStraightLoad::BadData;
-            if (LoadJpegIntoBitmap(picture.Bitmap.Pixels, "", picture.Jpeg.Path())) {
+            if (LoadJpegIntoBitmap(picture.Bitmap.Pixels, "", picture.Jpeg.Path(), nullptr, picture.Box.Width,
+                                   picture.Box.Height)) {
                 CopyBitmapToSurface(false, directDraw, surface.Get(), picture.Bitmap, flags);
                 load = TStraightLoad::Done;
             }
@@ -278,7 +285,8 @@ bool TWDirectX::FindPicture(const std::string& name, std::string& path) const
 int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int width, int height, int bits,
                                 TColor colorKey, int stage, TdxMemoryType memoryType,
                                 TddSurfaceDimension surfaceDimension, TdxSurfaceType surfaceType,
-                                IDirectDrawSurface7* attachTo, int mipMapCount, TPreparedPicture* madeAhead)
+                                IDirectDrawSurface7* attachTo, int mipMapCount, TPreparedPicture* madeAhead,
+                                TStoreBox store)
 {
     if (LogType == dxlogAll) WriteLog("TWDirectX.CreateNewSurface: " + name);
     const int existing = SurfaceIndex(name);
@@ -290,18 +298,25 @@ int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int wi
     // pixels, the same refusal. One made for another device or another kind of surface does not.
     TPreparedPicture* prepared = nullptr;
     if (madeAhead && SameTextAscii(madeAhead->Name, name) && madeAhead->Owner == DirectDraw() &&
-        surfaceType == dxstImage && surfaceDimension == sdFromFile && memoryType == dxmtAuto)
+        surfaceType == dxstImage && surfaceDimension == sdFromFile && memoryType == dxmtAuto &&
+        madeAhead->Box.Width == store.Width && madeAhead->Box.Height == store.Height)
         prepared = madeAhead;
     if (prepared) {
         made.Width = prepared->Width;
         made.Height = prepared->Height;
+        made.PictureWidth = prepared->PictureWidth;
+        made.PictureHeight = prepared->PictureHeight;
         if (prepared->Kind == TPreparedPicture::TKind::Failed) made.Refuse(prepared->Reason, prepared->Code);
     } else if (surfaceType != dxstEmptyImage && surfaceType != dxstEmptyTexture) {
         std::string path;
         // A damaged BMP or JPEG is refused as a damaged TGA is: there is no picture to show.
-        if (FindPicture(name, path) && LoadPicture(path, name, surfaceType, surfaceDimension, picture)) {
+        if (FindPicture(name, path) && LoadPicture(path, name, surfaceType, surfaceDimension, store, picture)) {
             made.Width = picture.Width();
             made.Height = picture.Height();
+            if (picture.StraightJpeg) {
+                made.PictureWidth = picture.PictureWidth();
+                made.PictureHeight = picture.PictureHeight();
+            }
         } else {
             made.Refuse("File not found", 1);
         }
@@ -320,9 +335,12 @@ int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int wi
 
     if (made.Refused()) {
         surface.Reset();
+        // The picture's own size, whatever it was to be stored at.
+        const int width = made.PictureWidth ? made.PictureWidth : made.Width;
+        const int height = made.PictureHeight ? made.PictureHeight : made.Height;
         RaiseError(rkDirectDraw,
-                   "TWDirectX.CreateNewSurface " + name + " (" + std::to_string(made.Width) + "x" +
-                       std::to_string(made.Height) + "x" + std::to_string(made.Bits) + ") " + made.Reason,
+                   "TWDirectX.CreateNewSurface " + name + " (" + std::to_string(width) + "x" + std::to_string(height) +
+                       "x" + std::to_string(made.Bits) + ") " + made.Reason,
                    made.Code);
     }
 
@@ -330,6 +348,10 @@ int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int wi
     entry->Surface = new TWDirectDrawBasicSurface();
     entry->Surface->Start(this, surface.Get());
     surface.Reset();  // the basic surface holds its own reference
+    if (made.PictureWidth > 0 && made.PictureHeight > 0) {
+        entry->Surface->PictureWidth = made.PictureWidth;
+        entry->Surface->PictureHeight = made.PictureHeight;
+    }
     if (surfaceType == dxstEmptyImage) entry->Surface->ColorFill(colorKey);
     if (surfaceType != dxstMipMaps) entry->Surface->SetColorKey(colorKey);
     entry->Name = name;

@@ -7,6 +7,7 @@
 
 #include "core/Exception.h"
 #include "framework/Events.h"
+#include "wdx/StoreBox.h"
 #include "wdx/WDirectHeader.h"
 
 class TWDirectX;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -399,6 +400,25 @@ TEST_F(PictureLoaderTest, TurnsEveryOrientationUpright)
         }
 }
 
+TEST_F(PictureLoaderTest, WithABoxStoresThePictureUprightAtItsStoredSize)
+{
+    // Stored 96 x 64; upright 64 x 96 when turned. A 20 x 20 box takes 20 x 30 of those, 30 x 20 of the others.
+    for (const TOrientationCase& c : OrientationCases) {
+        const std::string name = Write(
+            "box.jpg", MakeJpeg(QuadrantPicture(96, 64, A, B, C, D), {.Quality = 100, .Orientation = c.Orientation}));
+        const bool swapped = c.Orientation >= 5;
+        for (const bool bottomUp : {false, true}) {
+            TBitmap bitmap(bottomUp);
+            ASSERT_TRUE(LoadJpegIntoBitmap(bitmap, FFolder.Str(), name, nullptr, 20, 20));
+            EXPECT_EQ(swapped ? 20 : 30, bitmap.Width()) << c.Orientation;
+            EXPECT_EQ(swapped ? 30 : 20, bitmap.Height()) << c.Orientation;
+            // Only the pixels on the quadrants' borders mix two colours.
+            EXPECT_TRUE(QuadrantsAre(bitmap, c.TopLeft, c.TopRight, c.BottomLeft, c.BottomRight, 1, 4))
+                << "orientation " << c.Orientation;
+        }
+    }
+}
+
 TEST_F(PictureLoaderTest, IgnoresUnknownOrientation)
 {
     TJpegOptions options;
@@ -407,6 +427,58 @@ TEST_F(PictureLoaderTest, IgnoresUnknownOrientation)
     ASSERT_TRUE(Load(bitmap, Write("nine.jpg", MakeJpeg(QuadrantPicture(48, 32, A, B, C, D), options))));
     EXPECT_EQ(48, bitmap.Width());
     EXPECT_TRUE(QuadrantsAre(bitmap, A, B, C, D, 0, 4));
+}
+
+// ---- stored size ----------------------------------------------------------------------------
+
+TEST(StoredSize, CoversTheBoxWithTheFewestPixels)
+{
+    const struct {
+        int Width, Height, BoxWidth, BoxHeight, StoredWidth, StoredHeight;
+    } cases[] = {
+        {6000, 4000, 3840, 2160, 3840, 2560},
+        {8000, 6000, 3840, 2160, 3840, 2880},
+        {4000, 6000, 3840, 2160, 3840, 5760},
+        {12000, 2000, 3840, 2160, 12000, 2000},  // too flat to reduce
+        {1920, 1080, 3840, 2160, 1920, 1080},
+        {3840, 2160, 3840, 2160, 3840, 2160},
+        {1000, 1000, 300, 200, 300, 300},
+        {7, 5, 3, 2, 3, 3},  // 5 * 3 / 7 rounded up
+        {1000, 3, 100, 1, 334, 1},
+        {6000, 4000, 0, 2160, 6000, 4000},
+        {6000, 4000, 3840, -1, 6000, 4000},
+        {0, 4000, 100, 100, 0, 0},
+    };
+    for (const auto& c : cases) {
+        const TStoredSize size = StoredSize(c.Width, c.Height, c.BoxWidth, c.BoxHeight);
+        EXPECT_EQ(size.Width, c.StoredWidth)
+            << c.Width << "x" << c.Height << " in " << c.BoxWidth << "x" << c.BoxHeight;
+        EXPECT_EQ(size.Height, c.StoredHeight)
+            << c.Width << "x" << c.Height << " in " << c.BoxWidth << "x" << c.BoxHeight;
+    }
+
+    // Any picture and box: the size covers the box (or is the picture's own), keeps the
+    // proportions within the rounding up, and one pixel less on the side worked out would not
+    // cover the box any more.
+    std::mt19937 random(31);
+    for (int i = 0; i < 20000; ++i) {
+        const int w = 1 + static_cast<int>(random() % 65500), h = 1 + static_cast<int>(random() % 65500);
+        const int bw = 1 + static_cast<int>(random() % 8000), bh = 1 + static_cast<int>(random() % 8000);
+        const TStoredSize s = StoredSize(w, h, bw, bh);
+        SCOPED_TRACE(testing::Message() << w << "x" << h << " in " << bw << "x" << bh);
+        ASSERT_TRUE(s.Width <= w && s.Height <= h);
+        if (bw >= w || bh >= h) {
+            ASSERT_TRUE(s.Width == w && s.Height == h);
+            continue;
+        }
+        ASSERT_TRUE(s.Width >= bw && s.Height >= bh);
+        // The other side is the side's share of the box's, rounded up: h * bw / w or w * bh / h.
+        const auto roundedUp = [](int64_t side, int64_t exact, int64_t over) {
+            return side * over >= exact && (side - 1) * over < exact;
+        };
+        ASSERT_TRUE((s.Width == bw && roundedUp(s.Height, int64_t{h} * bw, w)) ||
+                    (s.Height == bh && roundedUp(s.Width, int64_t{w} * bh, h)));
+    }
 }
 
 }  // namespace

@@ -382,6 +382,7 @@ std::ostream& operator<<(std::ostream& out, const TChangeSeen& seen)
 
 class ScreenUnitPrepared : public ScreenUnit {
 protected:
+    TempDir Photos;  // outside the show's folder, which the device's start searches
     const std::string LogName = "vellumine-prepared-test-" +
                                 std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
                                 std::to_string(reinterpret_cast<uintptr_t>(this)) + ".log";
@@ -619,6 +620,115 @@ TEST_F(ScreenUnitPrepared, StoppingTheDeviceEndsThePreparationAndKeepsNothing)
         TickToChange();
         EXPECT_EQ(Form->CurrentPicture(), big);
         EXPECT_EQ(Form->WSurface->Width, 1200);
+        Form->WDirectX->StopAll();
+        Form.reset();
+    }
+}
+// Whether a picture is held at what covers the box: one side the box's, the other at least.
+bool Covers(const TWDirectDrawBasicSurface& stored, TStoreBox box)
+{
+    return (stored.Width == box.Width && stored.Height >= box.Height) ||
+           (stored.Height == box.Height && stored.Width >= box.Width);
+}
+
+// A photograph-like picture: smooth light with finer detail, so that a wrong place in it
+// shows as a wrong colour.
+TRgb Gradient(int x, int y, int width, int height)
+{
+    return {uint8_t(255 * int64_t(x) / width), uint8_t(255 * int64_t(y) / height), uint8_t((x / 64 + y / 64) % 2 * 90)};
+}
+
+TEST_F(ScreenUnitPrepared, APhotographIsStoredAtWhatTheScreenShowsAndAnimatedInItsOwnPixels)
+{
+    // Prepared ahead or loaded at the change, a photograph larger than the screen can show is
+    // held reduced to what covers the store box, while the animation, the component's size
+    // and the device log keep its own pixels, and the frame shows the part the rectangle
+    // names.
+    StartWith({});
+    const TStoreBox box = Form->Cycle().StoreBox();
+    ASSERT_GT(box.Width, 0);
+    const int width = box.Width * 3 / 2, height = width * 3 / 4;
+    const std::string photo =
+        Photos
+            .WriteFile("photo.jpg",
+                       MakeLargeJpeg(width, height, [&](int x, int y) { return Gradient(x, y, width, height); }))
+            .string();
+    const std::string small = Good("small.jpg");
+    Form.reset();
+    std::vector<TChangeSeen> seen[2];
+    std::vector<std::string> logs[2];
+    for (const bool prepared : {true, false}) {
+        SCOPED_TRACE(prepared ? "prepared" : "loaded at the change");
+        StartWith({small, photo});
+        Form->ShowNextPicture();
+        if (prepared)
+            TickToChange();
+        else
+            Form->ShowNextPicture();
+        ASSERT_EQ(Form->CurrentPicture(), photo);
+        seen[prepared].push_back(Seen());
+        const TWDirectDrawBasicSurface* stored = Form->WSurface->DDBS();
+        ASSERT_NE(stored, nullptr);
+        EXPECT_EQ(Form->WSurface->Width, width);
+        EXPECT_EQ(Form->Animation().PictureWidth(), width);
+        EXPECT_EQ(Form->Animation().PictureHeight(), height);
+        EXPECT_TRUE(Covers(*stored, box)) << stored->Width << "x" << stored->Height;
+        EXPECT_LT(std::abs(int64_t(stored->Width) * height - int64_t(stored->Height) * width), width)
+            << "proportions kept";
+
+        // A frame of the zoom part way: its centre shows the colour of the rectangle's centre.
+        for (int tick = 0; tick < 40; ++tick) Form->tmrAnimTimer(Form->tmrAnim);
+        bool done = false;
+        Form->WDirectXIdle(Form.get(), done);
+        const TRect r = Form->Animation().SourceRect();
+        TWDirectDrawBasicSurface* front = Form->WDirectX->Primary();
+        const TRect out = Form->WDirectX->OutputRect();
+        uint8_t* pixel = nullptr;
+        ASSERT_TRUE(front->LockPixel(out.Width() / 2, out.Height() / 2, pixel));
+        uint32_t value = 0;
+        std::memcpy(&value, pixel, 4);
+        front->Surface()->Unlock(nullptr);
+        const TRgb expected = Gradient((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2, width, height);
+        EXPECT_NEAR(int((value >> 16) & 0xFF), expected.R, 6);
+        EXPECT_NEAR(int((value >> 8) & 0xFF), expected.G, 6);
+        logs[prepared] = LogLines();
+        Form->WDirectX->StopAll();
+        Form.reset();
+    }
+    EXPECT_EQ(seen[true], seen[false]);
+    EXPECT_EQ(logs[true], logs[false]);
+}
+
+TEST_F(ScreenUnitPrepared, A200MegapixelPhotographShowsAndAProgressiveOneTooCostlyToDecodeIsSkipped)
+{
+    // A baseline file costs the same to store whatever its size; a progressive one holds all
+    // its coefficients while it is decoded, and one past what the decoder may hold is passed
+    // over as a damaged file is, without a box.
+    const std::string huge =
+        Photos
+            .WriteFile("huge.jpg",
+                       MakeLargeJpeg(16320, 12240, [](int x, int y) { return Gradient(x, y, 16320, 12240); }))
+            .string();
+    const std::string costly =
+        Photos
+            .WriteFile("costly.jpg", MakeLargeJpeg(7000, 6000, [](int x, int y) { return Gradient(x, y, 7000, 6000); },
+                                                   {.Quality = 50, .Progressive = true}))
+            .string();
+    for (const bool prepared : {true, false}) {
+        SCOPED_TRACE(prepared ? "prepared" : "loaded at the change");
+        StartWith({Good("small.jpg"), costly, huge});
+        Form->ShowNextPicture();
+        if (prepared)
+            TickToChange();
+        else
+            Form->ShowNextPicture();
+        EXPECT_EQ(Form->CurrentPicture(), huge);
+        EXPECT_EQ(Form->WSurface->Width, 16320);
+        EXPECT_EQ(Form->WSurface->Height, 12240);
+        const TWDirectDrawBasicSurface* stored = Form->WSurface->DDBS();
+        ASSERT_NE(stored, nullptr);
+        EXPECT_TRUE(Covers(*stored, Form->Cycle().StoreBox())) << stored->Width << "x" << stored->Height;
+        EXPECT_TRUE(Boxes.empty());
         Form->WDirectX->StopAll();
         Form.reset();
     }

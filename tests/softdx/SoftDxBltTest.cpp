@@ -1,8 +1,10 @@
 // Blt of the software DirectDraw: colour fills in every format, copies and stretches
 // against a reference, colour keys, overlapping copies, and the failures that change nothing.
+#include <bit>
 #include <cmath>
 #include <random>
 
+#include "softdx/SoftDxBlit.h"
 #include "softdx/SoftDxFixture.h"
 
 namespace {
@@ -321,4 +323,41 @@ TEST_F(SoftDxBlt, WindowedPrimaryIsPresentedAfterABlt)
     ASSERT_EQ(Presenter->LastFrame().size(), 1920u * 1080u);
     EXPECT_EQ(Presenter->LastFrame()[12345], 0x00ABCDEFu);
     primary->Release();
+}
+
+TEST(SoftDxWiden16, EachFieldKeepsItsBitsOnTopAndFullStaysFull)
+{
+    // 16-bit frames become 0x00RRGGBB ones for the screen: each channel's byte starts with the
+    // field's own bits, none from another field, and a full field is a full byte.
+    struct Case {
+        const char* Name;
+        softdx::PixelFormat Format;
+        uint32_t Ignored;  // bits that take no part
+    };
+    const Case cases[] = {
+        {"5-6-5", {16, 0xF800, 0x07E0, 0x001F, 0}, 0},
+        {"X-5-5-5", {16, 0x7C00, 0x03E0, 0x001F, 0}, 0x8000},
+        {"1-5-5-5", {16, 0x7C00, 0x03E0, 0x001F, 0x8000}, 0x8000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ASSERT_TRUE(softdx::Widen16::Takes(c.Format));
+        const softdx::Widen16 widen(c.Format);
+        int wrong = 0;
+        for (uint32_t v = 0; v < 0x10000; ++v) {
+            const uint32_t w = widen(v);
+            wrong += (w >> 24) != 0 || widen(v ^ c.Ignored) != w;
+            const uint32_t masks[] = {c.Format.RedMask, c.Format.GreenMask, c.Format.BlueMask};
+            for (int i = 0; i < 3; ++i) {
+                const int bits = std::popcount(masks[i]), shift = std::countr_zero(masks[i]);
+                const uint32_t field = (v & masks[i]) >> shift, byte = (w >> (16 - 8 * i)) & 0xFF;
+                wrong += byte >> (8 - bits) != field;
+                wrong += field == masks[i] >> shift && byte != 0xFF;
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+    }
+    // Formats the tables cannot widen go the general way.
+    EXPECT_FALSE(softdx::Widen16::Takes({16, 0x0F00, 0x00F0, 0x000F, 0xF000}));
+    EXPECT_FALSE(softdx::Widen16::Takes({32, 0xFF0000, 0xFF00, 0xFF, 0}));
 }

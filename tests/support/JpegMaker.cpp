@@ -87,15 +87,17 @@ std::vector<jpeg_scan_info> ScanScript(int scans)
     return script;
 }
 
-bool Compress(jpeg_compress_struct& info, TErrorJump& error, const TPicture& picture, const TJpegOptions& options,
-              unsigned char** buffer, unsigned long* size, std::vector<JSAMPLE>& row, const std::string& exif,
-              const std::vector<jpeg_scan_info>& script)
+using TRowWriter = std::function<void(int y, std::vector<JSAMPLE>& row)>;
+
+bool Compress(jpeg_compress_struct& info, TErrorJump& error, int width, int height, const TRowWriter& writeRow,
+              const TJpegOptions& options, unsigned char** buffer, unsigned long* size, std::vector<JSAMPLE>& row,
+              const std::string& exif, const std::vector<jpeg_scan_info>& script)
 {
     if (setjmp(error.Jump)) return false;
     jpeg_create_compress(&info);
     jpeg_mem_dest(&info, buffer, size);
-    info.image_width = static_cast<JDIMENSION>(picture.Width);
-    info.image_height = static_cast<JDIMENSION>(picture.Height);
+    info.image_width = static_cast<JDIMENSION>(width);
+    info.image_height = static_cast<JDIMENSION>(height);
     switch (options.Colour) {
     case TJpegColour::YCbCr: info.input_components = 3, info.in_color_space = JCS_RGB; break;
     case TJpegColour::Grayscale: info.input_components = 1, info.in_color_space = JCS_GRAYSCALE; break;
@@ -127,7 +129,7 @@ bool Compress(jpeg_compress_struct& info, TErrorJump& error, const TPicture& pic
         jpeg_write_marker(&info, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(exif.data()),
                           static_cast<unsigned>(exif.size()));
     while (info.next_scanline < info.image_height) {
-        ConvertRow(picture, static_cast<int>(info.next_scanline), options.Colour, row);
+        writeRow(static_cast<int>(info.next_scanline), row);
         JSAMPROW rows[1] = {row.data()};
         jpeg_write_scanlines(&info, rows, 1);
     }
@@ -169,7 +171,8 @@ std::string ExifBlock(int orientation, bool bigEndian)
     return block;
 }
 
-std::string MakeJpeg(const TPicture& picture, const TJpegOptions& options)
+namespace {
+std::string MakeJpegRows(int width, int height, const TRowWriter& writeRow, const TJpegOptions& options)
 {
     jpeg_compress_struct info{};
     TErrorJump error{};
@@ -178,19 +181,44 @@ std::string MakeJpeg(const TPicture& picture, const TJpegOptions& options)
     error.Public.emit_message = CompressMessage;
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
-    std::vector<JSAMPLE> row(static_cast<size_t>(picture.Width) * 4);
+    std::vector<JSAMPLE> row(static_cast<size_t>(width) * 4);
     const std::string exif = options.Orientation > 0 ? ExifBlock(options.Orientation, options.BigEndianExif) : "";
     if (options.Scans != 0 && options.Colour != TJpegColour::Grayscale)
         throw std::invalid_argument("a scan count is for grey pictures only");
     const std::vector<jpeg_scan_info> script =
         options.Scans != 0 ? ScanScript(options.Scans) : std::vector<jpeg_scan_info>();
-    const bool ok = Compress(info, error, picture, options, &buffer, &size, row, exif, script);
+    const bool ok = Compress(info, error, width, height, writeRow, options, &buffer, &size, row, exif, script);
     std::string bytes;
     if (ok) bytes.assign(reinterpret_cast<const char*>(buffer), size);
     jpeg_destroy_compress(&info);
     std::free(buffer);
     if (!ok) throw std::runtime_error("libjpeg could not write the test picture");
     return bytes;
+}
+}  // namespace
+
+std::string MakeJpeg(const TPicture& picture, const TJpegOptions& options)
+{
+    return MakeJpegRows(
+        picture.Width, picture.Height,
+        [&](int y, std::vector<JSAMPLE>& row) { ConvertRow(picture, y, options.Colour, row); }, options);
+}
+
+std::string MakeLargeJpeg(int width, int height, const std::function<TRgb(int x, int y)>& pixel,
+                          const TJpegOptions& options)
+{
+    if (options.Colour != TJpegColour::YCbCr) throw std::invalid_argument("large pictures are colour pictures");
+    return MakeJpegRows(
+        width, height,
+        [&](int y, std::vector<JSAMPLE>& row) {
+            for (int x = 0; x < width; ++x) {
+                const TRgb p = pixel(x, y);
+                row[size_t(x) * 3] = p.R;
+                row[size_t(x) * 3 + 1] = p.G;
+                row[size_t(x) * 3 + 2] = p.B;
+            }
+        },
+        options);
 }
 
 std::string MakeSolidJpeg(int width, int height, TRgb colour, const TJpegOptions& options)

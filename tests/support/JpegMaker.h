@@ -1,6 +1,7 @@
 #pragma once
 // Makes JPEG files for tests with libjpeg's own compressor, in every form the loader must read.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,9 @@ TPicture QuadrantPicture(int width, int height, TRgb topLeft, TRgb topRight, TRg
 // The JPEG file's bytes. Throws std::runtime_error when libjpeg refuses the options.
 std::string MakeJpeg(const TPicture& picture, const TJpegOptions& options = {});
 std::string MakeSolidJpeg(int width, int height, TRgb colour, const TJpegOptions& options = {});
+// A colour picture made row by row, never held whole: for pictures of hundreds of megapixels.
+std::string MakeLargeJpeg(int width, int height, const std::function<TRgb(int x, int y)>& pixel,
+                          const TJpegOptions& options = {});
 
 // The body of an APP1 marker carrying an EXIF block with only the orientation tag.
 std::string ExifBlock(int orientation, bool bigEndian = false);

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "SoftDxBltFine.h"
 #include "SoftDxD3DControl.h"
 #include "SoftDxTypes.h"
 

@@ -5,6 +5,7 @@
 // Binding also gives the software DirectX the devices it works with, since it knows none of
 // its own: the screen it presents on, the X server's keyboard and pointer, and SDL's joysticks
 // and sound output.
+#include "SoftDxBltFine.h"
 #include "SoftDxControl.h"
 #include "SoftDxDevices.h"
 #include "wdx/DirectXBinding.h"
@@ -14,6 +15,25 @@
 
 namespace {
 TDirectXBinding Binding;
+
+HRESULT BltSubPixel(IDirectDrawSurface7* destination, const RECT* destinationRect, IDirectDrawSurface7* source,
+                    const TSubPixelRect& sourceRect)
+{
+    return SoftDxBltFine(destination, destinationRect, source,
+                         SoftDxFineRect{sourceRect.Left, sourceRect.Top, sourceRect.Right, sourceRect.Bottom});
+}
+
+// Emulated modes are scaled to their window by the presenter, keeping proportions.
+bool FrameShownSize(HWND window, int width, int height, int& shownWidth, int& shownHeight)
+{
+    const auto presenter = SoftDxGetPresenter();
+    if (!presenter || width <= 0 || height <= 0) return false;
+    const auto placed = presenter->Placement(window, SoftDxSize{uint32_t(width), uint32_t(height)});
+    if (!placed) return false;
+    shownWidth = int(placed->Frame.right - placed->Frame.left);
+    shownHeight = int(placed->Frame.bottom - placed->Frame.top);
+    return shownWidth > 0 && shownHeight > 0;
+}
 }  // namespace
 
 const TDirectXBinding& DirectXBinding() { return Binding; }
@@ -35,6 +55,8 @@ bool LoadDirectXLibraries()
     // The software surfaces keep their state to themselves; only making and releasing one
     // changes its DirectDraw object's list.
     Binding.SurfacesWorkOffThread = true;
+    Binding.BltSubPixel = &BltSubPixel;
+    Binding.FrameShownSize = &FrameShownSize;
     return true;
 }
 
