@@ -144,9 +144,11 @@ TEST_F(ScreenUnitOnSoftDx, APictureRefusedASurfaceAheadIsLoadedAtTheChange)
 {
     // While the next picture is prepared the shown one still holds its memory; a surface
     // refused then may be granted once the shown one has gone, so the change loads it.
-    TempDir dir;
+    // The second lies outside the show's folder: the device's start shows the first, whose
+    // surface, replaced, is of another size than the second's and cannot be taken for it.
+    TempDir dir, elsewhere;
     const std::string first = dir.WriteFile("a.jpg", MakeSolidJpeg(40, 30, {200, 40, 40})).string();
-    const std::string second = dir.WriteFile("b.jpg", MakeSolidJpeg(48, 36, {40, 40, 200})).string();
+    const std::string second = elsewhere.WriteFile("b.jpg", MakeSolidJpeg(48, 36, {40, 40, 200})).string();
     TShowOptions options;
     options.Settings = TShowSettings{dir.Str(), {1, 1, 1}, 100};
     Form = std::make_unique<TScrnFrm>(nullptr, options);
