@@ -84,13 +84,6 @@ void TSurfacePreparer::Cancel()
 
 void TSurfacePreparer::Recycle(const TComPtr<IDirectDrawSurface7>& surface)
 {
-    // Where the worker fills surfaces itself, the next picture of the same size is decoded
-    // into the one replaced, which spares the system zeroing a photograph's worth of fresh
-    // memory at every change.
-    if (surface && DirectXBinding().SurfacesWorkOffThread && !FFillHere) {
-        FSpare = surface;
-        return;
-    }
     // Only a surface these bands filled: under Wine the bands' blits into one that was locked
     // or gave a device context once were seen to cost about 60 ms at the first frame after
     // the change, as if made in system memory and uploaded whole.
@@ -182,34 +175,12 @@ void TSurfacePreparer::FillBand(TPreparedPicture& picture, int rows)
     picture.Pixels.reset();
 }
 
-bool TSurfacePreparer::TakeSpare(int width, int height)
-{
-    if (!FSpare) return false;
-    DDSURFACEDESC2 spare;
-    std::memset(&spare, 0, sizeof spare);
-    spare.dwSize = sizeof spare;
-    if (FSpare->GetSurfaceDesc(&spare) != DD_OK || spare.dwWidth != DWORD(width) || spare.dwHeight != DWORD(height) ||
-        FSpare->IsLost() != DD_OK)
-        return false;
-    // Locked here first, so that a stretch from it that a frame put off is made on this
-    // thread, before the worker writes its pixels.
-    DDSURFACEDESC2 locked;
-    if (LockWhole(FSpare.Get(), locked, DDLOCK_WRITEONLY) != DD_OK) return false;
-    return FSpare->Unlock(nullptr) == DD_OK;
-}
-
 void TSurfacePreparer::ServeRequest(std::unique_lock<std::mutex>&)
 {
     if (!FRequest.Wanted || FRequest.Answered) return;
     // Made as the device makes an image surface of the file's size, in the display's format.
     DDSURFACEDESC2 desc = ImageSurfaceDesc(FRequest.Width, FRequest.Height, 0, dxmtAuto);
-    if (TakeSpare(FRequest.Width, FRequest.Height)) {
-        FRequest.Picture = std::move(FSpare);
-        FRequest.Code = DD_OK;
-    } else {
-        FSpare.Reset();
-        FRequest.Code = FDirectDraw->CreateSurface(&desc, FRequest.Picture.Put(), nullptr);
-    }
+    FRequest.Code = FDirectDraw->CreateSurface(&desc, FRequest.Picture.Put(), nullptr);
     if (FRequest.Code == DD_OK) {
         desc.dwWidth = desc.dwHeight = 1;
         // Without a scratch surface the picture is prepared all the same, only not blitted from.

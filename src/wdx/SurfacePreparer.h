@@ -85,8 +85,7 @@ public:
     // Keeps surface, the picture a change just replaced, to take the rows of the next picture
     // of its size instead of a new surface, where surfaces are filled on this thread: making
     // one of a photograph's size and touching its memory the first time is most of a fill's
-    // cost. Where the worker fills surfaces itself, any surface is kept, for the next picture
-    // of its size. Cancel lets it go.
+    // cost. Elsewhere nothing is kept. Cancel lets it go.
     void Recycle(const TComPtr<IDirectDrawSurface7>& surface);
     // What was prepared for name, the next of the names in order, for device's
     // CreateNewSurface (as made ahead), waiting for the worker if it is still at it; a fill
@@ -111,8 +110,6 @@ private:
     // False when the picture cannot be prepared here (short of memory), and is left to the change.
     bool PrepareStraight(TPreparedPicture& picture, class TJpegPicture& jpeg, TStoredSize stored);
     void ServeRequest(std::unique_lock<std::mutex>& lock);
-    // Whether the spare surface is of that size, whole and free of frames that read it.
-    bool TakeSpare(int width, int height);
     // A surface of that size from the user-interface thread, into picture; false when none
     // came: given up, or refused (its code then in picture).
     bool TakeSurface(TPreparedPicture& picture, int width, int height);

@@ -21,7 +21,6 @@
 #include "framework/WinApi.h"
 #include "support/JpegMaker.h"
 #include "support/TestSupport.h"
-#include "wdx/ComPtr.h"
 #include "wdx/DirectXBinding.h"
 #include "wdx/SurfacePreparer.h"
 #include "wdx/WDirectDrawBasicSurface.h"
@@ -578,32 +577,6 @@ TEST_F(ScreenUnitPrepared, APreparedPictureIsShownAsItWasWhenPrepared)
     surface->Surface()->Unlock(nullptr);
     EXPECT_GT((value >> 16) & 0xFF, 200u) << "red, as prepared";
     EXPECT_LT(value & 0xFF, 60u) << "not the blue written since";
-}
-
-TEST_F(ScreenUnitPrepared, APictureOfTheReplacedOnesSizeIsDecodedIntoItsSurface)
-{
-    // Where the worker fills surfaces itself, the picture after next takes the surface of the
-    // one replaced, and shows its own pixels in it.
-    if (!DirectXBinding().SurfacesWorkOffThread) GTEST_SKIP() << "surfaces are filled by bands here";
-    const std::string a = Good("a.jpg", Red), b = Good("b.jpg", Blue), c = Good("c.jpg", TRgb{0, 200, 0});
-    StartWith({a, b, c});
-    Form->ShowNextPicture();
-    ASSERT_EQ(Form->CurrentPicture(), a);
-    // Held, so that a new surface cannot come at its address.
-    const TComPtr<IDirectDrawSurface7> first = TComPtr<IDirectDrawSurface7>::Share(Form->WSurface->DDBS()->Surface());
-    TickToChange();
-    ASSERT_EQ(Form->CurrentPicture(), b);
-    TickToChange();
-    ASSERT_EQ(Form->CurrentPicture(), c);
-    TWDirectDrawBasicSurface* surface = Form->WSurface->DDBS();
-    EXPECT_EQ(surface->Surface(), first.Get());
-    uint8_t* pixel = nullptr;
-    ASSERT_TRUE(surface->LockPixel(20, 15, pixel));
-    uint32_t value = 0;
-    std::memcpy(&value, pixel, 4);
-    surface->Surface()->Unlock(nullptr);
-    EXPECT_GT((value >> 8) & 0xFF, 150u) << "green, c's own";
-    EXPECT_LT((value >> 16) & 0xFF, 60u) << "not a's red";
 }
 
 TEST_F(ScreenUnitPrepared, StoppingTheDeviceEndsThePreparationAndKeepsNothing)
