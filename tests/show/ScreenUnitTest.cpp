@@ -417,6 +417,15 @@ protected:
             if (Form->Animation().Progress() > 900) WaitForPreparation();
         }
     }
+    // A change loaded on the spot, then one prepared ahead at the ticks or loaded on the spot.
+    void ChangeTwice(bool prepared)
+    {
+        Form->ShowNextPicture();
+        if (prepared)
+            TickToChange();
+        else
+            Form->ShowNextPicture();
+    }
     void WaitForPreparation()
     {
         EXPECT_TRUE(WaitUntil(
@@ -660,11 +669,7 @@ TEST_F(ScreenUnitPrepared, APhotographIsStoredAtWhatTheScreenShowsAndAnimatedInI
     for (const bool prepared : {true, false}) {
         SCOPED_TRACE(prepared ? "prepared" : "loaded at the change");
         StartWith({small, photo});
-        Form->ShowNextPicture();
-        if (prepared)
-            TickToChange();
-        else
-            Form->ShowNextPicture();
+        ChangeTwice(prepared);
         ASSERT_EQ(Form->CurrentPicture(), photo);
         seen[prepared].push_back(Seen());
         const TWDirectDrawBasicSurface* stored = Form->WSurface->DDBS();
@@ -717,11 +722,7 @@ TEST_F(ScreenUnitPrepared, A200MegapixelPhotographShowsAndAProgressiveOneTooCost
     for (const bool prepared : {true, false}) {
         SCOPED_TRACE(prepared ? "prepared" : "loaded at the change");
         StartWith({Good("small.jpg"), costly, huge});
-        Form->ShowNextPicture();
-        if (prepared)
-            TickToChange();
-        else
-            Form->ShowNextPicture();
+        ChangeTwice(prepared);
         EXPECT_EQ(Form->CurrentPicture(), huge);
         EXPECT_EQ(Form->WSurface->Width, 16320);
         EXPECT_EQ(Form->WSurface->Height, 12240);

@@ -11,15 +11,6 @@ const DDPIXELFORMAT F32 = RgbFormat(32, 0xFF0000, 0xFF00, 0xFF);
 const DDPIXELFORMAT F565 = RgbFormat(16, 0xF800, 0x7E0, 0x1F);
 constexpr int64_t Unit = SoftDxFineUnit;
 
-std::vector<uint32_t> Snapshot(IDirectDrawSurface7* s, uint32_t width, uint32_t height)
-{
-    LockedPixels p(s);
-    std::vector<uint32_t> all;
-    for (uint32_t y = 0; y < height; ++y)
-        for (uint32_t x = 0; x < width; ++x) all.push_back(p.Get(x, y));
-    return all;
-}
-
 // Each 16-bit pixel its own place, so that a sample tells where it was taken (16-bit stretches
 // read the pixels themselves, never averaged copies).
 void Number(IDirectDrawSurface7* s, uint32_t width, uint32_t height)
@@ -68,7 +59,7 @@ TEST_F(SoftDxFineBlt, WholePixelsGiveWhatBltGives)
         RECT from = c.From, to = c.To;
         ASSERT_EQ(byBlt->Blt(&to, source, &from, DDBLT_WAIT, nullptr), DD_OK);
         ASSERT_EQ(SoftDxBltFine(byFine, &to, source, SoftDxFine(from)), DD_OK);
-        EXPECT_EQ(Snapshot(byFine, 100, 80), Snapshot(byBlt, 100, 80));
+        EXPECT_EQ(SurfacePixels(byFine, 100, 80), SurfacePixels(byBlt, 100, 80));
         for (auto* s : {source, byBlt, byFine}) s->Release();
     }
 }
@@ -90,7 +81,7 @@ TEST_F(SoftDxFineBlt, FractionsSampleUnderTheExactCentres)
     for (const SoftDxFineRect& c : cases) {
         SCOPED_TRACE(testing::Message() << c.Left << "," << c.Top << "," << c.Right << "," << c.Bottom);
         ASSERT_EQ(SoftDxBltFine(destination, &to, source, c), DD_OK);
-        const auto out = Snapshot(destination, 70, 70);
+        const auto out = SurfacePixels(destination, 70, 70);
         int wrong = 0;
         for (int64_t y = 0; y < to.bottom; ++y)
             for (int64_t x = 0; x < to.right; ++x)
@@ -108,7 +99,7 @@ TEST_F(SoftDxFineBlt, RectanglesOutsideTheSourceAreRefusedAndChangeNothing)
     IDirectDrawSurface7* source = Offscreen(10, 10, &F565);
     IDirectDrawSurface7* destination = Offscreen(10, 10, &F565);
     Number(source, 10, 10);
-    const auto before = Snapshot(destination, 10, 10);
+    const auto before = SurfacePixels(destination, 10, 10);
     const SoftDxFineRect bad[] = {
         {-1, 0, Unit, Unit},   {0, 0, 10 * Unit + 1, Unit}, {0, 9 * Unit, Unit, 10 * Unit + 1},
         {Unit, 0, Unit, Unit}, {Unit + 1, 0, Unit, Unit},   {0, 5, 5 * Unit, 5}};
@@ -116,7 +107,7 @@ TEST_F(SoftDxFineBlt, RectanglesOutsideTheSourceAreRefusedAndChangeNothing)
     EXPECT_EQ(SoftDxBltFine(destination, nullptr, nullptr, {0, 0, Unit, Unit}), DDERR_INVALIDPARAMS);
     SoftDxFailNext("Blt", DDERR_GENERIC);
     EXPECT_EQ(SoftDxBltFine(destination, nullptr, source, {0, 0, Unit, Unit}), DDERR_GENERIC);
-    EXPECT_EQ(Snapshot(destination, 10, 10), before);
+    EXPECT_EQ(SurfacePixels(destination, 10, 10), before);
     source->Release();
     destination->Release();
 }
@@ -149,7 +140,7 @@ TEST_F(SoftDxFineBlt, SmallStepsMoveThePictureSmoothly)
             const SoftDxFineRect r{k * Step, 0, k * Step + 2 * Dw * Unit, 2 * Unit};
             ASSERT_EQ(SoftDxBltFine(destination, nullptr, source, r), DD_OK);
             at.emplace_back();
-            const auto out = Snapshot(destination, Dw, 1);
+            const auto out = SurfacePixels(destination, Dw, 1);
             for (uint32_t i = 0; i < Dw; ++i) {
                 const int64_t column = Centre(i, Dw, r.Left, r.Right);
                 // An average of columns 2j and 2j + 1 rounds up to 2j + 1.
@@ -218,7 +209,7 @@ TEST_F(SoftDxFineBlt, TheShowsFrameRepeatsOnlyForTheSameFineRectangle)
     // less than half: no averaged copy).
     const SoftDxFineRect last = steps[std::size(steps) - 1].Rect;
     const std::vector<uint32_t> seen = Presenter->LastFrame();
-    const auto in = Snapshot(picture, 2000, 1500);
+    const auto in = SurfacePixels(picture, 2000, 1500);
     int wrong = 0;
     for (int64_t y = 0; y < 768; y += 7)
         for (int64_t x = 0; x < 1024; x += 5)
@@ -226,6 +217,6 @@ TEST_F(SoftDxFineBlt, TheShowsFrameRepeatsOnlyForTheSameFineRectangle)
                      in[size_t(Centre(y, 768, last.Top, last.Bottom) * 2000 + Centre(x, 1024, last.Left, last.Right))];
     EXPECT_EQ(wrong, 0);
     ASSERT_EQ(SoftDxBltFine(plain, nullptr, picture, last), DD_OK);
-    EXPECT_EQ(Snapshot(front, 640, 480), Snapshot(plain, 640, 480)) << "made in the mode's own pixels";
+    EXPECT_EQ(SurfacePixels(front, 640, 480), SurfacePixels(plain, 640, 480)) << "made in the mode's own pixels";
     for (auto* s : {plain, picture, back, front}) s->Release();
 }

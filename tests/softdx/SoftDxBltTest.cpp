@@ -18,15 +18,6 @@ DDBLTFX FillFx(DWORD colour)
     return fx;
 }
 
-std::vector<uint32_t> Snapshot(IDirectDrawSurface7* s, uint32_t width, uint32_t height)
-{
-    LockedPixels p(s);
-    std::vector<uint32_t> all;
-    for (uint32_t y = 0; y < height; ++y)
-        for (uint32_t x = 0; x < width; ++x) all.push_back(p.Get(x, y));
-    return all;
-}
-
 void Scribble(IDirectDrawSurface7* s, uint32_t width, uint32_t height, uint32_t seed, uint32_t mask)
 {
     std::mt19937 random(seed);
@@ -63,11 +54,11 @@ TEST_F(SoftDxBlt, ColourFillInEveryFormat)
         SCOPED_TRACE(c.Format.dwRGBBitCount);
         IDirectDrawSurface7* s = Offscreen(9, 7, &c.Format);
         Scribble(s, 9, 7, 1, c.Mask);
-        const auto before = Snapshot(s, 9, 7);
+        const auto before = SurfacePixels(s, 9, 7);
         RECT r{2, 1, 7, 5};
         DDBLTFX fx = FillFx(c.Colour);
         ASSERT_EQ(s->Blt(&r, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx), DD_OK);
-        const auto after = Snapshot(s, 9, 7);
+        const auto after = SurfacePixels(s, 9, 7);
         for (uint32_t y = 0; y < 7; ++y)
             for (uint32_t x = 0; x < 9; ++x) {
                 const bool inside = x >= 2 && x < 7 && y >= 1 && y < 5;
@@ -86,7 +77,7 @@ TEST_F(SoftDxBlt, BadRectanglesFailAndChangeNothing)
     IDirectDrawSurface7* source = Offscreen(10, 10);
     Scribble(destination, 10, 10, 2, 0xFFFFFF);
     Scribble(source, 10, 10, 3, 0xFFFFFF);
-    const auto before = Snapshot(destination, 10, 10);
+    const auto before = SurfacePixels(destination, 10, 10);
     DDBLTFX fx = FillFx(0);
     const RECT bad[] = {{0, 0, 0, 5}, {3, 3, 3, 3}, {5, 0, 4, 5}, {-1, 0, 5, 5}, {0, 0, 11, 5}, {0, 8, 5, 11}};
     for (RECT r : bad) {
@@ -95,7 +86,7 @@ TEST_F(SoftDxBlt, BadRectanglesFailAndChangeNothing)
         EXPECT_EQ(destination->Blt(&r, source, &good, DDBLT_WAIT, nullptr), DDERR_INVALIDRECT);
         EXPECT_EQ(destination->Blt(&good, source, &r, DDBLT_WAIT, nullptr), DDERR_INVALIDRECT);
     }
-    EXPECT_EQ(Snapshot(destination, 10, 10), before);
+    EXPECT_EQ(SurfacePixels(destination, 10, 10), before);
     destination->Release();
     source->Release();
 }
@@ -148,11 +139,11 @@ TEST_F(SoftDxBlt, StretchesTakeThePixelUnderEachDestinationCentre)
         IDirectDrawSurface7* destination = Offscreen(80, 80, &c.Format);
         Scribble(source, 64, 48, 4, c.Mask);
         Scribble(destination, 80, 80, 5, c.Mask);
-        const auto in = Snapshot(source, 64, 48);
-        const auto before = Snapshot(destination, 80, 80);
+        const auto in = SurfacePixels(source, 64, 48);
+        const auto before = SurfacePixels(destination, 80, 80);
         RECT from = c.From, to = c.To;
         ASSERT_EQ(destination->Blt(&to, source, &from, DDBLT_WAIT, nullptr), DD_OK);
-        const auto out = Snapshot(destination, 80, 80);
+        const auto out = SurfacePixels(destination, 80, 80);
         const int32_t dw = to.right - to.left, dh = to.bottom - to.top;
         int wrong = 0;
         for (int32_t y = 0; y < 80; ++y)
@@ -178,10 +169,10 @@ TEST_F(SoftDxBlt, LargeShrinkMatchesTheReferenceAtEveryPixel)
     IDirectDrawSurface7* source = Offscreen(3001, 1689);
     IDirectDrawSurface7* destination = Offscreen(1920, 1080);
     Scribble(source, 3001, 1689, 6, 0xFFFFFF);
-    const auto in = Snapshot(source, 3001, 1689);
+    const auto in = SurfacePixels(source, 3001, 1689);
     RECT from{1, 1, 3001, 1689};
     ASSERT_EQ(destination->Blt(nullptr, source, &from, DDBLT_WAIT, nullptr), DD_OK);
-    const auto out = Snapshot(destination, 1920, 1080);
+    const auto out = SurfacePixels(destination, 1920, 1080);
     int wrong = 0;
     for (int32_t y = 0; y < 1080; ++y)
         for (int32_t x = 0; x < 1920; ++x)
@@ -217,13 +208,13 @@ TEST_F(SoftDxBlt, ShrinksByHalfOrMoreSampleThePictureAveragedDownByHalves)
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round == 0 ? "first pixels" : "after the pixels changed");
         Scribble(source, W, H, 11 + round, 0xFFFFFFFF);
-        const auto in = Snapshot(source, W, H);
+        const auto in = SurfacePixels(source, W, H);
         const auto half = average(in, W, H), quarter = average(half, W / 2, H / 2);
 
         // 64 x 48 to 32 x 24 is exactly the first level.
         RECT to{0, 0, 32, 24};
         ASSERT_EQ(destination->Blt(&to, source, nullptr, DDBLT_WAIT, nullptr), DD_OK);
-        auto out = Snapshot(destination, 32, 32);
+        auto out = SurfacePixels(destination, 32, 32);
         int wrong = 0;
         for (uint32_t y = 0; y < 24; ++y)
             for (uint32_t x = 0; x < 32; ++x) wrong += out[y * 32 + x] != half[y * 32 + x];
@@ -233,7 +224,7 @@ TEST_F(SoftDxBlt, ShrinksByHalfOrMoreSampleThePictureAveragedDownByHalves)
         // centres, over the same part of it.
         RECT from{8, 4, 56, 44}, small{0, 0, 9, 8};
         ASSERT_EQ(destination->Blt(&small, source, &from, DDBLT_WAIT, nullptr), DD_OK);
-        out = Snapshot(destination, 32, 32);
+        out = SurfacePixels(destination, 32, 32);
         wrong = 0;
         for (uint32_t y = 0; y < 8; ++y)
             for (uint32_t x = 0; x < 9; ++x)
@@ -243,12 +234,12 @@ TEST_F(SoftDxBlt, ShrinksByHalfOrMoreSampleThePictureAveragedDownByHalves)
 
     // With a colour key every pixel is the picture's own: an average could match no key.
     Scribble(source, W, H, 21, 0x00FFFFFF);
-    const auto in = Snapshot(source, W, H);
+    const auto in = SurfacePixels(source, W, H);
     DDCOLORKEY key{0xFF000000, 0xFF000000};
     ASSERT_EQ(source->SetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
     RECT to{0, 0, 16, 12};
     ASSERT_EQ(destination->Blt(&to, source, nullptr, DDBLT_KEYSRC | DDBLT_WAIT, nullptr), DD_OK);
-    const auto out = Snapshot(destination, 32, 32);
+    const auto out = SurfacePixels(destination, 32, 32);
     int wrong = 0;
     for (uint32_t y = 0; y < 12; ++y)
         for (uint32_t x = 0; x < 16; ++x) wrong += out[y * 32 + x] != in[Sample(y, 12, 0, H) * W + Sample(x, 16, 0, W)];
@@ -274,13 +265,13 @@ TEST_F(SoftDxBlt, SourceColourKeyLeavesKeyedPixelsAlone)
     ASSERT_EQ(source->SetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
     ASSERT_EQ(destination->Blt(nullptr, source, nullptr, DDBLT_KEYSRC | DDBLT_WAIT, nullptr), DD_OK);
     const std::vector<uint32_t> expected = {0x00777777, 0x00000001, 0x00777777, 0x00FF00FE, 0x00777777, 0x00123456};
-    EXPECT_EQ(Snapshot(destination, 6, 1), expected) << "the unused top byte does not take part in the key";
+    EXPECT_EQ(SurfacePixels(destination, 6, 1), expected) << "the unused top byte does not take part in the key";
 
     fx.ddckSrcColorkey = {0x00000001, 0x00FF00FE};
     destination->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx);
     ASSERT_EQ(destination->Blt(nullptr, source, nullptr, DDBLT_KEYSRCOVERRIDE, &fx), DD_OK);
     const std::vector<uint32_t> ranged = {0x00FF00FF, 0x00777777, 0xFFFF00FF, 0x00777777, 0x00FF00FF, 0x00777777};
-    EXPECT_EQ(Snapshot(destination, 6, 1), ranged) << "an override key is a range";
+    EXPECT_EQ(SurfacePixels(destination, 6, 1), ranged) << "an override key is a range";
     source->Release();
     destination->Release();
 }
@@ -290,12 +281,12 @@ TEST_F(SoftDxBlt, OverlappingCopyWithinOneSurface)
     Normal();
     IDirectDrawSurface7* s = Offscreen(20, 20);
     Scribble(s, 20, 20, 7, 0xFFFFFF);
-    const auto before = Snapshot(s, 20, 20);
+    const auto before = SurfacePixels(s, 20, 20);
     for (RECT to : {RECT{3, 2, 15, 14}, RECT{0, 0, 12, 12}}) {
         RECT from{1, 1, 13, 13};
         Scribble(s, 20, 20, 7, 0xFFFFFF);
         ASSERT_EQ(s->Blt(&to, s, &from, DDBLT_WAIT, nullptr), DD_OK);
-        const auto after = Snapshot(s, 20, 20);
+        const auto after = SurfacePixels(s, 20, 20);
         for (int32_t y = 0; y < 12; ++y)
             for (int32_t x = 0; x < 12; ++x)
                 ASSERT_EQ(after[(to.top + y) * 20 + to.left + x], before[(1 + y) * 20 + 1 + x]) << x << "," << y;

@@ -127,3 +127,13 @@ struct LockedPixels {
     DDSURFACEDESC2 Desc;
     bool Ok;
 };
+
+// Every pixel of a width x height surface, row by row.
+inline std::vector<uint32_t> SurfacePixels(IDirectDrawSurface7* s, uint32_t width, uint32_t height)
+{
+    LockedPixels p(s);
+    std::vector<uint32_t> all;
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x) all.push_back(p.Get(x, y));
+    return all;
+}
