@@ -8,7 +8,7 @@
 #include "dialog/ComboBoxItems.h"
 #include "dialog/PageArtwork.h"
 #include "framework/Application.h"
-#include "imaging/PictureLoader.h"
+#include "imaging/PictureFormats.h"
 #include "settings/Settings.h"
 #include "wdx/WDirectX.h"
 
@@ -40,7 +40,7 @@ constexpr int PreviewBoxSide = 400;
 
 bool LoadPicturePreview(const std::string& path, TBitmap& bitmap)
 {
-    return LoadJpegIntoBitmap(bitmap, "", path, nullptr, PreviewBoxSide, PreviewBoxSide);
+    return LoadPictureIntoBitmap(bitmap, path, nullptr, PreviewBoxSide, PreviewBoxSide);
 }
 
 bool UnreservedInAddress(unsigned char c)
