@@ -20,6 +20,7 @@
 #include "framework/Dialogs.h"
 #include "framework/WinApi.h"
 #include "support/JpegMaker.h"
+#include "support/PngMaker.h"
 #include "support/TestSupport.h"
 #include "wdx/DirectXBinding.h"
 #include "wdx/SurfacePreparer.h"
@@ -219,6 +220,28 @@ TEST_F(ScreenUnit, CreationNamesTheFirstPictureOfTheShuffledFolder)
     EXPECT_TRUE(Form->WSurface->UseFile);
     EXPECT_EQ(Form->ImagesPath(), Dir.Str());
     EXPECT_FALSE(Form->tmrAnim->Enabled()) << "the animation starts with the first frame";
+}
+
+TEST_F(ScreenUnit, EveryFormatShowsTheOtherKindsAndWithoutItTheyAreNotLookedAt)
+{
+    const std::string png =
+        Dir.WriteFile("b.PNG", MakePng(44, 33, [](int x, int y) { return uint32_t(x * 5) << 16 | uint32_t(y * 7); }))
+            .string();
+    for (const bool every : {false, true}) {
+        SCOPED_TRACE(every);
+        Options.Settings->AllPictureFormats = every;
+        Create();
+        EXPECT_EQ(Form->HavePicture(), every);
+        Form->WDirectX->StartAll();
+        ASSERT_TRUE(Form->WDirectX->Active());
+        if (every) {
+            EXPECT_EQ(Form->CurrentPicture(), png);
+            EXPECT_EQ(Form->WSurface->Width, 44);
+            EXPECT_EQ(Form->WSurface->Height, 33);
+        }
+        Form->WDirectX->StopAll();
+        Form.reset();
+    }
 }
 
 TEST_F(ScreenUnit, AnEmptyFolderGivesAnEmptyImageAndDrawsNothing)
