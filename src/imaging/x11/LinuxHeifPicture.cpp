@@ -133,6 +133,12 @@ bool THeifPicture::Open(const std::string& path)
     const int width = heif_image_handle_get_width(FImpl->Handle);
     const int height = heif_image_handle_get_height(FImpl->Handle);
     if (!HoldablePicture(width, height)) return false;
+    // libheif takes a grid's size from the grid's own description, not from the picture's
+    // boxes: a damaged one made it allocate gigabytes for a 24 x 16 picture. No picture the
+    // file holds may have a longer side than the primary one (before its crop).
+    const int side = std::max({width, height, heif_image_handle_get_ispe_width(FImpl->Handle),
+                               heif_image_handle_get_ispe_height(FImpl->Handle)});
+    heif_context_set_maximum_image_size_limit(FImpl->Context, std::min(side, INT32_MAX - 1) + 1);
     FImpl->Width = width;
     FImpl->Height = height;
     return true;
