@@ -69,12 +69,6 @@ protected:
         SetOpenPictureHandler(nullptr);
     }
 
-    void StoreAllFormats(uint32_t value)
-    {
-        TRegistry registry;
-        ASSERT_TRUE(registry.OpenKey(SettingsKey, true));
-        registry.WriteValue("AllPictureFormats", DwordValue(value));
-    }
     // The extensions of a filter's entries, without "*.".
     static std::multiset<std::string> Extensions(const std::vector<TFileFilter>& entries)
     {
@@ -391,13 +385,6 @@ TEST_F(CfgUnit, TheAllFormatsBoxLoadsFromTheStoredValueAndAClickIsSavedByApplyAn
     Form->AllFormatsBox->UserClicked(false);
     Form->OKBtnClick(Form->OKBtn);
     EXPECT_EQ(AsInt(Stored("AllPictureFormats")), 0) << "off over a stored value writes 0";
-
-    for (const auto& [stored, checked] : std::vector<std::pair<uint32_t, bool>>{{1, true}, {2, false}, {0, false}}) {
-        Form.reset();
-        StoreAllFormats(stored);
-        Open();
-        EXPECT_EQ(Form->AllFormatsBox->Checked(), checked) << stored;
-    }
 }
 
 TEST_F(CfgUnit, TheBrowseBoxListsEveryShownKindOnlyWhileTheBoxIsChecked)

@@ -4,7 +4,6 @@
 
 #include <string>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -67,15 +66,3 @@ TEST(DialogsTest, APreviewOfNothingOrInNothingIsEmpty)
 }
 
 }  // namespace
-
-TEST(DialogsTest, AFilterParsesIntoNamedEntriesOfSinglePatterns)
-{
-    const std::vector<std::pair<std::string, std::vector<TFileFilter>>> cases = {
-        {"", {}},
-        {"Name only", {}},
-        {"A|*.a", {{"A", {"*.a"}}}},
-        {"A|*.a;;*.b;|B|*.c|dangling", {{"A", {"*.a", "*.b"}}, {"B", {"*.c"}}}},
-        {"Empty||B|*.c", {{"Empty", {}}, {"B", {"*.c"}}}},
-    };
-    for (const auto& [filter, expected] : cases) EXPECT_EQ(ParseFileFilter(filter), expected) << filter;
-}

@@ -332,23 +332,6 @@ TEST_F(DialogGui, PreviewRunsTheShowFullScreenAndAKeyBringsTheDialogBack)
     EXPECT_EQ(SettingsText(), before);
 }
 
-TEST_F(DialogGui, TheFormatsBoxIsStoredByOkAndOpensCheckedNextTime)
-{
-    StoreSettings(800, 600, 16, 30);
-    for (const int stored : {1, 0}) {
-        ASSERT_NO_FATAL_FAILURE(StartDialog());
-        ASSERT_TRUE(ShowSettingsPage()) << "the Settings page opens";
-        // Each click turns over what was loaded: on from nothing, then off from on.
-        Xdotool("mousemove " + OnPage(24 + 6, 196 + 8) + " click 1");
-        Xdotool("mousemove " + At(256 + 36, 256 + 12) + " click 1");  // OK
-        const std::optional<int> status = Program->WaitExit(5s);
-        ASSERT_TRUE(status.has_value());
-        EXPECT_EQ(*status, 0) << Program->Err();
-        const std::string saved = SettingsText();
-        EXPECT_NE(saved.find("\"AllPictureFormats\"=" + Dword(stored)), std::string::npos) << saved;
-    }
-}
-
 // FLTK takes GTK's box where GTK is installed (scripts/install-deps puts it on the test
 // machines), unless its own options say otherwise; then it is FLTK's box with our preview.
 TEST_F(DialogGui, BrowseOpensTheDesktopsBoxOrWithoutGtkFltksAndTakesThePicturesFolder)
