@@ -56,7 +56,7 @@ std::string Tga(int type, int width, int height, int depth, int descriptor, cons
 
 void JpegSeeds()
 {
-    const TPicture quad = QuadrantPicture(24, 16, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {250, 250, 250});
+    const TRgbPicture quad = QuadrantPicture(24, 16, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {250, 250, 250});
     struct Kind {
         const char* Name;
         TJpegOptions Options;

@@ -257,7 +257,7 @@ TEST_F(ScreenUnit, AFirstPictureRefusedPastItsHeaderIsSkippedAtTheDevicesStart)
     // The check reads headers only; a file of too many scans passes it and is refused by the
     // one decode, into the surface, as the device starts.
     const std::string bomb =
-        Dir.WriteFile("bomb.jpg", MakeJpeg(TPicture(24, 16, Red), {.Colour = TJpegColour::Grayscale, .Scans = 300}))
+        Dir.WriteFile("bomb.jpg", MakeJpeg(TRgbPicture(24, 16, Red), {.Colour = TJpegColour::Grayscale, .Scans = 300}))
             .string();
     const struct {
         const char* what;
@@ -487,7 +487,7 @@ TEST_F(ScreenUnitPrepared, ChangesPreparedAheadAreTheChangesMadeOnTheSpot)
     // change. Whatever anyone can see must be the same, the device's log included.
     const std::vector<std::string> list = {
         Good("a.jpg", Red),
-        Dir.WriteFile("scans.jpg", MakeJpeg(TPicture(24, 16, Red), {.Colour = TJpegColour::Grayscale, .Scans = 300}))
+        Dir.WriteFile("scans.jpg", MakeJpeg(TRgbPicture(24, 16, Red), {.Colour = TJpegColour::Grayscale, .Scans = 300}))
             .string(),
         (Dir.Path() / "missing.jpg").string(),
         Dir.WriteFile("b.jpg", MakeJpeg(QuadrantPicture(48, 36, Red, Blue, Blue, Red))).string(),
