@@ -1,10 +1,18 @@
 // The decoders Linux has beside JPEG, each from a Debian library of its own.
-// Implements: MakePlatformPicture (ImagingPlatform.h).
+// Implements: MakePlatformPicture (ImagingPlatform.h) for PNG, TIFF and WebP.
+// Leaves out: HEIF and JPEG XL.
 #include "imaging/ImagingPlatform.h"
+
+#include "imaging/x11/LinuxPngPicture.h"
+#include "imaging/x11/LinuxTiffPicture.h"
+#include "imaging/x11/LinuxWebpPicture.h"
 
 std::unique_ptr<TPicture> MakePlatformPicture(TPictureKind kind)
 {
     switch (kind) {
+    case TPictureKind::Png: return std::make_unique<TPngPicture>();
+    case TPictureKind::Tiff: return std::make_unique<TTiffPicture>();
+    case TPictureKind::Webp: return std::make_unique<TWebpPicture>();
     default: return nullptr;
     }
 }
