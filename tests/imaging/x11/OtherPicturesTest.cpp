@@ -58,6 +58,17 @@ std::vector<uint32_t> OverBlack(const TArgbPicture& picture)
     return out;
 }
 
+std::vector<uint32_t> BitmapPixels(const TBitmap& bitmap)
+{
+    std::vector<uint32_t> out;
+    for (int y = 0; y < bitmap.Height(); ++y)
+        for (int x = 0; x < bitmap.Width(); ++x) {
+            const uint8_t* p = bitmap.ScanLine(y) + x * 3;
+            out.push_back(uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0]);
+        }
+    return out;
+}
+
 // The picture turned by an orientation, through the bitmap turner.
 std::vector<uint32_t> Turned(const std::vector<uint32_t>& pixels, int width, int height, int orientation)
 {
@@ -68,13 +79,7 @@ std::vector<uint32_t> Turned(const std::vector<uint32_t>& pixels, int width, int
             for (int c = 0; c < 3; ++c)
                 bitmap.ScanLine(y)[x * 3 + c] = static_cast<uint8_t>(pixels[y * width + x] >> (8 * c));
     OrientBitmap(bitmap, orientation);
-    std::vector<uint32_t> out;
-    for (int y = 0; y < bitmap.Height(); ++y)
-        for (int x = 0; x < bitmap.Width(); ++x) {
-            const uint8_t* p = bitmap.ScanLine(y) + x * 3;
-            out.push_back(uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0]);
-        }
-    return out;
+    return BitmapPixels(bitmap);
 }
 
 struct TDecoded {
@@ -116,26 +121,16 @@ TDecoded Decode(const std::string& path, double across = 1, double down = 1, lon
 std::vector<uint32_t> DecodeBitmap(const std::string& path)
 {
     TBitmap bitmap;
-    if (!LoadPictureIntoBitmap(bitmap, path)) return {};
-    return Turned(
-        [&] {
-            std::vector<uint32_t> pixels;
-            for (int y = 0; y < bitmap.Height(); ++y)
-                for (int x = 0; x < bitmap.Width(); ++x) {
-                    const uint8_t* p = bitmap.ScanLine(y) + x * 3;
-                    pixels.push_back(uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0]);
-                }
-            return pixels;
-        }(),
-        bitmap.Width(), bitmap.Height(), 1);
+    return LoadPictureIntoBitmap(bitmap, path) ? BitmapPixels(bitmap) : std::vector<uint32_t>{};
 }
 
 struct TKind {
     const char* What;
     const char* Extension;
     std::function<std::string(const TArgbPicture&)> Make;
-    int Levels = 0;     // the source's grey levels, for low depths
-    int Tolerance = 1;  // reduced against the double-precision area average
+    int Levels = 0;      // the source's grey levels, for low depths
+    bool Alpha = false;  // a source with transparency, drawn over black to within 1
+    int Tolerance = 1;   // reduced against the double-precision area average
 };
 
 const std::vector<TKind>& Encodings()
@@ -158,7 +153,19 @@ const std::vector<TKind>& Encodings()
         {"tiff separate strips 16", ".tif", [](auto& p) { return MakeTiff(p, {.SeparatePlanes = true, .Depth = 16}); }},
         {"tiff grey", ".tif", [](auto& p) { return MakeTiff(p, {.Grey = true}); }, 256},
         // libwebp's own scaling, rounded its own way.
-        {"webp lossless", ".webp", [](auto& p) { return MakeWebp(p); }, 0, 2},
+        {"webp lossless", ".webp", [](auto& p) { return MakeWebp(p); }, 0, false, 2},
+        {"png rgba", ".png", [](auto& p) { return MakePng(p, {.Alpha = true}); }, 0, true},
+        {"png rgba 16", ".png", [](auto& p) { return MakePng(p, {.Depth = 16, .Alpha = true}); }, 0, true},
+        {"png grey alpha", ".png", [](auto& p) { return MakePng(p, {.Colour = TPngOptions::Grey, .Alpha = true}); },
+         256, true},
+        {"png palette tRNS", ".png",
+         [](auto& p) { return MakePng(p, {.Colour = TPngOptions::Palette, .Alpha = true}); }, 8, true},
+        {"tiff alpha", ".tif", [](auto& p) { return MakeTiff(p, {.Alpha = true}); }, 0, true},
+        {"tiff associated alpha", ".tif", [](auto& p) { return MakeTiff(p, {.Alpha = true, .AssociatedAlpha = true}); },
+         0, true},
+        {"tiff alpha 16 tiles", ".tif", [](auto& p) { return MakeTiff(p, {.Tile = 16, .Alpha = true, .Depth = 16}); },
+         0, true},
+        {"webp lossless alpha", ".webp", [](auto& p) { return MakeWebp(p); }, 0, true, 2},
     };
     return kinds;
 }
@@ -174,19 +181,19 @@ protected:
 
 }  // namespace
 
-TEST_F(OtherPicturesTest, OwnSizeGivesTheSourceAndSmallerSizesItsAreaAverage)
+TEST_F(OtherPicturesTest, OwnSizeGivesTheSourceOverBlackAndSmallerSizesItsAreaAverage)
 {
     const std::pair<double, double> parts[] = {{0.5, 0.5}, {0.37, 0.61}, {0.9, 0.2}, {0.02, 0.03}};
     for (const TKind& kind : Encodings()) {
         SCOPED_TRACE(kind.What);
-        const TArgbPicture source = Source(45, 37, 7, false, kind.Levels);
+        const TArgbPicture source = Source(45, 37, 7, kind.Alpha, kind.Levels);
         const std::vector<uint32_t> expected = OverBlack(source);
         const std::string path = Write(std::string("p") + kind.Extension, kind.Make(source));
         const TDecoded own = Decode(path);
         ASSERT_TRUE(own.Pixels);
         EXPECT_EQ(own.Width, 45);
-        EXPECT_EQ(*own.Pixels, expected);
-        EXPECT_EQ(DecodeBitmap(path), expected) << "the 24-bit path";
+        EXPECT_LE(LargestChannelDifference(*own.Pixels, expected), kind.Alpha ? 1 : 0);
+        EXPECT_EQ(DecodeBitmap(path), *own.Pixels) << "the 24-bit path";
         for (const auto& [across, down] : parts) {
             const TDecoded reduced = Decode(path, across, down);
             ASSERT_TRUE(reduced.Pixels);
@@ -227,30 +234,6 @@ TEST_F(OtherPicturesTest, EveryOrientationLandsUpright)
                                                            std::lround(own.Height * 0.5))),
                       2);
         }
-}
-
-TEST_F(OtherPicturesTest, TransparencyIsDrawnOverBlack)
-{
-    const std::vector<TKind> kinds = {
-        {"png rgba", ".png", [](auto& p) { return MakePng(p, {.Alpha = true}); }},
-        {"png rgba 16", ".png", [](auto& p) { return MakePng(p, {.Depth = 16, .Alpha = true}); }},
-        {"png grey alpha", ".png", [](auto& p) { return MakePng(p, {.Colour = TPngOptions::Grey, .Alpha = true}); },
-         256},
-        {"png palette tRNS", ".png",
-         [](auto& p) { return MakePng(p, {.Colour = TPngOptions::Palette, .Alpha = true}); }, 8},
-        {"tiff alpha", ".tif", [](auto& p) { return MakeTiff(p, {.Alpha = true}); }},
-        {"tiff associated alpha", ".tif",
-         [](auto& p) { return MakeTiff(p, {.Alpha = true, .AssociatedAlpha = true}); }},
-        {"tiff alpha 16 tiles", ".tif", [](auto& p) { return MakeTiff(p, {.Tile = 16, .Alpha = true, .Depth = 16}); }},
-        {"webp lossless alpha", ".webp", [](auto& p) { return MakeWebp(p); }},
-    };
-    for (const TKind& kind : kinds) {
-        SCOPED_TRACE(kind.What);
-        const TArgbPicture source = Source(31, 9, 11, true, kind.Levels);
-        const TDecoded own = Decode(Write(std::string("a") + kind.Extension, kind.Make(source)));
-        ASSERT_TRUE(own.Pixels);
-        EXPECT_LE(LargestChannelDifference(*own.Pixels, OverBlack(source)), 1);
-    }
 }
 
 namespace {
