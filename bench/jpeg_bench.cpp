@@ -62,9 +62,9 @@ struct TRun {
 };
 
 // Light falling across the frame, a few larger shapes, a finer texture and sensor grain.
-TPicture PhotoLike(int width, int height)
+TRgbPicture PhotoLike(int width, int height)
 {
-    TPicture picture(width, height);
+    TRgbPicture picture(width, height);
     const double sx = 1.0 / width, sy = 1.0 / height;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {

@@ -3,6 +3,7 @@
 // fuzzer starts from every branch the tests know rather than from nothing.
 #include "support/JpegMaker.h"
 #include "support/PictureFiles.h"
+#include "support/PictureMakers.h"
 #include "support/WaveMaker.h"
 #include "support/XFileWriter.h"
 
@@ -56,7 +57,7 @@ std::string Tga(int type, int width, int height, int depth, int descriptor, cons
 
 void JpegSeeds()
 {
-    const TPicture quad = QuadrantPicture(24, 16, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {250, 250, 250});
+    const TRgbPicture quad = QuadrantPicture(24, 16, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {250, 250, 250});
     struct Kind {
         const char* Name;
         TJpegOptions Options;
@@ -106,6 +107,38 @@ void PictureFileSeeds()
     Seed("tga", "rle24", Tga(10, 3, 2, 24, 0x20, std::string("\x83\x09\x09\x09\x01\x01\x02\x03\x04\x05\x06", 11)));
     Seed("tga", "rle32",
          Tga(10, 2, 2, 32, 0x28, std::string("\x81\x01\x02\x03\x80\x01\x04\x05\x06\x07\x08\x09\x0a\x0b", 14)));
+}
+
+// Small PNG, TIFF and WebP files of every layout their decoders take apart differently, each
+// also with the harness's size bytes after it: a third and two thirds of the picture, kept in
+// proportion.
+void OtherPictureSeeds()
+{
+    TArgbPicture picture{12, 9, {}};
+    for (int i = 0; i < 12 * 9; ++i)
+        picture.Pixels.push_back((static_cast<uint32_t>(i) * 0x0305070Bu & 0xFFFFFFu) |
+                                 (i % 3 == 0 ? 0x80u << 24 : 0xFFu << 24));
+    TArgbPicture grey = picture;
+    for (uint32_t& p : grey.Pixels) p = (p & 0xFF000000u) | (p >> 8 & 0xC0) * 0x010101u;
+    const auto seed = [](const char* target, const std::string& name, const std::string& bytes) {
+        Seed(target, name, bytes);
+        Seed(target, name + "-stored", bytes + "\x47\x8e");
+    };
+    seed("png", "rgb", MakePng(picture));
+    seed("png", "rgba16", MakePng(picture, {.Depth = 16, .Alpha = true}));
+    seed("png", "grey1", MakePng(grey, {.Colour = TPngOptions::Grey, .Depth = 1}));
+    seed("png", "palette-trns", MakePng(grey, {.Colour = TPngOptions::Palette, .Depth = 4, .Alpha = true}));
+    seed("png", "interlaced", MakePng(picture, {.Interlaced = true}));
+    seed("png", "exif6", MakePng(picture, {.Orientation = 6}));
+    seed("tiff", "strips", MakeTiff(picture, {.RowsPerStrip = 2}));
+    seed("tiff", "deflate-alpha", MakeTiff(picture, {.Alpha = true, .Deflate = true}));
+    seed("tiff", "tiles", MakeTiff(picture, {.Tile = 16}));
+    seed("tiff", "separate16", MakeTiff(picture, {.SeparatePlanes = true, .Depth = 16}));
+    seed("tiff", "grey-turned", MakeTiff(grey, {.Grey = true, .Orientation = 7}));
+    seed("webp", "lossless", MakeWebp(picture));
+    seed("webp", "lossy", MakeWebp(picture, {.Lossless = false}));
+    seed("webp", "exif6", MakeWebp(picture, {.Orientation = 6}));
+    seed("webp", "animated", MakeWebp(picture, {.Lossless = false, .Animated = true}));
 }
 
 void SettingsSeeds()
@@ -182,6 +215,7 @@ int main(int argc, char** argv)
     root = argv[1];
     JpegSeeds();
     PictureFileSeeds();
+    OtherPictureSeeds();
     SettingsSeeds();
     WaveSeeds();
     XFileSeeds();

@@ -1,9 +1,13 @@
 #include "dialog/CfgRules.h"
 
+#include <algorithm>
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "core/Numeric.h"
 #include "core/Paths.h"
+#include "core/PictureKinds.h"
 #include "wdx/WDirectHeader.h"
 
 std::optional<int32_t> SpeedPositionFromX(int32_t x, int32_t width)
@@ -45,4 +49,45 @@ int StoredModeIndex(int count, const std::function<TVideoModeInfo(int)>& entry, 
         if (mode.Width == stored.Width && mode.Height == stored.Height && mode.Bits == stored.Bits) selected = i;
     }
     return selected;
+}
+
+namespace {
+// The names users know the kinds by; extensions of one kind share a name.
+std::string KindName(const std::string& extension)
+{
+    static const std::pair<const char*, const char*> names[] = {
+        {"heic", "HEIC"}, {"heif", "HEIC"},   {"avif", "AVIF"}, {"webp", "WebP"},
+        {"png", "PNG"},   {"jxl", "JPEG XL"}, {"tif", "TIFF"},  {"tiff", "TIFF"},
+    };
+    for (const auto& [known, name] : names)
+        if (extension == known) return name;
+    std::string upper = extension;
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return upper;
+}
+
+std::string Entry(const std::string& name, const std::vector<std::string>& extensions)
+{
+    std::string patterns;
+    for (const std::string& extension : extensions) patterns += (patterns.empty() ? "*." : ";*.") + extension;
+    return name + " (" + patterns + ")|" + patterns;
+}
+}  // namespace
+
+std::string PictureFilter(bool allFormats)
+{
+    const std::string jpeg = Entry("JPEG Image File", {"jpg"}) + '|' + Entry("JPEG Image File", {"jpeg"});
+    if (!allFormats) return jpeg;
+    std::vector<std::pair<std::string, std::vector<std::string>>> kinds;
+    for (const std::string& extension : ShownPictureExtensions(true)) {
+        if (PictureKindOfName("." + extension) == TPictureKind::Jpeg) continue;
+        const std::string name = KindName(extension);
+        auto kind = std::find_if(kinds.begin(), kinds.end(), [&](const auto& k) { return k.first == name; });
+        if (kind == kinds.end()) kind = kinds.emplace(kinds.end(), name, std::vector<std::string>{});
+        kind->second.push_back(extension);
+    }
+    std::string filter = Entry("All pictures", ShownPictureExtensions(true)) + '|' + jpeg;
+    for (const auto& [name, extensions] : kinds) filter += '|' + Entry(name + " Image File", extensions);
+    return filter;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The settings dialog's rules that need no screen: the speed bar's position from the mouse,
-// the folder Browse makes of a chosen file, and which video modes are offered and selected.
+// the folder Browse makes of a chosen file and the kinds its box lists, and which video modes are offered and selected.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -20,6 +20,10 @@ std::string FolderCutAfterSeparator(const std::string& fileName);
 // Browse's second step: the text without its last character. A lone separator, the root of
 // the file system, is a whole folder name and stays.
 std::string WithoutTrailingSeparator(const std::string& folder);
+
+// The Browse box's filter: the two JPEG entries alone; with allFormats, one entry for every
+// kind the show takes first, then the JPEG entries, then one entry per other kind.
+std::string PictureFilter(bool allFormats);
 
 // The dialog offers neither the windowed desktop entry nor any mode of 8 bits per pixel.
 bool OffersVideoMode(const TVideoModeInfo& mode);

@@ -8,7 +8,7 @@
 #include "dialog/ComboBoxItems.h"
 #include "dialog/PageArtwork.h"
 #include "framework/Application.h"
-#include "imaging/PictureLoader.h"
+#include "imaging/PictureFormats.h"
 #include "settings/Settings.h"
 #include "wdx/WDirectX.h"
 
@@ -40,7 +40,7 @@ constexpr int PreviewBoxSide = 400;
 
 bool LoadPicturePreview(const std::string& path, TBitmap& bitmap)
 {
-    return LoadJpegIntoBitmap(bitmap, "", path, nullptr, PreviewBoxSide, PreviewBoxSide);
+    return LoadPictureIntoBitmap(bitmap, path, nullptr, PreviewBoxSide, PreviewBoxSide);
 }
 
 bool UnreservedInAddress(unsigned char c)
@@ -154,6 +154,10 @@ TCfgFrm::TCfgFrm(TComponent* owner) : TForm(owner)
     vidMode = new TComboBox(this, SettingsSheet);
     vidMode->SetBounds(21, 159, 159, 21);
     vidMode->SetTabOrder(0);
+    // Below the resolution, the page's last row; the picture's frames stand above its end.
+    AllFormatsBox = new TCheckBox(this, SettingsSheet, "Also show HEIC, AVIF, WebP, PNG, JPEG XL and TIFF pictures");
+    AllFormatsBox->SetBounds(24, 196, 400, 17);
+    AllFormatsBox->SetTabOrder(4);
 
     WDX = new TWDirectX(this);
     WDX->Name = "WDX";
@@ -175,12 +179,13 @@ TCfgFrm::TCfgFrm(TComponent* owner) : TForm(owner)
     WDX->OutputControl = this;
     WDX->OnAcceptVideoMode = TAcceptVideoModeEvent::Of<&TCfgFrm::WDXAcceptVideoMode>(this);
 
-    OpenPictureDialog1.Filter = "JPEG Image File (*.jpg)|*.jpg|JPEG Image File (*.jpeg)|*.jpeg";
+    OpenPictureDialog1.Filter = PictureFilter(false);
     OpenPictureDialog1.FilterIndex = 1;
     OpenPictureDialog1.LoadPreview = LoadPicturePreview;
 
     ImageDir->OnChange = TNotifyEvent::Of<&TCfgFrm::ImageDirChange>(this);
     BrowseBtn->OnClick = TNotifyEvent::Of<&TCfgFrm::BrowseBtnClick>(this);
+    AllFormatsBox->OnClick = TNotifyEvent::Of<&TCfgFrm::AllFormatsBoxClick>(this);
     OKBtn->OnClick = TNotifyEvent::Of<&TCfgFrm::OKBtnClick>(this);
     CancelBtn->OnClick = TNotifyEvent::Of<&TCfgFrm::CancelBtnClick>(this);
     ApplyBtn->OnClick = TNotifyEvent::Of<&TCfgFrm::ApplyBtnClick>(this);
@@ -218,6 +223,8 @@ void TCfgFrm::LoadSettings()
     const TLoadedSettings loaded = ::LoadSettings();
     if (loaded.ImagesPath) ImageDir->SetText(*loaded.ImagesPath);
     if (loaded.Speed) AnimSpeed->SetPosition(*loaded.Speed);
+    AllFormatsBox->SetChecked(loaded.AllPictureFormats);
+    OpenPictureDialog1.Filter = PictureFilter(loaded.AllPictureFormats);
     // With no key at all there is no resolution to look for: the list keeps its first entry.
     if (!loaded.KeyOpened) return;
     const int index = StoredModeIndex(
@@ -235,7 +242,7 @@ void TCfgFrm::SaveSettings()
     if (index >= 0 && index < WDX->VideoModeCount())
         resolution = TResolution{WDX->GetVideoModeInfo(index).Width, WDX->GetVideoModeInfo(index).Height,
                                  WDX->GetVideoModeInfo(index).Bits};
-    ::SaveSettings(ImageDir->Text(), resolution, AnimSpeed->Position());
+    ::SaveSettings(ImageDir->Text(), resolution, AnimSpeed->Position(), AllFormatsBox->Checked());
 }
 
 TShowSettings TCfgFrm::ShowSettings() const
@@ -248,6 +255,7 @@ TShowSettings TCfgFrm::ShowSettings() const
         settings.Resolution = {mode.Width, mode.Height, mode.Bits};
     }
     settings.Speed = AnimSpeed->Position();
+    settings.AllPictureFormats = AllFormatsBox->Checked();
     return settings;
 }
 
@@ -265,6 +273,14 @@ void TCfgFrm::BrowseBtnClick(TObject*)
     if (!OpenPictureDialog1.Execute(this)) return;
     ImageDir->SetText(FolderCutAfterSeparator(OpenPictureDialog1.FileName));
     ImageDir->SetText(WithoutTrailingSeparator(ImageDir->Text()));
+}
+
+void TCfgFrm::AllFormatsBoxClick(TObject*)
+{
+    // The Browse box lists what the show would take; its entry count changes with the box.
+    OpenPictureDialog1.Filter = PictureFilter(AllFormatsBox->Checked());
+    OpenPictureDialog1.FilterIndex = 1;
+    ApplyBtn->SetEnabled(true);
 }
 
 void TCfgFrm::OKBtnClick(TObject*)

@@ -1,7 +1,7 @@
 #pragma once
-// TCfgFrm, the settings dialog: the picture folder, the animation speed and the display
-// resolution, saved on OK or Apply; the version and the maker's address; and Preview, which
-// runs the show with the choices on screen, saved or not.
+// TCfgFrm, the settings dialog: the picture folder, the animation speed, the display
+// resolution and whether pictures beyond JPEG are shown, saved on OK or Apply; the version and the maker's address; and
+// Preview, which runs the show with the choices on screen, saved or not.
 #include <memory>
 #include <string>
 
@@ -39,6 +39,7 @@ public:
     TButton* BrowseBtn = nullptr;
     TProgressBar* AnimSpeed = nullptr;
     TComboBox* vidMode = nullptr;
+    TCheckBox* AllFormatsBox = nullptr;
     TButton* previewBtn = nullptr;
     TButton* OKBtn = nullptr;
     TButton* CancelBtn = nullptr;
@@ -51,6 +52,7 @@ public:
     void SaveSettings();
     void ImageDirChange(TObject* sender);
     void BrowseBtnClick(TObject* sender);
+    void AllFormatsBoxClick(TObject* sender);
     void OKBtnClick(TObject* sender);
     void CancelBtnClick(TObject* sender);
     void ApplyBtnClick(TObject* sender);

@@ -285,17 +285,18 @@ TBitmap MakeSettingsPicture(int width, int height)
             -(std::pow((x - width * 0.95) / (width * 0.4), 2) + std::pow((y - height * 1.0) / (height * 0.6), 2)));
         return Mix(base, TRgbF{0.96, 0.83, 0.68}, 0.55 * warm);
     });
-    // Three frames fanned out at the bottom right, away from the controls.
-    const double frames[][3] = {{360, 176, -0.22}, {392, 170, 0.0}, {424, 178, 0.2}};
+    // Three frames fanned out right of the resolution row, away from the controls and clear of
+    // the last row, which runs wide under them.
+    const double frames[][3] = {{372, 158, -0.22}, {398, 153, 0.0}, {424, 160, 0.2}};
     for (const auto& f : frames) {
         TMask shadow(width, height), paper(width, height), inside(width, height);
-        shadow.RoundRect(f[0] + 3, f[1] + 4, 34, 26, 3, f[2]);
-        paper.RoundRect(f[0], f[1], 34, 26, 2, f[2]);
-        inside.RoundRect(f[0], f[1], 29, 21, 1, f[2]);
+        shadow.RoundRect(f[0] + 3, f[1] + 3, 28, 21, 3, f[2]);
+        paper.RoundRect(f[0], f[1], 28, 21, 2, f[2]);
+        inside.RoundRect(f[0], f[1], 24, 17, 1, f[2]);
         canvas.Paint(shadow, 0.18, [](int, int) { return TRgbF{0.2, 0.15, 0.1}; });
         canvas.Paint(paper, 1.0, [](int, int) { return TRgbF{1.0, 0.99, 0.97}; });
         canvas.Paint(inside, 0.85, [&](int, int y) {
-            return Mix(TRgbF{0.55, 0.68, 0.82}, TRgbF{0.88, 0.6, 0.4}, std::clamp((y - 150.0) / 50.0, 0.0, 1.0));
+            return Mix(TRgbF{0.55, 0.68, 0.82}, TRgbF{0.88, 0.6, 0.4}, std::clamp((y - 135.0) / 45.0, 0.0, 1.0));
         });
     }
     // A faint line under each setting's row ties the page together.

@@ -1,6 +1,6 @@
 // The part of controls both systems share: their state, the rules that keep it (a bar's
-// position within its range, an edit's change event, a combo's silent index), and the
-// numbers that name them in posted messages.
+// position within its range, an edit's change event, a combo's and a check box's silent
+// setting), and the numbers that name them in posted messages.
 #include "framework/Controls.h"
 
 #include <algorithm>
@@ -214,4 +214,24 @@ void TComboBox::UserSelected(int index)
     if (index < 0 || index >= Count()) return;
     FItemIndex = index;
     OnChange(this);
+}
+
+TCheckBox::TCheckBox(TForm* form, TControl* parent, const std::string& caption)
+    : TControl(form, parent, ckCheckBox), FCaption(caption)
+{
+    Changed();
+}
+
+void TCheckBox::SetChecked(bool checked)
+{
+    if (checked == FChecked) return;
+    FChecked = checked;
+    Changed();
+}
+
+void TCheckBox::UserClicked(bool checked)
+{
+    if (!Enabled()) return;
+    FChecked = checked;
+    OnClick(this);
 }

@@ -18,7 +18,17 @@ class TForm;
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 enum TCursor { crDefault, crHandPoint };
-enum TControlKind { ckPageControl, ckTabSheet, ckImage, ckLabel, ckEdit, ckButton, ckProgressBar, ckComboBox };
+enum TControlKind {
+    ckPageControl,
+    ckTabSheet,
+    ckImage,
+    ckLabel,
+    ckEdit,
+    ckButton,
+    ckProgressBar,
+    ckComboBox,
+    ckCheckBox
+};
 
 using TMouseEvent = TEvent<TObject*, TMouseButton, int /*x*/, int /*y*/>;
 using TMouseMoveEvent = TEvent<TObject*, int /*x*/, int /*y*/>;
@@ -210,6 +220,24 @@ public:
 private:
     std::vector<std::string> FItems;
     int FItemIndex = -1;
+};
+
+// A box with its caption on its right, checked or not. Setting the state from code raises no
+// event; its background is the page's, as a label's is.
+class TCheckBox : public TControl {
+public:
+    TCheckBox(TForm* form, TControl* parent, const std::string& caption);
+    const std::string& Caption() const { return FCaption; }
+    bool Checked() const { return FChecked; }
+    void SetChecked(bool checked);
+    TNotifyEvent OnClick;
+    // From the platform: the user clicked the box (or pressed space on it), and the native box
+    // now shows checked. Ignored while disabled.
+    void UserClicked(bool checked);
+
+private:
+    std::string FCaption;
+    bool FChecked = false;
 };
 
 // The native half, ControlPlatform and DispatchControlMessage: framework/FrameworkPlatform.h.

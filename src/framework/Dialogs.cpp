@@ -56,6 +56,32 @@ std::string UnifyLineBreaks(const std::string& text)
     return result;
 }
 
+std::vector<TFileFilter> ParseFileFilter(const std::string& filter)
+{
+    std::vector<std::string> parts;
+    for (size_t start = 0;;) {
+        const size_t bar = filter.find('|', start);
+        parts.push_back(filter.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+        if (bar == std::string::npos) break;
+        start = bar + 1;
+    }
+    std::vector<TFileFilter> entries;
+    for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+        TFileFilter entry{parts[i], {}};
+        const std::string& patterns = parts[i + 1];
+        for (size_t start = 0;;) {
+            const size_t semicolon = patterns.find(';', start);
+            std::string pattern =
+                patterns.substr(start, semicolon == std::string::npos ? std::string::npos : semicolon - start);
+            if (!pattern.empty()) entry.Patterns.push_back(std::move(pattern));
+            if (semicolon == std::string::npos) break;
+            start = semicolon + 1;
+        }
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
 TRect PreviewPlace(int pictureWidth, int pictureHeight, const TRect& area)
 {
     if (pictureWidth <= 0 || pictureHeight <= 0 || area.IsEmpty())

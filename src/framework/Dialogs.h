@@ -2,6 +2,7 @@
 // Message boxes.
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "framework/Graphics.h"
 
@@ -21,7 +22,8 @@ void SetMessageBoxHandler(TMessageBoxHandler handler);
 std::string UnifyLineBreaks(const std::string& text);
 
 // The file-open box for one picture, with a preview of the picture under the cursor where
-// the platform can show one. Filter: "name|pattern|name|pattern...".
+// the platform can show one. Filter: "name|pattern|name|pattern...", where a pattern may be
+// several joined by semicolons ("*.jpg;*.jpeg"), as Windows writes them.
 class TOpenPictureDialog {
 public:
     std::string Filter;
@@ -34,6 +36,16 @@ public:
     // Runs the box; false when the user cancelled it. Without a screen, always false.
     bool Execute(TForm* owner);
 };
+
+// One entry of a filter: its name and its patterns, each alone.
+struct TFileFilter {
+    std::string Name;
+    std::vector<std::string> Patterns;
+    bool operator==(const TFileFilter&) const = default;
+};
+// The entries of a filter in their order. A name without a pattern after it is no entry;
+// empty patterns between semicolons are dropped.
+std::vector<TFileFilter> ParseFileFilter(const std::string& filter);
 
 // Where a picture of that size is drawn in a preview area: shrunk to fit the area with its
 // proportions kept (never enlarged, never thinner than a pixel), centred. Empty when the

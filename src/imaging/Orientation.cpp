@@ -85,15 +85,10 @@ void Turn(TBitmap& bitmap, int orientation)
     bitmap.Swap(turned);
 }
 
-}  // namespace
-
-int ExifOrientation(const uint8_t* data, size_t size)
+// The orientation in a TIFF structure: its header, then the first directory.
+int TiffOrientation(const uint8_t* tiff, size_t tiffSize)
 {
-    static const uint8_t ExifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
-    if (data == nullptr || size < sizeof ExifHeader + 8 || std::memcmp(data, ExifHeader, sizeof ExifHeader) != 0)
-        return 1;
-    const uint8_t* tiff = data + sizeof ExifHeader;
-    const size_t tiffSize = size - sizeof ExifHeader;
+    if (tiff == nullptr || tiffSize < 8) return 1;
     bool bigEndian;
     if (tiff[0] == 'I' && tiff[1] == 'I')
         bigEndian = false;
@@ -115,6 +110,26 @@ int ExifOrientation(const uint8_t* data, size_t size)
         return value >= 1 && value <= 8 ? value : 1;
     }
     return 1;
+}
+
+const uint8_t ExifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
+
+bool HasExifHeader(const uint8_t* data, size_t size)
+{
+    return data != nullptr && size >= sizeof ExifHeader && std::memcmp(data, ExifHeader, sizeof ExifHeader) == 0;
+}
+
+}  // namespace
+
+int ExifOrientation(const uint8_t* data, size_t size)
+{
+    if (!HasExifHeader(data, size)) return 1;
+    return TiffOrientation(data + sizeof ExifHeader, size - sizeof ExifHeader);
+}
+
+int EmbeddedExifOrientation(const uint8_t* data, size_t size)
+{
+    return HasExifHeader(data, size) ? ExifOrientation(data, size) : TiffOrientation(data, size);
 }
 
 void OrientBitmap(TBitmap& bitmap, int orientation)

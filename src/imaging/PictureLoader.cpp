@@ -21,13 +21,6 @@
 // After jpeglib.h, which it needs.
 #include <jerror.h>
 
-// Progressive pictures keep every coefficient of the whole picture while they decode, at any
-// scale: two bytes a sample, 72 MB for a 24 MP photograph with halved colour, 144 MB for 48 MP
-// or for 24 MP with full colour. Baseline pictures need a few rows. Our libjpeg has no
-// temporary files, so a picture that would need more than this fails as damaged data does,
-// instead of taking the memory the show and the system need.
-const long TJpegPicture::DefaultMemoryBudget = 192L << 20;
-
 namespace {
 
 // Scans a picture may have. A progressive photograph has about ten; a file with thousands of
@@ -161,21 +154,13 @@ struct THeader {
     bool Turned() const { return Orientation >= 5 && Orientation <= 8; }
 };
 
-// Where the upright picture goes: its top row, the bytes from a row to the next, its size, and
-// 4 bytes a pixel (0x00RRGGBB) or 3 (blue, green, red).
-struct TRowTarget {
-    uint8_t* Pixels;
-    ptrdiff_t Pitch;
-    int Width, Height, PixelBytes;
-};
-
 // Reads from the decoder's file when it has one, else from data.
 bool ReadHeader(TDecoder& decoder, const unsigned char* data, size_t size)
 {
     jpeg_decompress_struct* info = &decoder.Info;
     if (setjmp(decoder.Error.Jump)) return false;
     jpeg_create_decompress(info);
-    info->mem->max_memory_to_use = TJpegPicture::DefaultMemoryBudget;
+    info->mem->max_memory_to_use = TPicture::DefaultMemoryBudget;
     info->progress = &decoder.Progress.Public;
     if (decoder.Source != nullptr) {
         TFileSource& source = *decoder.Source;
@@ -241,7 +226,7 @@ bool StartDecompress(TDecoder& decoder, JDIMENSION width, JDIMENSION height)
 
 // The output is the target's own size and needs nothing done: libjpeg writes blue, green,
 // red (and a fourth byte, cleared a few rows at a time) into the target.
-bool ReadStraightRows(TDecoder& decoder, const TRowTarget& target)
+bool ReadStraightRows(TDecoder& decoder, const TPictureTarget& target)
 {
     jpeg_decompress_struct* info = &decoder.Info;
     if (setjmp(decoder.Error.Jump)) return false;
@@ -310,7 +295,7 @@ bool ReadReducedRows(TDecoder& decoder, TReducing& job)
 
 // Decodes the picture whose header was read into the target, which holds at most the
 // picture's upright size.
-bool DecodeRows(TDecoder& decoder, const THeader& header, long budget, const TRowTarget& target)
+bool DecodeRows(TDecoder& decoder, const THeader& header, long budget, const TPictureTarget& target)
 {
     jpeg_decompress_struct& info = decoder.Info;
     info.mem->max_memory_to_use = budget;
@@ -347,55 +332,24 @@ bool DecodeRows(TDecoder& decoder, const THeader& header, long budget, const TRo
     }
 }
 
-bool Holdable(int width, int height)
-{
-    return width > 0 && height > 0 && static_cast<uint64_t>(width) * static_cast<uint64_t>(height) <= MaxPicturePixels;
-}
-
 }  // namespace
-
-TStoredSize StoredSize(int width, int height, int boxWidth, int boxHeight)
-{
-    if (width <= 0 || height <= 0) return {};
-    if (boxWidth <= 0 || boxHeight <= 0 || boxWidth >= width || boxHeight >= height) return {width, height};
-    const int64_t w = width, h = height, bw = boxWidth, bh = boxHeight;
-    if (bw * h >= bh * w) return {boxWidth, static_cast<int>((h * bw + w - 1) / w)};
-    return {static_cast<int>((w * bh + h - 1) / h), boxHeight};
-}
 
 struct TJpegPicture::Impl {
     TDecoder Decoder;
     THeader Header;
-    long Budget = DefaultMemoryBudget;
     bool HeaderRead = false;
-    bool Used = false;
-
-    bool Decode(const TRowTarget& target)
-    {
-        Used = true;
-        const bool decoded = DecodeRows(Decoder, Header, Budget, target);
-        Decoder.CloseFile();
-        return decoded;
-    }
 };
 
 TJpegPicture::TJpegPicture() : FImpl(std::make_unique<Impl>()) {}
 TJpegPicture::~TJpegPicture() = default;
 
-void TJpegPicture::SetCancel(const std::atomic<bool>* cancel) { FImpl->Decoder.Progress.Cancel = cancel; }
-void TJpegPicture::SetMemoryBudget(long bytes) { FImpl->Budget = bytes; }
-
 bool TJpegPicture::Open(const std::string& path)
 {
     if (FImpl->HeaderRead || FImpl->Decoder.File != nullptr || path.empty()) return false;
     FPath = path;
-    std::FILE* file = OpenFileStream(path, "rb");
+    std::FILE* file = OpenPictureFile(path);
     if (file == nullptr) return false;
     FImpl->Decoder.File = file;
-    // A file whose size cannot be told is refused with those too large.
-    if (std::fseek(file, 0, SEEK_END) != 0) return false;
-    const long end = std::ftell(file);
-    if (end < 0 || static_cast<uint64_t>(end) > MaxPictureFileBytes || std::fseek(file, 0, SEEK_SET) != 0) return false;
     try {
         FImpl->Decoder.Source = std::make_unique<TFileSource>();
     } catch (const std::bad_alloc&) {
@@ -415,34 +369,19 @@ bool TJpegPicture::DecodesStraight() const
     return FImpl->HeaderRead && !FImpl->Header.Cmyk && FImpl->Header.Orientation == 1;
 }
 
+bool TJpegPicture::Decode(const TPictureTarget& target)
+{
+    FImpl->Decoder.Progress.Cancel = FCancel;
+    const bool decoded = DecodeRows(FImpl->Decoder, FImpl->Header, FBudget, target);
+    FImpl->Decoder.CloseFile();
+    return decoded;
+}
+
 bool TJpegPicture::DecodeInto(uint8_t* pixels, ptrdiff_t pitch)
 {
-    if (!DecodesStraight() || FImpl->Used || pixels == nullptr || !Holdable(Width(), Height())) return false;
-    return FImpl->Decode({pixels, pitch, Width(), Height(), 4});
-}
-
-bool TJpegPicture::DecodeStored(uint8_t* pixels, ptrdiff_t pitch, int width, int height)
-{
-    if (!FImpl->HeaderRead || FImpl->Used || pixels == nullptr || width > OwnWidth() || height > OwnHeight() ||
-        !Holdable(width, height))
-        return false;
-    return FImpl->Decode({pixels, pitch, width, height, 4});
-}
-
-bool TJpegPicture::DecodeStored(TBitmap& bitmap, int width, int height)
-{
-    bool decoded = false;
-    if (FImpl->HeaderRead && !FImpl->Used && width <= OwnWidth() && height <= OwnHeight() && Holdable(width, height)) {
-        try {
-            bitmap.SetSizeUninitialized(width, height);
-            decoded = FImpl->Decode({bitmap.ScanLine(0), bitmap.RowDistance(), width, height, 3});
-        } catch (const std::bad_alloc&) {
-            decoded = false;
-        }
-    }
-    // A half-decoded picture is of no use to anyone; give its memory back at once.
-    if (!decoded) bitmap.SetSize(0, 0);
-    return decoded;
+    if (!DecodesStraight() || Used() || pixels == nullptr || !HoldablePicture(Width(), Height())) return false;
+    MarkUsed();
+    return Decode({pixels, pitch, Width(), Height(), 4});
 }
 
 bool LoadJpegIntoBitmap(TBitmap& bitmap, const std::string& folder, const std::string& fileName,
@@ -471,9 +410,9 @@ bool LoadJpegBytesIntoBitmap(TBitmap& bitmap, const uint8_t* data, size_t size)
         if (data != nullptr && size > 0 && ReadHeader(decoder, data, size) && UnderstandHeader(decoder.Info, header)) {
             const int width = header.Turned() ? header.Height : header.Width;
             const int height = header.Turned() ? header.Width : header.Height;
-            if (Holdable(width, height)) {
+            if (HoldablePicture(width, height)) {
                 bitmap.SetSizeUninitialized(width, height);
-                loaded = DecodeRows(decoder, header, TJpegPicture::DefaultMemoryBudget,
+                loaded = DecodeRows(decoder, header, TPicture::DefaultMemoryBudget,
                                     {bitmap.ScanLine(0), bitmap.RowDistance(), width, height, 3});
             }
         }

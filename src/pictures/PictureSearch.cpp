@@ -2,14 +2,20 @@
 // lives with each platform, since how fast it is depends on the platform's own calls.
 #include "pictures/PictureSearch.h"
 
+#include "core/PictureKinds.h"
 #include "core/Random.h"
 
 #include <utility>
 
-const std::vector<std::string>& PictureMasks()
+const std::vector<std::string>& PictureMasks(bool allFormats)
 {
-    static const std::vector<std::string> masks = {"*.jpg", "*.jpeg"};
-    return masks;
+    static const auto masks = [](bool all) {
+        std::vector<std::string> list;
+        for (const std::string& extension : ShownPictureExtensions(all)) list.push_back("*." + extension);
+        return list;
+    };
+    static const std::vector<std::string> jpeg = masks(false), every = masks(true);
+    return allFormats ? every : jpeg;
 }
 
 void ShufflePictureList(TPictureList& list)

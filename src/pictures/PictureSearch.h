@@ -9,8 +9,9 @@
 // are allowed and nothing is sorted.
 using TPictureList = std::vector<std::string>;
 
-// The masks both the show and the preview search with. Only their extensions count.
-const std::vector<std::string>& PictureMasks();
+// The masks both the show and the preview search with: JPEG's, and with allFormats every
+// kind of picture the show takes (core/PictureKinds.h). Only their extensions count.
+const std::vector<std::string>& PictureMasks(bool allFormats = false);
 
 // Walking the folders, FindPictureFiles and DirectoryExists: pictures/PicturesPlatform.h.
 

@@ -8,7 +8,7 @@
 #include "core/Exception.h"
 #include "core/Random.h"
 #include "framework/Bitmap.h"
-#include "imaging/PictureLoader.h"
+#include "imaging/PictureFormats.h"
 #include "pictures/Resample.h"
 #include "preview/PreviewAnimation.h"
 #include "preview/PreviewHost.h"
@@ -54,7 +54,7 @@ int Animate(TPreviewHost& host, uint32_t handle, std::ostream& err, const TPrevi
 
     TCanvasHolder canvas(host);
 
-    const TPictureList chosen = ChoosePreviewPictures(ReadPictureFolder());
+    const TPictureList chosen = ChoosePreviewPictures(ReadPictureFolder(), ReadAllPictureFormats());
     if (chosen.empty()) return 0;
 
     std::vector<TBitmap> pictures(chosen.size());
@@ -113,19 +113,19 @@ std::optional<uint32_t> ParsePreviewWindowHandle(const std::string& text)
 
 bool LoadPreviewPicture(const std::string& path, TBitmap& picture)
 {
-    // Decoded no larger than it takes to cover the preview's picture, at libjpeg's cheapest
-    // scale that does: a photograph becomes a few hundred pixels, not tens of millions.
+    // Decoded no larger than it takes to cover the preview's picture (a JPEG at libjpeg's
+    // cheapest scale that does): a photograph becomes a few hundred pixels, not tens of millions.
     TBitmap decoded;
-    if (!LoadJpegIntoBitmap(decoded, "", path, nullptr, picture.Width(), picture.Height())) return false;
+    if (!LoadPictureIntoBitmap(decoded, path, nullptr, picture.Width(), picture.Height())) return false;
     ResampleBitmap(decoded, picture);
     return true;
 }
 
-TPictureList ChoosePreviewPictures(const std::string& folder)
+TPictureList ChoosePreviewPictures(const std::string& folder, bool allFormats)
 {
     TPictureList list;
     if (!DirectoryExists(folder)) return list;
-    FindPictureFiles(list, folder, PictureMasks());
+    FindPictureFiles(list, folder, PictureMasks(allFormats));
     ShufflePictureList(list);
     if (list.size() > PreviewPictureCount) list.resize(PreviewPictureCount);
     return list;

@@ -26,9 +26,9 @@ using TPreviewPictureLoader = std::function<bool(const std::string& path, TBitma
 // The program's own loader: the whole JPEG file, resampled to the picture's size.
 bool LoadPreviewPicture(const std::string& path, TBitmap& picture);
 
-// The first five files of the folder's shuffled picture list; none when the folder does not
-// name a directory.
-TPictureList ChoosePreviewPictures(const std::string& folder);
+// The first five files of the folder's shuffled picture list (JPEG's, or with allFormats
+// every kind the show takes); none when the folder does not name a directory.
+TPictureList ChoosePreviewPictures(const std::string& folder, bool allFormats = false);
 
 // Runs the preview into the window named by windowParam and returns the process's exit
 // status: 0 when the window was hidden or destroyed after it had been shown, or when there

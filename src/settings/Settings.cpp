@@ -7,6 +7,8 @@
 const char* const SettingsKey = "\\SOFTWARE\\Quillory\\Vellumine";
 
 namespace {
+constexpr const char* AllFormatsValue = "AllPictureFormats";
+
 // Text of a string value up to its first zero. Absent or zero-length data is the empty
 // text, whatever its type; any other non-string type is a failure (nothing).
 std::optional<std::string> ReadText(TRegistry& registry, const char* name)
@@ -44,6 +46,7 @@ TLoadedSettings LoadSettings(TRegistry& registry)
     loaded.KeyOpened = true;
     // All values from one state of the store, not a mixture of two saves.
     registry.BeginUpdate();
+    loaded.AllPictureFormats = ReadDword(registry, AllFormatsValue) == 1;
 
     loaded.ImagesPath = ReadText(registry, "ImagesPath");
     if (!loaded.ImagesPath) return loaded;
@@ -82,8 +85,21 @@ std::string ReadPictureFolder()
     return ReadPictureFolder(registry);
 }
 
+bool ReadAllPictureFormats(TRegistry& registry)
+{
+    if (!registry.OpenKey(SettingsKey, true)) return false;
+    TKeyCloser closer{registry};
+    return ReadDword(registry, AllFormatsValue) == 1;
+}
+
+bool ReadAllPictureFormats()
+{
+    TRegistry registry;
+    return ReadAllPictureFormats(registry);
+}
+
 void SaveSettings(TRegistry& registry, const std::string& imagesPath, const std::optional<TResolution>& resolution,
-                  int32_t speed)
+                  int32_t speed, std::optional<bool> allPictureFormats)
 {
     // Unlike the readers, which fall back on defaults, a save must not pass for done: the
     // user would lose the choices without a word.
@@ -103,6 +119,8 @@ void SaveSettings(TRegistry& registry, const std::string& imagesPath, const std:
             registry.WriteInteger("Res_Bits", resolution->Bits);
         }
         registry.WriteInteger("Animate_Speed", speed);
+        if (allPictureFormats && (*allPictureFormats || registry.ReadValue(AllFormatsValue)))
+            registry.WriteInteger(AllFormatsValue, *allPictureFormats ? 1 : 0);
     } catch (const ERegistryException&) {
         // The values before the refused one are stored, as they would be one by one; the
         // refusal is what the caller hears of.
@@ -115,8 +133,9 @@ void SaveSettings(TRegistry& registry, const std::string& imagesPath, const std:
     registry.EndUpdate();
 }
 
-void SaveSettings(const std::string& imagesPath, const std::optional<TResolution>& resolution, int32_t speed)
+void SaveSettings(const std::string& imagesPath, const std::optional<TResolution>& resolution, int32_t speed,
+                  std::optional<bool> allPictureFormats)
 {
     TRegistry registry;
-    SaveSettings(registry, imagesPath, resolution, speed);
+    SaveSettings(registry, imagesPath, resolution, speed, allPictureFormats);
 }

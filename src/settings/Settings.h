@@ -1,5 +1,6 @@
 #pragma once
-// The settings of the whole program: one registry key of the current user with five values.
+// The settings of the whole program: one registry key of the current user with five values,
+// and AllPictureFormats beside them, which only ever adds to what the five say.
 // Nothing is cached: each mode reads once at its start, and only the dialog writes.
 #include <cstdint>
 #include <optional>
@@ -27,6 +28,9 @@ struct TLoadedSettings {
     std::optional<int32_t> Speed;  // as stored, unchecked
     TResolution Resolution;        // as stored, or DefaultResolution after any failure
     bool ResolutionRead = false;
+    // Whether the show also takes the formats beyond JPEG: the REG_DWORD AllPictureFormats
+    // is 1. Absent, 0 or unreadable: off. Read whatever became of the five.
+    bool AllPictureFormats = false;
 };
 
 // Reads the five values in their order; the first failure stops reading, silently.
@@ -36,11 +40,17 @@ TLoadedSettings LoadSettings(TRegistry& registry);
 // The picture folder alone, for the preview; empty when absent or unreadable.
 std::string ReadPictureFolder();
 std::string ReadPictureFolder(TRegistry& registry);
+// AllPictureFormats alone, for the preview.
+bool ReadAllPictureFormats();
+bool ReadAllPictureFormats(TRegistry& registry);
 
 // Writes all five values in their order. With no resolution (the mode list was empty) the
-// stored resolution is kept. A refused write raises ERegistryException; the values written
+// stored resolution is kept. With allPictureFormats, AllPictureFormats is written after them:
+// 1 when on; when off, 0 over a value already there, and nothing where there is none, so
+// that a key that never had it stays as it was. A refused write raises ERegistryException; the values written
 // before it stay written. When the key can be neither opened nor created nothing is written
 // and ERegistryException says what could not be written and why.
-void SaveSettings(const std::string& imagesPath, const std::optional<TResolution>& resolution, int32_t speed);
+void SaveSettings(const std::string& imagesPath, const std::optional<TResolution>& resolution, int32_t speed,
+                  std::optional<bool> allPictureFormats = std::nullopt);
 void SaveSettings(TRegistry& registry, const std::string& imagesPath, const std::optional<TResolution>& resolution,
-                  int32_t speed);
+                  int32_t speed, std::optional<bool> allPictureFormats = std::nullopt);

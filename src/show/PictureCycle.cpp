@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "imaging/PictureLoader.h"
+#include "imaging/PictureFormats.h"
 #include "wdx/ComPtr.h"
 #include "wdx/SurfacePreparer.h"
 #include "wdx/WDirectDrawBasicSurface.h"
@@ -16,8 +16,8 @@ bool PictureDecodes(const std::string& path)
 {
     // The header only: the picture is decoded once, into the surface, where a file that
     // fails after a sound header is skipped as well (TPictureCycle::TSurface).
-    TJpegPicture jpeg;
-    return jpeg.Open(path);
+    const std::unique_ptr<TPicture> picture = MakePicture(path);
+    return picture && picture->Open(path);
 }
 
 namespace {
@@ -128,10 +128,10 @@ TWDirectDrawSurface* TPictureCycle::MakeSurface(TComponent* owner)
     return FSurface;
 }
 
-void TPictureCycle::BuildPictureList(const std::string& imagesPath)
+void TPictureCycle::BuildPictureList(const std::string& imagesPath, bool allFormats)
 {
     FPictures.clear();
-    FindPictureFiles(FPictures, imagesPath, PictureMasks());
+    FindPictureFiles(FPictures, imagesPath, PictureMasks(allFormats));
     ShufflePictureList(FPictures);
     FPictureIndex = -1;
 }

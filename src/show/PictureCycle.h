@@ -49,8 +49,9 @@ public:
     // False for a speed that never ends a picture: no next one is prepared.
     bool NextWanted = true;
 
-    // The shuffled pictures of the folder, the walk before its first entry.
-    void BuildPictureList(const std::string& imagesPath);
+    // The shuffled pictures of the folder (JPEG's, or with allFormats every kind the show
+    // takes), the walk before its first entry.
+    void BuildPictureList(const std::string& imagesPath, bool allFormats = false);
     // Replaces the list, for a show driven from code; the walk starts again before its first entry.
     void SetPictures(const TPictureList& pictures);
     // The next name of the list, cyclically; false for an empty list.

@@ -24,6 +24,7 @@ TShowSettings ReadShowSettings(const TShowOptions& options)
     settings.ImagesPath = loaded.ImagesPath.value_or("");
     settings.Resolution = loaded.Resolution;
     settings.Speed = loaded.Speed.value_or(5);
+    settings.AllPictureFormats = loaded.AllPictureFormats;
     return settings;
 }
 
@@ -114,6 +115,7 @@ void TScrnFrm::FormCreate(TObject*)
 
     const TShowSettings settings = ReadShowSettings(FOptions);
     FImagesPath = settings.ImagesPath;
+    FAllPictureFormats = settings.AllPictureFormats;
     FAnimation.SetSpeed(settings.Speed);
     // A speed that never ends the picture needs no next one.
     FCycle->NextWanted = FAnimation.Speed() > 0;
@@ -281,7 +283,7 @@ void TScrnFrm::tmrAnimTimer(TObject*)
     if (FAnimation.Tick()) ShowNextPicture();
 }
 
-void TScrnFrm::BuildPictureList() { FCycle->BuildPictureList(FImagesPath); }
+void TScrnFrm::BuildPictureList() { FCycle->BuildPictureList(FImagesPath, FAllPictureFormats); }
 
 void TScrnFrm::ShowNextPicture() { FCycle->ShowNextPicture(); }
 

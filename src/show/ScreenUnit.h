@@ -26,6 +26,8 @@ struct TShowSettings {
     std::string ImagesPath;
     TResolution Resolution;
     int32_t Speed = 5;
+    // JPEG only, or every kind of picture the show decodes.
+    bool AllPictureFormats = false;
 };
 
 // What the code that makes a show tells it, fixed for the form's life.
@@ -102,6 +104,7 @@ private:
     TPoint FStartCursor;
     int32_t FIgnoreCount = 100;
     std::string FImagesPath;
+    bool FAllPictureFormats = false;
     std::unique_ptr<TPictureCycle> FCycle;
     // Speed, aspect, type, focus, progress and source rectangle of the current picture.
     TShowAnimation FAnimation;

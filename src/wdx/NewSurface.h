@@ -3,10 +3,11 @@
 // (WDirectXSurfaces.cpp), the texture steps (WDirectXTextures.cpp) and the surfaces made
 // ahead (SurfacePreparer.cpp): the picture read for the surface, what the steps settle about
 // it, and how an image surface is described.
+#include <memory>
 #include <string>
 #include <utility>
 
-#include "imaging/PictureLoader.h"
+#include "imaging/Picture.h"
 #include "wdx/ComPtr.h"
 #include "wdx/ImageFiles.h"
 #include "wdx/WDirectHeader.h"
@@ -14,26 +15,26 @@
 
 class TWDirectX;
 
-// A picture read for a new surface: a bitmap (a BMP, or a JPEG decoded into one), a TGA
-// picture, or a JPEG of which only the header was read, to be decoded straight into the
-// surface, at Stored size, once that exists.
+// A picture read for a new surface: a bitmap (a BMP, or another picture decoded into one), a
+// TGA picture, or a picture of which only the header was read, to be decoded straight into
+// the surface, at Stored size, once that exists.
 struct TSurfacePicture {
     TLoadedBitmap Bitmap;
     bool HaveBitmap = false;
     TRawPicture Raw;
     bool HaveRaw = false;
-    TJpegPicture Jpeg;
-    bool StraightJpeg = false;
-    // A JPEG's size in the surface, and the box it was chosen for (a bitmap of it is made
+    std::unique_ptr<TPicture> Picture;
+    bool Straight = false;
+    // A straight picture's size in the surface, and the box it was chosen for (a bitmap of it is made
     // within the same box).
     TStoredSize Stored;
     TStoreBox Box;
 
-    int Width() const { return HaveBitmap ? Bitmap.Pixels.Width() : StraightJpeg ? Stored.Width : Raw.Width; }
-    int Height() const { return HaveBitmap ? Bitmap.Pixels.Height() : StraightJpeg ? Stored.Height : Raw.Height; }
-    // A JPEG's own size, which it may be stored smaller than.
-    int PictureWidth() const { return Jpeg.OwnWidth(); }
-    int PictureHeight() const { return Jpeg.OwnHeight(); }
+    int Width() const { return HaveBitmap ? Bitmap.Pixels.Width() : Straight ? Stored.Width : Raw.Width; }
+    int Height() const { return HaveBitmap ? Bitmap.Pixels.Height() : Straight ? Stored.Height : Raw.Height; }
+    // A straight picture's own size, which it may be stored smaller than.
+    int PictureWidth() const { return Picture ? Picture->OwnWidth() : 0; }
+    int PictureHeight() const { return Picture ? Picture->OwnHeight() : 0; }
     // The pixels go once the surface has them, before it is registered or refused.
     void Free()
     {

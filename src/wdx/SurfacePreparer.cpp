@@ -7,8 +7,8 @@
 
 #include "core/Paths.h"
 #include "core/Text.h"
+#include "imaging/PictureFormats.h"
 #include "imaging/PictureLimits.h"
-#include "imaging/PictureLoader.h"
 #include "wdx/DirectXBinding.h"
 #include "wdx/NewSurface.h"
 #include "wdx/SurfaceLock.h"
@@ -18,14 +18,6 @@
 namespace {
 // What CreateNewSurface reports for a picture that is missing or does not load.
 constexpr const char* NotLoaded = "File not found";
-
-bool IsJpegName(const std::string& name)
-{
-    const size_t dot = name.rfind('.');
-    if (dot == std::string::npos) return false;
-    const std::string ext = UpperCaseAscii(std::string_view(name).substr(dot + 1));
-    return ext == "JPG" || ext == "JPEG";
-}
 
 // The number of halvings a shrinking stretch of the whole picture onto the output may read
 // from: what such a stretch keeps of the picture is made before the picture is shown.
@@ -220,26 +212,26 @@ std::unique_ptr<TPreparedPicture> TSurfacePreparer::Prepare(const std::string& n
     picture->Reason = NotLoaded;
     picture->Code = 1;
     if (path.empty()) return picture;
-    // Other kinds of file are loaded at the change itself, as they always were.
-    if (!IsJpegName(name)) return nullptr;
-    TJpegPicture jpeg;
-    jpeg.SetCancel(&FCancel);
-    if (!jpeg.Open(path)) return picture;
-    const TStoredSize stored = StoredSize(jpeg.OwnWidth(), jpeg.OwnHeight(), FBox.Width, FBox.Height);
+    // BMP and TGA files are loaded at the change itself, as they always were.
+    const std::unique_ptr<TPicture> decoder = MakePicture(name);
+    if (!decoder) return nullptr;
+    decoder->SetCancel(&FCancel);
+    if (!decoder->Open(path)) return picture;
+    const TStoredSize stored = StoredSize(decoder->OwnWidth(), decoder->OwnHeight(), FBox.Width, FBox.Height);
     // Refused as the load refuses it: what would be held is too large.
     if (uint64_t(stored.Width) * uint64_t(stored.Height) > MaxPicturePixels) return picture;
-    const auto loaded = [&picture, &jpeg] {
+    const auto loaded = [&picture, &decoder] {
         if (picture->Kind == TPreparedPicture::TKind::Failed) return;
-        picture->PictureWidth = jpeg.OwnWidth();
-        picture->PictureHeight = jpeg.OwnHeight();
+        picture->PictureWidth = decoder->OwnWidth();
+        picture->PictureHeight = decoder->OwnHeight();
     };
     if (FThirtyTwoBits) {
-        if (!PrepareStraight(*picture, jpeg, stored)) return nullptr;
+        if (!PrepareStraight(*picture, *decoder, stored)) return nullptr;
         loaded();
         return picture;
     }
     // For a display of other than 32 bits: through a bitmap, as the load itself goes.
-    if (!LoadJpegIntoBitmap(picture->Bitmap.Pixels, "", path, &FCancel, FBox.Width, FBox.Height)) return picture;
+    if (!LoadPictureIntoBitmap(picture->Bitmap.Pixels, path, &FCancel, FBox.Width, FBox.Height)) return picture;
     const int width = picture->Bitmap.Pixels.Width(), height = picture->Bitmap.Pixels.Height();
     if (!FOffThread) {
         picture->Kind = TPreparedPicture::TKind::Bitmap;
@@ -291,7 +283,7 @@ void TSurfacePreparer::Warm(TPreparedPicture& picture)
     picture.Scratch->Blt(&to, picture.Surface.Get(), &from, DDBLT_WAIT, nullptr);
 }
 
-bool TSurfacePreparer::PrepareStraight(TPreparedPicture& picture, TJpegPicture& jpeg, TStoredSize stored)
+bool TSurfacePreparer::PrepareStraight(TPreparedPicture& picture, TPicture& decoder, TStoredSize stored)
 {
     // picture stands as a load that failed (damaged data past a sound header is refused
     // before any surface) until the picture is in.
@@ -300,7 +292,8 @@ bool TSurfacePreparer::PrepareStraight(TPreparedPicture& picture, TJpegPicture& 
         picture.Pixels.reset(new (std::nothrow) uint32_t[size_t(width) * size_t(height)]);
         // Short of memory for a copy of its own: the load may still find it for the surface.
         if (!picture.Pixels) return false;
-        if (!jpeg.DecodeStored(reinterpret_cast<uint8_t*>(picture.Pixels.get()), ptrdiff_t(width) * 4, width, height)) {
+        if (!decoder.DecodeStored(reinterpret_cast<uint8_t*>(picture.Pixels.get()), ptrdiff_t(width) * 4, width,
+                                  height)) {
             picture.Pixels.reset();
             return true;
         }
@@ -310,13 +303,13 @@ bool TSurfacePreparer::PrepareStraight(TPreparedPicture& picture, TJpegPicture& 
         return true;
     }
     if (!TakeSurface(picture, width, height)) return picture.Code == 1;
-    const TStraightLoad load = DecodeJpegIntoSurface(FDirectDraw, picture.Surface.Get(), jpeg, width, height);
+    const TStraightLoad load = DecodePictureIntoSurface(FDirectDraw, picture.Surface.Get(), decoder, width, height);
     if (load == TStraightLoad::BadData) return true;
     picture.Width = width;
     picture.Height = height;
     if (load == TStraightLoad::NotPossible) {
         // Not the display's 32-bit format after all: through a bitmap, into the same surface.
-        if (!LoadJpegIntoBitmap(picture.Bitmap.Pixels, "", jpeg.Path(), &FCancel, FBox.Width, FBox.Height)) {
+        if (!LoadPictureIntoBitmap(picture.Bitmap.Pixels, decoder.Path(), &FCancel, FBox.Width, FBox.Height)) {
             picture.Width = picture.Height = 0;
             return true;
         }

@@ -108,7 +108,7 @@ private:
     void Work(std::vector<std::string> names, std::vector<std::string> paths);
     std::unique_ptr<TPreparedPicture> Prepare(const std::string& name, const std::string& path);
     // False when the picture cannot be prepared here (short of memory), and is left to the change.
-    bool PrepareStraight(TPreparedPicture& picture, class TJpegPicture& jpeg, TStoredSize stored);
+    bool PrepareStraight(TPreparedPicture& picture, class TPicture& decoder, TStoredSize stored);
     void ServeRequest(std::unique_lock<std::mutex>& lock);
     // A surface of that size from the user-interface thread, into picture; false when none
     // came: given up, or refused (its code then in picture).

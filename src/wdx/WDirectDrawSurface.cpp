@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "imaging/PictureLoader.h"
+#include "imaging/Picture.h"
 #include "wdx/ComPtr.h"
 #include "wdx/ImageFiles.h"
 #include "wdx/SurfaceLock.h"
@@ -268,10 +268,10 @@ bool CopyBitmapToSurface(bool texture, IDirectDraw7* directDraw, IDirectDrawSurf
     return true;
 }
 
-TStraightLoad DecodeJpegIntoSurface(IDirectDraw7* directDraw, IDirectDrawSurface7* target, TJpegPicture& jpeg,
-                                    int width, int height)
+TStraightLoad DecodePictureIntoSurface(IDirectDraw7* directDraw, IDirectDrawSurface7* target, TPicture& picture,
+                                       int width, int height)
 {
-    if (!directDraw || !target || jpeg.OwnWidth() <= 0) return TStraightLoad::NotPossible;
+    if (!directDraw || !target || picture.OwnWidth() <= 0) return TStraightLoad::NotPossible;
     DDSURFACEDESC2 desc;
     std::memset(&desc, 0, sizeof desc);
     desc.dwSize = sizeof desc;
@@ -288,7 +288,7 @@ TStraightLoad DecodeJpegIntoSurface(IDirectDraw7* directDraw, IDirectDrawSurface
     target->ReleaseDC(dc);
     DDSURFACEDESC2 locked;
     if (LockWhole(target, locked) != DD_OK) return TStraightLoad::Done;
-    const bool decoded = jpeg.DecodeStored(static_cast<uint8_t*>(locked.lpSurface), locked.lPitch, width, height);
+    const bool decoded = picture.DecodeStored(static_cast<uint8_t*>(locked.lpSurface), locked.lPitch, width, height);
     target->Unlock(nullptr);
     return decoded ? TStraightLoad::Done : TStraightLoad::BadData;
 }

@@ -73,14 +73,14 @@ private:
 bool CopyBitmapToSurface(bool texture, IDirectDraw7* directDraw, IDirectDrawSurface7* target,
                          const TLoadedBitmap& bitmap, Td3dTextr flags);
 
-class TJpegPicture;
+class TPicture;
 enum class TStraightLoad {
     Done,         // the picture is in the surface (or, as with a copy, the surface refused it)
     NotPossible,  // the surface is not in the 32-bit display format of the size asked for
     BadData,      // the decoder failed part way: the file is damaged
 };
-// Decodes an opened JPEG straight into target at width x height (its own size or smaller),
+// Decodes an opened picture straight into target at width x height (its own size or smaller),
 // when target has that size and the display's 32-bit format: the same pixels a copy through
 // a bitmap would give.
-TStraightLoad DecodeJpegIntoSurface(IDirectDraw7* directDraw, IDirectDrawSurface7* target, TJpegPicture& jpeg,
-                                    int width, int height);
+TStraightLoad DecodePictureIntoSurface(IDirectDraw7* directDraw, IDirectDrawSurface7* target, TPicture& picture,
+                                       int width, int height);

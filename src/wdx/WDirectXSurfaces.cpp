@@ -5,8 +5,8 @@
 
 #include "core/Paths.h"
 #include "core/Text.h"
+#include "imaging/PictureFormats.h"
 #include "imaging/PictureLimits.h"
-#include "imaging/PictureLoader.h"
 #include "wdx/ComPtr.h"
 #include "wdx/ImageFiles.h"
 #include "wdx/NewSurface.h"
@@ -37,8 +37,9 @@ HRESULT CreateImageSurface(IDirectDraw7* directDraw, int w, int h, int bits, Tdx
 }
 
 // Reads the picture at path, of the kind its name's extension says; false when it cannot
-// be read. A JPEG for an image surface of the file's size is only opened here, and its size
-// in the surface settled: its own, or reduced to what covers the box.
+// be read. A picture for an image surface of the file's size (any kind but BMP and TGA) is
+// only opened here, and its size in the surface settled: its own, or reduced to what covers
+// the box.
 bool LoadPicture(const std::string& path, const std::string& name, TdxSurfaceType surfaceType,
                  TddSurfaceDimension surfaceDimension, TStoreBox box, TSurfacePicture& picture)
 {
@@ -47,23 +48,24 @@ bool LoadPicture(const std::string& path, const std::string& name, TdxSurfaceTyp
         picture.HaveBitmap = LoadBmpFile(path, picture.Bitmap);
         return picture.HaveBitmap;
     }
-    if (ext == "JPG" || ext == "JPEG") {
-        if (surfaceType == dxstImage && surfaceDimension == sdFromFile && picture.Jpeg.Open(path)) {
-            picture.Box = box;
-            picture.Stored = StoredSize(picture.Jpeg.OwnWidth(), picture.Jpeg.OwnHeight(), box.Width, box.Height);
-            // What would be held, not what the file holds, is what a picture may cost.
-            if (uint64_t(picture.Stored.Width) * uint64_t(picture.Stored.Height) > MaxPicturePixels) return false;
-            picture.StraightJpeg = true;
-            return true;
-        }
-        picture.HaveBitmap = LoadJpegIntoBitmap(picture.Bitmap.Pixels, "", path);
-        return picture.HaveBitmap;
-    }
     if (ext == "TGA") {
         picture.HaveRaw = LoadTgaFile(path, picture.Raw);
         return picture.HaveRaw;
     }
-    return false;
+    picture.Picture = MakePicture(name);
+    if (!picture.Picture) return false;
+    if (surfaceType == dxstImage && surfaceDimension == sdFromFile) {
+        if (!picture.Picture->Open(path)) return false;
+        picture.Box = box;
+        picture.Stored = StoredSize(picture.Picture->OwnWidth(), picture.Picture->OwnHeight(), box.Width, box.Height);
+        // What would be held, not what the file holds, is what a picture may cost.
+        if (uint64_t(picture.Stored.Width) * uint64_t(picture.Stored.Height) > MaxPicturePixels) return false;
+        picture.Straight = true;
+        return true;
+    }
+    picture.Picture.reset();
+    picture.HaveBitmap = LoadPictureIntoBitmap(picture.Bitmap.Pixels, path);
+    return picture.HaveBitmap;
 }
 
 // The surface's size: the picture's, the screen's, the window's or the one asked for; a side
@@ -110,14 +112,14 @@ TComPtr<IDirectDrawSurface7> CreateFilledSurface(IDirectDraw7* directDraw, TSurf
     } else if (surfaceType == dxstImage && picture.HaveBitmap) {
         // A failed copy leaves whatever DirectDraw gave the surface; not reported.
         CopyBitmapToSurface(false, directDraw, surface.Get(), picture.Bitmap, flags);
-    } else if (picture.StraightJpeg) {
-        TStraightLoad load =
-            DecodeJpegIntoSurface(directDraw, surface.Get(), picture.Jpeg, picture.Stored.Width, picture.Stored.Height);
+    } else if (picture.Straight) {
+        TStraightLoad load = DecodePictureIntoSurface(directDraw, surface.Get(), *picture.Picture, picture.Stored.Width,
+                                                      picture.Stored.Height);
         // Another format (a 16-bit mode): through a bitmap, as other pictures go.
         if (load == TStraightLoad::NotPossible) {
             load = TStraightLoad::BadData;
-            if (LoadJpegIntoBitmap(picture.Bitmap.Pixels, "", picture.Jpeg.Path(), nullptr, picture.Box.Width,
-                                   picture.Box.Height)) {
+            if (LoadPictureIntoBitmap(picture.Bitmap.Pixels, picture.Picture->Path(), nullptr, picture.Box.Width,
+                                      picture.Box.Height)) {
                 CopyBitmapToSurface(false, directDraw, surface.Get(), picture.Bitmap, flags);
                 load = TStraightLoad::Done;
             }
@@ -309,11 +311,11 @@ int TWDirectX::CreateNewSurface(const std::string& name, Td3dTextr flags, int wi
         if (prepared->Kind == TPreparedPicture::TKind::Failed) made.Refuse(prepared->Reason, prepared->Code);
     } else if (surfaceType != dxstEmptyImage && surfaceType != dxstEmptyTexture) {
         std::string path;
-        // A damaged BMP or JPEG is refused as a damaged TGA is: there is no picture to show.
+        // A damaged picture of any kind is refused as a damaged TGA is: there is no picture to show.
         if (FindPicture(name, path) && LoadPicture(path, name, surfaceType, surfaceDimension, store, picture)) {
             made.Width = picture.Width();
             made.Height = picture.Height();
-            if (picture.StraightJpeg) {
+            if (picture.Straight) {
                 made.PictureWidth = picture.PictureWidth();
                 made.PictureHeight = picture.PictureHeight();
             }

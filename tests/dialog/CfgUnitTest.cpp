@@ -9,10 +9,12 @@
 
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "core/Paths.h"
+#include "core/PictureKinds.h"
 #include "framework/Registry.h"
 #include "settings/Settings.h"
 #include "support/RegistrySandbox.h"
@@ -67,6 +69,17 @@ protected:
         SetOpenPictureHandler(nullptr);
     }
 
+    // The extensions of a filter's entries, without "*.".
+    static std::multiset<std::string> Extensions(const std::vector<TFileFilter>& entries)
+    {
+        std::multiset<std::string> extensions;
+        for (const TFileFilter& entry : entries)
+            for (const std::string& pattern : entry.Patterns) {
+                EXPECT_EQ(pattern.rfind("*.", 0), 0u) << pattern;
+                extensions.insert(pattern.substr(2));
+            }
+        return extensions;
+    }
     void Store(const std::string& folder, int32_t w, int32_t h, int32_t bits, int32_t speed)
     {
         TRegistry registry;
@@ -156,7 +169,8 @@ TEST_F(CfgUnit, TheFormIsLaidOutAsTheDialogAndStartsHiddenDisabledOnTheAboutPage
     const std::vector<TControl*> formOrder = {Form->previewBtn, Form->ApplyBtn, Form->CancelBtn, Form->OKBtn,
                                               Form->PageControl};
     for (size_t i = 0; i < formOrder.size(); ++i) EXPECT_EQ(formOrder[i]->TabOrder(), static_cast<int>(i));
-    const std::vector<TControl*> pageOrder = {Form->vidMode, Form->BrowseBtn, Form->ImageDir, Form->AnimSpeed};
+    const std::vector<TControl*> pageOrder = {Form->vidMode, Form->BrowseBtn, Form->ImageDir, Form->AnimSpeed,
+                                              Form->AllFormatsBox};
     for (size_t i = 0; i < pageOrder.size(); ++i) EXPECT_EQ(pageOrder[i]->TabOrder(), static_cast<int>(i));
     EXPECT_EQ(Form->OpenPictureDialog1.Filter, "JPEG Image File (*.jpg)|*.jpg|JPEG Image File (*.jpeg)|*.jpeg");
     EXPECT_EQ(Form->MakerAddress().rfind("file://", 0), 0u) << Form->MakerAddress();
@@ -354,6 +368,54 @@ TEST_F(CfgUnit, BrowseTakesTheChosenPicturesFolderInTwoChanges)
     EXPECT_EQ(Changes, 2);
 }
 
+TEST_F(CfgUnit, TheAllFormatsBoxLoadsFromTheStoredValueAndAClickIsSavedByApplyAndOk)
+{
+    Store(UserPicturesFolder(), 800, 600, 16, 10);
+    Open();
+    EXPECT_FALSE(Form->AllFormatsBox->Checked()) << "absent: JPEG only";
+    Form->AllFormatsBox->UserClicked(true);
+    EXPECT_TRUE(Form->ApplyBtn->Enabled()) << "a click is a change";
+    Form->ApplyBtnClick(Form->ApplyBtn);
+    EXPECT_EQ(AsInt(Stored("AllPictureFormats")), 1);
+
+    Form.reset();
+    Open();
+    EXPECT_TRUE(Form->AllFormatsBox->Checked());
+    EXPECT_FALSE(Form->ApplyBtn->Enabled()) << "loading the box is no change";
+    Form->AllFormatsBox->UserClicked(false);
+    Form->OKBtnClick(Form->OKBtn);
+    EXPECT_EQ(AsInt(Stored("AllPictureFormats")), 0) << "off over a stored value writes 0";
+}
+
+TEST_F(CfgUnit, TheBrowseBoxListsEveryShownKindOnlyWhileTheBoxIsChecked)
+{
+    Open();
+    const std::vector<TFileFilter> jpegOnly = ParseFileFilter(Form->OpenPictureDialog1.Filter);
+    EXPECT_EQ(Extensions(jpegOnly), (std::multiset<std::string>{"jpg", "jpeg"}));
+
+    Form->AllFormatsBox->UserClicked(true);
+    const std::vector<TFileFilter> all = ParseFileFilter(Form->OpenPictureDialog1.Filter);
+    const std::vector<std::string>& shown = ShownPictureExtensions(true);
+    ASSERT_GT(all.size(), jpegOnly.size() + 1);
+    EXPECT_EQ(Extensions({all[0]}), std::multiset<std::string>(shown.begin(), shown.end()))
+        << "the first entry takes every kind at once";
+    EXPECT_EQ(std::vector<TFileFilter>(all.begin() + 1, all.begin() + 1 + static_cast<ptrdiff_t>(jpegOnly.size())),
+              jpegOnly)
+        << "then the JPEG entries as they were";
+    const std::vector<TFileFilter> others(all.begin() + 1 + static_cast<ptrdiff_t>(jpegOnly.size()), all.end());
+    std::multiset<std::string> expected;
+    for (const std::string& extension : shown)
+        if (PictureKindOfName("." + extension) != TPictureKind::Jpeg) expected.insert(extension);
+    EXPECT_EQ(Extensions(others), expected) << "every other extension in exactly one entry of its own kind";
+    for (const TFileFilter& entry : others)
+        for (const std::string& pattern : entry.Patterns)
+            EXPECT_EQ(PictureKindOfName(pattern), PictureKindOfName(entry.Patterns.front())) << entry.Name;
+
+    Form->AllFormatsBox->UserClicked(false);
+    EXPECT_EQ(ParseFileFilter(Form->OpenPictureDialog1.Filter), jpegOnly);
+    EXPECT_EQ(Form->OpenPictureDialog1.FilterIndex, 1) << "no index past the shorter list";
+}
+
 TEST_F(CfgUnit, APreviewShowTakesTheUnsavedChoicesWhileTheDialogExists)
 {
     Store("/saved", 800, 600, 16, 20);
@@ -362,12 +424,14 @@ TEST_F(CfgUnit, APreviewShowTakesTheUnsavedChoicesWhileTheDialogExists)
     const TResolution chosen = ChooseAnother();
     Form->AnimSpeedMouseDown(Form->AnimSpeed, mbLeft, 0, 0);
     Form->AnimSpeedMouseMove(Form->AnimSpeed, 344, 0);
+    Form->AllFormatsBox->UserClicked(true);
     const TShowOptions options = Form->PreviewShowOptions();
     ASSERT_TRUE(options.Settings);
     const TShowSettings show = ReadShowSettings(options);
     EXPECT_EQ(show.ImagesPath, "/unsaved");
     EXPECT_EQ(show.Resolution, chosen);
     EXPECT_EQ(show.Speed, 100);
+    EXPECT_TRUE(show.AllPictureFormats);
     EXPECT_EQ(StoredFolder(), "/saved") << "nothing is written for a preview";
     EXPECT_EQ(CfgFrm, Form.get());
     Form.reset();
@@ -375,6 +439,7 @@ TEST_F(CfgUnit, APreviewShowTakesTheUnsavedChoicesWhileTheDialogExists)
     EXPECT_EQ(stored.ImagesPath, "/saved") << "without the dialog the show reads the registry";
     EXPECT_EQ(stored.Resolution, (TResolution{800, 600, 16}));
     EXPECT_EQ(stored.Speed, 20);
+    EXPECT_FALSE(stored.AllPictureFormats);
     EXPECT_EQ(CfgFrm, nullptr);
 }
 

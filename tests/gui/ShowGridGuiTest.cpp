@@ -57,7 +57,7 @@ struct TGrid {
 
 std::string GridJpeg(const TGrid& grid)
 {
-    TPicture picture(grid.Width, grid.Height);
+    TRgbPicture picture(grid.Width, grid.Height);
     for (int y = 0; y < grid.Height; ++y)
         for (int x = 0; x < grid.Width; ++x)
             picture.At(x, y) = {static_cast<uint8_t>(ColumnLevel(x / Cell)), static_cast<uint8_t>(RowLevel(y / Cell)),

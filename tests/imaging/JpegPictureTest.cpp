@@ -22,10 +22,10 @@
 
 namespace {
 
-TPicture Noisy(int width, int height, uint32_t seed)
+TRgbPicture Noisy(int width, int height, uint32_t seed)
 {
     std::mt19937 random(seed);
-    TPicture picture(width, height);
+    TRgbPicture picture(width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             picture.At(x, y) = {static_cast<uint8_t>(x * 5 + random() % 40),
@@ -308,14 +308,14 @@ std::optional<std::vector<uint32_t>> Stored(const std::string& path, int width, 
 // Flat 8 x 8 blocks of random colours. Each of libjpeg's smaller scales gives a block exactly
 // its colour, so such a picture decoded small and then reduced must match the same picture
 // decoded whole and then reduced.
-TPicture Blocks(int width, int height, uint32_t seed)
+TRgbPicture Blocks(int width, int height, uint32_t seed)
 {
     std::mt19937 random(seed);
     const int across = (width + 7) / 8;
     std::vector<TRgb> colours(static_cast<size_t>(across) * static_cast<size_t>((height + 7) / 8));
     for (TRgb& c : colours)
         c = {static_cast<uint8_t>(random()), static_cast<uint8_t>(random()), static_cast<uint8_t>(random())};
-    TPicture picture(width, height);
+    TRgbPicture picture(width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) picture.At(x, y) = colours[static_cast<size_t>(y / 8 * across + x / 8)];
     return picture;
@@ -383,7 +383,7 @@ TEST_F(JpegPictureTest, AtItsOwnSizeAStoredPictureIsTheWholeDecodeTurned)
 {
     // The same picture with and without an orientation: the oriented one decoded stored at its
     // own size has, bit for bit, the pixels of the plain one turned by the bitmap turner.
-    const TPicture picture = Noisy(45, 27, 2);
+    const TRgbPicture picture = Noisy(45, 27, 2);
     const std::string plain = Write("plain.jpg", MakeJpeg(picture, {.Subsample420 = true}));
     TBitmap straight;
     ASSERT_TRUE(LoadJpegIntoBitmap(straight, "", plain));

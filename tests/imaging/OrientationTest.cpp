@@ -23,6 +23,24 @@ TEST(ExifOrientationTest, ReadsBothByteOrders)
     }
 }
 
+TEST(ExifOrientationTest, AChunksBlockMayLackTheExifHeader)
+{
+    // PNG's eXIf and WebP's EXIF chunks hold the TIFF structure alone, or now and then after
+    // the header a JPEG's block has; a JPEG's block must have it.
+    for (const bool bigEndian : {false, true}) {
+        const std::string block = ExifBlock(3, bigEndian), bare = block.substr(6);
+        const auto embedded = [](const std::string& s) {
+            return EmbeddedExifOrientation(reinterpret_cast<const uint8_t*>(s.data()), s.size());
+        };
+        EXPECT_EQ(3, embedded(bare));
+        EXPECT_EQ(3, embedded(block));
+        EXPECT_EQ(1, Parse(bare));
+        EXPECT_EQ(1, embedded(bare.substr(0, 7)));
+        EXPECT_EQ(1, embedded("Exif"));
+    }
+    EXPECT_EQ(1, EmbeddedExifOrientation(nullptr, 0));
+}
+
 TEST(ExifOrientationTest, FindsTagAmongOthers)
 {
     // Three entries in big-endian order, the orientation last.

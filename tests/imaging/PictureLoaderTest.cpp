@@ -89,7 +89,7 @@ class PictureLoaderFormTest : public PictureLoaderTest, public ::testing::WithPa
 TEST_P(PictureLoaderFormTest, DecodesQuadrantColours)
 {
     const TForm& form = GetParam();
-    const TPicture picture = QuadrantPicture(64, 48, Red, Green, Blue, Cream);
+    const TRgbPicture picture = QuadrantPicture(64, 48, Red, Green, Blue, Cream);
     const std::string name = Write("form.jpg", MakeJpeg(picture, form.Options));
     TBitmap bitmap;
     ASSERT_TRUE(Load(bitmap, name));
@@ -128,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PictureLoaderTest, FillsBottomUpBitmapLikeTopDown)
 {
-    TPicture picture(40, 30);
+    TRgbPicture picture(40, 30);
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 40; ++x)
             picture.At(x, y) = {static_cast<uint8_t>(x * 6), static_cast<uint8_t>(y * 8), static_cast<uint8_t>(99)};
@@ -312,7 +312,7 @@ size_t ScanStart(const std::string& jpeg) { return jpeg.find("\xFF\xDA"); }
 // A file cut inside its image data shows what arrived; libjpeg fills the rest mid-grey.
 TEST_F(PictureLoaderTest, TruncatedInDataShowsWhatArrived)
 {
-    const TPicture picture = QuadrantPicture(64, 256, Red, Green, Blue, Cream);
+    const TRgbPicture picture = QuadrantPicture(64, 256, Red, Green, Blue, Cream);
     const std::string baseline = MakeJpeg(picture);
     const size_t scan = ScanStart(baseline);
     ASSERT_NE(std::string::npos, scan);
@@ -344,7 +344,7 @@ TEST_F(PictureLoaderTest, SurvivesEveryCutAndRandomDamage)
     TJpegOptions restart;
     restart.RestartRows = 1;
     restart.Orientation = 6;
-    const TPicture picture = QuadrantPicture(40, 24, Red, Green, Blue, Cream);
+    const TRgbPicture picture = QuadrantPicture(40, 24, Red, Green, Blue, Cream);
     for (const TJpegOptions& options : {TJpegOptions{}, progressive, arithmetic, restart}) {
         const std::string good = MakeJpeg(picture, options);
         for (size_t cut = 0; cut < good.size(); cut += 17) {

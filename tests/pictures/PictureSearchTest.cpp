@@ -53,6 +53,20 @@ TEST(PictureSearch, SelectsJpgAndJpegInAnyCaseOnly)
     EXPECT_THAT(Find(root), UnorderedElementsAre(Join(root, "a.JPG"), Join(root, "b.jpeg"), Join(root, "f.JpEg")));
 }
 
+TEST(PictureSearch, EveryFormatTakesTheOtherKindsInAnyCaseAndStillNothingElse)
+{
+    TempDir dir;
+    const std::vector<std::string> taken = {"a.JPG", "b.heic", "c.HEIF", "d.avif", "e.WebP",
+                                            "f.png", "g.jxl",  "h.tif",  "i.TIFF", "j.jpeg"};
+    for (const std::string& name : taken) dir.WriteFile(name, "x");
+    for (const char* name : {"k.gif", "l.bmp", "m.jpe", "n.heic.txt", "png", "o.tga"}) dir.WriteFile(name, "x");
+    const std::string root = dir.Str();
+    std::vector<std::string> expected;
+    for (const std::string& name : taken) expected.push_back(Join(root, name));
+    EXPECT_THAT(Find(root, PictureMasks(true)), ::testing::UnorderedElementsAreArray(expected));
+    EXPECT_THAT(Find(root, PictureMasks(false)), UnorderedElementsAre(Join(root, "a.JPG"), Join(root, "j.jpeg")));
+}
+
 TEST(PictureSearch, ExtensionIsTheTextAfterTheLastDot)
 {
     TempDir dir;

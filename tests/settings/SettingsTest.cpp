@@ -36,6 +36,13 @@ protected:
                {"Animate_Speed", Dword(speed)}});
     }
 
+    void Remove(const std::string& name)
+    {
+        TRegistry registry;
+        ASSERT_TRUE(registry.OpenKey(SettingsKey, true));
+        registry.DeleteValue(name);
+    }
+
     std::optional<TRegValue> Stored(const std::string& name)
     {
         TRegistry registry;
@@ -239,4 +246,59 @@ TEST_F(SettingsStore, KeyThatCannotBeOpenedReadsDefaultsAndRefusesTheSave)
     }
     EXPECT_TRUE(registry.Written.empty());
     EXPECT_EQ(*LoadSettings().ImagesPath, "kept");
+}
+
+TEST_F(SettingsStore, AllPictureFormatsIsOnOnlyAsTheDwordOneAndNeverDisturbsTheFive)
+{
+    struct Case {
+        const char* What;
+        std::optional<TRegValue> Value;
+        bool On;
+    };
+    const Case cases[] = {
+        {"absent", std::nullopt, false},
+        {"0", Dword(0), false},
+        {"1", Dword(1), true},
+        {"2", Dword(2), false},
+        {"a string", MakeStringValue(rvString, "1"), false},
+        {"a short DWORD", TRegValue{rvDword, {1, 0}}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        StoreAll("/srv/photos", 1280, 720, 32, 9);
+        if (c.Value)
+            Store({{"AllPictureFormats", *c.Value}});
+        else
+            Remove("AllPictureFormats");
+        const TLoadedSettings loaded = LoadSettings();
+        EXPECT_EQ(loaded.AllPictureFormats, c.On);
+        EXPECT_EQ(ReadAllPictureFormats(), c.On);
+        EXPECT_TRUE(loaded.ResolutionRead);
+        EXPECT_EQ(*loaded.Speed, 9);
+    }
+    // Read even where the five stop early.
+    Store({{"ImagesPath", Dword(5)}, {"AllPictureFormats", Dword(1)}});
+    EXPECT_TRUE(LoadSettings().AllPictureFormats);
+}
+
+TEST_F(SettingsStore, SavingAllPictureFormatsOffLeavesAKeyThatNeverHadItAsItWas)
+{
+    ScriptedRegistry registry;
+    SaveSettings(registry, "/srv/photos", TResolution{1920, 1080, 32}, 42, false);
+    EXPECT_EQ(registry.Written.size(), 5u) << "nothing beside the five";
+    EXPECT_FALSE(Stored("AllPictureFormats"));
+
+    SaveSettings(registry, "/srv/photos", TResolution{1920, 1080, 32}, 42, true);
+    EXPECT_EQ(registry.Written.back(), "AllPictureFormats");
+    EXPECT_EQ(Stored("AllPictureFormats")->Data, Dword(1).Data);
+    EXPECT_TRUE(LoadSettings().AllPictureFormats);
+
+    SaveSettings(registry, "/srv/photos", TResolution{1920, 1080, 32}, 42, false);
+    EXPECT_EQ(Stored("AllPictureFormats")->Data, Dword(0).Data) << "an explicit value stays explicit";
+    EXPECT_FALSE(LoadSettings().AllPictureFormats);
+
+    // Without the argument (a caller that knows nothing of it) the value is left alone.
+    Store({{"AllPictureFormats", Dword(1)}});
+    SaveSettings("/srv/photos", std::nullopt, 42);
+    EXPECT_TRUE(LoadSettings().AllPictureFormats);
 }

@@ -20,6 +20,7 @@
 #include "framework/Dialogs.h"
 #include "framework/WinApi.h"
 #include "support/JpegMaker.h"
+#include "support/PngMaker.h"
 #include "support/TestSupport.h"
 #include "wdx/DirectXBinding.h"
 #include "wdx/SurfacePreparer.h"
@@ -221,6 +222,28 @@ TEST_F(ScreenUnit, CreationNamesTheFirstPictureOfTheShuffledFolder)
     EXPECT_FALSE(Form->tmrAnim->Enabled()) << "the animation starts with the first frame";
 }
 
+TEST_F(ScreenUnit, EveryFormatShowsTheOtherKindsAndWithoutItTheyAreNotLookedAt)
+{
+    const std::string png =
+        Dir.WriteFile("b.PNG", MakePng(44, 33, [](int x, int y) { return uint32_t(x * 5) << 16 | uint32_t(y * 7); }))
+            .string();
+    for (const bool every : {false, true}) {
+        SCOPED_TRACE(every);
+        Options.Settings->AllPictureFormats = every;
+        Create();
+        EXPECT_EQ(Form->HavePicture(), every);
+        Form->WDirectX->StartAll();
+        ASSERT_TRUE(Form->WDirectX->Active());
+        if (every) {
+            EXPECT_EQ(Form->CurrentPicture(), png);
+            EXPECT_EQ(Form->WSurface->Width, 44);
+            EXPECT_EQ(Form->WSurface->Height, 33);
+        }
+        Form->WDirectX->StopAll();
+        Form.reset();
+    }
+}
+
 TEST_F(ScreenUnit, AnEmptyFolderGivesAnEmptyImageAndDrawsNothing)
 {
     Create();
@@ -257,7 +280,7 @@ TEST_F(ScreenUnit, AFirstPictureRefusedPastItsHeaderIsSkippedAtTheDevicesStart)
     // The check reads headers only; a file of too many scans passes it and is refused by the
     // one decode, into the surface, as the device starts.
     const std::string bomb =
-        Dir.WriteFile("bomb.jpg", MakeJpeg(TPicture(24, 16, Red), {.Colour = TJpegColour::Grayscale, .Scans = 300}))
+        Dir.WriteFile("bomb.jpg", MakeJpeg(TRgbPicture(24, 16, Red), {.Colour = TJpegColour::Grayscale, .Scans = 300}))
             .string();
     const struct {
         const char* what;
@@ -487,7 +510,7 @@ TEST_F(ScreenUnitPrepared, ChangesPreparedAheadAreTheChangesMadeOnTheSpot)
     // change. Whatever anyone can see must be the same, the device's log included.
     const std::vector<std::string> list = {
         Good("a.jpg", Red),
-        Dir.WriteFile("scans.jpg", MakeJpeg(TPicture(24, 16, Red), {.Colour = TJpegColour::Grayscale, .Scans = 300}))
+        Dir.WriteFile("scans.jpg", MakeJpeg(TRgbPicture(24, 16, Red), {.Colour = TJpegColour::Grayscale, .Scans = 300}))
             .string(),
         (Dir.Path() / "missing.jpg").string(),
         Dir.WriteFile("b.jpg", MakeJpeg(QuadrantPicture(48, 36, Red, Blue, Blue, Red))).string(),

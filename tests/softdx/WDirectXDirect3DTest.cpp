@@ -91,7 +91,7 @@ protected:
     // A 24-bit picture, left half red, right half green.
     std::string WriteBmp(const std::string& name, int width, int height)
     {
-        TPicture picture(width, height, {0, 255, 0});
+        TRgbPicture picture(width, height, {0, 255, 0});
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width / 2; ++x) picture.At(x, y) = {255, 0, 0};
         return Dir.WriteFile(name, MakeBmp24(picture)).string();

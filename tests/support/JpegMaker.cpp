@@ -34,7 +34,7 @@ void PutU32(std::string& out, uint32_t value, bool bigEndian)
 }
 
 // One row of input samples in the colour space the compressor is given.
-void ConvertRow(const TPicture& picture, int y, TJpegColour colour, std::vector<JSAMPLE>& row)
+void ConvertRow(const TRgbPicture& picture, int y, TJpegColour colour, std::vector<JSAMPLE>& row)
 {
     for (int x = 0; x < picture.Width; ++x) {
         const TRgb p = picture.At(x, y);
@@ -139,14 +139,14 @@ bool Compress(jpeg_compress_struct& info, TErrorJump& error, int width, int heig
 
 }  // namespace
 
-TPicture::TPicture(int width, int height, TRgb fill)
+TRgbPicture::TRgbPicture(int width, int height, TRgb fill)
     : Width(width), Height(height), Pixels(static_cast<size_t>(width) * height, fill)
 {
 }
 
-TPicture QuadrantPicture(int width, int height, TRgb topLeft, TRgb topRight, TRgb bottomLeft, TRgb bottomRight)
+TRgbPicture QuadrantPicture(int width, int height, TRgb topLeft, TRgb topRight, TRgb bottomLeft, TRgb bottomRight)
 {
-    TPicture picture(width, height);
+    TRgbPicture picture(width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const bool right = x >= width / 2, bottom = y >= height / 2;
@@ -197,7 +197,7 @@ std::string MakeJpegRows(int width, int height, const TRowWriter& writeRow, cons
 }
 }  // namespace
 
-std::string MakeJpeg(const TPicture& picture, const TJpegOptions& options)
+std::string MakeJpeg(const TRgbPicture& picture, const TJpegOptions& options)
 {
     return MakeJpegRows(
         picture.Width, picture.Height,
@@ -223,5 +223,5 @@ std::string MakeLargeJpeg(int width, int height, const std::function<TRgb(int x,
 
 std::string MakeSolidJpeg(int width, int height, TRgb colour, const TJpegOptions& options)
 {
-    return MakeJpeg(TPicture(width, height, colour), options);
+    return MakeJpeg(TRgbPicture(width, height, colour), options);
 }

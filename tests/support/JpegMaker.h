@@ -33,21 +33,21 @@ struct TJpegOptions {
 };
 
 // A width x height picture in top-to-bottom rows of pixels.
-struct TPicture {
+struct TRgbPicture {
     int Width = 0;
     int Height = 0;
     std::vector<TRgb> Pixels;
 
-    TPicture(int width, int height, TRgb fill = {});
+    TRgbPicture(int width, int height, TRgb fill = {});
     TRgb& At(int x, int y) { return Pixels[static_cast<size_t>(y) * Width + x]; }
     const TRgb& At(int x, int y) const { return Pixels[static_cast<size_t>(y) * Width + x]; }
 };
 
 // Four colours, one per quadrant (the split at width / 2 and height / 2).
-TPicture QuadrantPicture(int width, int height, TRgb topLeft, TRgb topRight, TRgb bottomLeft, TRgb bottomRight);
+TRgbPicture QuadrantPicture(int width, int height, TRgb topLeft, TRgb topRight, TRgb bottomLeft, TRgb bottomRight);
 
 // The JPEG file's bytes. Throws std::runtime_error when libjpeg refuses the options.
-std::string MakeJpeg(const TPicture& picture, const TJpegOptions& options = {});
+std::string MakeJpeg(const TRgbPicture& picture, const TJpegOptions& options = {});
 std::string MakeSolidJpeg(int width, int height, TRgb colour, const TJpegOptions& options = {});
 // A colour picture made row by row, never held whole: for pictures of hundreds of megapixels.
 std::string MakeLargeJpeg(int width, int height, const std::function<TRgb(int x, int y)>& pixel,

@@ -8,7 +8,7 @@
 #include "support/JpegMaker.h"
 
 // A 24-bit BMP, rows bottom up as the format keeps them.
-inline std::string MakeBmp24(const TPicture& picture)
+inline std::string MakeBmp24(const TRgbPicture& picture)
 {
     const size_t rowBytes = (static_cast<size_t>(picture.Width) * 3 + 3) & ~size_t{3};
     std::string s(54, '\0');

@@ -38,7 +38,7 @@ protected:
         WDX->Lines.clear();
     }
 
-    std::string WriteBmp(const std::string& name, const TPicture& picture)
+    std::string WriteBmp(const std::string& name, const TRgbPicture& picture)
     {
         return Dir.WriteFile(name, MakeBmp24(picture)).string();
     }

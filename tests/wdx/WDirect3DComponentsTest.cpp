@@ -36,7 +36,7 @@ TEST_F(Direct3DTest, TheDeviceStartsAndStopsItsFormsComponentsInTheFormsOrderUnd
     flexible->Images = {"flex"};
     auto* texture = new TWDirect3DTexture(Form.get());
     texture->AutoStart = false;  // not consulted
-    texture->Image = WriteBmp("t.bmp", TPicture(8, 8, Red));
+    texture->Image = WriteBmp("t.bmp", TRgbPicture(8, 8, Red));
     const std::vector<std::string> lines = {
         "TWDirectDrawClipper.Start",        "TWDirectDrawPalette.Start",   "TWDirectDrawFlexibleSurface.Start",
         "TWDirect3dTexture.Start",          "TWDirectDrawClipper.Stopped", "TWDirectDrawPalette.Stopped",
@@ -83,7 +83,7 @@ TEST_F(Direct3DTest, AnImageListMakesOneSurfacePerLineAndGivesThemBackLastFirst)
     flexible->SurfaceType = dxstImageList;
     const TRgb colours[] = {Red, Green, Blue};
     for (int i = 0; i < 3; ++i)
-        flexible->Images.push_back(WriteBmp("l" + std::to_string(i) + ".bmp", TPicture(4 + i, 3, colours[i])));
+        flexible->Images.push_back(WriteBmp("l" + std::to_string(i) + ".bmp", TRgbPicture(4 + i, 3, colours[i])));
     StartWindowed();
     ASSERT_TRUE(flexible->Active());
     ASSERT_EQ(flexible->EntryCount(), 3);
@@ -113,7 +113,7 @@ TEST_F(Direct3DTest, AnImageListMakesOneSurfacePerLineAndGivesThemBackLastFirst)
 TEST_F(Direct3DTest, ASinglePictureReloadsOnANewIndexAndABadIndexIsAClearError)
 {
     auto* flexible = new TWDirectDrawFlexibleSurface(Form.get());
-    flexible->Images = {WriteBmp("a.bmp", TPicture(4, 4, Red)), WriteBmp("b.bmp", TPicture(6, 6, Green))};
+    flexible->Images = {WriteBmp("a.bmp", TRgbPicture(4, 4, Red)), WriteBmp("b.bmp", TRgbPicture(6, 6, Green))};
     StartWindowed();
     ASSERT_EQ(flexible->EntryCount(), 1);
     EXPECT_EQ(flexible->Surface(0)->Width, 4);
@@ -129,11 +129,11 @@ TEST_F(Direct3DTest, MipMapsFillEachLevelOfOneChainFromTheirOwnPictures)
 {
     auto* chain = new TWDirectDrawFlexibleSurface(Form.get());
     chain->SurfaceType = dxstMipMaps;
-    chain->Images = {WriteBmp("m0.bmp", TPicture(16, 16, Red)), WriteBmp("m1.bmp", TPicture(8, 8, Green)),
-                     WriteBmp("m2.bmp", TPicture(4, 4, Blue))};
+    chain->Images = {WriteBmp("m0.bmp", TRgbPicture(16, 16, Red)), WriteBmp("m1.bmp", TRgbPicture(8, 8, Green)),
+                     WriteBmp("m2.bmp", TRgbPicture(4, 4, Blue))};
     auto* one = new TWDirectDrawFlexibleSurface(Form.get());
     one->SurfaceType = dxstMipMaps;
-    one->Images = {WriteBmp("single.bmp", TPicture(8, 8, White))};
+    one->Images = {WriteBmp("single.bmp", TRgbPicture(8, 8, White))};
     auto* none = new TWDirectDrawFlexibleSurface(Form.get());
     none->SurfaceType = dxstMipMaps;
     StartWindowed();
@@ -243,7 +243,8 @@ TEST_F(Direct3DTest, AListThatFailsPartWayKeepsWhatItMadeAndStaysInactive)
     StartWindowed();
     auto* flexible = new TWDirectDrawFlexibleSurface(Form.get());
     flexible->SurfaceType = dxstImageList;
-    flexible->Images = {WriteBmp("a.bmp", TPicture(4, 4, Red)), WriteBmp("b.bmp", TPicture(4, 4, Green)), "gone.bmp"};
+    flexible->Images = {WriteBmp("a.bmp", TRgbPicture(4, 4, Red)), WriteBmp("b.bmp", TRgbPicture(4, 4, Green)),
+                        "gone.bmp"};
     WDX->ExceptionIgnore = true;
     EXPECT_THROW(flexible->Start(WDX), EWDirectXError);
     EXPECT_FALSE(flexible->Active());
@@ -259,7 +260,7 @@ TEST_F(Direct3DTest, AListThatFailsPartWayKeepsWhatItMadeAndStaysInactive)
 TEST_F(Direct3DTest, EveryListedDeviceStartsInAWindowWithATexture)
 {
     auto* texture = new TWDirect3DTexture(Form.get());
-    texture->Image = WriteBmp("e.bmp", TPicture(8, 8, Green));
+    texture->Image = WriteBmp("e.bmp", TRgbPicture(8, 8, Green));
     WDX->Loaded();
     ASSERT_GT(WDX->D3DDeviceCount(), 0);
     for (int i = 0; i < WDX->D3DDeviceCount(); ++i) {

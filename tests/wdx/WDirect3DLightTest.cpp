@@ -44,7 +44,7 @@ TEST_F(Direct3DTest, LightsStartAfterEveryOtherComponentAndHandTheirDescriptionT
 {
     auto* light = new TWDirect3DLight(Form.get());
     auto* texture = new TWDirect3DTexture(Form.get());  // later on the form, started first
-    texture->Image = WriteBmp("t.bmp", TPicture(8, 8, TRgb{255, 0, 0}));
+    texture->Image = WriteBmp("t.bmp", TRgbPicture(8, 8, TRgb{255, 0, 0}));
     light->LightIndex = 3;
     light->SetLightOn(true);
     light->SetDiffuseColor(0x4080FF);

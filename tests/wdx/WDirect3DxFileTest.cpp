@@ -65,7 +65,7 @@ protected:
 TEST_F(XFileTest, NodesKeepEachSlotsTrianglesTogetherAndGiveTheirTexturesBack)
 {
     WDX->PathImages = Dir.Path().string() + PathDelim;
-    WriteBmp("t.bmp", TPicture(4, 4, TRgb{0, 0, 255}));
+    WriteBmp("t.bmp", TRgbPicture(4, 4, TRgb{0, 0, 255}));
     StartWindowed();
     WDX->CreateNewSurface("t.bmp", {}, 0, 0, 0, 0, 0, dxmtAuto, sdFromFile, dxstTexture, nullptr, 0);
     ASSERT_GE(WDX->SurfaceIndex("t.bmp"), 0);
@@ -109,7 +109,7 @@ TEST_F(XFileTest, AModelReadsIntoItsTreeWithItsMatricesSlotsAndTextures)
 {
     if (!HasReader()) GTEST_SKIP() << "this platform has no X-file reader yet";
     WDX->PathImages = Dir.Path().string() + PathDelim;
-    WriteBmp("tex.bmp", TPicture(4, 4, TRgb{255, 0, 0}));
+    WriteBmp("tex.bmp", TRgbPicture(4, 4, TRgb{255, 0, 0}));
     auto* file = new TWDirect3DxFile(Form.get());
     file->SetXFile(Write("model.x", kModel));
     struct Events : TObject {

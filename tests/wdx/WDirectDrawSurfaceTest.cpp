@@ -146,7 +146,7 @@ TEST_F(SurfaceList, AJpegLoadsAtItsOwnSizeAndReadsBack)
 
 TEST_F(SurfaceList, ABitmapFromTheImagesFolderLoadsExactly)
 {
-    TPicture picture(4, 3, {10, 20, 30});
+    TRgbPicture picture(4, 3, {10, 20, 30});
     picture.At(3, 0) = {200, 100, 0};
     picture.At(0, 2) = {0, 0, 250};
     Dir.WriteFile("pics/p.bmp", MakeBmp24(picture));
@@ -164,7 +164,7 @@ TEST_F(SurfaceList, ABitmapFromTheImagesFolderLoadsExactly)
 TEST_F(SurfaceList, AFolderWithThePicturesNameIsPassedOverForTheImagesFolder)
 {
     // The name is looked for as it is, from the working folder, before the images folder.
-    Dir.WriteFile("pics/p.bmp", MakeBmp24(TPicture(4, 3, {10, 20, 30})));
+    Dir.WriteFile("pics/p.bmp", MakeBmp24(TRgbPicture(4, 3, {10, 20, 30})));
     std::filesystem::create_directory(Dir.Path() / "p.bmp");
     WDX->PathImages = std::string("pics") + PathDelim;
     TWDirectDrawSurface* s = NewSurface("p.bmp");

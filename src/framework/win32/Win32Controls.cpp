@@ -29,6 +29,7 @@ struct TControl::Impl {
     HWND window = nullptr;
     WNDPROC original = nullptr;
     std::vector<std::string> lines;  // what a combo box or tab row holds now
+    HBRUSH backdrop = nullptr;       // a check box's: the page under it, as it was last drawn
 };
 
 namespace {
@@ -105,6 +106,45 @@ TLabel* LabelAt(TControl& sheet, int x, int y)
     return nullptr;
 }
 
+// What the page shows under its windows: its face, its pictures and its labels.
+void PaintSheet(HDC dc, TControl& sheet)
+{
+    RECT all{0, 0, sheet.Width(), sheet.Height()};
+    HBRUSH face = CreateSolidBrush(clBtnFace);
+    FillRect(dc, &all, face);
+    DeleteObject(face);
+    for (int i = 0; i < sheet.ComponentCount(); ++i) {
+        auto* control = dynamic_cast<TControl*>(sheet.Components(i));
+        if (!control || !control->Visible()) continue;
+        if (control->Kind() == ckImage) PaintImage(dc, static_cast<TImage&>(*control));
+        if (control->Kind() == ckLabel) PaintLabel(dc, static_cast<TLabel&>(*control));
+    }
+}
+
+// A check box fills its background with the brush its page gives it, also where it draws only
+// its mark or focus again: a brush of the page's own picture under the box, aligned with the
+// box, lets it draw over the page as a label does.
+HBRUSH CheckBoxBackdrop(TControl& sheet, TControl& box)
+{
+    TControl::Impl& impl = *box.PlatformImpl();
+    if (impl.backdrop) DeleteObject(impl.backdrop);
+    impl.backdrop = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP picture = CreateCompatibleBitmap(screen, std::max(box.Width(), 1), std::max(box.Height(), 1));
+    ReleaseDC(nullptr, screen);
+    if (memory && picture) {
+        HGDIOBJ old = SelectObject(memory, picture);
+        SetViewportOrgEx(memory, -box.Left(), -box.Top(), nullptr);
+        PaintSheet(memory, sheet);
+        SelectObject(memory, old);
+        impl.backdrop = CreatePatternBrush(picture);
+    }
+    if (picture) DeleteObject(picture);  // the brush keeps its own copy
+    if (memory) DeleteDC(memory);
+    return impl.backdrop;
+}
+
 LRESULT SheetMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     TControl* sheet = ControlOfWindow(window);
@@ -114,22 +154,20 @@ LRESULT SheetMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_PAINT: {
         PAINTSTRUCT paint;
         HDC dc = BeginPaint(window, &paint);
-        RECT all;
-        GetClientRect(window, &all);
-        HBRUSH face = CreateSolidBrush(clBtnFace);
-        FillRect(dc, &all, face);
-        DeleteObject(face);
-        for (int i = 0; i < sheet->ComponentCount(); ++i) {
-            auto* control = dynamic_cast<TControl*>(sheet->Components(i));
-            if (!control || !control->Visible()) continue;
-            if (control->Kind() == ckImage) PaintImage(dc, static_cast<TImage&>(*control));
-            if (control->Kind() == ckLabel) PaintLabel(dc, static_cast<TLabel&>(*control));
-        }
+        PaintSheet(dc, *sheet);
         EndPaint(window, &paint);
         return 0;
     }
-    case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
+        if (auto* box = dynamic_cast<TCheckBox*>(ControlOfWindow(reinterpret_cast<HWND>(lParam)));
+            box && box->PlatformImpl()) {
+            const auto dc = reinterpret_cast<HDC>(wParam);
+            SetBkMode(dc, TRANSPARENT);
+            SetBrushOrgEx(dc, 0, 0, nullptr);
+            if (HBRUSH backdrop = CheckBoxBackdrop(*sheet, *box)) return reinterpret_cast<LRESULT>(backdrop);
+        }
+        [[fallthrough]];
+    case WM_CTLCOLOREDIT:
         SetBkColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));
         return reinterpret_cast<LRESULT>(WhiteBrush());
     case WM_SETCURSOR: {
@@ -320,6 +358,10 @@ TControl::Impl* Create(TControl& control)
         windowClass = "COMBOBOX";
         style |= CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
         break;
+    case ckCheckBox:
+        windowClass = "BUTTON";
+        style |= BS_AUTOCHECKBOX | WS_TABSTOP;
+        break;
     default: return nullptr;
     }
     const auto menu = reinterpret_cast<HMENU>(static_cast<intptr_t>(control.Id()));
@@ -348,6 +390,7 @@ void Destroy(TControl& control)
         if (impl->original) SetWindowLongPtrA(impl->window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(impl->original));
         DestroyWindow(impl->window);
     }
+    if (impl->backdrop) DeleteObject(impl->backdrop);
     delete impl;
 }
 
@@ -388,6 +431,12 @@ void Update(TControl& control)
         break;
     }
     case ckButton: SetWindowTextA(window, static_cast<TButton&>(control).Caption().c_str()); break;
+    case ckCheckBox: {
+        auto& box = static_cast<TCheckBox&>(control);
+        SetWindowTextA(window, box.Caption().c_str());
+        SendMessageA(window, BM_SETCHECK, box.Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
+        break;
+    }
     case ckEdit: SetWindowTextW(window, Win32Unicode::Widen(static_cast<TEdit&>(control).Text()).c_str()); break;
     case ckProgressBar: {
         auto& bar = static_cast<TProgressBar&>(control);
@@ -418,6 +467,11 @@ bool DispatchControlMessage(const MSG& message)
         const WORD code = HIWORD(message.wParam);
         if (auto* button = dynamic_cast<TButton*>(control); button && code == BN_CLICKED) {
             button->Click();
+            return true;
+        }
+        // The box has already turned its mark over (BS_AUTOCHECKBOX), for a click or a space.
+        if (auto* box = dynamic_cast<TCheckBox*>(control); box && code == BN_CLICKED) {
+            box->UserClicked(SendMessageA(WindowOf(*box), BM_GETCHECK, 0, 0) == BST_CHECKED);
             return true;
         }
         if (auto* combo = dynamic_cast<TComboBox*>(control); combo && code == CBN_SELCHANGE) {

@@ -9,6 +9,7 @@
 // event handling.
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
+#include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Group.H>
 #include <FL/Fl_Output.H>
@@ -143,6 +144,15 @@ public:
     void draw() override
     {
         fl_push_clip(x(), y(), w(), h());
+        DrawBackdrop(x(), y(), w(), h());
+        draw_children();
+        fl_pop_clip();
+    }
+    // What the page shows under its widgets within the rectangle: its face, its pictures and
+    // its labels.
+    void DrawBackdrop(int left, int top, int width, int height)
+    {
+        fl_push_clip(left, top, width, height);
         fl_rectf(x(), y(), w(), h(), FaceColour);
         for (int i = 0; i < FSheet.ComponentCount(); ++i) {
             auto* control = dynamic_cast<TControl*>(FSheet.Components(i));
@@ -151,7 +161,6 @@ public:
             if (control->Kind() == ckImage) DrawImage(static_cast<TImage&>(*control), cx, cy);
             if (control->Kind() == ckLabel) DrawLabel(static_cast<TLabel&>(*control), cx, cy);
         }
-        draw_children();
         fl_pop_clip();
     }
     int handle(int event) override
@@ -240,6 +249,22 @@ private:
 
     TProgressBar& FBar;
     int FLastX = -1000000, FLastY = -1000000;
+};
+
+// A check box has no face of its own: the page under it is drawn first, as a Windows page
+// paints under its check box, so that a redraw of the box alone (a click, the focus mark)
+// never draws its caption over the last one.
+class CheckWidget : public Fl_Check_Button {
+public:
+    CheckWidget() : Fl_Check_Button(0, 0, 1, 1) {}
+    void draw() override
+    {
+        if (auto* sheet = dynamic_cast<SheetWidget*>(parent()))
+            sheet->DrawBackdrop(x(), y(), w(), h());
+        else
+            fl_rectf(x(), y(), w(), h(), FaceColour);
+        Fl_Check_Button::draw();
+    }
 };
 
 struct ComboWidget : Fl_Choice {
@@ -341,6 +366,12 @@ void ButtonPressed(Fl_Widget* widget, void*)
     if (TControl* control = ControlOf(widget)) Post(*control, CM_CONTROL_CLICK, 0);
 }
 
+void CheckToggled(Fl_Widget* widget, void*)
+{
+    if (TControl* control = ControlOf(widget))
+        Post(*control, CM_CONTROL_CLICK, 0, static_cast<Fl_Check_Button*>(widget)->value());
+}
+
 void ComboPicked(Fl_Widget* widget, void*)
 {
     if (TControl* control = ControlOf(widget))
@@ -392,6 +423,10 @@ TControl::Impl* Create(TControl& control)
         widget->callback(ButtonPressed);
         break;
     case ckProgressBar: widget = new ProgressWidget(static_cast<TProgressBar&>(control)); break;
+    case ckCheckBox:
+        widget = new CheckWidget;
+        widget->callback(CheckToggled);
+        break;
     case ckComboBox: {
         auto* combo = new ComboWidget;
         combo->box(FL_DOWN_BOX);
@@ -445,6 +480,12 @@ void Update(TControl& control)
     case ckButton: widget->copy_label(static_cast<TButton&>(control).Caption().c_str()); break;
     case ckEdit: static_cast<Fl_Output*>(widget)->value(static_cast<TEdit&>(control).Text().c_str()); break;
     case ckComboBox: UpdateCombo(static_cast<TComboBox&>(control), *static_cast<ComboWidget*>(widget)); break;
+    case ckCheckBox: {
+        auto& box = static_cast<TCheckBox&>(control);
+        widget->copy_label(box.Caption().c_str());
+        static_cast<Fl_Check_Button*>(widget)->value(box.Checked() ? 1 : 0);
+        break;
+    }
     default: break;
     }
     if (Fl_Group* parent = widget->parent()) {
@@ -467,6 +508,7 @@ bool DispatchControlMessage(const MSG& message)
     case CM_CONTROL_CLICK:
         if (auto* b = dynamic_cast<TButton*>(control)) b->Click();
         if (auto* l = dynamic_cast<TLabel*>(control)) l->Click();
+        if (auto* c = dynamic_cast<TCheckBox*>(control)) c->UserClicked(x != 0);
         break;
     case CM_CONTROL_MOUSEDOWN:
         if (auto* bar = dynamic_cast<TProgressBar*>(control)) bar->MouseDown(button, x, y);

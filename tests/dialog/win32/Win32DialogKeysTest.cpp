@@ -78,9 +78,11 @@ protected:
         Form = std::make_unique<TCfgFrm>(nullptr);
         Form->OnClose = TCloseEvent::Of<&Win32DialogKeys::Closing>(this);
         Application->OnMessage = TMessageEvent::Of<&Win32DialogKeys::Hook>(this);
-        Names = {{Form->previewBtn, "previewBtn"}, {Form->ApplyBtn, "ApplyBtn"},       {Form->CancelBtn, "CancelBtn"},
-                 {Form->OKBtn, "OKBtn"},           {Form->PageControl, "PageControl"}, {Form->vidMode, "vidMode"},
-                 {Form->BrowseBtn, "BrowseBtn"},   {Form->ImageDir, "ImageDir"},       {Form->AnimSpeed, "AnimSpeed"}};
+        Names = {{Form->previewBtn, "previewBtn"},   {Form->ApplyBtn, "ApplyBtn"},
+                 {Form->CancelBtn, "CancelBtn"},     {Form->OKBtn, "OKBtn"},
+                 {Form->PageControl, "PageControl"}, {Form->vidMode, "vidMode"},
+                 {Form->BrowseBtn, "BrowseBtn"},     {Form->ImageDir, "ImageDir"},
+                 {Form->AnimSpeed, "AnimSpeed"},     {Form->AllFormatsBox, "AllFormatsBox"}};
         // As the program opens it.
         Form->Show();
         Form->SetEnabled(true);
@@ -134,13 +136,14 @@ TEST_F(Win32DialogKeys, TabAndShiftTabWalkTheControlsInTheirTabOrderAndRoundAgai
     Form->ImageDir->SetText("C:\\pictures");  // enables Apply
     ASSERT_TRUE(Form->ApplyBtn->Enabled());
 
-    const std::vector<std::string> forward = {"ApplyBtn", "CancelBtn", "OKBtn",    "PageControl",
-                                              "vidMode",  "BrowseBtn", "ImageDir", "previewBtn"};
-    EXPECT_EQ(Walk(8, false), forward) << "the speed bar takes no focus";
+    const std::vector<std::string> forward = {"ApplyBtn",  "CancelBtn", "OKBtn",         "PageControl", "vidMode",
+                                              "BrowseBtn", "ImageDir",  "AllFormatsBox", "previewBtn"};
+    EXPECT_EQ(Walk(9, false), forward) << "the speed bar takes no focus";
 
-    const std::vector<std::string> backward = {"ImageDir",  "BrowseBtn", "vidMode",    "PageControl", "OKBtn",
-                                               "CancelBtn", "ApplyBtn",  "previewBtn", "ImageDir"};
-    EXPECT_EQ(Walk(9, true), backward);
+    const std::vector<std::string> backward = {"AllFormatsBox", "ImageDir",     "BrowseBtn", "vidMode",
+                                               "PageControl",   "OKBtn",        "CancelBtn", "ApplyBtn",
+                                               "previewBtn",    "AllFormatsBox"};
+    EXPECT_EQ(Walk(10, true), backward);
 }
 
 TEST_F(Win32DialogKeys, TabPassesOverADisabledButtonAndTheHiddenPage)
@@ -195,6 +198,13 @@ TEST_F(Win32DialogKeys, SpacePressesTheFocusedButton)
     EXPECT_EQ(std::string(folder->Data.begin(), folder->Data.end() - 1), "C:\\pictures");
     EXPECT_FALSE(Form->ApplyBtn->Enabled());
     EXPECT_EQ(Closes, 0);
+
+    Form->PageControl->SetActivePageIndex(1);
+    SetFocus(WindowOf(Form->AllFormatsBox));
+    ASSERT_EQ(Focused(), "AllFormatsBox");
+    Press(VK_SPACE);
+    EXPECT_TRUE(Form->AllFormatsBox->Checked()) << "space turns the focused box over";
+    EXPECT_TRUE(Form->ApplyBtn->Enabled());
 
     SetFocus(WindowOf(Form->CancelBtn));
     Press(VK_SPACE);
