@@ -16,8 +16,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include <sys/mman.h>
 #include <tiffio.h>
+#include <unistd.h>
 
 #include "imaging/PictureLimits.h"
 #include "imaging/StoredRows.h"
@@ -25,6 +25,10 @@
 struct TTiffPicture::Impl {
     std::FILE* File = nullptr;
     uint64_t FileBytes = 0;
+    // The file read whole, for the pictures libtiff reads only as if from a mapped file, and
+    // the most it may take.
+    std::vector<uint8_t> Held;
+    long HeldBudget = 0;
     TIFF* Tiff = nullptr;
     int Width = 0, Height = 0, Orientation = 1;
     bool Opened = false;
@@ -60,16 +64,30 @@ static toff_t SeekProc(thandle_t handle, toff_t offset, int whence)
 }
 static int CloseProc(thandle_t) { return 0; }
 static toff_t SizeProc(thandle_t handle) { return static_cast<TImpl*>(handle)->FileBytes; }
+// "Mapping" is reading the file whole into memory of the decoder's own: a real mapping of a
+// file that someone else cuts short while it is read would end the program.
 static int MapProc(thandle_t handle, void** base, toff_t* size)
 {
-    const TImpl* tiff = static_cast<TImpl*>(handle);
-    void* mapped = mmap(nullptr, static_cast<size_t>(tiff->FileBytes), PROT_READ, MAP_PRIVATE, fileno(tiff->File), 0);
-    if (mapped == MAP_FAILED) return 0;
-    *base = mapped;
+    TImpl* tiff = static_cast<TImpl*>(handle);
+    if (tiff->FileBytes > static_cast<uint64_t>(tiff->HeldBudget)) return 0;
+    if (tiff->Held.size() != tiff->FileBytes) {
+        try {
+            tiff->Held.resize(static_cast<size_t>(tiff->FileBytes));
+        } catch (const std::bad_alloc&) {
+            tiff->Held.clear();
+            return 0;
+        }
+        const ssize_t got = pread(fileno(tiff->File), tiff->Held.data(), tiff->Held.size(), 0);
+        if (got < 0 || static_cast<size_t>(got) != tiff->Held.size()) {
+            tiff->Held.clear();
+            return 0;
+        }
+    }
+    *base = tiff->Held.data();
     *size = tiff->FileBytes;
     return 1;
 }
-static void UnmapProc(thandle_t, void* base, toff_t size) { munmap(base, static_cast<size_t>(size)); }
+static void UnmapProc(thandle_t, void*, toff_t) {}
 
 // A damaged picture is simply not shown: nothing libtiff says is printed.
 static int Quiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
@@ -177,13 +195,13 @@ bool TTiffPicture::Open(const std::string& path)
     if (!OpenTiff(tiff, false, FBudget)) return false;
     // libtiff 4.5 refuses every uncompressed tile it reads through a buffer of its own (it
     // takes the buffer's rounded size for the tile's), and reads them straight from a mapped
-    // file. Only those files are mapped: a mapped file cut short by someone else while it is
-    // read ends the program.
+    // file. Only those files are "mapped": read whole, within the memory budget.
     uint16_t compression = COMPRESSION_NONE;
     TIFFGetFieldDefaulted(tiff.Tiff, TIFFTAG_COMPRESSION, &compression);
     if (TIFFIsTiled(tiff.Tiff) && compression == COMPRESSION_NONE) {
         TIFFClose(tiff.Tiff);
         tiff.Tiff = nullptr;
+        tiff.HeldBudget = FBudget;
         if (std::fseek(tiff.File, 0, SEEK_SET) != 0 || !OpenTiff(tiff, true, FBudget)) return false;
     }
     char message[1024];
